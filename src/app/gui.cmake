@@ -1,0 +1,1 @@
+target_sources(quillo_gui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/quillo_app.cpp)

@@ -1,0 +1,3 @@
+#include "app/quillo_app.h"
+
+wxIMPLEMENT_APP(QuilloApp);
