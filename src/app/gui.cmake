@@ -1,1 +1,0 @@
-target_sources(quillo_gui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/quillo_app.cpp)
