@@ -3,11 +3,21 @@
 
 #include <wx/app.h>
 
-// The application object: runs start-up and shows the main frame.
+class wxFrame;
+class ProgramSettings;
+
+// The application object: runs start-up and shows the main frame. It reads
+// its command line itself (the settings file is the second of exactly two
+// arguments), so the toolkit's own option parsing never sees it.
 class QuilloApp : public wxApp {
  public:
   bool OnInit() override;
   int OnExit() override;
+
+ private:
+  // Builds the main frame from the settings; the only place that knows
+  // which frame class the program uses.
+  static wxFrame* CreateMainWindow(const ProgramSettings& settings);
 };
 
 wxDECLARE_APP(QuilloApp);

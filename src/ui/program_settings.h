@@ -25,6 +25,16 @@ class ProgramSettings : public ChatSessionState, public MailState, public BookHa
   ProgramSettings(const ProgramSettings&) = delete;
   ProgramSettings& operator=(const ProgramSettings&) = delete;
 
+  // Start-up application of the settings file, each key after its own
+  // validity test; a key that is missing or fails its test leaves the field
+  // as it is. Expects WorkingDirectory and the default HomeDirectory to be
+  // set. Makes sure HomeDirectory exists (creating one level), falling back
+  // to WorkingDirectory, and quotes AudioFile for the sound command.
+  void ApplyStartupKeys(const SettingsFile& file);
+  // The page-layout keys, into PageLayout and mswpDocumentName. Start-up
+  // applies them after the address books are open.
+  void ApplyPageLayoutKeys(const SettingsFile& file);
+
   // Settings fields, with their built-in defaults.
   int32_t RememberProgramSettings = 0;
   int32_t RememberFrameSize = 0;

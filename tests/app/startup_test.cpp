@@ -1,0 +1,155 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/program_settings.h"
+#include "ui/settings_file.h"
+#include "../ui/settings_test_files.h"
+
+namespace {
+
+// Start-up with its own command line, environment and working directory,
+// all inside a scratch directory (HOME included).
+class StartupTest : public ::testing::Test {
+ protected:
+  StartupInputs Inputs(std::vector<std::string> arguments) {
+    StartupInputs inputs;
+    inputs.Arguments = std::move(arguments);
+    inputs.Environment = [this](const std::string& name) -> std::optional<std::string> {
+      auto it = environment_.find(name);
+      if (it == environment_.end()) return std::nullopt;
+      return it->second;
+    };
+    inputs.WorkingDirectory = work_;
+    return inputs;
+  }
+  bool Start(std::vector<std::string> arguments) {
+    return RunStartup(settings_, Inputs(std::move(arguments)));
+  }
+
+  ScratchDirectory dir_;
+  std::string work_ = dir_.Path();
+  std::map<std::string, std::string> environment_{{"HOME", dir_.File("user")}};
+  ProgramSettings settings_;
+};
+
+TEST_F(StartupTest, PathsWithoutAnySettingsFile) {
+  std::filesystem::create_directory(dir_.File("user"));
+  EXPECT_FALSE(Start({"quillo"}));
+  EXPECT_EQ(settings_.WorkingDirectory, work_);
+  EXPECT_EQ(settings_.SettingsFilePath, work_ + "/quillo.ini");
+  EXPECT_EQ(settings_.HelpFilePath, work_ + "/quillo.html");
+  EXPECT_EQ(settings_.HomeDirectory, dir_.File("user") + "/quillo");
+  // No file and no argument: the keys are not applied at all, so the home
+  // directory is not created and the sound file keeps its bare name.
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("user/quillo")));
+  EXPECT_EQ(settings_.AudioFile, "activity.wav");
+  EXPECT_FALSE(std::filesystem::exists(work_ + "/quillo.ini"));
+}
+
+TEST_F(StartupTest, DefaultFileInWorkingDirectoryIsApplied) {
+  std::filesystem::create_directory(dir_.File("user"));
+  WriteBytes(work_ + "/quillo.ini", "ScreenName=Ann\r\nmswpFontSize=11\r\n");
+  EXPECT_TRUE(Start({"quillo"}));
+  EXPECT_EQ(settings_.ScreenName, "Ann");
+  EXPECT_EQ(settings_.PageLayout.FontSize, 11);
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("user/quillo")));
+  EXPECT_EQ(settings_.AudioFile, "\"" + work_ + "/activity.wav\"");
+}
+
+TEST_F(StartupTest, SecondOfTwoArgumentsWinsOverEnvironment) {
+  WriteBytes(dir_.File("args.ini"), "ScreenName=FromArgs\n");
+  WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
+  environment_["QUILLO"] = dir_.File("env.ini");
+  EXPECT_TRUE(Start({"quillo", "ignored", dir_.File("args.ini")}));
+  EXPECT_EQ(settings_.SettingsFilePath, dir_.File("args.ini"));
+  EXPECT_EQ(settings_.ScreenName, "FromArgs");
+}
+
+TEST_F(StartupTest, OtherArgumentCountsUseTheEnvironment) {
+  WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
+  environment_["QUILLO"] = dir_.File("env.ini");
+  EXPECT_TRUE(Start({"quillo", dir_.File("other.ini")}));
+  EXPECT_EQ(settings_.SettingsFilePath, dir_.File("env.ini"));
+  EXPECT_EQ(settings_.ScreenName, "FromEnv");
+  ProgramSettings three;
+  RunStartup(three, Inputs({"quillo", "a", "b", "c"}));
+  EXPECT_EQ(three.SettingsFilePath, dir_.File("env.ini"));
+}
+
+TEST_F(StartupTest, EmptyEnvironmentValueNamesNoFile) {
+  environment_["QUILLO"] = "";
+  Start({"quillo"});
+  EXPECT_EQ(settings_.SettingsFilePath, work_ + "/quillo.ini");
+}
+
+TEST_F(StartupTest, MissingFileNamedByEnvironmentStillReceivesWrites) {
+  environment_["QUILLO"] = dir_.File("later.ini");
+  EXPECT_FALSE(Start({"quillo"}));
+  EXPECT_EQ(settings_.SettingsFilePath, dir_.File("later.ini"));
+  EXPECT_EQ(settings_.ScreenName, "Quillo");
+  SettingsFile(settings_.SettingsFilePath).Put("ScreenName", "Ann");
+  EXPECT_EQ(ReadBytes(dir_.File("later.ini")), "ScreenName=Ann\r\n");
+}
+
+TEST_F(StartupTest, OneArgumentWithoutFileStillSettlesHomeAndSound) {
+  std::filesystem::create_directory(dir_.File("user"));
+  EXPECT_FALSE(Start({"quillo", "anything"}));
+  EXPECT_EQ(settings_.ScreenName, "Quillo");
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("user/quillo")));
+  EXPECT_EQ(settings_.AudioFile, "\"" + work_ + "/activity.wav\"");
+}
+
+TEST_F(StartupTest, UncreatableHomeFallsBackToWorkingDirectory) {
+  // HOME names a directory that does not exist: its quillo folder cannot be
+  // made, one level being the limit.
+  EXPECT_FALSE(Start({"quillo", "anything"}));
+  EXPECT_EQ(settings_.HomeDirectory, work_);
+  ProgramSettings keyed;
+  WriteBytes(dir_.File("k.ini"), "HomeDirectory=" + dir_.File("x/y/z") + "\n");
+  EXPECT_TRUE(RunStartup(keyed, Inputs({"quillo", "-", dir_.File("k.ini")})));
+  EXPECT_EQ(keyed.HomeDirectory, work_);
+}
+
+TEST_F(StartupTest, NoHomeVariableMeansWorkingDirectory) {
+  environment_.erase("HOME");
+  Start({"quillo", "anything"});
+  EXPECT_EQ(settings_.HomeDirectory, work_);
+}
+
+TEST_F(StartupTest, HelpFileStaysInWorkingDirectory) {
+  WriteBytes(dir_.File("s.ini"), "HomeDirectory=" + dir_.File("elsewhere") + "\n");
+  EXPECT_TRUE(Start({"quillo", "-", dir_.File("s.ini")}));
+  EXPECT_EQ(settings_.HomeDirectory, dir_.File("elsewhere"));
+  EXPECT_EQ(settings_.HelpFilePath, work_ + "/quillo.html");
+}
+
+TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {
+  std::string path = dir_.File("g.ini");
+  WriteBytes(path, "RememberFrameSize=TRUE\r\n");
+  Start({"quillo", "-", path});
+  SaveFrameGeometry(settings_, 640, 480, 10, 20, 120);
+  EXPECT_EQ(ReadBytes(path), "RememberFrameSize=TRUE\r\n");
+  settings_.RememberProgramSettings = 1;
+  SaveFrameGeometry(settings_, 640, 480, 10, 20, 120);
+  EXPECT_EQ(ReadBytes(path),
+            "RememberFrameSize=TRUE\r\nMainFrameWidth=640\r\nMainFrameHeight=480\r\n"
+            "MainFrameXPosition=10\r\nMainFrameYPosition=20\r\nSplitterPosition=120\r\n");
+}
+
+TEST(StartupProcess, FromProcessReadsTheRealProcess) {
+  char program[] = "quillo";
+  char* argv[] = {program, nullptr};
+  StartupInputs inputs = StartupInputs::FromProcess(1, argv);
+  ASSERT_EQ(inputs.Arguments.size(), 1u);
+  EXPECT_EQ(inputs.WorkingDirectory, std::filesystem::current_path().string());
+  ASSERT_TRUE(inputs.Environment);
+  EXPECT_FALSE(inputs.Environment("QUILLO_SURELY_UNSET_VARIABLE").has_value());
+}
+
+}  // namespace
