@@ -1,0 +1,133 @@
+#include "app/chat_panel.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/statbox.h>
+#include <wx/textctrl.h>
+#include <wx/textdlg.h>
+
+#include "books/statistics_panel.h"
+#include "chat/chat_engine.h"
+#include "thread/time_stamp.h"
+#include "ui/gui_text.h"
+#include "ui/main_frame.h"
+#include "ui/program_message.h"
+#include "ui/program_settings.h"
+#include "ui/settings_file.h"
+#include "ui/window_ids.h"
+
+namespace {
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+}  // namespace
+
+ChatPanel::ChatPanel(wxWindow* parent, MainFrame& frame)
+    : wxPanel(parent, ToolkitId(kId), wxPoint(0, 0), wxSize(400, 400), wxTAB_TRAVERSAL),
+      frame_(frame),
+      settings_(frame.Settings()),
+      reporter_(frame.GetReporter()) {
+  // A size given at creation would become the minimum and hold the sash.
+  SetMinSize(wxDefaultSize);
+  input_ = new wxTextCtrl(this, ToolkitId(kInputId), wxEmptyString, wxPoint(4, 5),
+                          wxSize(530, 100), wxTE_MULTILINE);
+  new wxButton(this, ToolkitId(kSendId), "<Send>", wxPoint(4, 110), wxSize(116, 25));
+  multiLine_ = new wxCheckBox(this, wxID_ANY, "Process multi-line text", wxPoint(140, 110),
+                              wxSize(250, 25));
+  new wxStaticBox(this, wxID_ANY, "Session", wxPoint(4, 155), wxSize(530, 60));
+  struct Command {
+    int id;
+    const char* label;
+    int x;
+  };
+  const Command commands[] = {{kHostId, "Host", 17},     {kConnectId, "Connect", 87},
+                              {kConfigId, "Config", 153}, {kInviteId, "Invite", 219},
+                              {kEndId, "End", 285},       {kStatsId, "Stats", 470}};
+  for (const Command& command : commands) {
+    new wxButton(this, ToolkitId(command.id), command.label, wxPoint(command.x, 175),
+                 wxSize(50, 25));
+  }
+  Bind(wxEVT_BUTTON, &ChatPanel::OnButton, this);
+  input_->Bind(wxEVT_TEXT, &ChatPanel::OnInputChanged, this);
+}
+
+void ChatPanel::OnButton(wxCommandEvent& event) {
+  const int id = event.GetId();
+  if (id == ToolkitId(kSendId)) Send();
+  else if (id == ToolkitId(kHostId)) Host();
+  else if (id == ToolkitId(kConnectId)) Connect();
+  else if (id == ToolkitId(kConfigId)) Config();
+  else if (id == ToolkitId(kInviteId)) Invite();
+  else if (id == ToolkitId(kEndId)) End();
+  else if (id == ToolkitId(kStatsId)) Stats();
+  else event.Skip();
+}
+
+// GTK must not see its buffer cleared inside its own change notification, so
+// Enter sends on the next turn of the event loop.
+void ChatPanel::OnInputChanged(wxCommandEvent&) {
+  if (multiLine_->GetValue() || sendPending_) return;
+  if (!input_->GetValue().Contains("\n")) return;
+  sendPending_ = true;
+  CallAfter([this] {
+    sendPending_ = false;
+    if (!multiLine_->GetValue() && input_->GetValue().Contains("\n")) Send();
+  });
+}
+
+void ChatPanel::Send() {
+  if (SendChatLine(settings_, reporter_, ProgramText(input_->GetValue()))) input_->Clear();
+}
+
+void ChatPanel::Host() {
+  if (!CheckHostCommand(settings_, reporter_)) return;
+  PromptScreenName(true);
+  OpenHostSession(settings_, reporter_);
+}
+
+void ChatPanel::Connect() {
+  if (!CheckConnectCommand(settings_, reporter_)) return;
+  PromptScreenName(false);
+  frame_.ShowPanel(frame_.ConnectPanel());
+}
+
+void ChatPanel::Config() { frame_.ShowPanel(frame_.ConfigPanel()); }
+
+void ChatPanel::Invite() {
+  if (!CheckInvitationCommand(settings_, reporter_)) return;
+  TimeStamp now;
+  frame_.ShowInvitation(JoinLines(InvitationLines(settings_, now.Text())));
+}
+
+void ChatPanel::End() {
+  EndSession(settings_, reporter_, [] {
+    return AskProgramQuestion(
+        "You have ended your Quillo host session.\n Would you like to host another session?");
+  });
+}
+
+void ChatPanel::Stats() { frame_.GetStatsPanel()->ShowText(JoinLines(StatsLines(settings_))); }
+
+void ChatPanel::PromptScreenName(bool forHost) {
+  if (!ScreenNameIsDefault(settings_)) return;
+  wxTextEntryDialog prompt(this, "Please enter a screen name\n", "Screen name input",
+                           wxEmptyString, wxOK | wxCANCEL | wxCENTRE);
+  if (prompt.ShowModal() != wxID_OK) return;
+  const std::string entry =
+      CutOnCharacter(ProgramText(prompt.GetValue()), ProgramSettings::kMaxScreenName);
+  AcceptScreenName(settings_, entry, forHost);
+  SettingsFile file(settings_.SettingsFilePath);
+  file.Put("ScreenName", settings_.ScreenName);
+}
+
+std::string ChatPanel::CutOnCharacter(const std::string& text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = maxBytes;
+  // Step back over continuation bytes to the start of the cut character.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
