@@ -6,7 +6,17 @@ JOBS        ?= $(shell nproc)
 BUILD       ?= build
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+# Arguments for `make run`, e.g. ARGS="- /path/to/quillo.ini".
+ARGS        ?=
 XVFB        = xvfb-run -a -s "-screen 0 1280x1024x24"
+# The sanitizer and fuzzing trees sit beside the main one.
+ASAN_BUILD  ?= $(BUILD)-asan
+TSAN_BUILD  ?= $(BUILD)-tsan
+FUZZ_BUILD  ?= $(BUILD)-fuzz
+# ThreadSanitizer cannot place its shadow memory when the kernel randomises
+# addresses with many bits (newer kernels); run it without randomisation
+# wherever the kernel lets a process ask for that.
+TSAN_RUN    := $(shell setarch -R true >/dev/null 2>&1 && echo setarch -R)
 
 .PHONY: all deps build run test sanitize fuzz bench e2e install clean
 
@@ -26,7 +36,7 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	@mkdir -p $(BUILD)/run
 	@cp -n data/quillo.html data/activity.wav $(BUILD)/run/ 2>/dev/null || true
-	cd $(BUILD)/run && ../quillo
+	cd $(BUILD)/run && ../quillo $(ARGS)
 
 test: build
 	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)
@@ -35,28 +45,28 @@ test: build
 # UndefinedBehaviorSanitizer, then the threading and chat tests under
 # ThreadSanitizer.
 sanitize: deps
-	cmake -S . -B build-asan -DQUILLO_GUI=OFF -DQUILLO_BENCH=OFF \
+	cmake -S . -B $(ASAN_BUILD) -DQUILLO_GUI=OFF -DQUILLO_BENCH=OFF \
 	      -DQUILLO_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
-	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ctest --output-on-failure -j $(JOBS)
-	cmake -S . -B build-tsan -DQUILLO_GUI=OFF -DQUILLO_BENCH=OFF \
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cmake -S . -B $(TSAN_BUILD) -DQUILLO_GUI=OFF -DQUILLO_BENCH=OFF \
 	      -DQUILLO_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
-	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && setarch -R ctest --output-on-failure -j $(JOBS) -L threads
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && $(TSAN_RUN) ctest --output-on-failure -j $(JOBS) -L threads
 
 # libFuzzer targets, each run for FUZZ_SECONDS.
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLO_GUI=OFF -DQUILLO_BENCH=OFF \
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DQUILLO_GUI=OFF -DQUILLO_BENCH=OFF \
 	      -DBUILD_TESTING=OFF -DQUILLO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build-fuzz -j $(JOBS)
-	@set -e; for f in build-fuzz/tests/fuzz/fuzz_*; do \
-	  [ -x "$$f" ] || continue; \
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@set -e; found=0; for f in $(FUZZ_BUILD)/tests/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; found=1; \
 	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
-	  mkdir -p build-fuzz/corpus/$$(basename $$f); \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$(basename $$f); \
 	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-	      -print_final_stats=1 build-fuzz/corpus/$$(basename $$f) 2>&1 | tail -n 15; \
+	      -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$(basename $$f) 2>&1 | tail -n 15; \
 	  test $${PIPESTATUS[0]} -eq 0; \
-	done
+	done; [ $$found -eq 1 ] || echo "No fuzz targets yet."
 
 bench: build
 	@set -e; for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && (cd $(BUILD) && $(XVFB) ../$$b); done
@@ -68,4 +78,4 @@ install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -30,12 +30,19 @@ std::string CurrentDirectory() {
   return buffer.data();
 }
 
+// Saving a conversation changes the current directory, so a relative name
+// would later lead settings writes elsewhere; the path is kept in full.
+static std::string FullPath(const ProgramSettings& settings, const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  return settings.WorkingDirectory + settings.PathSeparator + path;
+}
+
 std::string LocateSettingsFile(const ProgramSettings& settings, const StartupInputs& inputs) {
-  if (inputs.Arguments.size() == 3) return inputs.Arguments[2];
+  if (inputs.Arguments.size() == 3) return FullPath(settings, inputs.Arguments[2]);
   if (inputs.Environment) {
     // An empty value names no file; settings written later would be lost.
     auto named = inputs.Environment(settings.SettingsEnvironmentVariable);
-    if (named && !named->empty()) return *named;
+    if (named && !named->empty()) return FullPath(settings, *named);
   }
   return settings.WorkingDirectory + settings.PathSeparator + "quillo.ini";
 }

@@ -32,9 +32,9 @@ std::string CurrentDirectory();
 // message: a missing file simply leaves the defaults.
 bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs);
 
-// The settings file's location: with exactly two arguments the second, else
-// the file named by the environment variable, else quillo.ini in the working
-// directory.
+// The settings file's full path: with exactly two arguments the second,
+// else the file named by the environment variable, else quillo.ini in the
+// working directory. A relative name is taken from the working directory.
 std::string LocateSettingsFile(const ProgramSettings& settings, const StartupInputs& inputs);
 
 // The close sequence's geometry step: when both RememberProgramSettings and

@@ -164,11 +164,14 @@ int SettingsFile::ReplaceValue(const std::string& key, const std::string& value)
   // is rewritten. Lines that are not rewritten are written back byte for
   // byte, apart from the line end.
   std::vector<std::string> lines = SplitLines(contents);
-  if (!lines.empty() && contents.back() != '\n' && Content(lines.back()).Empty()) lines.pop_back();
+  for (std::string& line : lines) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  // An empty last line is the end of the file, not a line of its own.
+  if (!lines.empty() && contents.back() != '\n' && lines.back().empty()) lines.pop_back();
   int count = 0;
   std::string output;
   for (std::string& line : lines) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     ByteString content = Content(line);
     size_t at = KeyPosition(content, key);
     if (at != ByteString::npos) {

@@ -82,6 +82,18 @@ TEST_F(StartupTest, OtherArgumentCountsUseTheEnvironment) {
   EXPECT_EQ(three.SettingsFilePath, dir_.File("env.ini"));
 }
 
+TEST_F(StartupTest, RelativeSettingsPathIsKeptInFull) {
+  std::filesystem::create_directory(dir_.File("conf"));
+  WriteBytes(dir_.File("conf/my.ini"), "ScreenName=Rel\n");
+  EXPECT_TRUE(Start({"quillo", "-", "conf/my.ini"}));
+  EXPECT_EQ(settings_.SettingsFilePath, work_ + "/conf/my.ini");
+  EXPECT_EQ(settings_.ScreenName, "Rel");
+  ProgramSettings by_environment;
+  environment_["QUILLO"] = "conf/my.ini";
+  RunStartup(by_environment, Inputs({"quillo"}));
+  EXPECT_EQ(by_environment.SettingsFilePath, work_ + "/conf/my.ini");
+}
+
 TEST_F(StartupTest, EmptyEnvironmentValueNamesNoFile) {
   environment_["QUILLO"] = "";
   Start({"quillo"});

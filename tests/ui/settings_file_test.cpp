@@ -151,6 +151,9 @@ TEST_F(SettingsFileTest, RewrittenFileEndsWithOneCrLf) {
   EXPECT_EQ(AfterPut("A=1\nB=2", "B", "3", 1), "A=1\r\nB=3\r\n");
   EXPECT_EQ(AfterPut("A=1\r\n\r\n", "A", "2", 1), "A=2\r\n\r\n");
   EXPECT_EQ(AfterPut("A=1\r\n\r", "A", "2", 1), "A=2\r\n");
+  // Bytes after a NUL are invisible to the reader but kept by the writer.
+  EXPECT_EQ(AfterPut(std::string("A=1\r\n\0x", 7), "A", "2", 1),
+            std::string("A=2\r\n\0x\r\n", 9));
 }
 
 TEST_F(SettingsFileTest, PutKeepsContinuationLinesIntact) {
