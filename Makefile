@@ -64,7 +64,7 @@ fuzz: deps
 	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$(basename $$f); \
 	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-	      -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$(basename $$f) 2>&1 | tail -n 15; \
+	      -artifact_prefix=$(FUZZ_BUILD)/ -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$(basename $$f) 2>&1 | tail -n 15; \
 	  test $${PIPESTATUS[0]} -eq 0; \
 	done; [ $$found -eq 1 ] || echo "No fuzz targets yet."
 

@@ -199,7 +199,11 @@ int SettingsFile::AppendEntry(const std::string& key, const std::string& value) 
   if (file == nullptr) return 0;
   // A last line without its line end would otherwise run into the new entry.
   std::string entry;
-  if (std::fseek(file, -1, SEEK_END) == 0 && std::fgetc(file) != '\n') entry = "\r\n";
+  if (std::fseek(file, -1, SEEK_END) == 0) {
+    int last = std::fgetc(file);
+    if (last == '\r') entry = "\n";
+    if (last != '\r' && last != '\n') entry = "\r\n";
+  }
   entry += key + separator_.ToString() + value + "\r\n";
   std::fseek(file, 0, SEEK_END);
   bool ok = std::fwrite(entry.data(), 1, entry.size(), file) == entry.size();

@@ -183,6 +183,7 @@ TEST_F(SettingsFileTest, PutAppendsWhenNoLineHoldsTheKey) {
   EXPECT_EQ(AfterPut("A=1\r\n", "B", "2", 1), "A=1\r\nB=2\r\n");
   // A last line without line end is ended first, not joined to the entry.
   EXPECT_EQ(AfterPut("A=1", "B", "2", 1), "A=1\r\nB=2\r\n");
+  EXPECT_EQ(AfterPut("A=1\r", "B", "2", 1), "A=1\r\nB=2\r\n");
   EXPECT_EQ(AfterPut("", "B", "2", 1), "B=2\r\n");
 }
 
