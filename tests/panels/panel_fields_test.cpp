@@ -1,0 +1,162 @@
+// How the panels read typed fields, and the Config panel's change test and
+// commit against a real settings file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "books/config_commit.h"
+#include "books/panel_fields.h"
+#include "ui/program_settings.h"
+
+namespace {
+
+TEST(PanelFieldsTest, TrimBlanksStripsWhiteSpaceAtBothEndsOnly) {
+  EXPECT_EQ("Ann Lee", TrimBlanks(" \t Ann Lee \r\n"));
+  EXPECT_EQ("", TrimBlanks("   \t"));
+  EXPECT_EQ("", TrimBlanks(""));
+  EXPECT_EQ("a", TrimBlanks("a"));
+}
+
+TEST(PanelFieldsTest, FieldNumberReadsLikeAtoi) {
+  EXPECT_EQ(59152, FieldNumber("59152"));
+  EXPECT_EQ(42, FieldNumber("  42abc"));
+  EXPECT_EQ(-7, FieldNumber("-7"));
+  EXPECT_EQ(8, FieldNumber("+8"));
+  EXPECT_EQ(0, FieldNumber("abc"));
+  EXPECT_EQ(0, FieldNumber(""));
+  EXPECT_EQ(0, FieldNumber("- 5"));
+  EXPECT_EQ(70000, FieldNumber("70000"));
+  // Beyond 32 bits the number saturates instead of wrapping to nonsense.
+  EXPECT_EQ(2147483647, FieldNumber("99999999999999999999"));
+  EXPECT_EQ(-2147483647 - 1, FieldNumber("-99999999999999999999"));
+}
+
+TEST(PanelFieldsTest, CutToBytesKeepsWholeCharacters) {
+  EXPECT_EQ("abc", CutToBytes("abcdef", 3));
+  EXPECT_EQ("abc", CutToBytes("abc", 24));
+  // "é" is two bytes: a cut between them drops the whole character.
+  EXPECT_EQ("ab", CutToBytes("ab\xC3\xA9z", 3));
+  EXPECT_EQ("ab\xC3\xA9", CutToBytes("ab\xC3\xA9z", 4));
+  // Latin-1 bytes are cut where they stand.
+  EXPECT_EQ("ab\xE9", CutToBytes("ab\xE9\xE9", 3));
+}
+
+class ConfigCommitTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillo_config_XXXXXX";
+    dir = mkdtemp(pattern);
+    settings.SettingsFilePath = dir + "/quillo.ini";
+    settings.HomeDirectory = dir;
+    settings.GreetingText.Set("Welcome to the Quillo session");
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+  std::string SettingsText() const {
+    std::ifstream in(settings.SettingsFilePath, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::string dir;
+  ProgramSettings settings;
+};
+
+TEST_F(ConfigCommitTest, TheStoredFieldsAreNotAChange) {
+  const ConfigFields fields = ConfigFields::From(settings);
+  EXPECT_FALSE(ConfigIsModified(fields, settings));
+  EXPECT_EQ("59152", fields.Port);
+  EXPECT_EQ("52917", fields.Key);
+}
+
+TEST_F(ConfigCommitTest, EachFieldCountsAsAChange) {
+  const ConfigFields stored = ConfigFields::From(settings);
+  auto changed = [&](void (*edit)(ConfigFields&)) {
+    ConfigFields fields = stored;
+    edit(fields);
+    return ConfigIsModified(fields, settings);
+  };
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.ScreenName = "Ann"; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.Port = "4000"; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.Key = "1234"; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.Greeting = "Hi"; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.HomeDirectory = "/elsewhere"; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.MailServer = "mail.example.org"; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.ReturnEmailAddress = "ann@example.org"; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.EnableAudio = !f.EnableAudio; }));
+  // Numbers compare as numbers: leading zeros or trailing text are no change.
+  EXPECT_FALSE(changed([](ConfigFields& f) { f.Port = "059152xyz"; }));
+  // The whole key is compared with the 16-bit one: 52917 + 65536 differs.
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.Key = "118453"; }));
+}
+
+TEST_F(ConfigCommitTest, NothingChangedWritesNothing) {
+  EXPECT_EQ(ConfigCommitResult::kCommitted, CommitConfig(ConfigFields::From(settings), settings));
+  EXPECT_EQ("", SettingsText());
+}
+
+TEST_F(ConfigCommitTest, ChangedPortAndKeyAreKeptAndWritten) {
+  ConfigFields fields = ConfigFields::From(settings);
+  fields.Port = "4000";
+  fields.Key = "70000";
+  EXPECT_EQ(ConfigCommitResult::kCommitted, CommitConfig(fields, settings));
+  EXPECT_EQ(4000, settings.QuilloPortNumber);
+  EXPECT_EQ(70000 & 0xFFFF, settings.EncryptionKey);
+  EXPECT_EQ("QuilloPortNumber=4000\r\nEncryptionKey=4464\r\n", SettingsText());
+}
+
+TEST_F(ConfigCommitTest, KeysAreWrittenInTheirOrder) {
+  ConfigFields fields = ConfigFields::From(settings);
+  fields.ScreenName = "Ann";
+  fields.MailServer = "mail.example.org:2525";
+  fields.ReturnEmailAddress = "ann@example.org";
+  fields.EnableAudio = false;
+  EXPECT_EQ(ConfigCommitResult::kCommitted, CommitConfig(fields, settings));
+  EXPECT_EQ(
+      "ScreenName=Ann\r\nMailServerPortNumber=2525\r\nMailServer=mail.example.org\r\n"
+      "ReturnEmailAddress=ann@example.org\r\nEnableAudio=FALSE\r\n",
+      SettingsText());
+}
+
+TEST_F(ConfigCommitTest, MailServerPortFollowsTheFirstColonHostPrecedesTheLast) {
+  ConfigFields fields = ConfigFields::From(settings);
+  fields.MailServer = "a:b:2525";
+  CommitConfig(fields, settings);
+  EXPECT_EQ("a:b", settings.MailServer);
+  EXPECT_EQ(0, settings.MailServerPortNumber);  // "b:2525" is no number
+  fields.MailServer = "mail.example.org:25x";
+  CommitConfig(fields, settings);
+  EXPECT_EQ("mail.example.org", settings.MailServer);
+  EXPECT_EQ(25, settings.MailServerPortNumber);
+}
+
+TEST_F(ConfigCommitTest, AMissingHomeDirectoryIsCreated) {
+  ConfigFields fields = ConfigFields::From(settings);
+  fields.HomeDirectory = dir + "/home";
+  EXPECT_EQ(ConfigCommitResult::kCommitted, CommitConfig(fields, settings));
+  struct stat info;
+  EXPECT_EQ(0, stat((dir + "/home").c_str(), &info));
+  EXPECT_EQ(dir + "/home", settings.HomeDirectory);
+  EXPECT_EQ("HomeDirectory=" + dir + "/home\r\n", SettingsText());
+}
+
+TEST_F(ConfigCommitTest, AHomeDirectoryThatCannotBeMadeStopsHalfWay) {
+  ConfigFields fields = ConfigFields::From(settings);
+  fields.ScreenName = "Ann";
+  fields.HomeDirectory = dir + "/missing/home";
+  fields.EnableAudio = false;
+  fields.Port = "4000";
+  EXPECT_EQ(ConfigCommitResult::kHomeDirectoryFailed, CommitConfig(fields, settings));
+  EXPECT_EQ("Ann", settings.ScreenName);
+  EXPECT_EQ(dir, settings.HomeDirectory);
+  EXPECT_EQ(1, settings.EnableAudio);
+  EXPECT_EQ(59152, settings.QuilloPortNumber);
+  EXPECT_EQ("ScreenName=Ann\r\n", SettingsText());
+}
+
+}  // namespace
