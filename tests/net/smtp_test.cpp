@@ -1,0 +1,471 @@
+// The SMTP client and the send-mail task: the dialogue against a small
+// scripted server for the failures, and the whole invitation against a real
+// SMTP server (aiosmtpd) on loopback.
+#include <dirent.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/send_mail_task.h"
+#include "net/smtp_client.h"
+#include "thread/thread.h"
+#include "../thread/test_reporter.h"
+
+extern char** environ;
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+int LocalPort(SocketHandle handle) {
+  sockaddr_in bound{};
+  socklen_t length = sizeof bound;
+  getsockname(handle, reinterpret_cast<sockaddr*>(&bound), &length);
+  return ntohs(bound.sin_port);
+}
+
+template <typename Predicate>
+bool WaitUntil(Predicate done, milliseconds limit = milliseconds(10000)) {
+  const auto deadline = steady_clock::now() + limit;
+  while (!done()) {
+    if (steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(milliseconds(2));
+  }
+  return true;
+}
+
+// One step of a scripted server: the reply it sends after reading a command
+// (the first step's reply is the greeting, sent on connection). An empty
+// reply sends nothing and waits for the client to go away; close drops the
+// connection instead of answering.
+struct Step {
+  std::string reply;
+  bool close = false;
+};
+
+// A one-connection SMTP server on loopback that follows a script and
+// records the commands it reads. Every wait is bounded.
+class ScriptedServer {
+ public:
+  explicit ScriptedServer(std::vector<Step> script) : script_(std::move(script)) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 1);
+    port_ = LocalPort(listener_);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~ScriptedServer() {
+    stop_ = true;
+    thread_.join();
+    close(listener_);
+  }
+
+  int Port() const { return port_; }
+  bool Connected() const { return connected_; }
+  bool WaitDone() {
+    return WaitUntil([this] { return done_.load(); });
+  }
+  std::vector<std::string> Commands() {
+    WaitDone();
+    return commands_;
+  }
+
+ private:
+  // Waits for readable data in slices so the destructor can stop it.
+  bool WaitReadable(int fd) {
+    const auto deadline = steady_clock::now() + milliseconds(15000);
+    while (!stop_ && steady_clock::now() < deadline) {
+      pollfd wait{fd, POLLIN, 0};
+      if (poll(&wait, 1, 20) > 0) return true;
+    }
+    return false;
+  }
+  // One command line, or the whole message after DATA.
+  bool ReadItem(int fd, bool message, std::string* item) {
+    const std::string end = message ? "\r\n.\r\n" : "\r\n";
+    while (pending_.find(end) == std::string::npos) {
+      if (!WaitReadable(fd)) return false;
+      char buffer[4096];
+      const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) return false;
+      pending_.append(buffer, static_cast<size_t>(n));
+    }
+    const size_t at = pending_.find(end);
+    *item = pending_.substr(0, at + end.size());
+    pending_.erase(0, at + end.size());
+    return true;
+  }
+  void Serve() {
+    if (!WaitReadable(listener_)) {
+      done_ = true;
+      return;
+    }
+    const int fd = accept(listener_, nullptr, nullptr);
+    connected_ = true;
+    bool in_data = false;
+    for (size_t i = 0; i < script_.size(); ++i) {
+      if (i > 0) {
+        std::string item;
+        if (!ReadItem(fd, in_data, &item)) break;
+        commands_.push_back(item);
+        in_data = item == "DATA\r\n" && script_[i].reply.compare(0, 3, "354") == 0;
+      }
+      if (script_[i].close) break;
+      if (script_[i].reply.empty()) {
+        std::string ignored;
+        ReadItem(fd, false, &ignored);  // until the client goes away
+        break;
+      }
+      send(fd, script_[i].reply.data(), script_[i].reply.size(), MSG_NOSIGNAL);
+    }
+    close(fd);
+    done_ = true;
+  }
+
+  std::vector<Step> script_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> connected_{false};
+  std::atomic<bool> done_{false};
+  std::string pending_;
+  std::vector<std::string> commands_;
+};
+
+MailJob Job(int port) {
+  MailJob job;
+  job.MailServer = "127.0.0.1";
+  job.MailServerPortNumber = port;
+  job.ReturnEmailAddress = "host@example.org";
+  job.MailRecipient = "<guest@example.org>";
+  job.InvitationSubject = "Quillo Invitation";
+  job.MailMessage = "Join me\n.\n.hidden\nBye\n";
+  return job;
+}
+
+// Runs the task to its end; returns its exit value and the time it took.
+int RunToEnd(SendMailTask& task, const MailJob& job, Reporter& reporter,
+             steady_clock::duration* took = nullptr) {
+  const auto begin = steady_clock::now();
+  Thread* thread = task.Start(job, reporter);
+  EXPECT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
+  task.JoinThread(thread);
+  if (took != nullptr) *took = steady_clock::now() - begin;
+  const int result = thread->ExitValue();
+  task.DestroyThread(thread, false);
+  return result;
+}
+
+const std::vector<Step> kGoodDialogue = {
+    {"220 scripted ready\r\n"}, {"250 hello\r\n"},  {"250 reset\r\n"},   {"250 sender ok\r\n"},
+    {"250 recipient ok\r\n"},   {"354 go ahead\r\n"}, {"250 queued\r\n"}, {"221 bye\r\n"}};
+
+TEST(SmtpTextTest, AddressesGetOnlyTheBracketsTheyLack) {
+  EXPECT_EQ("<guest@example.org>", BracketedAddress("guest@example.org"));
+  EXPECT_EQ("<guest@example.org>", BracketedAddress("<guest@example.org>"));
+  EXPECT_EQ("<guest@example.org>", BracketedAddress("<guest@example.org"));
+  EXPECT_EQ("<guest@example.org>", BracketedAddress("guest@example.org>"));
+  EXPECT_EQ("<>", BracketedAddress(""));
+  EXPECT_EQ("<a@b.orgRCPT TO: c@d>", BracketedAddress("a@b.org\r\nRCPT TO: c@d"));
+}
+
+TEST(SmtpTextTest, BodyEndsLinesInCrLfAndDoublesLeadingDots) {
+  EXPECT_EQ("a\r\n..\r\n..b\r\nc.d\r\n", SmtpMessageBody("a\n.\n.b\nc.d\n"));
+  EXPECT_EQ("a\r\nb\r\nc", SmtpMessageBody("a\r\nb\rc"));
+  EXPECT_EQ("..", SmtpMessageBody("."));
+  EXPECT_EQ("\r\n\r\n", SmtpMessageBody("\n\n"));
+  EXPECT_EQ("", SmtpMessageBody(""));
+}
+
+TEST(SmtpTextTest, DateTextHasWeekdayDayMonthYearTimeAndZone) {
+  const std::string date = SmtpClient::DateText();
+  EXPECT_TRUE(std::regex_match(
+      date, std::regex("[A-Z][a-z]{2}, [0-3][0-9] [A-Z][a-z]{2} [0-9]{4} "
+                       "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] - .+")))
+      << date;
+}
+
+TEST(SmtpDialogueTest, CommandsCarryBracketedAddressesAndTheMessageIsFramed) {
+  ScriptedServer server(kGoodDialogue);
+  TestReporter reporter;
+  SendMailTask task;
+  MailJob job = Job(server.Port());
+  job.ReturnEmailAddress = "<host@example.org";
+  job.InvitationSubject = "Quillo\r\nBcc: someone@example.org";
+  EXPECT_EQ(0, RunToEnd(task, job, reporter));
+  const std::vector<std::string> commands = server.Commands();
+  ASSERT_EQ(7u, commands.size());
+  EXPECT_EQ("HELO 127.0.0.1.\r\n", commands[0]);
+  EXPECT_EQ("RSET\r\n", commands[1]);
+  EXPECT_EQ("MAIL FROM: <host@example.org>\r\n", commands[2]);
+  EXPECT_EQ("RCPT TO: <guest@example.org>\r\n", commands[3]);
+  EXPECT_EQ("DATA\r\n", commands[4]);
+  const std::string& message = commands[5];
+  EXPECT_THAT(message, StartsWith("Date: "));
+  EXPECT_THAT(message, HasSubstr("\r\nFrom: <host@example.org>\r\nTo: <guest@example.org>\r\n"
+                                 "Subject: QuilloBcc: someone@example.org\r\n\r\n"
+                                 "Join me\r\n..\r\n..hidden\r\nBye\r\n.\r\n"));
+  EXPECT_EQ("QUIT\r\n", commands[6]);
+  EXPECT_THAT(reporter.Lines(),
+              ElementsAre("Connecting to mail server\n", "220 scripted ready\n", "250 hello\n",
+                          "Sending message\n", "250 queued\n", "Disconnecting from the server\n",
+                          "221 bye\n", "Message sent\n"));
+  EXPECT_EQ(kInvalidSocket, task.Client().MainHandle());
+}
+
+TEST(SmtpDialogueTest, MultiLineRepliesAreReadToTheirLastLine) {
+  std::vector<Step> script = kGoodDialogue;
+  script[0].reply = "220-scripted\r\n220-says\r\n220 hello\r\n";
+  script[1].reply = "250-first\r\n250-SIZE 100\r\n250 last\r\n";
+  ScriptedServer server(script);
+  TestReporter reporter;
+  SendMailTask task;
+  EXPECT_EQ(0, RunToEnd(task, Job(server.Port()), reporter));
+  const std::vector<std::string> lines = reporter.Lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ("220-scripted\n220-says\n220 hello\n", lines[1]);
+  EXPECT_EQ("250-first\n250-SIZE 100\n250 last\n", lines[2]);
+  EXPECT_EQ(7u, server.Commands().size());
+}
+
+TEST(SmtpDialogueTest, NoGreetingTimesOut) {
+  ScriptedServer server({{""}});
+  TestReporter reporter;
+  SendMailTask task;
+  task.SetReplySeconds(1);
+  steady_clock::duration took;
+  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter, &took));
+  EXPECT_GE(took, milliseconds(900));
+  EXPECT_LT(took, milliseconds(5000));
+  EXPECT_THAT(reporter.Lines(), ElementsAre("Connecting to mail server\n",
+                                            "Socket exception: Request timed out\n"));
+  EXPECT_EQ(kInvalidSocket, task.Client().MainHandle());
+}
+
+TEST(SmtpDialogueTest, RefusedRecipientFailsAtOnceWithTheServersText) {
+  std::vector<Step> script(kGoodDialogue.begin(), kGoodDialogue.begin() + 5);
+  script[4].reply = "550 5.1.1 No such user here\r\n";
+  ScriptedServer server(script);
+  TestReporter reporter;
+  SendMailTask task;  // the full 30-second limit
+  steady_clock::duration took;
+  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter, &took));
+  EXPECT_LT(took, milliseconds(5000));
+  EXPECT_EQ(SOCKET_UNEXPECTED_REPLY, task.Client().ErrorCode());
+  EXPECT_THAT(reporter.Lines(),
+              ElementsAre("Connecting to mail server\n", "220 scripted ready\n", "250 hello\n",
+                          "Sending message\n", "Socket exception: Unexpected reply from server\n",
+                          "550 5.1.1 No such user here\n"));
+}
+
+TEST(SmtpDialogueTest, ExpectedCodeInsideAnotherReplyIsNoSuccess) {
+  ScriptedServer server({{"554 no 220 for you\r\n"}});
+  TestReporter reporter;
+  SendMailTask task;
+  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter));
+  EXPECT_THAT(reporter.Lines(),
+              ElementsAre("Connecting to mail server\n",
+                          "Socket exception: Unexpected reply from server\n",
+                          "554 no 220 for you\n"));
+}
+
+TEST(SmtpDialogueTest, OverlongReplyIsABufferOverflow) {
+  ScriptedServer server({{std::string(1100, 'x')}});
+  TestReporter reporter;
+  SendMailTask task;
+  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter));
+  const std::vector<std::string> lines = reporter.Lines();
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ("Socket exception: Buffer overflow error\n", lines[1]);
+  EXPECT_EQ(std::string(1024, 'x') + "\n", lines[2]);
+}
+
+TEST(SmtpDialogueTest, ServerClosingMidDialogueIsAReceiveError) {
+  ScriptedServer server({{"220 ready\r\n"}, {"250 hello\r\n"}, {"", true}});
+  TestReporter reporter;
+  SendMailTask task;
+  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter));
+  // The server said nothing to the failing command: no reply line.
+  EXPECT_THAT(reporter.Lines(),
+              ElementsAre("Connecting to mail server\n", "220 ready\n", "250 hello\n",
+                          "Sending message\n", "Socket exception: Receive error\n"));
+}
+
+TEST(SmtpDialogueTest, NoServerIsAConnectError) {
+  int port;
+  {
+    ScriptedServer server({{"", true}});
+    port = server.Port();
+    Socket poke;  // let the server's accept return so it closes at once
+    poke.InitSocket(1, port, "127.0.0.1");
+    poke.Connect();
+  }
+  TestReporter reporter;
+  SendMailTask task;
+  EXPECT_EQ(-1, RunToEnd(task, Job(port), reporter));
+  EXPECT_THAT(reporter.Lines(), ElementsAre("Connecting to mail server\n",
+                                            "Socket exception: Could not connect socket\n"));
+}
+
+TEST(SmtpDialogueTest, CancelDuringTheWaitEndsQuietlyAtOnce) {
+  ScriptedServer server({{""}});
+  TestReporter reporter;
+  SendMailTask task;  // would wait 30 seconds
+  Thread* thread = task.Start(Job(server.Port()), reporter);
+  ASSERT_TRUE(WaitUntil([&] { return server.Connected(); }));
+  std::this_thread::sleep_for(milliseconds(20));
+  const auto begin = steady_clock::now();
+  EXPECT_EQ(0, task.CancelThread(thread));
+  EXPECT_TRUE(server.WaitDone());  // the client went away
+  EXPECT_EQ(0, task.DestroyThread(thread, true));
+  EXPECT_LT(steady_clock::now() - begin, milliseconds(1000));
+  EXPECT_THAT(reporter.Lines(), ElementsAre("Connecting to mail server\n"));
+  EXPECT_EQ(kInvalidSocket, task.Client().MainHandle());
+
+  // The task serves the next invitation as before.
+  ScriptedServer next(kGoodDialogue);
+  TestReporter next_reporter;
+  EXPECT_EQ(0, RunToEnd(task, Job(next.Port()), next_reporter));
+  EXPECT_EQ("Message sent\n", next_reporter.Lines().back());
+}
+
+// aiosmtpd on a free loopback port, saving every message into a maildir.
+class RealSmtpServer {
+ public:
+  RealSmtpServer() {
+    char directory[] = "/tmp/quillo_smtp_XXXXXX";
+    folder_ = mkdtemp(directory);
+    maildir_ = folder_ + "/mail";  // created by the server
+    port_ = FreePort();
+    const std::string listen = "127.0.0.1:" + std::to_string(port_);
+    std::vector<std::string> arguments = {"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
+                                          listen, "-c", "aiosmtpd.handlers.Mailbox", maildir_};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    ready_ = pid_ > 0 && WaitUntil([this] { return Accepts(); }, milliseconds(20000));
+  }
+  ~RealSmtpServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      int status;
+      if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; },
+                     milliseconds(5000))) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+      }
+    }
+    std::system(("rm -rf '" + folder_ + "'").c_str());
+  }
+
+  bool Ready() const { return ready_; }
+  int Port() const { return port_; }
+  // The messages saved so far.
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> messages;
+    const std::string folder = maildir_ + "/new";
+    DIR* directory = opendir(folder.c_str());
+    if (directory == nullptr) return messages;
+    while (dirent* entry = readdir(directory)) {
+      if (entry->d_name[0] == '.') continue;
+      std::ifstream file(folder + "/" + entry->d_name, std::ios::binary);
+      std::stringstream text;
+      text << file.rdbuf();
+      messages.push_back(text.str());
+    }
+    closedir(directory);
+    return messages;
+  }
+
+ private:
+  static int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const int port = LocalPort(fd);
+    close(fd);
+    return port;
+  }
+  bool Accepts() const {
+    Socket probe;
+    return probe.InitSocket(1, port_, "127.0.0.1") >= 0 && probe.Connect() == 0;
+  }
+
+  std::string folder_;
+  std::string maildir_;
+  int port_ = 0;
+  pid_t pid_ = -1;
+  bool ready_ = false;
+};
+
+TEST(SmtpRealServerTest, InvitationArrivesWithHeadersAndTextIntact) {
+  RealSmtpServer server;
+  ASSERT_TRUE(server.Ready()) << "aiosmtpd (python3-aiosmtpd) did not start";
+  TestReporter reporter;
+  SendMailTask task;
+  MailJob job = Job(server.Port());
+  job.MailMessage =
+      "You are invited to a Quillo session.\n"
+      ".\n"
+      "..two dots\n"
+      ".one dot\n"
+      "QUIT\n"
+      "Address: 127.0.0.1 Port: 59152\n";
+  ASSERT_EQ(0, RunToEnd(task, job, reporter));
+
+  const std::vector<std::string> lines = reporter.Lines();
+  ASSERT_EQ(8u, lines.size());
+  EXPECT_EQ("Connecting to mail server\n", lines[0]);
+  EXPECT_THAT(lines[1], StartsWith("220 "));
+  EXPECT_THAT(lines[2], StartsWith("250 "));
+  EXPECT_EQ("Sending message\n", lines[3]);
+  EXPECT_THAT(lines[4], StartsWith("250 "));
+  EXPECT_EQ("Disconnecting from the server\n", lines[5]);
+  EXPECT_THAT(lines[6], StartsWith("221 "));
+  EXPECT_EQ("Message sent\n", lines[7]);
+
+  std::vector<std::string> messages;
+  ASSERT_TRUE(WaitUntil([&] {
+    messages = server.Messages();
+    return !messages.empty();
+  }));
+  ASSERT_EQ(1u, messages.size());
+  const std::string& message = messages[0];
+  EXPECT_THAT(message, HasSubstr("From: <host@example.org>\n"));
+  EXPECT_THAT(message, HasSubstr("To: <guest@example.org>\n"));
+  EXPECT_THAT(message, HasSubstr("Subject: Quillo Invitation\n"));
+  EXPECT_TRUE(std::regex_search(message, std::regex("(^|\n)Date: [A-Z][a-z]{2}, [0-9]{2} [A-Z][a-z]{2} "
+                                                    "[0-9]{4} [0-9:]{8} - ")))
+      << message;
+  EXPECT_THAT(message, HasSubstr("\n\n" + job.MailMessage));
+}
+
+}  // namespace
