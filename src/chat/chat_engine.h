@@ -85,6 +85,11 @@ Thread* StartClientConnection(ProgramSettings& settings, Reporter& reporter);
 void EndSession(ProgramSettings& settings, Reporter& reporter,
                 const std::function<bool()>& ask_host_again);
 
+// The shutdown step of closing the main frame: stops the talker (the peer
+// gets a sign-off) and the server without any question or window line, and
+// closes ChatSocket. Call it (or EndSession) before ProgramSettings goes.
+void StopChatWorkers(ProgramSettings& settings);
+
 // The Statistics panel's text, one element per line (an empty element is an
 // empty line); each is shown followed by a line end.
 std::vector<std::string> StatsLines(const ProgramSettings& settings);

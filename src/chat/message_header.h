@@ -15,6 +15,11 @@ enum MessageType : uint32_t {
   MSG_SIGNOFF = 'D',  // sender ends the conversation, no body
 };
 
+// The longest body a receiver accepts. Chat lines are typed text; a larger
+// announcement can only come from a broken or hostile peer and is treated as
+// a failed connection, so nothing is allocated for it.
+constexpr uint32_t kMaxBodyLength = 1u << 20;
+
 // The fixed 33-byte frame in front of every message:
 //   bytes 0-24   sender name, zero-terminated; byte 24 is always 0
 //   bytes 25-28  type, little-endian 32-bit character code
