@@ -35,7 +35,7 @@ build: deps $(BUILD)/CMakeCache.txt
 # working directory; build/run is that directory for `make run`.
 run: build
 	@mkdir -p $(BUILD)/run
-	@cp -n data/quillo.html data/activity.wav $(BUILD)/run/ 2>/dev/null || true
+	@cp -u data/quillo.html data/activity.wav $(BUILD)/run/ 2>/dev/null || true
 	cd $(BUILD)/run && ../quillo $(ARGS)
 
 test: build
