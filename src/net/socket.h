@@ -93,7 +93,9 @@ class Socket {
   // kind 1: stream/TCP, kind 2: datagram/UDP, other kinds fail with 18. With
   // a host (name or dotted address) resolves it first and takes its first
   // IPv4 address; an unknown host fails with 8 and creates no handle.
-  // Without a host the address is "any". Returns the new main handle.
+  // Without a host the address is "any". Returns the new main handle; a
+  // main handle left open from an earlier use is closed first. A name
+  // lookup runs on a helper thread so that Shutdown can end the wait.
   int InitSocket(int kind, int port, const char* host = nullptr);
   int Bind();                 // fails with 3
   int Connect();              // fails with 5
