@@ -117,8 +117,16 @@ bool ConversationPrintout::HasPage(int page) { return page >= 1 && page <= pageC
 
 void ConversationPrintout::GetPageInfo(int* minPage, int* maxPage, int* pageFrom, int* pageTo) {
   *minPage = 1;
-  *pageFrom = 1;
+  if (!prepared_) {
+    // Asked before the job has a surface to lay the lines out on: the
+    // toolkit's "not known yet", so that no page range is fixed too early.
+    *maxPage = kUnknownPageCount;
+    *pageFrom = 0;
+    *pageTo = 0;
+    return;
+  }
   *maxPage = pageCount_;
+  *pageFrom = 1;
   *pageTo = pageCount_;
 }
 

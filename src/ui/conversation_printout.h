@@ -60,6 +60,9 @@ class ConversationPrintout : public wxPrintout {
   // in "Dec 05, 2026 07:52:10".
   static wxString DateText(const wxDateTime& when);
 
+  // The page count reported before the lines are laid out.
+  static constexpr int kUnknownPageCount = 32000;
+
  private:
   bool ReadMetrics();
   void SetUpScale(wxDC& dc);

@@ -1,0 +1,8 @@
+# Page arithmetic without a display; printing, saving and page setup under
+# Xvfb.
+quillo_add_test(print_layout_test ${CMAKE_CURRENT_LIST_DIR}/print_layout_test.cpp)
+if(QUILLO_GUI)
+  quillo_add_test(print_output_test ${CMAKE_CURRENT_LIST_DIR}/print_output_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/ui_gui/gui_test_main.cpp GUI)
+  target_include_directories(print_output_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/ui_gui)
+endif()
