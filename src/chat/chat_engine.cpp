@@ -51,9 +51,9 @@ void StopServer(ProgramSettings& s) {
 
 // Sends one message on a private copy of the peer descriptor, so the send
 // needs no lock; sender keeps the error code.
-bool SendToPeer(ProgramSettings& s, Socket* sender, const void* bytes, size_t n) {
+bool SendToPeer(ProgramSettings& s, Socket* sender, const void* bytes, size_t n, int flags) {
   const SocketHandle peer = DuplicatePeer(s);
-  const bool sent = sender->SendAll(peer, bytes, static_cast<int>(n)) >= 0;
+  const bool sent = sender->SendAll(peer, bytes, static_cast<int>(n), flags) >= 0;
   if (peer >= 0) ::close(peer);
   return sent;
 }
@@ -165,12 +165,14 @@ bool SendChatLine(ProgramSettings& settings, Reporter& reporter, const std::stri
   }
   Socket sender;
   const MessageHeader header(settings.ScreenName, MSG_SAY, static_cast<uint32_t>(body.size()));
-  if (!SendToPeer(settings, &sender, header.Data(), MessageHeader::kSize)) {
+  // The header waits for its body, so the two leave as one segment instead
+  // of the body waiting for the header's acknowledgement.
+  if (!SendToPeer(settings, &sender, header.Data(), MessageHeader::kSize, MSG_MORE)) {
     reporter.ConversationLine("Could not send message header to server\n");
     reporter.ConversationLine(std::string(sender.ErrorText()) + "\n");
     return false;
   }
-  if (!SendToPeer(settings, &sender, body.data(), body.size())) {
+  if (!SendToPeer(settings, &sender, body.data(), body.size(), 0)) {
     reporter.ConversationLine("Could not send message to server\n");
     reporter.ConversationLine(std::string(sender.ErrorText()) + "\n");
     return false;

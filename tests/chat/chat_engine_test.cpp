@@ -291,6 +291,70 @@ TEST(ChatHostileCallerTest, HostSurvivesBrokenCallers) {
   EXPECT_TRUE(host.reporter.WaitForConversation(Line("Guest", "still fine")));
 }
 
+TEST(ChatStopTest, EndDoesNotWaitForASilentCaller) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");  // the full sign-on limit
+  ASSERT_TRUE(host.Host(port));
+  RawCaller silent(port);
+  ASSERT_TRUE(host.reporter.WaitForConversation("Connecting Quillo client "));
+  const auto start = std::chrono::steady_clock::now();
+  EndSession(host.settings, host.reporter, [] { return false; });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_TRUE(silent.ClosedByPeer());
+  // Nothing from the cancelled server after the end.
+  const std::string text = host.reporter.Conversation();
+  EXPECT_EQ(text.substr(text.size() - 39), "All Quillo services have been shutdown\n");
+  EXPECT_EQ(text.find("Could not established"), std::string::npos);
+}
+
+TEST(ChatStopTest, CallerGreetedWhileTheQuestionIsOpenIsSignedOffToo) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");
+  ChatEnd guest("Guest");
+  ChatEnd late("Late");
+  ASSERT_TRUE(host.Host(port));
+  ASSERT_EQ(guest.Connect(port), 0);
+  ASSERT_TRUE(ChatEnd::WaitUntil(host.settings.LineBusy, 1));
+  EndSession(host.settings, host.reporter, [&] {
+    // The line is free while the user thinks about the answer.
+    EXPECT_EQ(late.Connect(port), 0);
+    EXPECT_TRUE(ChatEnd::WaitUntil(host.settings.LineBusy, 1));
+    return false;
+  });
+  EXPECT_EQ(host.settings.TalkerThread.load(), nullptr);
+  EXPECT_EQ(host.settings.LineBusy.load(), 0);
+  EXPECT_EQ(host.settings.PeerSocket.load(), kInvalidSocket);
+  EXPECT_TRUE(late.reporter.WaitForConversation("Hostess has signed off\n"));
+  EXPECT_TRUE(guest.reporter.WaitForConversation("Hostess has signed off\n"));
+}
+
+TEST(ChatStopTest, CancelledConnectDeliversNothing) {
+  const int port = FreePort();
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);  // accepts in the backlog, never answers
+  ChatEnd guest("Guest");
+  guest.settings.ConnectAddress = "127.0.0.1";
+  guest.settings.QuilloPortNumber = port;
+  Thread* thread = StartClientConnection(guest.settings, guest.reporter);
+  ASSERT_NE(thread, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // blocked in the receive
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(guest.settings.ClientConnectTask.CancelThread(thread), 0);
+  EXPECT_EQ(guest.settings.ClientConnectTask.JoinThread(thread), 0);
+  guest.settings.ClientConnectTask.DestroyThread(thread, true);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  ::close(listener);
+  EXPECT_EQ(guest.reporter.Events(), "");
+  EXPECT_EQ(guest.reporter.Conversation(), "");
+  EXPECT_EQ(guest.settings.LineBusy.load(), 0);
+  EXPECT_EQ(guest.settings.ChatSocket.MainHandle(), kInvalidSocket);
+}
+
 TEST(ChatConnectTest, NobodyListening) {
   ChatEnd guest("Guest");
   EXPECT_EQ(guest.Connect(FreePort()), -1);

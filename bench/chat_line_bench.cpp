@@ -1,0 +1,132 @@
+// Chat lines over loopback between two engines in one process: lines per
+// second sent back to back, and the latency of one line from SendChatLine on
+// the guest to its report on the host (median and 99th percentile), for
+// short and long lines.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chat/chat_engine.h"
+#include "thread/thread.h"
+#include "ui/program_settings.h"
+#include "util/reporter.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Counts the chat lines shown and lets the sender wait for a count.
+class CountingReporter : public Reporter {
+ public:
+  void ConversationLine(const std::string& text) override {
+    if (text.find(" Says>\n") == std::string::npos) return;
+    std::lock_guard<std::mutex> guard(lock_);
+    ++lines_;
+    changed_.notify_all();
+  }
+  void EventLine(const std::string&) override {}
+  void StatusText(const std::string&) override {}
+  void ProgramMessage(const std::string&, const std::string&, const std::string&) override {}
+  void PlayActivitySound() override {}
+  bool MainFrameMinimised() override { return false; }
+
+  bool WaitFor(long count) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, std::chrono::seconds(30), [&] { return lines_ >= count; });
+  }
+  long Lines() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return lines_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  long lines_ = 0;
+};
+
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+bool Connect(ProgramSettings& guest, Reporter& reporter, int port) {
+  guest.ConnectAddress = "127.0.0.1";
+  guest.QuilloPortNumber = port;
+  Thread* thread = StartClientConnection(guest, reporter);
+  if (thread == nullptr) return false;
+  while (thread->State() != ThreadState::EXITED) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const bool up = thread->ExitValue() == 0;
+  guest.ClientConnectTask.DestroyThread(thread, true);
+  return up;
+}
+
+void Measure(const char* label, size_t length, int rounds, int burst) {
+  ProgramSettings host, guest;
+  host.ScreenName = "Host";
+  guest.ScreenName = "Guest";
+  host.EnableAudio = guest.EnableAudio = 0;
+  CountingReporter host_reporter, guest_reporter;
+  const int port = FreePort();
+  host.QuilloPortNumber = port;
+  OpenHostSession(host, host_reporter);
+  if (host.Hosting.load() != 1 || !Connect(guest, guest_reporter, port)) {
+    std::printf("%s: could not set up the conversation\n", label);
+    StopChatWorkers(guest);
+    StopChatWorkers(host);
+    return;
+  }
+  std::string line(length, 'x');
+  for (size_t i = 0; i < length; ++i) line[i] = static_cast<char>('a' + i % 26);
+
+  std::vector<double> latencies;
+  for (int i = 0; i < rounds; ++i) {
+    const Clock::time_point sent = Clock::now();
+    SendChatLine(guest, guest_reporter, line);
+    host_reporter.WaitFor(i + 1);
+    latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+  }
+  std::sort(latencies.begin(), latencies.end());
+
+  const long before = host_reporter.Lines();
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < burst; ++i) SendChatLine(guest, guest_reporter, line);
+  const bool all = host_reporter.WaitFor(before + burst);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+  std::printf("%-14s latency median %8.1f us  p99 %8.1f us  (%d lines)   throughput %9.0f lines/s "
+              "(%d lines%s)\n",
+              label, latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
+              rounds, burst / seconds, burst, all ? "" : ", INCOMPLETE");
+  StopChatWorkers(guest);
+  StopChatWorkers(host);
+}
+
+}  // namespace
+
+int main() {
+  Measure("20-byte lines", 20, 2000, 20000);
+  Measure("4 KiB lines", 4096, 500, 2000);
+  return 0;
+}
