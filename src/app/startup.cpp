@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "books/address_book.h"
 #include "ui/program_settings.h"
 #include "ui/settings_file.h"
 
@@ -73,6 +74,7 @@ bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs) {
 
   // The address books open here, from PreviousConnectionsDB and
   // InvitationDB, whether or not the file was read.
+  OpenAddressBooks(settings, nullptr);
 
   settings.ApplyPageLayoutKeys(file);
   return loaded;
