@@ -1,0 +1,279 @@
+"""A private desktop for end-to-end runs: Xvfb, openbox and a D-Bus session
+with the accessibility bus, and real Quillo programs driven through AT-SPI
+as a person would drive them: buttons found by their labels and clicked,
+text typed into fields, window text read back.
+
+Every wait here has a limit and every process started here is stopped by
+its own id when the run ends.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+DEFAULT_WAIT = 15.0
+
+
+class Failure(AssertionError):
+    pass
+
+
+def wait_for(what, probe, limit=DEFAULT_WAIT, step=0.1):
+    """Calls probe until it returns something true; raises Failure naming
+    `what` (and the last value seen) when limit seconds pass first."""
+    deadline = time.monotonic() + limit
+    last = None
+    while True:
+        try:
+            last = probe()
+        except Exception as error:  # the tree changes under us while windows come and go
+            last = error
+        else:
+            if last:
+                return last
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for %s (last: %r)" % (what, last))
+        time.sleep(step)
+
+
+class Processes:
+    """The processes of one run, stopped in reverse order of starting."""
+
+    def __init__(self):
+        self.started = []
+
+    def start(self, argv, **kwargs):
+        kwargs.setdefault("stdin", subprocess.DEVNULL)
+        process = subprocess.Popen(argv, start_new_session=True, **kwargs)
+        self.started.append(process)
+        return process
+
+    def stop(self, process, grace=5.0):
+        if process.poll() is None:
+            try:
+                os.killpg(process.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            try:
+                process.wait(grace)
+            except subprocess.TimeoutExpired:
+                try:
+                    os.killpg(process.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                process.wait(grace)
+        if process in self.started:
+            self.started.remove(process)
+
+    def stop_all(self):
+        for process in reversed(list(self.started)):
+            self.stop(process)
+
+
+def start_display(processes):
+    """Starts Xvfb on the first free display and returns its name."""
+    read_end, write_end = os.pipe()
+    processes.start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                     "-nolisten", "tcp", "-noreset"],
+                    pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    deadline = time.monotonic() + 20
+    while not number.endswith(b"\n"):
+        if time.monotonic() > deadline:
+            raise Failure("Xvfb did not report its display")
+        chunk = os.read(read_end, 16)
+        if not chunk:
+            raise Failure("Xvfb ended before reporting its display")
+        number += chunk
+    os.close(read_end)
+    return ":" + number.decode().strip()
+
+
+def outer_main(script, argv, limit):
+    """Runs `script argv` inside a D-Bus session on a display of its own;
+    returns its exit status. The display outlives the bus, so the
+    accessibility bus launcher can say goodbye to it."""
+    processes = Processes()
+    try:
+        display = start_display(processes)
+        env = dict(os.environ)
+        env["DISPLAY"] = display
+        # The programs must load the accessibility bridge and use this display.
+        env.pop("NO_AT_BRIDGE", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        env["GDK_BACKEND"] = "x11"
+        child = processes.start(["dbus-run-session", "--", "/usr/bin/python3", script, "--inner"]
+                                + argv, env=env)
+        try:
+            return child.wait(limit)
+        except subprocess.TimeoutExpired:
+            print("e2e: the run took longer than %d s and was stopped" % limit, file=sys.stderr)
+            return 1
+    finally:
+        processes.stop_all()
+
+
+class XTool:
+    """Real pointer and keyboard input through xdotool."""
+
+    @staticmethod
+    def run(*args):
+        return subprocess.run(["xdotool"] + [str(a) for a in args], capture_output=True,
+                              text=True, timeout=15)
+
+    @classmethod
+    def activate_window_of(cls, pid, title):
+        found = cls.run("search", "--onlyvisible", "--pid", pid, "--name", "^%s$" % title)
+        ids = found.stdout.split()
+        if ids:
+            cls.run("windowactivate", "--sync", ids[-1])
+            cls.run("windowraise", ids[-1])
+        return bool(ids)
+
+    @classmethod
+    def click(cls, x, y):
+        cls.run("mousemove", "--sync", x, y)
+        time.sleep(0.05)
+        cls.run("click", "1")
+
+    @classmethod
+    def key(cls, *keys):
+        cls.run("key", "--clearmodifiers", *keys)
+
+
+class Desktop:
+    """The inner side of a run: the window manager, AT-SPI, and helpers to
+    find and drive controls of the programs."""
+
+    def __init__(self, processes):
+        self.processes = processes
+        self.processes.start(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        import pyatspi  # needs the session bus of dbus-run-session
+        self.pyatspi = pyatspi
+        wait_for("the window manager", lambda: XTool.run("getactivewindow").returncode in (0, 1),
+                 limit=10)
+        time.sleep(0.3)
+
+    # --- the accessibility tree -------------------------------------------
+
+    def applications(self, pid):
+        desktop = self.pyatspi.Registry.getDesktop(0)
+        found = []
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            try:
+                if app is not None and app.get_process_id() == pid:
+                    found.append(app)
+            except Exception:
+                continue
+        return found
+
+    def frames(self, pid):
+        """The showing top-level windows of the program with this pid."""
+        windows = []
+        for app in self.applications(pid):
+            for i in range(app.childCount):
+                window = app.getChildAtIndex(i)
+                if window is not None and self.showing(window):
+                    windows.append(window)
+        return windows
+
+    def frame(self, pid, title, limit=DEFAULT_WAIT):
+        return wait_for("window %r" % title,
+                        lambda: next((w for w in self.frames(pid) if w.name == title), None),
+                        limit=limit)
+
+    def showing(self, node):
+        states = node.getState()
+        return states.contains(self.pyatspi.STATE_SHOWING)
+
+    def descendants(self, node, role=None, name=None, depth=40):
+        """Depth-first list of the showing descendants with the role and name."""
+        out = []
+        if depth == 0 or node is None:
+            return out
+        for i in range(node.childCount):
+            child = node.getChildAtIndex(i)
+            if child is None:
+                continue
+            try:
+                if not self.showing(child):
+                    continue
+                if (role is None or child.getRole() == role) and (name is None
+                                                                   or child.name == name):
+                    out.append(child)
+            except Exception:
+                continue
+            out.extend(self.descendants(child, role, name, depth - 1))
+        return out
+
+    def button(self, window, label, limit=DEFAULT_WAIT):
+        role = self.pyatspi.ROLE_PUSH_BUTTON
+        return wait_for("button %r" % label,
+                        lambda: next(iter(self.descendants(window, role, label)), None),
+                        limit=limit)
+
+    def text_fields(self, window):
+        """The window's text controls in reading order (top to bottom, then
+        left to right)."""
+        fields = self.descendants(window, self.pyatspi.ROLE_TEXT)
+        fields += self.descendants(window, self.pyatspi.ROLE_ENTRY)
+
+        def place(node):
+            x, y = self.extents(node)[:2]
+            return (y, x)
+        return sorted(fields, key=place)
+
+    def extents(self, node):
+        box = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
+        return box.x, box.y, box.width, box.height
+
+    @staticmethod
+    def text_of(node):
+        text = node.queryText()
+        return text.getText(0, text.characterCount)
+
+    def editable(self, node):
+        return node.getState().contains(self.pyatspi.STATE_EDITABLE)
+
+    # --- input --------------------------------------------------------------
+
+    def click(self, pid, window, node):
+        """A real click in the middle of the control, its window raised first."""
+        XTool.activate_window_of(pid, window.name)
+        x, y, w, h = self.extents(node)
+        XTool.click(x + w // 2, y + h // 2)
+
+    def press(self, pid, window, label):
+        self.click(pid, window, self.button(window, label))
+
+    def type_into(self, node, text):
+        """Puts text into an editable control as typing would leave it."""
+        editable = node.queryEditableText()
+        editable.setTextContents(text)
+        wait_for("typed text to show", lambda: self.text_of(node) == text, limit=5)
+
+    def check(self, pid, window, label, on):
+        box = wait_for("check box %r" % label,
+                       lambda: next(iter(self.descendants(window, self.pyatspi.ROLE_CHECK_BOX,
+                                                          label)), None))
+        if box.getState().contains(self.pyatspi.STATE_CHECKED) != on:
+            self.click(pid, window, box)
+            wait_for("check box %r to change" % label,
+                     lambda: box.getState().contains(self.pyatspi.STATE_CHECKED) == on, limit=5)
+
+
+def scratch_directory(name):
+    base = os.environ.get("QUILLO_E2E_DIR") or tempfile.gettempdir()
+    path = tempfile.mkdtemp(prefix="quillo-e2e-%s-" % name, dir=base)
+    return path
+
+
+def remove_directory(path):
+    shutil.rmtree(path, ignore_errors=True)

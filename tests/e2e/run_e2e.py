@@ -1,0 +1,593 @@
+#!/usr/bin/python3
+"""End-to-end scenarios: real Quillo programs, each with its own working
+directory and settings file, on a private display, driven as a person
+would drive them.
+
+    run_e2e.py --quillo BUILD/quillo SCENARIO...      (ctest runs one each)
+    run_e2e.py --quillo BUILD/quillo --build-dir BUILD install
+
+The script re-runs itself inside `dbus-run-session` on a display of its own
+(see desktop.py); every wait is bounded and every process is stopped.
+"""
+
+import argparse
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import desktop as dk  # noqa: E402
+from desktop import Failure, wait_for  # noqa: E402
+
+SOURCE_DIR = os.path.dirname(os.path.dirname(HERE))
+RUN_LIMIT = 170  # seconds for one scenario, everything included
+
+# Where each program's main frame sits, so no two overlap.
+COLUMNS = [0, 640]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def said(name, text):
+    return "%s Says>\n%s\n\n" % (name, text)
+
+
+class Quillo:
+    """One running program in a working directory of its own."""
+
+    def __init__(self, run, label, settings, column=0, workdir=None):
+        self.run = run
+        self.desk = run.desk
+        self.label = label
+        self.workdir = workdir or os.path.join(run.scratch, label)
+        os.makedirs(self.workdir, exist_ok=True)
+        self.settings = dict(settings)
+        self.column = column
+        self.process = None
+        self.frame = None
+
+    # --- life ---------------------------------------------------------------
+
+    def write_settings(self):
+        base = {
+            "EnableAudio": "FALSE",
+            "RememberProgramSettings": "TRUE",
+            "RememberFrameSize": "TRUE",
+            "MainFrameXPosition": str(COLUMNS[self.column]),
+            "MainFrameYPosition": "0",
+            "MainFrameWidth": "620",
+            "MainFrameHeight": "560",
+            "HomeDirectory": os.path.join(self.workdir, "home"),
+        }
+        base.update(self.settings)
+        with open(os.path.join(self.workdir, "quillo.ini"), "wb") as f:
+            for key, value in base.items():
+                f.write(("%s=%s\r\n" % (key, value)).encode("latin-1"))
+
+    def start(self):
+        self.write_settings()
+        for name in ("quillo.html", "activity.wav"):
+            target = os.path.join(self.workdir, name)
+            if not os.path.exists(target):
+                shutil.copy(os.path.join(SOURCE_DIR, "data", name), target)
+        env = dict(os.environ)
+        env["HOME"] = self.workdir
+        env.pop("QUILLO", None)
+        log = open(os.path.join(self.workdir, "program.log"), "ab")
+        self.process = self.run.processes.start([self.run.quillo], cwd=self.workdir, env=env,
+                                                stdout=log, stderr=log)
+        log.close()
+        self.frame = wait_for("%s's main frame" % self.label, self._main_frame, limit=20)
+        self.chat_button("Host")  # the chat panel is built
+        return self
+
+    def _main_frame(self):
+        for window in self.desk.frames(self.process.pid):
+            if window.name.startswith("Quillo") and not window.name.startswith("Quillo "):
+                return window
+        return None
+
+    def alive(self):
+        return self.process is not None and self.process.poll() is None
+
+    def stop(self):
+        if self.process is not None:
+            self.run.processes.stop(self.process)
+
+    def wait_exit(self, limit=15):
+        wait_for("%s to exit" % self.label, lambda: self.process.poll() is not None, limit=limit)
+        return self.process.returncode
+
+    # --- the main frame ---------------------------------------------------
+
+    def chat_button(self, label):
+        return self.desk.button(self.frame, label)
+
+    def press(self, label, window=None):
+        window = window or self.frame
+        self.desk.press(self.process.pid, window, label)
+
+    def conversation_control(self):
+        fields = [f for f in self.desk.text_fields(self.frame) if not self.desk.editable(f)]
+        if not fields:
+            raise Failure("%s: no conversation window" % self.label)
+        return fields[0]
+
+    def input_control(self):
+        fields = [f for f in self.desk.text_fields(self.frame) if self.desk.editable(f)]
+        if not fields:
+            raise Failure("%s: no input box" % self.label)
+        return fields[-1]
+
+    def conversation(self):
+        return dk.Desktop.text_of(self.conversation_control())
+
+    def wait_conversation(self, text, count=1, limit=dk.DEFAULT_WAIT):
+        return wait_for("%s's conversation to show %r" % (self.label, text),
+                        lambda: self.conversation().count(text) >= count, limit=limit)
+
+    def send(self, text, multi_line=False):
+        self.desk.check(self.process.pid, self.frame, "Process multi-line text", multi_line)
+        box = self.input_control()
+        self.desk.type_into(box, text)
+        self.press("<Send>")
+        wait_for("%s's input box to clear" % self.label,
+                 lambda: dk.Desktop.text_of(box) == "", limit=10)
+
+    # --- dialogs and panels ----------------------------------------------
+
+    def panel(self, title, limit=dk.DEFAULT_WAIT):
+        return self.desk.frame(self.process.pid, title, limit=limit)
+
+    def dialog(self, title="Program Message", limit=dk.DEFAULT_WAIT):
+        return self.desk.frame(self.process.pid, title, limit=limit)
+
+    def answer(self, button, title="Program Message", expect=None):
+        box = self.dialog(title)
+        if expect is not None:
+            labels = self.desk.descendants(box, self.desk.pyatspi.ROLE_LABEL)
+            shown = "\n".join(label.name for label in labels)
+            if expect not in shown:
+                raise Failure("%s: %r box says %r, not %r" % (self.label, title, shown, expect))
+        self.desk.press(self.process.pid, box, button)
+        wait_for("the %r box to close" % title,
+                 lambda: all(w.name != title for w in self.desk.frames(self.process.pid)),
+                 limit=10)
+
+    def connect(self, nickname, address, port, key):
+        self.press("Connect")
+        panel = self.panel("Quillo Connect Panel")
+        self.fill_connect_fields(panel, [nickname, address, str(port), str(key)])
+        self.press("Connect", panel)
+        return panel
+
+    def connect_fields(self, panel):
+        return [f for f in self.desk.text_fields(panel) if self.desk.editable(f)][:4]
+
+    def fill_connect_fields(self, panel, values):
+        for field, value in zip(self.connect_fields(panel), values):
+            self.desk.type_into(field, value)
+
+    def stats_text(self):
+        self.press("Stats")
+        panel = self.panel("Quillo Statistics Panel")
+        fields = self.desk.text_fields(panel)
+        text = "\n".join(dk.Desktop.text_of(f) for f in fields)
+        labels = self.desk.descendants(panel, self.desk.pyatspi.ROLE_LABEL)
+        text += "\n" + "\n".join(label.name for label in labels)
+        return panel, text
+
+    def close_window(self, window=None):
+        """Asks the window manager to close the window, as its title bar's
+        close button would."""
+        window = window or self.frame
+        dk.XTool.activate_window_of(self.process.pid, window.name)
+        dk.XTool.key("alt+F4")
+
+    def menu(self, *path):
+        """Opens a menu and picks an item with real clicks."""
+        bar = wait_for("%s's menu bar" % self.label,
+                       lambda: next(iter(self.desk.descendants(
+                           self.frame, self.desk.pyatspi.ROLE_MENU_BAR)), None))
+        node = bar
+        for i, name in enumerate(path):
+            role = self.desk.pyatspi.ROLE_MENU if i == 0 else None
+            item = wait_for("menu entry %r" % name, lambda: next(
+                (c for c in self._menu_children(node, role) if c.name.replace("_", "") == name),
+                None), limit=10)
+            if i == 0:
+                self.desk.click(self.process.pid, self.frame, item)
+            else:
+                x, y, w, h = self.desk.extents(item)
+                dk.XTool.click(x + min(w // 2, 40), y + h // 2)
+            node = item
+
+    def _menu_children(self, node, role):
+        out = []
+        for i in range(node.childCount):
+            child = node.getChildAtIndex(i)
+            if child is not None and (role is None or child.getRole() == role):
+                out.append(child)
+        return out
+
+
+class Run:
+    def __init__(self, quillo, scratch, build_dir):
+        self.quillo = quillo
+        self.scratch = scratch
+        self.build_dir = build_dir
+        self.processes = dk.Processes()
+        self.desk = dk.Desktop(self.processes)
+
+    def program(self, label, column=0, **settings):
+        return Quillo(self, label, settings, column)
+
+
+# --- scenarios ---------------------------------------------------------------
+
+KEY = 4242
+
+
+def host(run, port, key=KEY, column=0):
+    ann = run.program("ann", column, ScreenName="Ann", QuilloPortNumber=port, EncryptionKey=key)
+    ann.start()
+    ann.press("Host")
+    ann.wait_conversation("Listening on port %d\n" % port)
+    return ann
+
+
+def guest(run, name, port, key=KEY, column=1):
+    return run.program(name.lower(), column, ScreenName=name, QuilloPortNumber=port,
+                       EncryptionKey=key).start()
+
+
+def connect(prog, port, key=KEY, nickname="annsline"):
+    panel = prog.connect(nickname, "127.0.0.1", port, key)
+    prog.wait_conversation("Welcome to the Ann")
+    prog.press("Close", panel)
+    return panel
+
+
+def scenario_conversation(run):
+    port = free_port()
+    ann = host(run, port)
+    bob = guest(run, "Bob", port)
+    connect(bob, port)
+    ann.wait_conversation("Bob has established a connection\n")
+
+    lines = []
+    for i in range(10):
+        lines.append(("Ann", ann, "line %d from Ann" % i, False))
+        lines.append(("Bob", bob, "line %d from Bob" % i, False))
+    lines[4] = ("Ann", ann, "first row\nsecond row\nthird row", True)
+    lines[7] = ("Bob", bob, "Grüße, café, naïve – ☺", False)
+    for name, prog, text, multi in lines:
+        prog.send(text, multi_line=multi)
+    for name, prog, text, multi in lines:
+        for side in (ann, bob):
+            side.wait_conversation(said(name, text))
+    for side in (ann, bob):
+        transcript = side.conversation()
+        positions = [transcript.find(said(name, text)) for name, _, text, _ in lines]
+        if positions != sorted(positions):
+            raise Failure("%s shows the lines out of order" % side.label)
+
+    for side, expect in ((ann, "Hosting"), (bob, "Connected")):
+        panel, text = side.stats_text()
+        if str(port) not in text or str(KEY) not in text:
+            raise Failure("%s's statistics lack the port or key: %r" % (side.label, text))
+        side.press("Close", panel)
+
+    # A third program calling while Bob is connected is told the line is busy.
+    cay = guest(run, "Cay", port, column=1)
+    cay.connect("annsline", "127.0.0.1", port, KEY)
+    cay.wait_conversation("Ann Quillo line is currently busy.\nSigning off...\n")
+    ann.wait_conversation("Cay has requested a connection\n")
+    cay.stop()
+
+    # Bob ends; Ann's line is free again and takes the next caller.
+    bob.press("End")
+    bob.wait_conversation("All Quillo services have been shutdown")
+    ann.wait_conversation("Bob has signed off\n")
+    bob.stop()
+    dan = guest(run, "Dan", port)
+    connect(dan, port)
+    ann.wait_conversation("Dan has established a connection\n")
+    dan.send("hello after Bob")
+    ann.wait_conversation(said("Dan", "hello after Bob"))
+
+
+def scenario_wrong_key(run):
+    port = free_port()
+    ann = host(run, port, key=4242)
+    bob = guest(run, "Bob", port, key=31337)
+    connect(bob, port, key=31337)
+    ann.wait_conversation("Bob has established a connection\n")
+    ann.send("secret words")
+    bob.send("other words")
+    # The names arrive; the texts do not decipher to what was typed.
+    bob.wait_conversation("Ann Says>\n")
+    ann.wait_conversation("Bob Says>\n")
+    if "secret words" in bob.conversation() or "other words" in ann.conversation():
+        raise Failure("a line deciphered under the wrong key")
+    # Both programs go on working.
+    ann.send("still here")
+    bob.wait_conversation("Ann Says>\n", count=2)
+    for prog in (ann, bob):
+        if not prog.alive():
+            raise Failure("%s ended" % prog.label)
+
+
+def previous_connections(prog, panel):
+    cells = prog.desk.descendants(panel, prog.desk.pyatspi.ROLE_TABLE_CELL)
+    cells += prog.desk.descendants(panel, prog.desk.pyatspi.ROLE_LIST_ITEM)
+    return cells
+
+
+def scenario_restart(run):
+    port = free_port()
+    ann = host(run, port)
+    bob = guest(run, "Bob", port)
+    connect(bob, port, nickname="annsline")
+    ann.wait_conversation("Bob has established a connection\n")
+    bob.press("End")
+    bob.wait_conversation("All Quillo services have been shutdown")
+    ann.wait_conversation("Bob has signed off\n")
+
+    for lose_index in (False, True):
+        bob.close_window()
+        bob.wait_exit()
+        index = os.path.join(bob.workdir, "prevconn.ihx")
+        if not os.path.exists(os.path.join(bob.workdir, "prevconn.ihd")):
+            raise Failure("the previous connections book was not written")
+        if lose_index:
+            os.remove(index)
+        bob.start()
+        bob.press("Connect")
+        panel = bob.panel("Quillo Connect Panel")
+        entry = wait_for("the previous connection to be listed", lambda: next(
+            (c for c in previous_connections(bob, panel) if "annsline" in c.name), None))
+        bob.desk.click(bob.process.pid, panel, entry)
+        wait_for("the fields to fill from the entry", lambda: [
+            dk.Desktop.text_of(f) for f in bob.connect_fields(panel)
+        ] == ["annsline", "127.0.0.1", str(port), str(KEY)], limit=10)
+        bob.press("Close", panel)
+    if not os.path.exists(index):
+        raise Failure("the index was not rebuilt")
+
+
+SMTP_SERVER = r"""
+import asyncio, sys
+from aiosmtpd.controller import Controller
+
+class Keep:
+    async def handle_DATA(self, server, session, envelope):
+        with open(sys.argv[2], "ab") as f:
+            f.write(b"MAIL FROM " + envelope.mail_from.encode() + b"\n")
+            for rcpt in envelope.rcpt_tos:
+                f.write(b"RCPT TO " + rcpt.encode() + b"\n")
+            f.write(envelope.original_content or envelope.content)
+            f.write(b"\n.END.\n")
+        return "250 OK"
+
+controller = Controller(Keep(), hostname="127.0.0.1", port=int(sys.argv[1]))
+controller.start()
+print("ready", flush=True)
+try:
+    sys.stdin.read()
+finally:
+    controller.stop()
+"""
+
+
+def scenario_invite(run):
+    port = free_port()
+    smtp_port = free_port()
+    mailbox = os.path.join(run.scratch, "mailbox.txt")
+    server = run.processes.start(["/usr/bin/python3", "-c", SMTP_SERVER, str(smtp_port), mailbox],
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    wait_for("the SMTP server", lambda: server.stdout.readline().strip() == b"ready", limit=15)
+
+    ann = run.program("ann", 0, ScreenName="Ann", QuilloPortNumber=port, EncryptionKey=KEY,
+                      MailServer="127.0.0.1", MailServerPortNumber=smtp_port,
+                      ReturnEmailAddress="ann@example.org")
+    ann.start()
+    ann.press("Host")
+    ann.wait_conversation("Listening on port %d\n" % port)
+    ann.press("Invite")
+    panel = ann.panel("Quillo Invitation Panel")
+    fields = [f for f in ann.desk.text_fields(panel) if ann.desk.editable(f)]
+    ann.desk.type_into(fields[0], "bob")
+    ann.desk.type_into(fields[1], "bob@example.org")
+    ann.press("Add", panel)
+    wait_for("the recipient to be listed", lambda: any(
+        "bob@example.org" in c.name for c in previous_connections(ann, panel)))
+    message = dk.Desktop.text_of(fields[-1]) if len(fields) > 2 else ""
+    ann.press("Send", panel)
+    text = wait_for("the invitation to arrive", lambda: os.path.exists(mailbox) and b".END." in
+                    open(mailbox, "rb").read() and open(mailbox, "rb").read(), limit=20)
+    text = text.decode("latin-1")
+    for expected in ("RCPT TO bob@example.org", "MAIL FROM ann@example.org", str(port),
+                     str(KEY), "Quillo Invitation from Ann"):
+        if expected not in text:
+            raise Failure("the mail lacks %r:\n%s" % (expected, text))
+    if message:
+        for line in message.splitlines():
+            if line.strip() and line.strip() not in text:
+                raise Failure("the mail lacks the invitation line %r:\n%s" % (line, text))
+    server.stdin.close()
+    run.processes.stop(server)
+
+
+def scenario_save(run):
+    port = free_port()
+    ann = host(run, port)
+    bob = guest(run, "Bob", port)
+    connect(bob, port)
+    ann.send("to be kept on disk")
+    bob.send("me too, café")
+    ann.wait_conversation(said("Bob", "me too, café"))
+    target = os.path.join(run.scratch, "kept-session.txt")
+    ann.menu("File", "Save Session")
+    dialog = ann.dialog("Save this session:")
+    name = wait_for("the file name field", lambda: next(
+        (f for f in ann.desk.text_fields(dialog) if ann.desk.editable(f)), None))
+    ann.desk.type_into(name, target)
+    ann.press("Save", dialog)
+    data = wait_for("the saved file", lambda: os.path.exists(target) and
+                    os.path.getsize(target) > 0 and open(target, "rb").read(), limit=10)
+    shown = ann.conversation()
+    for text in (said("Ann", "to be kept on disk"), said("Bob", "me too, café")):
+        if text.replace("\n", "") not in data.decode("utf-8", "replace").replace(
+                "\r", "").replace("\n", "") and text.encode("latin-1", "replace") not in data:
+            raise Failure("the saved file lacks %r:\n%r" % (text, data))
+    if "Listening on port" in shown and b"Listening on port" not in data:
+        raise Failure("the saved file does not hold the transcript")
+
+
+def scenario_close(run):
+    port = free_port()
+    ann = host(run, port)
+    bob = guest(run, "Bob", port)
+    connect(bob, port)
+    ann.wait_conversation("Bob has established a connection\n")
+    ann.close_window()
+    ann.answer("Yes", expect="You are currently hosting Quillo services.")
+    ann.wait_exit()
+    bob.wait_conversation("Ann has signed off\n")
+    if not bob.alive():
+        raise Failure("Bob ended with Ann")
+
+
+def scenario_install(run):
+    prefix = os.path.join(run.scratch, "prefix")
+    result = subprocess.run(["cmake", "--install", run.build_dir, "--prefix", prefix],
+                            capture_output=True, text=True, timeout=60)
+    if result.returncode != 0:
+        raise Failure("cmake --install failed:\n" + result.stdout + result.stderr)
+    for path in ("bin/quillo", "bin/quillo-launcher", "share/quillo/quillo.html",
+                 "share/quillo/activity.wav", "share/applications/quillo.desktop",
+                 "share/icons/hicolor/32x32/apps/quillo.png",
+                 "share/icons/hicolor/16x16/apps/quillo.png"):
+        if not os.path.exists(os.path.join(prefix, path)):
+            raise Failure("not installed: " + path)
+    entry = open(os.path.join(prefix, "share/applications/quillo.desktop")).read()
+    launcher = os.path.join(prefix, "bin/quillo-launcher")
+    if "Exec=%s" % launcher not in entry or "Icon=quillo" not in entry:
+        raise Failure("the menu entry does not name the launcher and icon:\n" + entry)
+    if shutil.which("desktop-file-validate"):
+        check = subprocess.run(["desktop-file-validate",
+                                os.path.join(prefix, "share/applications/quillo.desktop")],
+                               capture_output=True, text=True, timeout=30)
+        if check.returncode != 0:
+            raise Failure("the menu entry is not valid:\n" + check.stdout + check.stderr)
+
+    # The launcher: first start makes $HOME/quillo with the help page and
+    # sound, and runs the program there.
+    home = os.path.join(run.scratch, "home")
+    os.makedirs(home)
+    env = dict(os.environ, HOME=home)
+    env.pop("QUILLO", None)
+    started = run.processes.start([launcher], cwd=run.scratch, env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    workdir = os.path.join(home, "quillo")
+    desk = run.desk
+    wait_for("the installed program's window",
+             lambda: any(w.name == "Quillo" for w in desk.frames(started.pid)), limit=20)
+    if os.path.realpath(os.readlink("/proc/%d/cwd" % started.pid)) != os.path.realpath(workdir):
+        raise Failure("the launcher did not start the program in $HOME/quillo")
+    for name in ("quillo.html", "activity.wav"):
+        copied = os.path.join(workdir, name)
+        if open(copied, "rb").read() != open(os.path.join(prefix, "share/quillo", name),
+                                             "rb").read():
+            raise Failure("%s was not copied into the working directory" % name)
+    run.processes.stop(started)
+
+    # A second start keeps the user's own files.
+    with open(os.path.join(workdir, "quillo.html"), "w") as f:
+        f.write("mine")
+    started = run.processes.start([launcher], cwd=run.scratch, env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("the installed program's window again",
+             lambda: any(w.name == "Quillo" for w in desk.frames(started.pid)), limit=20)
+    run.processes.stop(started)
+    if open(os.path.join(workdir, "quillo.html")).read() != "mine":
+        raise Failure("the launcher overwrote the user's help page")
+
+    # From a terminal the program works in the current directory as before.
+    here = os.path.join(run.scratch, "terminal")
+    os.makedirs(here)
+    started = run.processes.start([os.path.join(prefix, "bin/quillo")], cwd=here, env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("the program started from a terminal",
+             lambda: any(w.name == "Quillo" for w in desk.frames(started.pid)), limit=20)
+    if os.path.realpath(os.readlink("/proc/%d/cwd" % started.pid)) != os.path.realpath(here):
+        raise Failure("started from a terminal, the program left the current directory")
+    run.processes.stop(started)
+
+
+SCENARIOS = {
+    "conversation": scenario_conversation,
+    "wrong_key": scenario_wrong_key,
+    "restart": scenario_restart,
+    "invite": scenario_invite,
+    "save": scenario_save,
+    "close": scenario_close,
+    "install": scenario_install,
+}
+
+
+def inner(args):
+    failures = 0
+    for name in args.scenarios:
+        scratch = dk.scratch_directory(name)
+        run = None
+        began = time.monotonic()
+        try:
+            run = Run(args.quillo, scratch, args.build_dir)
+            SCENARIOS[name](run)
+            print("e2e %s: passed in %.1f s" % (name, time.monotonic() - began), flush=True)
+        except Exception:
+            failures += 1
+            print("e2e %s: FAILED after %.1f s" % (name, time.monotonic() - began), flush=True)
+            traceback.print_exc()
+            for log in sorted(os.popen("find %s -name program.log" % scratch).read().split()):
+                tail = open(log, "rb").read()[-2000:].decode("utf-8", "replace")
+                if tail.strip():
+                    print("--- %s\n%s" % (log, tail))
+        finally:
+            if run is not None:
+                run.processes.stop_all()
+            if failures == 0 or not args.keep:
+                dk.remove_directory(scratch)
+    return 1 if failures else 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--quillo", required=True)
+    parser.add_argument("--build-dir", default="")
+    parser.add_argument("--inner", action="store_true")
+    parser.add_argument("--keep", action="store_true", help="keep the scratch files of failures")
+    parser.add_argument("scenarios", nargs="+", choices=sorted(SCENARIOS))
+    args = parser.parse_args()
+    args.quillo = os.path.abspath(args.quillo)
+    if args.inner:
+        return inner(args)
+    argv = ["--quillo", args.quillo, "--build-dir", args.build_dir] + (
+        ["--keep"] if args.keep else []) + args.scenarios
+    return dk.outer_main(os.path.abspath(__file__), argv, RUN_LIMIT * len(args.scenarios))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
