@@ -10,7 +10,7 @@ BTreeIndex::BTreeIndex(const IndexKey& keyPrototype, int32_t nodeOrder, int32_t 
   header_.reserved = reserved;
 }
 
-BTreeIndex::~BTreeIndex() = default;
+BTreeIndex::~BTreeIndex() { Close(); }
 
 int BTreeIndex::Fail(int code) {
   if (file_) file_->SetLastError(code);

@@ -34,7 +34,8 @@ static_assert(sizeof(BTreeHeader) == 28, "tree header is 28 bytes");
 // outside the heap, node counts above capacity and paths deeper than any
 // real tree (error 15), so a damaged file never overruns a buffer or loops.
 //
-// Owns its DatabaseFile. One thread at a time.
+// Owns its DatabaseFile; destruction closes the tree, writing its header.
+// One thread at a time.
 class BTreeIndex {
  public:
   BTreeIndex(const IndexKey& keyPrototype, int32_t nodeOrder, int32_t reserved);

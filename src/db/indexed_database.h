@@ -32,8 +32,8 @@ struct IndexTable {
 // creates whatever is missing; Close releases everything in order.
 //
 // Results are database error codes (0 = success). Owns the data file, the
-// table and the trees. Destruction releases the files without writing their
-// headers first: owners call Close() before destroying it.
+// table and the trees. Owners call Close() before destroying it, so that a
+// failure to close is seen; destruction only releases what is left.
 class IndexedDatabase {
  public:
   IndexedDatabase();
