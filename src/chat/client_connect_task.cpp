@@ -1,6 +1,7 @@
 #include "chat/client_connect_task.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 
 #include <mutex>
 #include <new>
@@ -22,9 +23,16 @@ int ChatConnectTask::Run(Thread* thread) {
   ProgramSettings& s = *settings_;
   if (!Open(report)) return -1;
   const MessageHeader signon(s.ScreenName, MSG_CONNECT, 0);
-  if (s.ChatSocket.SendAll(signon.Data(), static_cast<int>(MessageHeader::kSize)) < 0) {
-    return Fail(report, s.ChatSocket.ErrorText());
+  bool signed_on;
+  {
+    // A fresh connection takes the 33 bytes at once; nothing goes out
+    // after a cancel.
+    CommitScope commit(thread);
+    signed_on = commit.Open() && s.ChatSocket.SendAll(signon.Data(),
+                                                      static_cast<int>(MessageHeader::kSize),
+                                                      MSG_DONTWAIT) >= 0;
   }
+  if (!signed_on) return Fail(report, s.ChatSocket.ErrorText());
   MessageHeader reply;
   std::string greeting;
   if (!ReceiveReply(report, &reply, &greeting)) return -1;

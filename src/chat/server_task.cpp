@@ -1,6 +1,7 @@
 #include "chat/server_task.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -98,13 +99,17 @@ bool ChatServerTask::ReceiveSignOn(MessageHeader* header) {
 }
 
 bool ChatServerTask::SendGreeting(uint32_t type, const std::string& greeting) {
+  // Sent inside the commit step, so it must not wait on a caller that does
+  // not read: a fresh connection's send buffer takes any greeting at once.
   Socket& socket = settings_->ChatSocket;
   const MessageHeader header(settings_->ScreenName, type, static_cast<uint32_t>(greeting.size()));
-  if (socket.RemoteSendAll(header.Data(), static_cast<int>(MessageHeader::kSize)) < 0) {
+  if (socket.RemoteSendAll(header.Data(), static_cast<int>(MessageHeader::kSize),
+                           MSG_DONTWAIT | (greeting.empty() ? 0 : MSG_MORE)) < 0) {
     return false;
   }
-  return greeting.empty() ||
-         socket.RemoteSendAll(greeting.data(), static_cast<int>(greeting.size())) >= 0;
+  return greeting.empty() || socket.RemoteSendAll(greeting.data(),
+                                                  static_cast<int>(greeting.size()),
+                                                  MSG_DONTWAIT) >= 0;
 }
 
 void ChatServerTask::AnswerBusy(Thread* thread, GatedReporter& report) {
