@@ -433,6 +433,15 @@ TEST(ChatCommandTest, ChecksFollowTheSessionState) {
   EXPECT_FALSE(ScreenNameIsDefault(s));
 }
 
+TEST(ChatCommandTest, SendOnALostConnectionKeepsTheInput) {
+  ChatEnd end("Ann");
+  end.settings.LineBusy = 1;  // the talker has not noticed yet
+  EXPECT_FALSE(end.Send("lost"));
+  EXPECT_EQ(end.reporter.Conversation(),
+            "Could not send message header to server\nSocket exception: Transmit error\n");
+  end.settings.LineBusy = 0;
+}
+
 TEST(ChatCommandTest, EndWhileIdleOnlyReportsTheShutdown) {
   ChatEnd idle("Idle");
   bool asked = false;
