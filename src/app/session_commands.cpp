@@ -1,11 +1,29 @@
 #include "app/session_commands.h"
 
+#include "chat/chat_engine.h"
+#include "thread/thread.h"
+#include "thread/thread_manager.h"
 #include "ui/program_settings.h"
 
-bool SessionRunning(const ProgramSettings&) { return false; }
+bool SessionRunning(const ProgramSettings& settings) {
+  return settings.Hosting != 0 || settings.LineBusy != 0;
+}
 
-bool ServerThreadExists(const ProgramSettings&) { return false; }
+bool ServerThreadExists(const ProgramSettings& settings) {
+  return settings.ServerThread != nullptr;
+}
 
-bool TalkerThreadExists(const ProgramSettings&) { return false; }
+bool TalkerThreadExists(const ProgramSettings& settings) {
+  return settings.TalkerThread.load() != nullptr;
+}
 
-void StopWorkerThreads(ProgramSettings&) {}
+void StopWorkerThreads(ProgramSettings& settings) {
+  settings.TalkerRunning = 0;
+  StopChatWorkers(settings);
+  if (Thread* mail = settings.SendMailThread) {
+    ThreadManager manager;
+    if (mail->State() != ThreadState::EXITED) manager.CancelThread(mail);
+    manager.DestroyThread(mail, false);
+    settings.SendMailThread = nullptr;
+  }
+}

@@ -11,4 +11,7 @@ if(QUILLO_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/shell.cpp
     ${CMAKE_CURRENT_LIST_DIR}/splitter_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/toolbar_art.cpp)
+  # The frame sets the window's urgency hint through GTK itself.
+  pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+  target_link_libraries(quillo_gui PRIVATE PkgConfig::GTK3)
 endif()

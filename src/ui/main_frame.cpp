@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <sys/utsname.h>
 
+#include <gtk/gtk.h>
+
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/statusbr.h>
@@ -16,6 +18,7 @@
 
 #include "app/chat_panel.h"
 #include "app/session_commands.h"
+#include "app/startup.h"
 #include "books/event_window.h"
 #include "chat/chat_engine.h"
 #include "books/statistics_panel.h"
@@ -23,6 +26,9 @@
 #include "ui/gui_reporter.h"
 #include "ui/gui_text.h"
 #include "ui/program_message.h"
+#include "ui/page_setup_panel.h"
+#include "ui/print_commands.h"
+#include "ui/print_data.h"
 #include "ui/program_settings.h"
 #include "ui/settings_file.h"
 #include "ui/shell.h"
@@ -65,6 +71,7 @@ std::string Printf(const char* format, ...) {
 wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
   EVT_CLOSE(MainFrame::OnClose)
   EVT_ICONIZE(MainFrame::OnIconize)
+  EVT_ACTIVATE(MainFrame::OnActivate)
   EVT_MENU(ToolkitId(MainFrame::kExit), MainFrame::OnExit)
   EVT_MENU(ToolkitId(MainFrame::kSave), MainFrame::OnSave)
   EVT_MENU(ToolkitId(MainFrame::kSaveAs), MainFrame::OnSaveAs)
@@ -89,6 +96,7 @@ MainFrame::MainFrame(ProgramSettings& settings)
               wxPoint(settings.MainFrameXPosition, settings.MainFrameYPosition),
               wxSize(settings.MainFrameWidth, settings.MainFrameHeight), wxDEFAULT_FRAME_STYLE),
       settings_(settings),
+      printData_(new ToolkitPrintData(settings.PageLayout)),
       clock_(this, ToolkitId(kClockId)) {
   TheMainFrame = this;
   reporter_ = GuiReporter::Create(
@@ -109,7 +117,7 @@ MainFrame::MainFrame(ProgramSettings& settings)
   conversation_ = new ConversationWindow(splitter_, settings.ProgramTitle);
   CreatePanels();
   chatPanel_ = new ChatPanel(splitter_, *this);
-  pageSetupPanel_ = CreatePlaceholderPanel(980000, "Page Setup", wxSize(400, 400));
+  pageSetupPanel_ = new PageSetupPanel(this, settings_, *printData_);
   splitter_->SplitHorizontally(conversation_, chatPanel_, settings.SplitterPosition);
   conversation_->Show();
 
@@ -121,11 +129,14 @@ MainFrame::MainFrame(ProgramSettings& settings)
   GetMenuBar()->Check(ToolkitId(kMoveToolBar), false);
 
   BuildStatusBar();
-  // settings.GreetingText = "Welcome to the " + settings.ScreenName + " Quillo session";
+  settings.GreetingText.Set("Welcome to the " + settings.ScreenName + " Quillo session");
 }
 
 MainFrame::~MainFrame() {
   reporter_->Close();
+  clock_.Stop();
+  // The panels hold references to members of this frame.
+  DestroyChildren();
   if (TheMainFrame == this) TheMainFrame = nullptr;
 }
 
@@ -212,8 +223,23 @@ void MainFrame::ShowInvitation(const std::string& text) {
 void MainFrame::AppendChatText(const std::string& text) {
   conversation_->AppendBytes(text);
   // A line from the peer while the user looks elsewhere: let the desktop
-  // show it on the task bar.
-  if (!IsActive()) RequestUserAttention(wxUSER_ATTENTION_INFO);
+  // show it on the task bar until the frame is activated. (The toolkit's own
+  // RequestUserAttention yields inside this call and leaves a timer behind
+  // that may outlive the frame, so the hint is set directly.)
+  if (!IsActive()) SetUrgency(true);
+}
+
+void MainFrame::SetUrgency(bool urgent) {
+  if (urgent == urgent_) return;
+  urgent_ = urgent;
+  if (GtkWidget* widget = GetHandle()) {
+    gtk_window_set_urgency_hint(GTK_WINDOW(widget), urgent ? TRUE : FALSE);
+  }
+}
+
+void MainFrame::OnActivate(wxActivateEvent& event) {
+  if (event.GetActive()) SetUrgency(false);
+  event.Skip();
 }
 
 void MainFrame::RecreateToolBar() {
@@ -250,6 +276,8 @@ void MainFrame::RecreateToolBar() {
   }
   bar->Realize();
   bar->SetRows(toolBarHorizontal_ ? toolBarRows_ : 10 / toolBarRows_);
+  // The client area moves when the toolbar changes sides.
+  SendSizeEvent();
 }
 
 void MainFrame::WriteSetting(const std::string& key, const std::string& value) {
@@ -264,6 +292,7 @@ void MainFrame::OnViewToolBar(wxCommandEvent&) {
     if (wxToolBar* old = GetToolBar()) {
       SetToolBar(nullptr);
       delete old;
+      SendSizeEvent();
     }
     WriteSetting("ViewToolBar", "FALSE");
     return;
@@ -291,14 +320,25 @@ void MainFrame::OnClear(wxCommandEvent&) { conversation_->Clear(); }
 
 void MainFrame::OnExit(wxCommandEvent&) { Close(true); }
 
-// The File and Print commands belong to the printing code.
-void MainFrame::OnSave(wxCommandEvent&) {}
-void MainFrame::OnSaveAs(wxCommandEvent&) {}
-void MainFrame::OnPrint(wxCommandEvent&) {}
-void MainFrame::OnPreview(wxCommandEvent&) {}
-void MainFrame::OnPrinterSetup(wxCommandEvent&) {}
+void MainFrame::OnSave(wxCommandEvent&) {
+  SaveConversation(this, conversation_, settings_, false);
+}
 
-void MainFrame::OnPageSetup(wxCommandEvent&) { ShowPanel(pageSetupPanel_); }
+void MainFrame::OnSaveAs(wxCommandEvent&) {
+  SaveConversation(this, conversation_, settings_, true);
+}
+
+void MainFrame::OnPrint(wxCommandEvent&) {
+  PrintConversation(this, conversation_, settings_, *printData_);
+}
+
+void MainFrame::OnPreview(wxCommandEvent&) {
+  PreviewConversation(this, conversation_, settings_, *printData_);
+}
+
+void MainFrame::OnPrinterSetup(wxCommandEvent&) { PrinterSetup(this, *printData_); }
+
+void MainFrame::OnPageSetup(wxCommandEvent&) { pageSetupPanel_->ShowPageSetupPanel(); }
 
 void MainFrame::OnHelpTopics(wxCommandEvent&) { OpenWithShell(settings_.HelpFilePath); }
 
@@ -386,15 +426,10 @@ bool MainFrame::ConfirmEndingSessions() {
 }
 
 void MainFrame::WriteGeometry() {
-  if (settings_.RememberProgramSettings != 1 || settings_.RememberFrameSize != 1) return;
   const wxSize size = GetSize();
   const wxPoint position = GetPosition();
-  SettingsFile file(settings_.SettingsFilePath);
-  file.PutInt("MainFrameWidth", size.GetWidth());
-  file.PutInt("MainFrameHeight", size.GetHeight());
-  file.PutInt("MainFrameXPosition", position.x);
-  file.PutInt("MainFrameYPosition", position.y);
-  file.PutInt("SplitterPosition", splitter_->GetSashPosition());
+  SaveFrameGeometry(settings_, size.GetWidth(), size.GetHeight(), position.x, position.y,
+                    splitter_->GetSashPosition());
 }
 
 void MainFrame::DestroyPanels() {

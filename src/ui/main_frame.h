@@ -11,10 +11,12 @@ class ChatPanel;
 class ConversationWindow;
 class EventWindow;
 class GuiReporter;
+class PageSetupPanel;
 class ProgramSettings;
 class Reporter;
 class SplitterWindow;
 class StatsPanel;
+class ToolkitPrintData;
 
 // The program's only main window: the conversation above the splitter's
 // sash, the chat panel below it, the menus, the toolbar and a status bar
@@ -22,7 +24,8 @@ class StatsPanel;
 // their commands, routes every menu and toolbar command and runs the close
 // sequence. Worker threads reach its windows only through Reporter().
 //
-// Ownership: the frame does not own the ProgramSettings it is given; the
+// Ownership: the frame owns the toolkit print data of the run; it does not
+// own the ProgramSettings it is given; the
 // application deletes it after the frame is gone. The panels are the frame's
 // children and are destroyed by the close sequence.
 class MainFrame : public wxFrame {
@@ -61,7 +64,8 @@ class MainFrame : public wxFrame {
   wxFrame* ConnectPanel() const { return connectPanel_; }
   wxFrame* ConfigPanel() const { return configPanel_; }
   wxFrame* InvitationPanel() const { return invitationPanel_; }
-  wxFrame* PageSetupPanel() const { return pageSetupPanel_; }
+  ::PageSetupPanel* GetPageSetupPanel() const { return pageSetupPanel_; }
+  ToolkitPrintData& PrintData() const { return *printData_; }
   // The reporter handed to the chat engine and every worker.
   Reporter& GetReporter() const;
   GuiReporter& GetGuiReporter() const { return *reporter_; }
@@ -71,6 +75,9 @@ class MainFrame : public wxFrame {
   // The Invite command's text for the Invitation panel, and the panel.
   void ShowInvitation(const std::string& text);
   const std::string& InvitationText() const { return invitationText_; }
+  // Whether the frame asks the desktop for attention (a chat line arrived
+  // while it was not the active window).
+  bool WantsAttention() const { return urgent_; }
 
   // Rebuilds the toolbar from scratch after ToolBarHorizontal.
   void RecreateToolBar();
@@ -92,6 +99,8 @@ class MainFrame : public wxFrame {
   void DestroyPanels();
   void UpdateClock();
   void AppendChatText(const std::string& text);
+  void SetUrgency(bool urgent);
+  void OnActivate(wxActivateEvent& event);
 
   void OnClose(wxCloseEvent& event);
   void OnIconize(wxIconizeEvent& event);
@@ -122,12 +131,14 @@ class MainFrame : public wxFrame {
   wxFrame* connectPanel_ = nullptr;
   wxFrame* configPanel_ = nullptr;
   wxFrame* invitationPanel_ = nullptr;
-  wxFrame* pageSetupPanel_ = nullptr;
+  ::PageSetupPanel* pageSetupPanel_ = nullptr;
+  std::unique_ptr<ToolkitPrintData> printData_;
   std::string invitationText_;
   wxTimer clock_;
   int32_t toolBarHorizontal_ = 1;
   int32_t toolBarRows_ = 1;
   bool closing_ = false;
+  bool urgent_ = false;
 
   wxDECLARE_EVENT_TABLE();
 };

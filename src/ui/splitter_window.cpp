@@ -4,7 +4,10 @@
 
 SplitterWindow::SplitterWindow(wxWindow* parent)
     : wxSplitterWindow(parent, ToolkitId(kId), wxDefaultPosition, wxDefaultSize, wxSP_3D,
-                       "splitterWindow") {}
+                       "splitterWindow") {
+  // Dragging the sash onto an edge would otherwise unsplit the panes.
+  SetMinimumPaneSize(1);
+}
 
 void SplitterWindow::OnDoubleClickSash(int, int) {}
 

@@ -1,6 +1,8 @@
 #include "ui/toolbar_art.h"
 
 #include <wx/artprov.h>
+#include <wx/image.h>
+#include <wx/imagpng.h>
 
 #include "ui/art_data.inc"
 
@@ -25,6 +27,11 @@ const ArtEntry kArt[] = {
 };
 #undef QUILLO_ART
 
+wxBitmap FromPng(const unsigned char* png, size_t size) {
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+  return wxBitmap::NewFromPNGData(png, size);
+}
+
 const ArtEntry* FindArt(const std::string& resource) {
   for (const ArtEntry& entry : kArt) {
     if (resource == entry.resource) return &entry;
@@ -37,7 +44,7 @@ const ArtEntry* FindArt(const std::string& resource) {
 wxBitmap BuiltInToolbarBitmap(const std::string& resource) {
   const ArtEntry* entry = FindArt(resource);
   if (!entry) return wxNullBitmap;
-  return wxBitmap::NewFromPNGData(entry->png, entry->size);
+  return FromPng(entry->png, entry->size);
 }
 
 wxBitmap ToolbarBitmap(const std::string& resource) {
@@ -53,7 +60,7 @@ wxIconBundle ProgramIcon() {
   for (const auto& png : {std::make_pair(kArt_icon32, sizeof(kArt_icon32)),
                           std::make_pair(kArt_icon16, sizeof(kArt_icon16))}) {
     wxIcon icon;
-    icon.CopyFromBitmap(wxBitmap::NewFromPNGData(png.first, png.second));
+    icon.CopyFromBitmap(FromPng(png.first, png.second));
     bundle.AddIcon(icon);
   }
   return bundle;

@@ -1,0 +1,328 @@
+// The chat panel and the session commands through the real windows: a host
+// frame and a client frame in one process talk over loopback.
+#include <wx/checkbox.h>
+#include <wx/statusbr.h>
+#include <wx/textctrl.h>
+
+#include <cstring>
+
+#include "app/chat_panel.h"
+#include "app/session_commands.h"
+#include "books/statistics_panel.h"
+#include "chat/chat_engine.h"
+#include "frame_fixture.h"
+#include "thread/thread.h"
+#include "thread/thread_manager.h"
+#include "ui/conversation_window.h"
+#include "ui/gui_text.h"
+#include "util/reporter.h"
+
+namespace {
+
+// Two frames, each on its own settings: "Ann" hosts, "Bob" connects.
+class ChatSessionTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    hostSettings->ScreenName = "Ann";
+    clientSettings->ScreenName = "Bob";
+    clientSettings->QuilloPortNumber = hostSettings->QuilloPortNumber;
+    clientSettings->ConnectAddress = "127.0.0.1";
+    host = new MainFrame(*hostSettings);
+    client = new MainFrame(*clientSettings);
+    host->Show();
+    client->Show();
+  }
+
+  void TearDown() override {
+    for (MainFrame* frame : {host, client}) {
+      StopWorkerThreads(frame->Settings());
+      frame->Destroy();
+    }
+    PumpEvents(std::chrono::milliseconds(20));
+  }
+
+  ChatPanel& HostPanel() { return *host->GetChatPanel(); }
+  ChatPanel& ClientPanel() { return *client->GetChatPanel(); }
+  std::string HostText() { return host->Conversation()->TranscriptBytes(); }
+  std::string ClientText() { return client->Conversation()->TranscriptBytes(); }
+
+  void StartHosting() {
+    HostPanel().Host();
+    ASSERT_TRUE(PumpUntil([&] { return hostSettings->Hosting == 1; }));
+  }
+
+  // What the Connect panel does once the user has pressed its Connect button.
+  void ConnectClient() {
+    ThreadManager manager;
+    Thread* thread = StartClientConnection(*clientSettings, client->GetReporter());
+    ASSERT_NE(nullptr, thread);
+    ASSERT_TRUE(PumpUntil([&] { return thread->State() == ThreadState::EXITED; }));
+    manager.DestroyThread(thread, false);
+    ASSERT_TRUE(PumpUntil(
+        [&] { return hostSettings->LineBusy == 1 && clientSettings->LineBusy == 1; }));
+  }
+
+  // Types text at the end of the input box as a user would.
+  static void Type(ChatPanel& panel, const std::string& text) {
+    panel.Input()->AppendText(GuiText(text));
+    PumpEvents(std::chrono::milliseconds(30));
+  }
+
+  bool HostShows(const std::string& text) {
+    return PumpUntil([&] { return HostText().find(text) != std::string::npos; });
+  }
+
+  TempDir hostDir, clientDir;
+  std::unique_ptr<ProgramSettings> hostSettings = TestSettings(hostDir);
+  std::unique_ptr<ProgramSettings> clientSettings = TestSettings(clientDir);
+  MainFrame* host = nullptr;
+  MainFrame* client = nullptr;
+};
+
+TEST_F(ChatSessionTest, LinesTypedOnBothSidesAppearInBothWindowsInOrder) {
+  StartHosting();
+  ConnectClient();
+  Type(ClientPanel(), "first from Bob\n");
+  ASSERT_TRUE(HostShows("first from Bob"));
+  Type(HostPanel(), "reply from Ann\n");
+  ASSERT_TRUE(PumpUntil([&] { return ClientText().find("reply from Ann") != std::string::npos; }));
+  Type(ClientPanel(), "second from Bob\n");
+  ASSERT_TRUE(HostShows("second from Bob"));
+  PumpEvents();
+  for (const std::string& text : {HostText(), ClientText()}) {
+    const size_t first = text.find("Bob Says>\nfirst from Bob\n\n");
+    const size_t reply = text.find("Ann Says>\nreply from Ann\n\n");
+    const size_t second = text.find("Bob Says>\nsecond from Bob\n\n");
+    ASSERT_NE(std::string::npos, first) << text;
+    ASSERT_NE(std::string::npos, reply) << text;
+    ASSERT_NE(std::string::npos, second) << text;
+    EXPECT_LT(first, reply);
+    EXPECT_LT(reply, second);
+  }
+  EXPECT_EQ("", ProgramText(ClientPanel().Input()->GetValue()));
+}
+
+TEST_F(ChatSessionTest, EnterRulesOfTheInputBox) {
+  StartHosting();
+  ConnectClient();
+  ChatPanel& panel = ClientPanel();
+  // Enter after a word sends the word alone and clears the box.
+  Type(panel, "word\n");
+  ASSERT_TRUE(HostShows("Bob Says>\nword\n\n"));
+  EXPECT_EQ("", ProgramText(panel.Input()->GetValue()));
+  // Enter in the middle of a text sends the whole text with the line end.
+  panel.Input()->ChangeValue("left right");
+  panel.Input()->SetInsertionPoint(4);
+  panel.Input()->WriteText("\n");
+  PumpEvents(std::chrono::milliseconds(30));
+  ASSERT_TRUE(HostShows("Bob Says>\nleft\n right\n\n"));
+  // With multi-line processing on, Enter only adds a line; Send sends all
+  // lines minus one final line end.
+  panel.MultiLine()->SetValue(true);
+  Type(panel, "one\n");
+  Type(panel, "two\n");
+  EXPECT_EQ("one\ntwo\n", ProgramText(panel.Input()->GetValue()));
+  panel.Send();
+  ASSERT_TRUE(HostShows("Bob Says>\none\ntwo\n\n"));
+  EXPECT_EQ("", ProgramText(panel.Input()->GetValue()));
+  // A lone line end is not sent and stays in the box.
+  Type(panel, "\n");
+  panel.Send();
+  EXPECT_EQ("\n", ProgramText(panel.Input()->GetValue()));
+}
+
+TEST_F(ChatSessionTest, SendWithoutAPartnerKeepsTheText) {
+  std::string message;
+  wxTEST_DIALOG(Type(HostPanel(), "hello\n"), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("You are not connected to any Quillo services\n  ", message);  // two unused pieces
+  EXPECT_EQ("hello\n", ProgramText(HostPanel().Input()->GetValue()));
+}
+
+TEST_F(ChatSessionTest, HostAndConnectRefuseWhileASessionRuns) {
+  StartHosting();
+  std::string message;
+  wxTEST_DIALOG(HostPanel().Host(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("You are currently hosting a Quillo session\n  ", message);  // two unused pieces
+  wxTEST_DIALOG(HostPanel().Connect(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("You must end this host session before connecting\n  ", message);  // two unused pieces
+  EXPECT_FALSE(host->ConnectPanel()->IsShown());
+  ConnectClient();
+  wxTEST_DIALOG(ClientPanel().Host(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("You are currently connected to a Quillo server\n  ", message);  // two unused pieces
+}
+
+TEST_F(ChatSessionTest, ConnectWhileIdleShowsTheConnectPanel) {
+  ClientPanel().Connect();
+  EXPECT_TRUE(client->ConnectPanel()->IsShown());
+  ClientPanel().Config();
+  EXPECT_TRUE(client->ConfigPanel()->IsShown());
+}
+
+std::string StatsText(MainFrame& frame) {
+  frame.GetChatPanel()->Stats();
+  EXPECT_TRUE(frame.GetStatsPanel()->IsShown());
+  return ProgramText(frame.GetStatsPanel()->Text()->GetValue());
+}
+
+TEST_F(ChatSessionTest, StatsWhileIdleHostingAndConnected) {
+  EXPECT_EQ("You are not hosting any Quillo sessions\nYou are not connected to any Quillo "
+            "services\n",
+            StatsText(*host));
+  StartHosting();
+  std::string stats = StatsText(*host);
+  EXPECT_EQ(0u, stats.find("You are configured as Quillo server\n"));
+  EXPECT_NE(std::string::npos,
+            stats.find("Port Number: " + std::to_string(hostSettings->QuilloPortNumber) + "\n"));
+  EXPECT_NE(std::string::npos, stats.find("Encryption Key: 52917\n"));
+  EXPECT_EQ(stats.size() - strlen("Currently no Quillo clients are connected\n"),
+            stats.find("Currently no Quillo clients are connected\n"));
+  ConnectClient();
+  stats = StatsText(*host);
+  EXPECT_NE(std::string::npos, stats.find("Currently 1 Quillo client is connected\n"
+                                          "Quillo session started at: "));
+  stats = StatsText(*client);
+  EXPECT_EQ(0u, stats.find("You are not hosting any Quillo sessions\nYou are configured as "
+                           "Quillo client\n\nYou are connected to a Quillo server\n"));
+}
+
+TEST_F(ChatSessionTest, InviteNeedsAHostSession) {
+  std::string message;
+  wxTEST_DIALOG(ClientPanel().Invite(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("You are not currently hosting a Quillo session\n  ", message);  // two unused pieces
+  EXPECT_EQ("", client->InvitationText());
+  EXPECT_FALSE(client->InvitationPanel()->IsShown());
+  StartHosting();
+  HostPanel().Invite();
+  EXPECT_TRUE(host->InvitationPanel()->IsShown());
+  const std::string& text = host->InvitationText();
+  EXPECT_NE(std::string::npos,
+            text.find("\n\nThis is an invitation to join the Ann Quillo session\n"
+                      "The Ann Quillo line is open at:\n\nInternet Address: "));
+  EXPECT_NE(std::string::npos, text.find("Encryption Key: 52917\n\n"));
+}
+
+TEST_F(ChatSessionTest, EndWhileHostingAnsweredYesKeepsListening) {
+  StartHosting();
+  ConnectClient();
+  wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_YES));
+  EXPECT_EQ(1, hostSettings->Hosting.load());
+  EXPECT_EQ(0, hostSettings->LineBusy.load());
+  ASSERT_TRUE(HostShows("Listening on port " + std::to_string(hostSettings->QuilloPortNumber)));
+  ASSERT_TRUE(PumpUntil([&] { return clientSettings->LineBusy == 0; }));
+  // The client, signed off, ends its side; the host greets the next caller.
+  ClientPanel().End();
+  ConnectClient();
+  EXPECT_EQ(1, hostSettings->LineBusy.load());
+}
+
+TEST_F(ChatSessionTest, EndWhileHostingAnsweredNoShutsDown) {
+  StartHosting();
+  wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_NO));
+  EXPECT_EQ(0, hostSettings->Hosting.load());
+  EXPECT_TRUE(HostShows("All Quillo services have been shutdown\n"));
+  EXPECT_EQ("All Quillo services have been shutdown",
+            ProgramText(host->GetStatusBar()->GetStatusText(0)));
+}
+
+TEST_F(ChatSessionTest, EndWhileConnectedSignsOffAtTheHost) {
+  StartHosting();
+  ConnectClient();
+  ClientPanel().End();
+  EXPECT_EQ(0, clientSettings->LineBusy.load());
+  ASSERT_TRUE(PumpUntil([&] { return hostSettings->LineBusy == 0; }));
+  ASSERT_TRUE(PumpUntil([&] {
+    return ClientText().find("All Quillo services have been shutdown\n") != std::string::npos;
+  }));
+  EXPECT_EQ(1, hostSettings->Hosting.load());
+}
+
+TEST_F(ChatSessionTest, AFloodOfLinesArrivesCompleteAndInOrder) {
+  StartHosting();
+  ConnectClient();
+  constexpr int kLines = 10000;
+  for (int i = 0; i < kLines; ++i) {
+    ASSERT_TRUE(SendChatLine(*clientSettings, client->GetReporter(),
+                             "flood line " + std::to_string(i)));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return HostShows("flood line 9999\n"); },
+                        std::chrono::seconds(120)));
+  const std::string text = HostText();
+  size_t at = 0;
+  for (int i = 0; i < kLines; ++i) {
+    at = text.find("Bob Says>\nflood line " + std::to_string(i) + "\n\n", at);
+    ASSERT_NE(std::string::npos, at) << "line " << i;
+  }
+}
+
+// Without a screen name, Host and Connect ask for one first.
+class ScreenNamePromptTest : public FrameTest {};
+
+TEST_F(ScreenNamePromptTest, HostTakesTheFirst24BytesAndWritesThem) {
+  MakeFrame();
+  std::string message, caption;
+  wxTEST_DIALOG(frame->GetChatPanel()->Host(),
+                ExpectTextEntry("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", false, &message, &caption));
+  EXPECT_EQ("ABCDEFGHIJKLMNOPQRSTUVWX", settings->ScreenName);
+  EXPECT_EQ(0u, message.find("Please enter a screen name"));
+  EXPECT_EQ("Screen name input", caption);
+  EXPECT_EQ("ScreenName=ABCDEFGHIJKLMNOPQRSTUVWX\r\n", SettingsText());
+  EXPECT_EQ("Welcome to the ABCDEFGHIJKLMNOPQRSTUVWX chat session", settings->GreetingText.Get());
+  EXPECT_TRUE(PumpUntil([&] { return settings->Hosting == 1; }));
+  // Named now: the next command does not ask.
+  wxTEST_DIALOG(frame->GetChatPanel()->End(), wxExpectModal<wxMessageDialog>(wxID_NO));
+}
+
+TEST_F(ScreenNamePromptTest, CancelKeepsTheDefaultAndTheCommandGoesOn) {
+  MakeFrame();
+  wxTEST_DIALOG(frame->GetChatPanel()->Connect(), ExpectTextEntry("", true));
+  EXPECT_EQ("Quillo", settings->ScreenName);
+  EXPECT_EQ("", SettingsText());
+  EXPECT_TRUE(frame->ConnectPanel()->IsShown());
+}
+
+TEST_F(ScreenNamePromptTest, ConnectCutsOnACharacterBoundary) {
+  MakeFrame();
+  // "a" and twelve two-byte letters: 25 bytes; the last letter would be cut.
+  std::string name = "a";
+  for (int i = 0; i < 12; ++i) name += "\xc3\xa9";
+  wxTEST_DIALOG(frame->GetChatPanel()->Connect(), ExpectTextEntry(name));
+  EXPECT_EQ(name.substr(0, 23), settings->ScreenName);
+  EXPECT_EQ("Welcome to the Quillo Quillo session", settings->GreetingText.Get());
+}
+
+TEST(CutOnCharacterTest, KeepsWholeCharactersOnly) {
+  EXPECT_EQ("abc", ChatPanel::CutOnCharacter("abc", 24));
+  EXPECT_EQ("ab", ChatPanel::CutOnCharacter("abc", 2));
+  EXPECT_EQ("a", ChatPanel::CutOnCharacter("a\xe2\x82\xac", 3));
+  EXPECT_EQ("a\xe2\x82\xac", ChatPanel::CutOnCharacter("a\xe2\x82\xac" "b", 4));
+  EXPECT_EQ("", ChatPanel::CutOnCharacter("\xf0\x9f\x98\x80", 3));
+}
+
+// The close sequence while a session runs.
+class CloseWhileHostingTest : public FrameTest {};
+
+TEST_F(CloseWhileHostingTest, NoKeepsEverythingAndYesEndsBeforeGeometry) {
+  settings->ScreenName = "Ann";
+  settings->RememberFrameSize = 1;
+  settings->RememberProgramSettings = 1;
+  MakeFrame();
+  frame->GetChatPanel()->Host();
+  ASSERT_TRUE(PumpUntil([&] { return settings->Hosting == 1; }));
+  std::string question;
+  wxTEST_DIALOG(frame->Close(), ExpectMessage(wxID_NO, &question));
+  EXPECT_EQ("You are currently hosting Quillo services.\n Would you like to end this session "
+            "and close the program?",
+            question);
+  PumpEvents(std::chrono::milliseconds(20));
+  EXPECT_TRUE(FrameAlive());
+  EXPECT_EQ(1, settings->Hosting.load());
+  EXPECT_EQ("", SettingsText());
+  wxTEST_DIALOG(frame->Close(true), wxExpectModal<wxMessageDialog>(wxID_YES));
+  PumpEvents(std::chrono::milliseconds(20));
+  EXPECT_FALSE(FrameAlive());
+  EXPECT_EQ(0, settings->Hosting.load());
+  EXPECT_EQ(nullptr, settings->ServerThread);
+  EXPECT_EQ(0u, SettingsText().find("MainFrameWidth="));
+}
+
+}  // namespace
