@@ -24,7 +24,8 @@ PanelWait::Outcome PanelWait::Wait(const std::function<ThreadState()>& state) {
   const wxWeakRef<wxWindow> window(&window_);
   const wxWeakRef<wxWindow> owner(&owner_);
   const int range = std::max(1, window_.Range());
-  const int stride = std::max(1, range / (kSweepMilliseconds / kTickMilliseconds));
+  const int stride = std::max(1, range / (kSweepMilliseconds / kGaugeMilliseconds));
+  const int turns_per_step = std::max(1, kGaugeMilliseconds / kTickMilliseconds);
   int step = 0;
   turns_ = 0;
   window_.SetRunning(true);
@@ -36,9 +37,11 @@ PanelWait::Outcome PanelWait::Wait(const std::function<ThreadState()>& state) {
     wxTheApp->Yield(true);
     wxTheApp->ProcessPendingEvents();
     if (Going(window) || Going(owner)) return Outcome::kAbandoned;
-    step += stride;
-    if (step >= range) step = 0;
-    window_.SetValue(step);
+    if (turns_ % turns_per_step == 0) {
+      step += stride;
+      if (step >= range) step = 0;
+      window_.SetValue(step);
+    }
     if (window_.CancelCount() > 0) return Outcome::kCancelRequested;
     std::this_thread::sleep_for(std::chrono::milliseconds(kTickMilliseconds));
   }

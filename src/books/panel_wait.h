@@ -15,15 +15,17 @@ class wxWindow;
 //
 // Between two turns the loop sleeps for kTickMilliseconds instead of
 // spinning, so a wait of any length costs next to no processor time while
-// Cancel still answers within a few hundredths of a second. Each turn moves
-// the gauge by the share of its range that makes one sweep last about
-// kSweepMilliseconds, whatever range the caller set.
+// Cancel still answers within a few hundredths of a second. Redrawing the
+// gauge costs far more than a turn, so the gauge moves only every
+// kGaugeMilliseconds, each time by the share of its range that makes one
+// sweep last about kSweepMilliseconds, whatever range the caller set.
 //
 // The caller sets the event window's range before Wait and clears the
 // running mark afterwards; Wait sets it.
 class PanelWait {
  public:
-  static constexpr int kTickMilliseconds = 10;
+  static constexpr int kTickMilliseconds = 25;
+  static constexpr int kGaugeMilliseconds = 100;
   static constexpr int kSweepMilliseconds = 2000;
 
   enum class Outcome {

@@ -1,0 +1,214 @@
+// The Config panel under Xvfb: its window, the change test behind Accept and
+// Close, Default, Browse and what reaches the settings file.
+#include <unistd.h>
+#include <wx/checkbox.h>
+#include <wx/dirdlg.h>
+
+#include "books/config_panel.h"
+#include "panel_test_support.h"
+#include "ui/gui_text.h"
+#include "ui/window_ids.h"
+
+namespace {
+
+// Cancels the directory chooser after moving the process to "/", as a
+// chooser that browsed may do.
+class CancelAfterBrowsing : public wxExpectModalBase<wxDirDialog> {
+ protected:
+  int OnInvoked(wxDirDialog*) const override {
+    EXPECT_EQ(0, chdir("/"));
+    return wxID_CANCEL;
+  }
+};
+
+class ConfigPanelTest : public PanelTest {
+ protected:
+  ConfigPanelTest() {
+    panel = new ConfigPanel(nullptr, *settings);
+    windows.push_back(panel);
+  }
+
+  void Accept() { Click(panel, ConfigPanel::kAcceptId); }
+
+  ConfigPanel* panel;
+};
+
+TEST_F(ConfigPanelTest, IsAHiddenFrameWithItsTitleIdentifierAndSize) {
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ("Quillo Config Panel", ProgramText(panel->GetTitle()));
+  EXPECT_EQ(ToolkitId(110000), panel->GetId());
+  EXPECT_EQ(wxSize(400, 490), panel->GetSize());
+  EXPECT_FALSE(panel->HasFlag(wxMINIMIZE_BOX));
+  EXPECT_FALSE(panel->HasFlag(wxMAXIMIZE_BOX));
+  for (int id : {120001, 120002, 120003, 120004, 120005}) {
+    EXPECT_NE(nullptr, panel->FindWindow(ToolkitId(id))) << id;
+  }
+}
+
+TEST_F(ConfigPanelTest, ShowingLoadsTheStoredValuesEveryTime) {
+  settings->ScreenName = "Ann";
+  settings->MailServer = "mail.example.org";
+  settings->ReturnEmailAddress = "ann@example.org";
+  settings->EnableAudio = 0;
+  panel->ShowConfigPanel();
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ("Ann", Text(panel->ScreenNameField()));
+  EXPECT_EQ("59152", Text(panel->PortField()));
+  EXPECT_EQ("52917", Text(panel->KeyField()));
+  EXPECT_EQ("Welcome to the Quillo session", Text(panel->WelcomeField()));
+  EXPECT_EQ(dir.Path(), Text(panel->HomeDirectoryField()));
+  EXPECT_EQ("mail.example.org", Text(panel->MailServerField()));
+  EXPECT_EQ("ann@example.org", Text(panel->EmailField()));
+  EXPECT_FALSE(panel->AudioBox()->GetValue());
+  panel->ScreenNameField()->ChangeValue("Bob");
+  panel->Hide();
+  panel->ShowConfigPanel();
+  EXPECT_EQ("Ann", Text(panel->ScreenNameField()));
+}
+
+TEST_F(ConfigPanelTest, AcceptWithoutChangesSaysSoAndStaysOpen) {
+  panel->ShowConfigPanel();
+  std::string message, caption;
+  wxTEST_DIALOG(Accept(), ExpectMessage(wxID_OK, &message, &caption));
+  EXPECT_EQ("There are no changes to commit\n", message);
+  EXPECT_EQ("Program Message", caption);
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ("", SettingsText());
+}
+
+TEST_F(ConfigPanelTest, DefaultThenAcceptChangesMemoryOnly) {
+  WriteFile(settings->SettingsFilePath,
+            "QuilloPortNumber=4000\r\nEncryptionKey=1234\r\nEnableAudio=FALSE\r\n");
+  settings->QuilloPortNumber = 4000;
+  settings->EncryptionKey = 1234;
+  settings->EnableAudio = 0;
+  panel->ShowConfigPanel();
+  std::string message;
+  wxTEST_DIALOG(Click(panel, ConfigPanel::kDefaultId), ExpectMessage(wxID_NO, &message));
+  EXPECT_EQ("This will default your configuration!\nContinue?", message);
+  EXPECT_EQ(4000, settings->QuilloPortNumber);
+  wxTEST_DIALOG(Click(panel, ConfigPanel::kDefaultId), wxExpectModal<wxMessageDialog>(wxID_YES));
+  EXPECT_EQ(59152, settings->QuilloPortNumber);
+  EXPECT_EQ(52917, settings->EncryptionKey);
+  EXPECT_EQ(1, settings->EnableAudio);
+  EXPECT_EQ("59152", Text(panel->PortField()));
+  EXPECT_EQ("52917", Text(panel->KeyField()));
+  EXPECT_TRUE(panel->AudioBox()->GetValue());
+  wxTEST_DIALOG(Accept(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("There are no changes to commit\n", message);
+  EXPECT_EQ("QuilloPortNumber=4000\r\nEncryptionKey=1234\r\nEnableAudio=FALSE\r\n",
+            SettingsText());
+}
+
+TEST_F(ConfigPanelTest, MailServerWithAPortSplitsAndALaterHostLeavesThePort) {
+  panel->ShowConfigPanel();
+  panel->MailServerField()->ChangeValue("mail.example.org:2525");
+  Accept();
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ("mail.example.org", settings->MailServer);
+  EXPECT_EQ(2525, settings->MailServerPortNumber);
+  EXPECT_EQ("MailServerPortNumber=2525\r\nMailServer=mail.example.org\r\n", SettingsText());
+  panel->ShowConfigPanel();
+  EXPECT_EQ("mail.example.org", Text(panel->MailServerField()));
+  panel->MailServerField()->ChangeValue("smtp.example.org");
+  Accept();
+  EXPECT_EQ("smtp.example.org", settings->MailServer);
+  EXPECT_EQ(2525, settings->MailServerPortNumber);
+  EXPECT_EQ("MailServerPortNumber=2525\r\nMailServer=smtp.example.org\r\n", SettingsText());
+}
+
+TEST_F(ConfigPanelTest, ALongScreenNameIsCutInMemoryButWrittenWhole) {
+  const std::string name = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234";
+  ASSERT_EQ(30u, name.size());
+  panel->ShowConfigPanel();
+  panel->ScreenNameField()->ChangeValue(name);
+  Accept();
+  EXPECT_EQ(name.substr(0, 24), settings->ScreenName);
+  EXPECT_EQ("ScreenName=" + name + "\r\n", SettingsText());
+}
+
+TEST_F(ConfigPanelTest, TheWelcomeMessageStaysInMemory) {
+  panel->ShowConfigPanel();
+  panel->WelcomeField()->ChangeValue("Hello there\nfriend");
+  Accept();
+  EXPECT_EQ("Hello there\nfriend", settings->GreetingText.Get());
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ("", SettingsText());
+}
+
+TEST_F(ConfigPanelTest, PortAndKeyAreConvertedLikeAtoiAndWritten) {
+  panel->ShowConfigPanel();
+  panel->PortField()->ChangeValue("4000abc");
+  panel->KeyField()->ChangeValue("key");
+  Accept();
+  EXPECT_EQ(4000, settings->QuilloPortNumber);
+  EXPECT_EQ(0, settings->EncryptionKey);
+  EXPECT_EQ("QuilloPortNumber=4000\r\nEncryptionKey=0\r\n", SettingsText());
+}
+
+TEST_F(ConfigPanelTest, AHomeDirectoryThatCannotBeCreatedKeepsThePanelOpen) {
+  panel->ShowConfigPanel();
+  panel->ScreenNameField()->ChangeValue("Ann");
+  panel->HomeDirectoryField()->ChangeValue(dir.File("no/such/place"));
+  panel->AudioBox()->SetValue(true);
+  std::string message;
+  wxTEST_DIALOG(Accept(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("Could not change the home directory", message.substr(0, 35));
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ("Ann", settings->ScreenName);
+  EXPECT_EQ(dir.Path(), settings->HomeDirectory);
+  EXPECT_EQ(0, settings->EnableAudio);
+  EXPECT_EQ("ScreenName=Ann\r\n", SettingsText());
+}
+
+TEST_F(ConfigPanelTest, ANewHomeDirectoryIsCreated) {
+  panel->ShowConfigPanel();
+  panel->HomeDirectoryField()->ChangeValue(dir.File("home"));
+  Accept();
+  EXPECT_EQ(dir.File("home"), settings->HomeDirectory);
+  EXPECT_EQ(0, access(dir.File("home").c_str(), F_OK));
+}
+
+TEST_F(ConfigPanelTest, CloseAsksAboutChangesAndHidesEitherWay) {
+  panel->ShowConfigPanel();
+  panel->ScreenNameField()->ChangeValue("Ann");
+  std::string message;
+  wxTEST_DIALOG(Click(panel, ConfigPanel::kCloseId), ExpectMessage(wxID_NO, &message));
+  EXPECT_EQ("The configuration has been modifed!\nAccept these changes?\n", message);
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ("Quillo", settings->ScreenName);
+
+  panel->ShowConfigPanel();
+  panel->ScreenNameField()->ChangeValue("Ann");
+  wxTEST_DIALOG(panel->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ("Ann", settings->ScreenName);
+
+  // Nothing changed: no question.
+  panel->ShowConfigPanel();
+  Click(panel, ConfigPanel::kCloseId);
+  EXPECT_FALSE(panel->IsShown());
+}
+
+TEST_F(ConfigPanelTest, CancelReloadsTheFields) {
+  panel->ShowConfigPanel();
+  panel->ScreenNameField()->ChangeValue("Ann");
+  panel->PortField()->ChangeValue("1");
+  Click(panel, ConfigPanel::kCancelId);
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ("Quillo", Text(panel->ScreenNameField()));
+  EXPECT_EQ("59152", Text(panel->PortField()));
+}
+
+TEST_F(ConfigPanelTest, BrowseRestoresTheCurrentDirectoryWhateverTheChooserDid) {
+  panel->ShowConfigPanel();
+  char* before = getcwd(nullptr, 0);
+  wxTEST_DIALOG(Click(panel, ConfigPanel::kBrowseId), CancelAfterBrowsing());
+  EXPECT_EQ(dir.Path(), Text(panel->HomeDirectoryField()));
+  char* after = getcwd(nullptr, 0);
+  EXPECT_STREQ(before, after);
+  free(before);
+  free(after);
+}
+
+}  // namespace

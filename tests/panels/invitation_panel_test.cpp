@@ -1,0 +1,186 @@
+// The Invitation panel under Xvfb: its window, Add and Remove on the list,
+// the checks before a send, a real invitation through aiosmtpd on loopback
+// and Cancel while the mail server keeps silent.
+#include <wx/msgdlg.h>
+
+#include "books/invitation_panel.h"
+#include "chat/chat_engine.h"
+#include "panel_test_support.h"
+#include "thread/thread.h"
+#include "ui/gui_text.h"
+#include "ui/window_ids.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+class InvitationPanelTest : public PanelTest {
+ protected:
+  InvitationPanelTest() {
+    panel = new InvitationPanel(nullptr, *settings, *events, *reporter);
+    windows.push_back(panel);
+    settings->ScreenName = "Ann";
+    settings->ReturnEmailAddress = "ann@example.org";
+  }
+
+  void Type(const std::string& nickname, const std::string& address) {
+    panel->NicknameField()->ChangeValue(GuiText(nickname));
+    panel->EmailField()->ChangeValue(GuiText(address));
+  }
+  void Add(const std::string& nickname, const std::string& address) {
+    Type(nickname, address);
+    Click(panel, InvitationPanel::kAddId);
+  }
+  void Send() { Click(panel, InvitationPanel::kSendId); }
+  std::string SendRefused() {
+    std::string message;
+    wxTEST_DIALOG(Send(), ExpectMessage(wxID_OK, &message));
+    return message;
+  }
+
+  InvitationPanel* panel;
+};
+
+TEST_F(InvitationPanelTest, IsAHiddenFrameWithItsTitleIdentifierAndControls) {
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ("Quillo Invitation Panel", ProgramText(panel->GetTitle()));
+  EXPECT_EQ(ToolkitId(130000), panel->GetId());
+  EXPECT_EQ(wxSize(400, 440), panel->GetSize());
+  EXPECT_FALSE(panel->HasFlag(wxMINIMIZE_BOX));
+  EXPECT_FALSE(panel->HasFlag(wxMAXIMIZE_BOX));
+  for (int id : {130001, 130002, 130003, 130004, 130005}) {
+    EXPECT_NE(nullptr, panel->FindWindow(ToolkitId(id))) << id;
+  }
+  EXPECT_TRUE(panel->Recipients()->IsEmpty());
+}
+
+TEST_F(InvitationPanelTest, ShowInvitationFillsTheMessageAndCloseHides) {
+  panel->ShowInvitation("Line one\nLine two\n");
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ("Line one\nLine two\n", Text(panel->MessageField()));
+  Click(panel, InvitationPanel::kCloseId);
+  EXPECT_FALSE(panel->IsShown());
+  panel->ShowInvitation("Again");
+  panel->Close();
+  EXPECT_FALSE(panel->IsShown());
+}
+
+TEST_F(InvitationPanelTest, AddNeedsAnAddressAndNamesNamelessRecipientsQuilloClient) {
+  std::string message;
+  Type("Bob", "   ");
+  wxTEST_DIALOG(Click(panel, InvitationPanel::kAddId), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("Could not add database entry.\n Invalid Recipient Email Address.\n  ", message);
+  EXPECT_TRUE(panel->Recipients()->IsEmpty());
+  Add("  ", "  guest@example.org ");
+  Add(" Bob ", "bob@example.org");
+  // Later lines go to the top, blanks trimmed; the fields are cleared.
+  EXPECT_THAT(Lines(panel->Recipients()),
+              ElementsAre("Bob - bob@example.org", "QuilloClient - guest@example.org"));
+  EXPECT_EQ("", Text(panel->NicknameField()));
+  EXPECT_EQ("", Text(panel->EmailField()));
+}
+
+TEST_F(InvitationPanelTest, RemoveWithNothingSelectedChangesNothing) {
+  Add("Bob", "bob@example.org");
+  Click(panel, InvitationPanel::kRemoveId);
+  EXPECT_THAT(Lines(panel->Recipients()), ElementsAre("Bob - bob@example.org"));
+}
+
+TEST_F(InvitationPanelTest, SendChecksTheMailSettingsAndTheRecipient) {
+  EXPECT_EQ(
+      "Your Email Configuration is not complete.\n Please enter a mail server name in the "
+      "Config panel.\n  ",
+      SendRefused());
+  settings->MailServer = "127.0.0.1";
+  settings->ReturnEmailAddress = "";
+  EXPECT_EQ(
+      "Your Email Configuration is not complete.\n Please your return email address in the "
+      "Config panel.\n  ",
+      SendRefused());
+  settings->ReturnEmailAddress = "ann@example.org";
+  EXPECT_EQ("Could not send email message.\n Invalid message recipient.\n  ", SendRefused());
+  EXPECT_EQ(nullptr, settings->SendMailThread);
+  EXPECT_FALSE(events->IsShown());
+}
+
+TEST_F(InvitationPanelTest, AnInvitationToATypedAddressReachesARealMailServer) {
+  RealSmtpServer server;
+  ASSERT_TRUE(server.Ready()) << "aiosmtpd (python3-aiosmtpd) did not start";
+  settings->MailServer = "127.0.0.1";
+  settings->MailServerPortNumber = server.Port();
+  settings->HostAddress = "127.0.0.1";
+  std::string text;
+  for (const std::string& line : InvitationLines(*settings, "Dec 06, 2026 10:00:00")) {
+    text += line + "\n";
+  }
+  panel->ShowInvitation(text);
+  PumpEvents();
+  Type("", " guest@example.org ");
+  Send();
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_FALSE(events->IsShown()) << EventText();
+  EXPECT_EQ(nullptr, settings->SendMailThread);
+  EXPECT_EQ("guest@example.org", settings->MailRecipient);
+  EXPECT_EQ("Quillo Invitation from Ann", settings->InvitationSubject);
+  EXPECT_THAT(Lines(panel->Recipients()), ElementsAre("QuilloClient - guest@example.org"));
+  EXPECT_EQ("", Text(panel->EmailField()));
+  // The message box keeps its text.
+  EXPECT_EQ(text, Text(panel->MessageField()));
+  ASSERT_TRUE(PumpUntil([&] { return server.Messages().size() == 1; }));
+  const std::string mail = server.Messages()[0];
+  EXPECT_THAT(mail, HasSubstr("Subject: Quillo Invitation from Ann"));
+  EXPECT_THAT(mail, HasSubstr("This is an invitation to join the Ann Quillo session"));
+  EXPECT_THAT(mail, HasSubstr("Internet Address: 127.0.0.1"));
+  EXPECT_THAT(mail, HasSubstr("Encryption Key: 52917"));
+  EXPECT_THAT(mail, HasSubstr("guest@example.org"));
+}
+
+TEST_F(InvitationPanelTest, SendingToASelectedLineUsesItsAddressWhole) {
+  RealSmtpServer server;
+  ASSERT_TRUE(server.Ready()) << "aiosmtpd (python3-aiosmtpd) did not start";
+  settings->MailServer = "127.0.0.1";
+  settings->MailServerPortNumber = server.Port();
+  Add("Dash", "first-last@example.org");
+  Add("Bob", "bob@example.org");
+  SelectLine(panel->Recipients(), 1);
+  panel->ShowInvitation("Come and talk\n");
+  Send();
+  EXPECT_EQ("first-last@example.org", settings->MailRecipient);
+  ASSERT_TRUE(PumpUntil([&] { return server.Messages().size() == 1; }));
+  EXPECT_THAT(server.Messages()[0], HasSubstr("first-last@example.org"));
+  EXPECT_THAT(server.Messages()[0], HasSubstr("Come and talk"));
+}
+
+TEST_F(InvitationPanelTest, AFailedSendLeavesTheEventWindowOpen) {
+  settings->MailServer = "127.0.0.1";
+  settings->MailServerPortNumber = FreePort();
+  Type("Bob", "bob@example.org");
+  Send();
+  EXPECT_TRUE(events->IsShown());
+  EXPECT_FALSE(events->Running());
+  const std::string lines = EventText();
+  EXPECT_EQ(0u, lines.find("Connecting to mail server 127.0.0.1\n")) << lines;
+  EXPECT_THAT(lines, testing::EndsWith("The email invitation was not sent\n"));
+  EXPECT_EQ(nullptr, settings->SendMailThread);
+}
+
+TEST_F(InvitationPanelTest, CancelWhileTheServerIsSilentStopsTheSend) {
+  SilentHost server;
+  settings->MailServer = "127.0.0.1";
+  settings->MailServerPortNumber = server.Port();
+  Type("Bob", "bob@example.org");
+  After(300, [this] { Click(events, EventWindow::kCancelId); });
+  const auto start = std::chrono::steady_clock::now();
+  Send();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(events->IsShown());
+  EXPECT_FALSE(events->Running());
+  const std::string lines = EventText();
+  EXPECT_THAT(lines, HasSubstr("Stopping send mail thread\nThe current request was "
+                               "canceled\nThe email invitation was not sent\n"));
+  EXPECT_EQ(std::string::npos, lines.find("Could not"));
+  EXPECT_EQ(nullptr, settings->SendMailThread);
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#ifndef QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H
+#define QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H
+
+// What the panel tests share: settings on a private directory, an event
+// window fed by a real GUI reporter, clicks, and loopback servers.
+
+#include <gmock/gmock.h>
+#include <sys/types.h>
+#include <wx/button.h>
+#include <wx/listbox.h>
+#include <wx/textctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "books/event_window.h"
+#include "gui_test_main.h"
+#include "ui/gui_reporter.h"
+#include "ui/program_settings.h"
+
+// A loopback port nobody listens on right now.
+int FreePort();
+
+// Sends a button click to the button of that program identifier inside
+// window, as the toolkit does.
+void Click(wxWindow* window, int programId);
+// Selects a list line and sends the selection event, as a user's click.
+void SelectLine(wxListBox* list, int line);
+std::string Text(const wxTextCtrl* field);
+std::vector<std::string> Lines(const wxListBox* list);
+
+// Runs action after delay (on the GUI thread, from a one-shot timer).
+void After(int milliseconds, std::function<void()> action);
+
+// Settings writing to a private settings file, with an event window and a
+// GUI reporter whose event lines go to it and whose status text is kept.
+class PanelTest : public testing::Test {
+ protected:
+  PanelTest();
+  void TearDown() override;
+
+  std::string EventText() const;
+  std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }
+
+  TempDir dir;
+  std::unique_ptr<ProgramSettings> settings;
+  EventWindow* events;
+  std::string status;
+  std::string conversation;
+  std::shared_ptr<GuiReporter> reporter;
+  std::vector<wxWindow*> windows;  // destroyed by TearDown
+};
+
+// A listener on a loopback port that takes connections into its backlog
+// and never says a word.
+class SilentHost {
+ public:
+  SilentHost();
+  ~SilentHost();
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+// aiosmtpd on a free loopback port, saving every message into a maildir.
+class RealSmtpServer {
+ public:
+  RealSmtpServer();
+  ~RealSmtpServer();
+  bool Ready() const { return ready_; }
+  int Port() const { return port_; }
+  std::vector<std::string> Messages() const;
+
+ private:
+  TempDir folder_;
+  int port_ = 0;
+  pid_t pid_ = -1;
+  bool ready_ = false;
+};
+
+#endif  // QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H
