@@ -1,0 +1,205 @@
+// The Page Setup panel: change counting, the commit order and the settings
+// keys it writes, and its four buttons and close request.
+
+#include "ui/page_setup_panel.h"
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/frame.h>
+#include <wx/slider.h>
+#include <wx/textctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "gui_test_main.h"
+#include "ui/gui_text.h"
+#include "ui/print_data.h"
+#include "ui/program_settings.h"
+#include "ui/window_ids.h"
+
+namespace {
+
+const char kIni[] = "# Quillo settings\r\nScreenName=Ann\r\n";
+
+class PageSetupPanelTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    settings_.SettingsFilePath = dir_.File("quillo.ini");
+    WriteFile(settings_.SettingsFilePath, kIni);
+    frame_ = new wxFrame(nullptr, wxID_ANY, "Quillo");
+    frame_->CreateStatusBar(2);
+  }
+
+  void TearDown() override {
+    frame_->Destroy();
+    PumpEvents();
+  }
+
+  // The panel on the stored values as they are at this point.
+  PageSetupPanel* Panel() {
+    if (!print_) print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
+    if (!panel_) panel_ = new PageSetupPanel(frame_, settings_, *print_);
+    return panel_;
+  }
+
+  void Click(int programId) {
+    auto* button = wxDynamicCast(panel_->FindWindow(ToolkitId(programId)), wxButton);
+    ASSERT_NE(button, nullptr);
+    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
+    event.SetEventObject(button);
+    button->ProcessWindowEvent(event);
+  }
+
+  // What the panel added to the settings file.
+  std::string Written() const {
+    const std::string now = ReadFile(settings_.SettingsFilePath);
+    return now.rfind(kIni, 0) == 0 ? now.substr(sizeof kIni - 1) : "rewritten: " + now;
+  }
+
+  TempDir dir_;
+  ProgramSettings settings_;
+  std::unique_ptr<ToolkitPrintData> print_;
+  wxFrame* frame_ = nullptr;
+  PageSetupPanel* panel_ = nullptr;
+};
+
+TEST_F(PageSetupPanelTest, ShowsTheStoredValuesEveryTime) {
+  settings_.PageLayout.FontSize = 12;
+  settings_.PageLayout.LeftMargin = 15;
+  settings_.PageLayout.PageOrientation = PrintSettings::kLandscape;
+  settings_.PageLayout.FamilyIndex = 3;
+  settings_.PageLayout.PaperIndex = 2;
+  settings_.mswpDocumentName = "Notes";
+  PageSetupPanel* panel = Panel();
+  EXPECT_EQ(panel->GetId(), ToolkitId(PageSetupPanel::kId));
+  EXPECT_EQ(panel->GetTitle(), "Page Setup");
+  EXPECT_EQ(panel->GetName(), "Page Setup");
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ(panel->DocumentNameField()->GetValue(), "");
+
+  panel->ShowPageSetupPanel();
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ(panel->FontSizeSlider()->GetValue(), 12);
+  EXPECT_EQ(panel->MarginSlider()->GetValue(), 15);
+  EXPECT_EQ(panel->OrientationList()->GetStringSelection(), "Landscape");
+  EXPECT_EQ(panel->FontList()->GetStringSelection(), "Modern");
+  EXPECT_EQ(panel->PaperList()->GetStringSelection(), "Tabloid");
+  EXPECT_EQ(panel->DocumentNameField()->GetValue(), "Notes");
+  EXPECT_EQ(panel->CountChanges(), 0);
+
+  // Edits left in a hidden panel are lost at the next show.
+  panel->FontSizeSlider()->SetValue(3);
+  panel->Hide();
+  panel->ShowPageSetupPanel();
+  EXPECT_EQ(panel->FontSizeSlider()->GetValue(), 12);
+}
+
+TEST_F(PageSetupPanelTest, AcceptWithoutChangesSaysSoAndStaysOpen) {
+  Panel()->ShowPageSetupPanel();
+  std::string message;
+  wxTEST_DIALOG(Click(PageSetupPanel::kAccept), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ(message, "There are no changes to commit\n  ");
+  EXPECT_TRUE(panel_->IsShown());
+  EXPECT_EQ(Written(), "");
+}
+
+TEST_F(PageSetupPanelTest, ChangingOnlyThePaperWritesOnlyThePaper) {
+  Panel()->ShowPageSetupPanel();
+  panel_->PaperList()->SetSelection(4);
+  EXPECT_EQ(panel_->CountChanges(), 1);
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(Written(), "mswpPaperSize=A4\r\n");
+  EXPECT_EQ(settings_.PageLayout.PaperIndex, 4);
+  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A4);
+  EXPECT_EQ(settings_.PageLayout.FontSize, 9);
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(frame_->GetStatusBar()->GetStatusText(1), "Quillo Session");
+}
+
+TEST_F(PageSetupPanelTest, DefaultThenAcceptWritesEachDifferingFieldInOrder) {
+  settings_.PageLayout.FontSize = 12;
+  settings_.PageLayout.LeftMargin = 15;
+  settings_.PageLayout.PageOrientation = PrintSettings::kLandscape;
+  settings_.PageLayout.FamilyIndex = 1;
+  settings_.PageLayout.PaperIndex = 3;
+  settings_.mswpDocumentName = "Notes";
+  Panel()->ShowPageSetupPanel();
+  panel_->DocumentNameField()->SetValue("Something else");
+  Click(PageSetupPanel::kDefault);
+  // Default restores the stored document name, never the built-in one.
+  EXPECT_EQ(panel_->DocumentNameField()->GetValue(), "Notes");
+  EXPECT_EQ(panel_->CountChanges(), 5);
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(Written(),
+            "mswpPaperSize=Letter\r\n"
+            "mswpOrientation=Portrait\r\n"
+            "mswpFontSize=9\r\n"
+            "mswpFont=Swiss\r\n"
+            "mswpLeftMargin=10\r\n");
+  EXPECT_EQ(settings_.PageLayout.FontSize, 9);
+  EXPECT_DOUBLE_EQ(settings_.PageLayout.LeftMargin, 10.0);
+  EXPECT_EQ(settings_.PageLayout.PageOrientation, PrintSettings::kPortrait);
+  EXPECT_EQ(settings_.PageLayout.FamilyIndex, 0);
+  EXPECT_EQ(settings_.PageLayout.PaperIndex, 0);
+  EXPECT_EQ(settings_.mswpDocumentName, "Notes");
+  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_LETTER);
+  EXPECT_EQ(print_->Data().GetOrientation(), wxPORTRAIT);
+}
+
+TEST_F(PageSetupPanelTest, OrientationAndDocumentNameAreWrittenAsTyped) {
+  Panel()->ShowPageSetupPanel();
+  panel_->OrientationList()->SetSelection(0);
+  panel_->DocumentNameField()->SetValue(GuiText("Caf\xc3\xa9 talk"));
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(Written(), "mswpOrientation=Landscape\r\nmswpDocumentName=Caf\xc3\xa9 talk\r\n");
+  EXPECT_EQ(print_->Data().GetOrientation(), wxLANDSCAPE);
+  EXPECT_EQ(settings_.mswpDocumentName, "Caf\xc3\xa9 talk");
+  EXPECT_EQ(ProgramText(frame_->GetStatusBar()->GetStatusText(1)), "Caf\xc3\xa9 talk");
+}
+
+TEST_F(PageSetupPanelTest, CancelDiscardsTheEditsAndStaysOpen) {
+  Panel()->ShowPageSetupPanel();
+  panel_->MarginSlider()->SetValue(20);
+  panel_->FontList()->SetSelection(4);
+  Click(PageSetupPanel::kCancel);
+  EXPECT_EQ(panel_->CountChanges(), 0);
+  EXPECT_EQ(panel_->MarginSlider()->GetValue(), 10);
+  EXPECT_TRUE(panel_->IsShown());
+  EXPECT_EQ(Written(), "");
+}
+
+TEST_F(PageSetupPanelTest, CloseAnsweredNoHidesWithoutStoring) {
+  Panel()->ShowPageSetupPanel();
+  panel_->FontSizeSlider()->SetValue(15);
+  std::string message, caption;
+  wxTEST_DIALOG(Click(PageSetupPanel::kClose), ExpectMessage(wxID_NO, &message, &caption));
+  EXPECT_EQ(message, "The configuration has been modifed!\nAccept these changes?\n");
+  EXPECT_EQ(caption, "Program Message");
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(settings_.PageLayout.FontSize, 9);
+  EXPECT_EQ(Written(), "");
+  panel_->ShowPageSetupPanel();
+  EXPECT_EQ(panel_->FontSizeSlider()->GetValue(), 9);
+}
+
+TEST_F(PageSetupPanelTest, CloseRequestAnsweredYesCommits) {
+  Panel()->ShowPageSetupPanel();
+  panel_->FontSizeSlider()->SetValue(15);
+  wxTEST_DIALOG(panel_->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(settings_.PageLayout.FontSize, 15);
+  EXPECT_EQ(Written(), "mswpFontSize=15\r\n");
+  // The panel survives its close request; it is only hidden.
+  EXPECT_EQ(wxWindow::FindWindowById(ToolkitId(PageSetupPanel::kId)), panel_);
+}
+
+TEST_F(PageSetupPanelTest, CloseWithoutChangesAsksNothing) {
+  Panel()->ShowPageSetupPanel();
+  Click(PageSetupPanel::kClose);
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(Written(), "");
+}
+
+}  // namespace
