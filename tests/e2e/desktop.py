@@ -244,14 +244,16 @@ class Desktop:
 
     # --- input --------------------------------------------------------------
 
-    def click(self, pid, window, node):
-        """A real click in the middle of the control, its window raised first."""
-        XTool.activate_window_of(pid, window.name)
+    def click(self, pid, window, node, x_title=None):
+        """A real click in the middle of the control, its window raised first
+        (found by x_title when its accessible name differs, as a message
+        box's does)."""
+        XTool.activate_window_of(pid, x_title or window.name)
         x, y, w, h = self.extents(node)
         XTool.click(x + w // 2, y + h // 2)
 
-    def press(self, pid, window, label):
-        self.click(pid, window, self.button(window, label))
+    def press(self, pid, window, label, x_title=None):
+        self.click(pid, window, self.button(window, label), x_title)
 
     def type_into(self, node, text):
         """Puts text into an editable control as typing would leave it."""
@@ -277,3 +279,17 @@ def scratch_directory(name):
 
 def remove_directory(path):
     shutil.rmtree(path, ignore_errors=True)
+
+
+def dump(node, depth=0, limit=12):
+    """The accessibility tree under node, one line per control (for
+    debugging a scenario)."""
+    lines = []
+    try:
+        lines.append("%s%s %r" % ("  " * depth, node.getRoleName(), node.name))
+    except Exception as error:
+        return ["%s<%s>" % ("  " * depth, error)]
+    if depth < limit:
+        for i in range(node.childCount):
+            lines.extend(dump(node.getChildAtIndex(i), depth + 1, limit))
+    return lines

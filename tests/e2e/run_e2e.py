@@ -149,20 +149,33 @@ class Quillo:
     def panel(self, title, limit=dk.DEFAULT_WAIT):
         return self.desk.frame(self.process.pid, title, limit=limit)
 
-    def dialog(self, title="Program Message", limit=dk.DEFAULT_WAIT):
+    def dialog(self, title, limit=dk.DEFAULT_WAIT):
         return self.desk.frame(self.process.pid, title, limit=limit)
 
-    def answer(self, button, title="Program Message", expect=None):
-        box = self.dialog(title)
-        if expect is not None:
-            labels = self.desk.descendants(box, self.desk.pyatspi.ROLE_LABEL)
-            shown = "\n".join(label.name for label in labels)
-            if expect not in shown:
-                raise Failure("%s: %r box says %r, not %r" % (self.label, title, shown, expect))
-        self.desk.press(self.process.pid, box, button)
-        wait_for("the %r box to close" % title,
-                 lambda: all(w.name != title for w in self.desk.frames(self.process.pid)),
-                 limit=10)
+    def message_box(self, limit=dk.DEFAULT_WAIT):
+        """The program's message box ("Program Message"); toolkits name its
+        accessible window after its kind (Question, Warning...), not its
+        title."""
+        alert = self.desk.pyatspi.ROLE_ALERT
+        return wait_for("%s's message box" % self.label, lambda: next(
+            (w for w in self.desk.frames(self.process.pid) if w.getRole() == alert), None),
+            limit=limit)
+
+    def message_text(self, box):
+        labels = self.desk.descendants(box, self.desk.pyatspi.ROLE_LABEL)
+        return "\n".join(label.name for label in labels)
+
+    def answer(self, button, expect=None):
+        """Presses a button of the message box, first checking its text."""
+        box = self.message_box()
+        shown = self.message_text(box)
+        if expect is not None and expect not in shown:
+            raise Failure("%s: the message box says %r, not %r" % (self.label, shown, expect))
+        self.desk.press(self.process.pid, box, button, x_title="Program Message")
+        alert = self.desk.pyatspi.ROLE_ALERT
+        wait_for("the message box to close", lambda: all(
+            w.getRole() != alert for w in self.desk.frames(self.process.pid)), limit=10)
+        return shown
 
     def connect(self, nickname, address, port, key):
         self.press("Connect")
@@ -180,19 +193,33 @@ class Quillo:
 
     def stats_text(self):
         self.press("Stats")
-        panel = self.panel("Quillo Statistics Panel")
+        panel = self.panel("Quillo Online Stats")
         fields = self.desk.text_fields(panel)
         text = "\n".join(dk.Desktop.text_of(f) for f in fields)
         labels = self.desk.descendants(panel, self.desk.pyatspi.ROLE_LABEL)
         text += "\n" + "\n".join(label.name for label in labels)
         return panel, text
 
-    def close_window(self, window=None):
-        """Asks the window manager to close the window, as its title bar's
-        close button would."""
-        window = window or self.frame
-        dk.XTool.activate_window_of(self.process.pid, window.name)
-        dk.XTool.key("alt+F4")
+    def close_window(self):
+        """Asks the window manager to close the main frame, as its title
+        bar's close button would, until the program asks its question or
+        ends (a key pressed while the window is still being activated can
+        be lost)."""
+        alert = self.desk.pyatspi.ROLE_ALERT
+
+        def asked_or_gone():
+            if self.process.poll() is not None:
+                return True
+            return any(w.getRole() == alert for w in self.desk.frames(self.process.pid))
+        for _ in range(4):
+            dk.XTool.activate_window_of(self.process.pid, self.frame.name)
+            dk.XTool.key("alt+F4")
+            try:
+                return wait_for("%s to answer the close request" % self.label, asked_or_gone,
+                                limit=3)
+            except Failure:
+                continue
+        raise Failure("%s did not react to the close request" % self.label)
 
     def menu(self, *path):
         """Opens a menu and picks an item with real clicks."""
@@ -586,7 +613,7 @@ def main():
         return inner(args)
     argv = ["--quillo", args.quillo, "--build-dir", args.build_dir] + (
         ["--keep"] if args.keep else []) + args.scenarios
-    return dk.outer_main(os.path.abspath(__file__), argv, RUN_LIMIT * len(args.scenarios))
+    return dk.outer_main(os.path.abspath(sys.argv[0]), argv, RUN_LIMIT * len(args.scenarios))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,106 @@
+// Answers the client connect task's sign-on with arbitrary bytes from a
+// loopback listener: a reply header of any type and length, a greeting cut
+// short or without an end, and whatever follows for the talker that a
+// welcome starts. The task must end (connected or not) and every worker
+// must stop when the conversation is closed.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "chat/chat_engine.h"
+#include "chat/client_connect_task.h"
+#include "chat/message_header.h"
+#include "ui/program_settings.h"
+#include "util/reporter.h"
+
+namespace {
+
+class NullReporter : public Reporter {
+ public:
+  void ConversationLine(const std::string& text) override { bytes_ += text.size(); }
+  void EventLine(const std::string& text) override { bytes_ += text.size(); }
+  void StatusText(const std::string& text) override { bytes_ += text.size(); }
+  void ProgramMessage(const std::string& a, const std::string& b, const std::string& c) override {
+    bytes_ += a.size() + b.size() + c.size();
+  }
+  void PlayActivitySound() override {}
+  bool MainFrameMinimised() override { return false; }
+
+ private:
+  size_t bytes_ = 0;
+};
+
+// The host's side: one listener on a loopback port for the whole run.
+struct Listener {
+  Listener() {
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      std::abort();
+    }
+    port = ntohs(address.sin_port);
+  }
+  int fd = -1;
+  int port = 0;
+};
+
+// Takes one caller, reads its sign-on, sends the reply bytes, and waits
+// (bounded) until the caller closes.
+void Answer(int listener, const uint8_t* data, size_t size) {
+  const int caller = ::accept(listener, nullptr, nullptr);
+  if (caller < 0) std::abort();
+  const timeval limit{5, 0};
+  ::setsockopt(caller, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  ::setsockopt(caller, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  unsigned char signon[MessageHeader::kSize];
+  size_t got = 0;
+  while (got < sizeof signon) {
+    const ssize_t n = ::recv(caller, signon + got, sizeof signon - got, 0);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  while (size > 0) {
+    const ssize_t n = ::send(caller, data, size, MSG_NOSIGNAL);
+    if (n <= 0) break;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  ::shutdown(caller, SHUT_WR);
+  char scrap[256];
+  while (::recv(caller, scrap, sizeof scrap, 0) > 0) {
+  }
+  ::close(caller);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Listener listener;
+  std::thread host(Answer, listener.fd, data, size);
+
+  ProgramSettings settings;
+  settings.ScreenName = "Fuzz";
+  settings.ConnectAddress = "127.0.0.1";
+  settings.QuilloPortNumber = listener.port;
+  NullReporter reporter;
+  ChatConnectTask task;
+  task.Prepare(&settings, &reporter);
+  const int result = task.Run(nullptr);
+  if (result != 0 && settings.LineBusy.load() != 0) std::abort();
+  // Closes the conversation a welcome started; the talker ends.
+  StopChatWorkers(settings);
+  host.join();
+  return 0;
+}
