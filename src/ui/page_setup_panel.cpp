@@ -9,6 +9,7 @@
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ui/gui_text.h"
@@ -23,7 +24,8 @@ namespace {
 constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRESIZE_BORDER | wxDOUBLE_BORDER;
 
 // The orientation list's items, by index: the index is the Portrait flag.
-const wxString kOrientationItems[] = {PrintSettings::kLandscapeName, PrintSettings::kPortraitName};
+const char* const kOrientationItems[] = {PrintSettings::kLandscapeName,
+                                         PrintSettings::kPortraitName};
 
 wxArrayString Items(const char* const* names, int count) {
   wxArrayString items;
@@ -35,8 +37,18 @@ int PortraitFlag(const PrintSettings& layout) {
   return layout.PageOrientation == PrintSettings::kPortrait ? 1 : 0;
 }
 
-void Label(wxWindow* parent, const char* text, int x, int y, int width) {
-  new wxStaticText(parent, wxID_ANY, text, wxPoint(x, y), wxSize(width, 14));
+// Labels keep their place and take the size of their text, so that none is
+// clipped or wrapped.
+wxStaticText* Label(wxWindow* parent, const char* text, int x, int y) {
+  return new wxStaticText(parent, wxID_ANY, text, wxPoint(x, y));
+}
+
+// A drop-down list at its place, at least as wide as the layout says and
+// wide enough to show its longest item.
+wxChoice* List(wxWindow* parent, int x, int y, const wxArrayString& items) {
+  auto* list = new wxChoice(parent, wxID_ANY, wxPoint(x, y), wxSize(80, 25), items);
+  list->SetSize(wxSize(std::max(80, list->GetBestSize().x), 25));
+  return list;
 }
 
 }  // namespace
@@ -61,23 +73,26 @@ PageSetupPanel::PageSetupPanel(wxWindow* parent, ProgramSettings& settings,
 void PageSetupPanel::CreateControls() {
   const PrintSettings& layout = print_.Layout();
   auto* panel = new wxPanel(this);
-  Label(panel, "Font Size", 9, 14, 70);
+  // The fixed layout was drawn for small dialog type; the desktop's larger
+  // default would clip the labels and the list items.
+  panel->SetFont(wxFontInfo(8));
+  Label(panel, "Font Size", 9, 14);
   fontSize_ = new wxSlider(panel, wxID_ANY, layout.FontSize, 1, 20, wxPoint(75, 12),
                            wxSize(155, -1), wxSL_HORIZONTAL | wxSL_LABELS);
-  Label(panel, "Left Margin", 9, 52, 70);
+  Label(panel, "Left Margin", 9, 52);
   margin_ = new wxSlider(panel, wxID_ANY, static_cast<int>(layout.LeftMargin), 1, 20,
                          wxPoint(75, 50), wxSize(155, -1), wxSL_HORIZONTAL | wxSL_LABELS);
-  Label(panel, "Orientation", 9, 94, 70);
-  orientation_ = new wxChoice(panel, wxID_ANY, wxPoint(75, 92), wxSize(80, 25),
-                              WXSIZEOF(kOrientationItems), kOrientationItems);
-  Label(panel, "Font", 9, 129, 70);
-  font_ = new wxChoice(panel, wxID_ANY, wxPoint(75, 121), wxSize(80, 25),
-                       Items(PrintSettings::kFontFamilyNames, PrintSettings::kFontFamilyCount));
-  Label(panel, "Paper Size", 9, 158, 70);
-  paper_ = new wxChoice(panel, wxID_ANY, wxPoint(75, 156), wxSize(80, 25),
-                        Items(PrintSettings::kPaperNames, PrintSettings::kPaperCount));
-  Label(panel, "Document name", 9, 202, 85);
-  documentName_ = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(95, 198), wxSize(200, 25));
+  Label(panel, "Orientation", 9, 94);
+  orientation_ = List(panel, 75, 92, Items(kOrientationItems, WXSIZEOF(kOrientationItems)));
+  Label(panel, "Font", 9, 129);
+  font_ = List(panel, 75, 121,
+               Items(PrintSettings::kFontFamilyNames, PrintSettings::kFontFamilyCount));
+  Label(panel, "Paper Size", 9, 158);
+  paper_ = List(panel, 75, 156, Items(PrintSettings::kPaperNames, PrintSettings::kPaperCount));
+  const wxStaticText* nameLabel = Label(panel, "Document name", 9, 202);
+  const int nameX = std::max(95, nameLabel->GetRect().GetRight() + 5);
+  documentName_ =
+      new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(nameX, 198), wxSize(200, 25));
   new wxButton(panel, ToolkitId(kAccept), "Accept", wxPoint(17, 238), wxSize(46, 25));
   new wxButton(panel, ToolkitId(kCancel), "Cancel", wxPoint(83, 238), wxSize(46, 25));
   new wxButton(panel, ToolkitId(kClose), "Close", wxPoint(149, 238), wxSize(46, 25));
