@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "ui/main_frame.h"
 #include "ui/program_settings.h"
 
 bool QuilloApp::OnInit() {
@@ -26,10 +27,8 @@ bool QuilloApp::OnInit() {
   return true;
 }
 
-wxFrame* QuilloApp::CreateMainWindow(const ProgramSettings& settings) {
-  return new wxFrame(nullptr, wxID_ANY, wxString::FromUTF8(settings.ProgramTitle),
-                     wxPoint(settings.MainFrameXPosition, settings.MainFrameYPosition),
-                     wxSize(settings.MainFrameWidth, settings.MainFrameHeight));
+wxFrame* QuilloApp::CreateMainWindow(ProgramSettings& settings) {
+  return new MainFrame(settings);
 }
 
 // The frame has closed; its close handler has stopped the workers and saved

@@ -17,7 +17,7 @@ class QuilloApp : public wxApp {
  private:
   // Builds the main frame from the settings; the only place that knows
   // which frame class the program uses.
-  static wxFrame* CreateMainWindow(const ProgramSettings& settings);
+  static wxFrame* CreateMainWindow(ProgramSettings& settings);
 };
 
 wxDECLARE_APP(QuilloApp);

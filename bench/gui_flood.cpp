@@ -1,0 +1,153 @@
+// How long the host's window takes to show a flood of 10,000 lines from its
+// partner, and how long the event loop went without a turn meanwhile (the
+// window's responsiveness). Two real main frames talk over loopback; run
+// under Xvfb:  xvfb-run -a build/bench/bench_gui_flood [lines]
+#include <wx/app.h>
+#include <wx/evtloop.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/chat_panel.h"
+#include "app/session_commands.h"
+#include "chat/chat_engine.h"
+#include "thread/thread.h"
+#include "thread/thread_manager.h"
+#include "ui/conversation_window.h"
+#include "ui/main_frame.h"
+#include "ui/program_settings.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class BenchApp : public wxApp {
+ public:
+  bool OnInit() override { return true; }
+};
+
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+// Runs event-loop turns (one dispatch of a GTK event, then the pending
+// wx events such as the reporter's drain) until done() or the timeout;
+// returns the longest time one turn took.
+double LongestTurn(const std::function<bool()>& done, double timeoutSeconds, bool* finished) {
+  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+  double longest = 0;
+  const auto end = Clock::now() + std::chrono::duration<double>(timeoutSeconds);
+  *finished = false;
+  while (Clock::now() < end) {
+    const auto start = Clock::now();
+    loop->DispatchTimeout(1);
+    wxTheApp->ProcessPendingEvents();
+    wxTheApp->ProcessIdle();
+    longest = std::max(longest, std::chrono::duration<double>(Clock::now() - start).count());
+    if (done()) {
+      *finished = true;
+      break;
+    }
+  }
+  return longest;
+}
+
+std::unique_ptr<ProgramSettings> Settings(const char* name, int port, const char* dir) {
+  auto settings = std::make_unique<ProgramSettings>();
+  settings->ScreenName = name;
+  settings->QuilloPortNumber = port;
+  settings->ConnectAddress = "127.0.0.1";
+  settings->SettingsFilePath = std::string(dir) + "/" + name + ".ini";
+  settings->EnableAudio = 0;
+  return settings;
+}
+
+int Run(int lines) {
+  char dirTemplate[] = "/tmp/quillo-bench-XXXXXX";
+  const char* dir = mkdtemp(dirTemplate);
+  const int port = FreePort();
+  auto hostSettings = Settings("Ann", port, dir);
+  auto clientSettings = Settings("Bob", port, dir);
+  auto* host = new MainFrame(*hostSettings);
+  auto* client = new MainFrame(*clientSettings);
+  host->Show();
+  client->Show();
+  bool ok = false;
+  host->GetChatPanel()->Host();
+  LongestTurn([&] { return hostSettings->Hosting == 1; }, 10, &ok);
+  Thread* connect = StartClientConnection(*clientSettings, client->GetReporter());
+  LongestTurn([&] { return connect->State() == ThreadState::EXITED; }, 10, &ok);
+  ThreadManager().DestroyThread(connect, false);
+  LongestTurn([&] { return hostSettings->LineBusy == 1; }, 10, &ok);
+  if (!ok) {
+    std::fprintf(stderr, "no connection\n");
+    return 1;
+  }
+  const std::string last = "flood line " + std::to_string(lines - 1) + "\n";
+  const auto start = Clock::now();
+  std::thread sender([&] {
+    // Send runs on the GUI thread in the program; here a thread stands in
+    // for the partner's program so that the host's loop runs meanwhile.
+    for (int i = 0; i < lines; ++i) {
+      SendChatLine(*clientSettings, client->GetReporter(), "flood line " + std::to_string(i));
+    }
+  });
+  const double longest = LongestTurn(
+      [&] {
+        // Cheap test first: the last line is at the end of the transcript.
+        const long end = host->Conversation()->GetLastPosition();
+        return end > 0 && host->Conversation()->GetRange(end - last.size() - 1, end) ==
+                              wxString(last + "\n");
+      },
+      300, &ok);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  sender.join();
+  std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n",
+              lines, ok ? "all" : "NOT ALL", seconds, lines / seconds, longest * 1000);
+  StopWorkerThreads(*hostSettings);
+  StopWorkerThreads(*clientSettings);
+  host->Destroy();
+  client->Destroy();
+  wxTheApp->ProcessPendingEvents();
+  LongestTurn([] { return false; }, 0.1, &ok);
+  std::system((std::string("rm -rf ") + dir).c_str());
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int lines = argc > 1 ? std::atoi(argv[1]) : 10000;
+  wxApp::SetInstance(new BenchApp);
+  int wxArgc = 1;
+  char* wxArgv[] = {argv[0], nullptr};
+  if (!wxEntryStart(wxArgc, wxArgv)) return 1;
+  wxTheApp->CallOnInit();
+  int result;
+  {
+    wxGUIEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    result = Run(lines);
+  }
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return result;
+}
