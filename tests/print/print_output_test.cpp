@@ -143,10 +143,9 @@ TEST_F(PrintOutputTest, PagesCarryHeaderBodyAndFooter) {
     ASSERT_GE(lines.size(), 3u) << "page " << page;
     // Header: document name on the left, the date on the right.
     EXPECT_EQ(lines.front().rfind("Quillo Session", 0), 0u) << lines.front();
+    const std::regex dateText("([A-Z][a-z]{2} \\d{2}, \\d{4}) \\d{2}:\\d{2}:\\d{2}$");
     std::smatch date;
-    ASSERT_TRUE(std::regex_search(lines.front(), date,
-                                  std::regex("([A-Z][a-z]{2} \\d{2}, \\d{4}) \\d{2}:\\d{2}:\\d{2}$")))
-        << lines.front();
+    ASSERT_TRUE(std::regex_search(lines.front(), date, dateText)) << lines.front();
     EXPECT_EQ(date[1], today);
     // Footer.
     EXPECT_EQ(lines.back(), "Page " + std::to_string(page) + " of 3");
