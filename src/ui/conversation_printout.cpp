@@ -104,7 +104,11 @@ void ConversationPrintout::OnPreparePrinting() {
     pageCount_ = 1;
     return;
   }
-  WrapLines(*GetDC());
+  if (wxDC* dc = GetDC()) {
+    WrapLines(*dc);
+  } else {
+    printedLines_ = sourceLines_;
+  }
   pageCount_ = ::PageCount(static_cast<int64_t>(printedLines_.size()), linesPerPage_);
 }
 
