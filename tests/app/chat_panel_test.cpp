@@ -35,6 +35,7 @@ class ChatSessionTest : public testing::Test {
 
   void TearDown() override {
     for (MainFrame* frame : {host, client}) {
+      if (!frame) continue;
       StopWorkerThreads(frame->Settings());
       frame->Destroy();
     }
@@ -234,6 +235,23 @@ TEST_F(ChatSessionTest, EndWhileConnectedSignsOffAtTheHost) {
     return ClientText().find("All Quillo services have been shutdown\n") != std::string::npos;
   }));
   EXPECT_EQ(1, hostSettings->Hosting.load());
+}
+
+TEST_F(ChatSessionTest, ClosingWhileConnectedAsksThenSignsOff) {
+  StartHosting();
+  ConnectClient();
+  std::string question;
+  wxTEST_DIALOG(client->Close(), ExpectMessage(wxID_NO, &question));
+  EXPECT_EQ("You are currently connected to Quillo services.\n Would you like to end this "
+            "session and close the program?",
+            question);
+  EXPECT_EQ(1, clientSettings->LineBusy.load());
+  wxTEST_DIALOG(client->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
+  EXPECT_EQ(0, clientSettings->LineBusy.load());
+  ASSERT_TRUE(PumpUntil([&] { return hostSettings->LineBusy == 0; }));
+  // The frame is gone; TearDown must not touch it again.
+  PumpEvents(std::chrono::milliseconds(20));
+  client = nullptr;
 }
 
 TEST_F(ChatSessionTest, AFloodOfLinesArrivesCompleteAndInOrder) {
