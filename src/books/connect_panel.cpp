@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "books/event_window.h"
-#include "books/panel_book_calls.h"
+#include "books/book_sequences.h"
 #include "books/panel_fields.h"
 #include "books/panel_wait.h"
 #include "chat/chat_engine.h"
@@ -104,12 +104,15 @@ const char* ConnectPanel::HelpText() {
 
 void ConnectPanel::FillPreviousConnections() {
   list_->Clear();
-  std::vector<std::string> nicknames;
-  const bool complete = ListConnections(settings_, &nicknames);
-  for (const std::string& nickname : nicknames) {
-    list_->Append(GuiText(nickname), new NicknameData(nickname));
+  IndexedDatabase* book = settings_.PreviousConnectionsBook;
+  if (book) {
+    std::vector<std::string> nicknames;
+    const bool complete = BookListConnections(book, &nicknames);
+    for (const std::string& nickname : nicknames) {
+      list_->Append(GuiText(nickname), new NicknameData(nickname));
+    }
+    if (!complete) return;
   }
-  if (!complete) return;
   Show();
   Raise();
 }
@@ -140,7 +143,8 @@ void ConnectPanel::OnConnect(wxCommandEvent&) {
 
 void ConnectPanel::StoreConnection(const std::string& nickname, const std::string& address,
                                    int32_t port, int32_t key) {
-  AddOrUpdateConnection(settings_, nickname, address, port, key);
+  BookStoreConnection(settings_.PreviousConnectionsBook,
+                      ConnectionValues{nickname, address, port, key});
 }
 
 void ConnectPanel::RunConnection(const std::string& address) {
@@ -222,14 +226,17 @@ std::string ConnectPanel::SelectedNickname() const {
 
 void ConnectPanel::OnRemove(wxCommandEvent&) {
   const int selected = list_->GetSelection();
-  if (RemoveConnection(settings_, SelectedNickname()) && selected != wxNOT_FOUND) {
+  if (BookDeleteConnection(settings_.PreviousConnectionsBook, SelectedNickname()) &&
+      selected != wxNOT_FOUND) {
     list_->Delete(selected);
   }
 }
 
 void ConnectPanel::OnSelectConnection(wxCommandEvent&) {
-  StoredConnection stored;
-  if (!LookUpConnection(settings_, SelectedNickname(), &stored)) return;
+  ConnectionValues stored;
+  if (!BookLookUpConnection(settings_.PreviousConnectionsBook, SelectedNickname(), &stored)) {
+    return;
+  }
   nickname_->ChangeValue(GuiText(stored.nickname));
   address_->ChangeValue(GuiText(stored.address));
   port_->ChangeValue(Number(stored.port));

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "books/event_window.h"
-#include "books/panel_book_calls.h"
+#include "books/book_sequences.h"
 #include "books/panel_fields.h"
 #include "books/panel_wait.h"
 #include "thread/thread.h"
@@ -30,19 +30,19 @@ constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRES
 // The recipient a list line was made from.
 class RecipientData : public wxClientData {
  public:
-  explicit RecipientData(StoredRecipient recipient) : recipient_(std::move(recipient)) {}
-  const StoredRecipient& Recipient() const { return recipient_; }
+  explicit RecipientData(RecipientValues recipient) : recipient_(std::move(recipient)) {}
+  const RecipientValues& Recipient() const { return recipient_; }
 
  private:
-  StoredRecipient recipient_;
+  RecipientValues recipient_;
 };
 
-std::string LineOf(const StoredRecipient& recipient) {
-  return recipient.nickname + " - " + recipient.address;
+std::string LineOf(const RecipientValues& recipient) {
+  return recipient.nickname + " - " + recipient.emailAddress;
 }
 
 // The order of a sorted list box: letter case aside, then byte by byte.
-bool LineBefore(const StoredRecipient& a, const StoredRecipient& b) {
+bool LineBefore(const RecipientValues& a, const RecipientValues& b) {
   const std::string left = LineOf(a);
   const std::string right = LineOf(b);
   const int folded = ::strcasecmp(left.c_str(), right.c_str());
@@ -100,9 +100,10 @@ InvitationPanel::InvitationPanel(wxWindow* parent, ProgramSettings& settings,
 }
 
 void InvitationPanel::FillRecipients() {
-  std::vector<StoredRecipient> recipients = ListRecipients(settings_);
+  std::vector<RecipientValues> recipients;
+  BookListRecipients(settings_.InvitationBook, &recipients);
   std::stable_sort(recipients.begin(), recipients.end(), LineBefore);
-  for (StoredRecipient& recipient : recipients) {
+  for (RecipientValues& recipient : recipients) {
     const wxString line = GuiText(LineOf(recipient));
     list_->Append(line, new RecipientData(std::move(recipient)));
   }
@@ -117,16 +118,17 @@ void InvitationPanel::ShowInvitation(const std::string& text) {
 void InvitationPanel::OnAdd(wxCommandEvent&) { Add(); }
 
 void InvitationPanel::Add() {
-  StoredRecipient recipient;
+  RecipientValues recipient;
   recipient.nickname = TrimBlanks(ProgramText(nickname_->GetValue()));
-  recipient.address = TrimBlanks(ProgramText(email_->GetValue()));
+  recipient.emailAddress = TrimBlanks(ProgramText(email_->GetValue()));
   if (recipient.nickname.empty()) recipient.nickname = "QuilloClient";
-  if (recipient.address.empty()) {
+  if (recipient.emailAddress.empty()) {
     ShowProgramMessage("Could not add database entry.\n Invalid Recipient Email Address.\n", " ",
                        " ");
     return;
   }
-  if (AddOrUpdateRecipient(settings_, recipient.nickname, recipient.address)) {
+  const StoreResult stored = BookStoreRecipient(settings_.InvitationBook, recipient);
+  if (stored == StoreResult::kUpdated || stored == StoreResult::kUnchanged) {
     RemoveLineOf(recipient.nickname);
   }
   const wxString line = GuiText(LineOf(recipient));
@@ -150,8 +152,8 @@ void InvitationPanel::OnRemove(wxCommandEvent&) {
   if (list_->IsEmpty() || selected == wxNOT_FOUND) return;
   auto* data = static_cast<RecipientData*>(list_->GetClientObject(selected));
   if (!data) return;
-  const StoredRecipient& recipient = data->Recipient();
-  if (RemoveRecipient(settings_, recipient.nickname, recipient.address)) list_->Delete(selected);
+  const RecipientValues& recipient = data->Recipient();
+  if (BookDeleteRecipient(settings_.InvitationBook, recipient)) list_->Delete(selected);
 }
 
 void InvitationPanel::OnSend(wxCommandEvent&) {
@@ -187,7 +189,7 @@ std::string InvitationPanel::ChooseRecipient() {
     const int selected = list_->GetSelection();
     if (selected == wxNOT_FOUND) return std::string();
     auto* data = static_cast<RecipientData*>(list_->GetClientObject(selected));
-    return data ? data->Recipient().address : std::string();
+    return data ? data->Recipient().emailAddress : std::string();
   }
   if (nickname_->GetValue().empty()) nickname_->ChangeValue("QuilloClient");
   const std::string recipient = ProgramText(email_->GetValue());

@@ -2,8 +2,7 @@
 # library, the windows and the waiting loop in the GUI library.
 target_sources(quillo_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/panel_fields.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/config_commit.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/panel_book_calls.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/config_commit.cpp)
 if(QUILLO_GUI)
   target_sources(quillo_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/panel_wait.cpp

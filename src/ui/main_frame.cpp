@@ -19,7 +19,10 @@
 #include "app/chat_panel.h"
 #include "app/session_commands.h"
 #include "app/startup.h"
+#include "books/config_panel.h"
+#include "books/connect_panel.h"
 #include "books/event_window.h"
+#include "books/invitation_panel.h"
 #include "chat/chat_engine.h"
 #include "books/statistics_panel.h"
 #include "ui/conversation_window.h"
@@ -41,19 +44,6 @@ MainFrame* TheMainFrame = nullptr;
 namespace {
 
 constexpr int kClockId = 1028;
-constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRESIZE_BORDER |
-                             wxCLOSE_BOX | wxCLIP_CHILDREN;
-
-// Hides a panel on a close request instead of destroying it.
-void HideOnClose(wxCloseEvent& event) {
-  wxWindow* panel = wxDynamicCast(event.GetEventObject(), wxWindow);
-  if (!event.CanVeto() || !panel) {
-    event.Skip();
-    return;
-  }
-  event.Veto();
-  panel->Hide();
-}
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Printf(const char* format, ...) {
@@ -193,31 +183,34 @@ void MainFrame::BuildStatusBar() {
 }
 
 void MainFrame::CreatePanels() {
-  connectPanel_ = CreatePlaceholderPanel(110000, "Quillo Connect Panel", wxSize(400, 400));
+  // The Connect and Invitation panels report into the event window.
   eventWindow_ = new EventWindow(this);
+  connectPanel_ = new ::ConnectPanel(this, settings_, *eventWindow_, *reporter_);
   statsPanel_ = new StatsPanel(this);
-  configPanel_ = CreatePlaceholderPanel(110000, "Quillo Config Panel", wxSize(400, 490));
-  invitationPanel_ =
-      CreatePlaceholderPanel(130000, "Quillo Invitation Panel", wxSize(400, 440));
+  configPanel_ = new ::ConfigPanel(this, settings_);
+  invitationPanel_ = new ::InvitationPanel(this, settings_, *eventWindow_, *reporter_);
 }
 
-// Stands in for a panel of its own until that panel is built: a hidden
-// top-level frame with the panel's title and size.
-wxFrame* MainFrame::CreatePlaceholderPanel(int programId, const char* title,
-                                           const wxSize& size) {
-  auto* panel = new wxFrame(this, ToolkitId(programId), title, wxPoint(0, 0), size, kPanelStyle);
-  panel->Bind(wxEVT_CLOSE_WINDOW, &HideOnClose);
-  return panel;
-}
+wxFrame* MainFrame::ConnectPanel() const { return connectPanel_; }
+wxFrame* MainFrame::ConfigPanel() const { return configPanel_; }
+wxFrame* MainFrame::InvitationPanel() const { return invitationPanel_; }
 
+// The Connect panel refills its list and the Config panel reloads its
+// fields on every showing.
 void MainFrame::ShowPanel(wxFrame* panel) {
-  panel->Show();
-  panel->Raise();
+  if (panel == connectPanel_) {
+    connectPanel_->FillPreviousConnections();
+  } else if (panel == configPanel_) {
+    configPanel_->ShowConfigPanel();
+  } else {
+    panel->Show();
+    panel->Raise();
+  }
 }
 
 void MainFrame::ShowInvitation(const std::string& text) {
   invitationText_ = text;
-  ShowPanel(invitationPanel_);
+  invitationPanel_->ShowInvitation(text);
 }
 
 void MainFrame::AppendChatText(const std::string& text) {

@@ -8,9 +8,12 @@
 #include <string>
 
 class ChatPanel;
+class ConfigPanel;
+class ConnectPanel;
 class ConversationWindow;
 class EventWindow;
 class GuiReporter;
+class InvitationPanel;
 class PageSetupPanel;
 class ProgramSettings;
 class Reporter;
@@ -61,9 +64,9 @@ class MainFrame : public wxFrame {
   SplitterWindow* Splitter() const { return splitter_; }
   EventWindow* GetEventWindow() const { return eventWindow_; }
   StatsPanel* GetStatsPanel() const { return statsPanel_; }
-  wxFrame* ConnectPanel() const { return connectPanel_; }
-  wxFrame* ConfigPanel() const { return configPanel_; }
-  wxFrame* InvitationPanel() const { return invitationPanel_; }
+  wxFrame* ConnectPanel() const;
+  wxFrame* ConfigPanel() const;
+  wxFrame* InvitationPanel() const;
   ::PageSetupPanel* GetPageSetupPanel() const { return pageSetupPanel_; }
   ToolkitPrintData& PrintData() const { return *printData_; }
   // The reporter handed to the chat engine and every worker.
@@ -92,7 +95,6 @@ class MainFrame : public wxFrame {
   void BuildMenuBar();
   void BuildStatusBar();
   void CreatePanels();
-  wxFrame* CreatePlaceholderPanel(int programId, const char* title, const wxSize& size);
   void WriteSetting(const std::string& key, const std::string& value);
   bool ConfirmEndingSessions();
   void WriteGeometry();
@@ -128,9 +130,9 @@ class MainFrame : public wxFrame {
   ChatPanel* chatPanel_ = nullptr;
   EventWindow* eventWindow_ = nullptr;
   StatsPanel* statsPanel_ = nullptr;
-  wxFrame* connectPanel_ = nullptr;
-  wxFrame* configPanel_ = nullptr;
-  wxFrame* invitationPanel_ = nullptr;
+  ::ConnectPanel* connectPanel_ = nullptr;
+  ::ConfigPanel* configPanel_ = nullptr;
+  ::InvitationPanel* invitationPanel_ = nullptr;
   ::PageSetupPanel* pageSetupPanel_ = nullptr;
   std::unique_ptr<ToolkitPrintData> printData_;
   std::string invitationText_;
