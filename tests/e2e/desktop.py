@@ -128,7 +128,7 @@ class XTool:
 
     @classmethod
     def activate_window_of(cls, pid, title):
-        found = cls.run("search", "--onlyvisible", "--pid", pid, "--name", "^%s$" % title)
+        found = cls.run("search", "--all", "--onlyvisible", "--pid", pid, "--name", "^%s$" % title)
         ids = found.stdout.split()
         if ids:
             cls.run("windowactivate", "--sync", ids[-1])
@@ -137,7 +137,8 @@ class XTool:
 
     @classmethod
     def click(cls, x, y):
-        cls.run("mousemove", "--sync", x, y)
+        # --sync would wait forever when the pointer is already there.
+        cls.run("mousemove", x, y)
         time.sleep(0.05)
         cls.run("click", "1")
 

@@ -184,6 +184,16 @@ class Quillo:
         self.press("Connect", panel)
         return panel
 
+    def close_panel(self, panel):
+        """Closes a panel with its Close button, unless it hid itself."""
+        try:
+            showing = self.desk.showing(panel)
+        except Exception:
+            showing = False
+        if showing:
+            self.press("Close", panel)
+            wait_for("the panel to hide", lambda: not self.desk.showing(panel), limit=5)
+
     def connect_fields(self, panel):
         return [f for f in self.desk.text_fields(panel) if self.desk.editable(f)][:4]
 
@@ -255,9 +265,27 @@ class Run:
         self.build_dir = build_dir
         self.processes = dk.Processes()
         self.desk = dk.Desktop(self.processes)
+        self.programs = []
 
     def program(self, label, column=0, **settings):
-        return Quillo(self, label, settings, column)
+        prog = Quillo(self, label, settings, column)
+        self.programs.append(prog)
+        return prog
+
+    def report(self):
+        """What each program shows, for the log of a failed scenario."""
+        for prog in self.programs:
+            if not prog.alive():
+                continue
+            try:
+                windows = [(w.name, w.getRoleName()) for w in self.desk.frames(prog.process.pid)]
+                print("--- %s's windows: %r" % (prog.label, windows))
+                for w in self.desk.frames(prog.process.pid):
+                    if w.getRole() == self.desk.pyatspi.ROLE_ALERT:
+                        print("    message box: %r" % prog.message_text(w))
+                print("--- %s's conversation:\n%s" % (prog.label, prog.conversation()))
+            except Exception as error:
+                print("--- %s: %s" % (prog.label, error))
 
 
 # --- scenarios ---------------------------------------------------------------
@@ -281,8 +309,7 @@ def guest(run, name, port, key=KEY, column=1):
 def connect(prog, port, key=KEY, nickname="annsline"):
     panel = prog.connect(nickname, "127.0.0.1", port, key)
     prog.wait_conversation("Welcome to the Ann")
-    prog.press("Close", panel)
-    return panel
+    prog.close_panel(panel)
 
 
 def scenario_conversation(run):
@@ -437,8 +464,9 @@ def scenario_invite(run):
     ann.desk.type_into(fields[0], "bob")
     ann.desk.type_into(fields[1], "bob@example.org")
     ann.press("Add", panel)
-    wait_for("the recipient to be listed", lambda: any(
-        "bob@example.org" in c.name for c in previous_connections(ann, panel)))
+    entry = wait_for("the recipient to be listed", lambda: next(
+        (c for c in previous_connections(ann, panel) if "bob@example.org" in c.name), None))
+    ann.desk.click(ann.process.pid, panel, entry)
     message = dk.Desktop.text_of(fields[-1]) if len(fields) > 2 else ""
     ann.press("Send", panel)
     text = wait_for("the invitation to arrive", lambda: os.path.exists(mailbox) and b".END." in
@@ -588,6 +616,8 @@ def inner(args):
             failures += 1
             print("e2e %s: FAILED after %.1f s" % (name, time.monotonic() - began), flush=True)
             traceback.print_exc()
+            if run is not None:
+                run.report()
             for log in sorted(os.popen("find %s -name program.log" % scratch).read().split()):
                 tail = open(log, "rb").read()[-2000:].decode("utf-8", "replace")
                 if tail.strip():
