@@ -197,4 +197,77 @@ TEST_F(ConnectPanelTest, TheWaitCostsNextToNoProcessorTime) {
   EXPECT_THAT(EventText(), testing::HasSubstr("The current request was canceled\n"));
 }
 
+// The previous-connections book behind the panel. Connections are stored
+// by connecting to a closed loopback port (the store comes first).
+class ConnectBookTest : public ConnectPanelTest {
+ protected:
+  void SetUp() override { OpenBooks(); }
+
+  void Store(const std::string& nickname, const std::string& address, int port, int key) {
+    Fill(nickname, address, std::to_string(port), std::to_string(key));
+    Connect();
+    Click(events, EventWindow::kCancelId);  // close the failed attempt's window
+  }
+  std::vector<std::string> Listed() {
+    panel->FillPreviousConnections();
+    return Lines(panel->PreviousConnections());
+  }
+  int closed = FreePort();
+};
+
+TEST_F(ConnectBookTest, ConnectingStoresTheConnectionAndTheListShowsItInNameOrder) {
+  Store("zed", "127.0.0.1", closed, 1111);
+  Store("  Amy ", "127.0.0.1", closed, 2222);
+  Store("bob", "localhost", closed, 3333);
+  EXPECT_THAT(Listed(), testing::ElementsAre("Amy", "bob", "zed"));
+  EXPECT_TRUE(panel->IsShown());
+}
+
+TEST_F(ConnectBookTest, TheSameNicknameTwiceKeepsOneEntryWithTheNewAddress) {
+  Store("Home", "127.0.0.1", closed, 1111);
+  Store("home", "localhost", closed, 70000);
+  EXPECT_THAT(Listed(), testing::ElementsAre("Home"));
+  Fill("", "", "", "");
+  SelectLine(panel->PreviousConnections(), 0);
+  EXPECT_EQ("Home", Text(panel->NicknameField()));
+  EXPECT_EQ("localhost", Text(panel->AddressField()));
+  EXPECT_EQ(std::to_string(closed), Text(panel->PortField()));
+  // The whole key is stored, not its low 16 bits.
+  EXPECT_EQ("70000", Text(panel->KeyField()));
+}
+
+TEST_F(ConnectBookTest, SelectingAfterTheFilesWereDamagedLeavesTheFieldsAlone) {
+  Store("Home", "127.0.0.1", closed, 1111);
+  EXPECT_THAT(Listed(), testing::ElementsAre("Home"));
+  Fill("typed", "10.0.0.1", "5000", "6000");
+  // Everything after the fresh file's 65065 bytes: the record.
+  DamageConnectionsData(65065, 600);
+  SelectLine(panel->PreviousConnections(), 0);
+  EXPECT_EQ("typed", Text(panel->NicknameField()));
+  EXPECT_EQ("10.0.0.1", Text(panel->AddressField()));
+  EXPECT_EQ("5000", Text(panel->PortField()));
+  EXPECT_EQ("6000", Text(panel->KeyField()));
+}
+
+TEST_F(ConnectBookTest, RemoveDeletesTheSelectedEntryAndNothingWithoutASelection) {
+  Store("Home", "127.0.0.1", closed, 1111);
+  Store("Work", "127.0.0.1", closed, 2222);
+  EXPECT_THAT(Listed(), testing::ElementsAre("Home", "Work"));
+  Click(panel, ConnectPanel::kRemoveId);
+  EXPECT_THAT(Lines(panel->PreviousConnections()), testing::ElementsAre("Home", "Work"));
+  SelectLine(panel->PreviousConnections(), 0);
+  Click(panel, ConnectPanel::kRemoveId);
+  EXPECT_THAT(Lines(panel->PreviousConnections()), testing::ElementsAre("Work"));
+  EXPECT_THAT(Listed(), testing::ElementsAre("Work"));
+}
+
+TEST_F(ConnectPanelTest, WithoutABookTheListStaysEmptyAndThePanelShows) {
+  ASSERT_EQ(nullptr, settings->PreviousConnectionsBook);
+  Fill("Home", "127.0.0.1", std::to_string(FreePort()));
+  Connect();
+  panel->FillPreviousConnections();
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_TRUE(panel->PreviousConnections()->IsEmpty());
+}
+
 }  // namespace

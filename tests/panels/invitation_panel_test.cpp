@@ -183,4 +183,92 @@ TEST_F(InvitationPanelTest, CancelWhileTheServerIsSilentStopsTheSend) {
   EXPECT_EQ(nullptr, settings->SendMailThread);
 }
 
+// The invitation book behind the panel.
+class InvitationBookTest : public InvitationPanelTest {
+ protected:
+  void SetUp() override {
+    OpenBooks();
+    Rebuild();
+  }
+  // A fresh panel, which fills its list from the book.
+  void Rebuild() {
+    panel = new InvitationPanel(nullptr, *settings, *events, *reporter);
+    windows.push_back(panel);
+  }
+};
+
+TEST_F(InvitationBookTest, TheListIsBuiltSortedAndLaterLinesGoToTheTop) {
+  Add("carol", "carol@example.org");
+  Add("Bob", "bob@example.org");
+  Add("alice", "alice@example.org");
+  EXPECT_THAT(Lines(panel->Recipients()),
+              ElementsAre("alice - alice@example.org", "Bob - bob@example.org",
+                          "carol - carol@example.org"));
+  Rebuild();
+  EXPECT_THAT(Lines(panel->Recipients()),
+              ElementsAre("alice - alice@example.org", "Bob - bob@example.org",
+                          "carol - carol@example.org"));
+  Add("Dave", "dave@example.org");
+  EXPECT_EQ("Dave - dave@example.org", Lines(panel->Recipients())[0]);
+}
+
+TEST_F(InvitationBookTest, ANamelessRecipientAddedTwiceKeepsOneEntryWithTheNewAddress) {
+  Add("", "first@example.org");
+  Add("Bob", "bob@example.org");
+  Add(" ", "second@example.org");
+  EXPECT_THAT(Lines(panel->Recipients()),
+              ElementsAre("QuilloClient - second@example.org", "Bob - bob@example.org"));
+  Rebuild();
+  EXPECT_THAT(Lines(panel->Recipients()),
+              ElementsAre("Bob - bob@example.org", "QuilloClient - second@example.org"));
+}
+
+TEST_F(InvitationBookTest, ARecipientWhoseAddressHoldsADashCanBeRemoved) {
+  Add("Jo - work", "jo-anne@mail-host.example.org");
+  Add("Bob", "bob@example.org");
+  SelectLine(panel->Recipients(), 1);
+  Click(panel, InvitationPanel::kRemoveId);
+  EXPECT_THAT(Lines(panel->Recipients()), ElementsAre("Bob - bob@example.org"));
+  Rebuild();
+  EXPECT_THAT(Lines(panel->Recipients()), ElementsAre("Bob - bob@example.org"));
+}
+
+TEST_F(InvitationBookTest, RemoveOfALineNoLongerInTheBookChangesNothing) {
+  Add("Bob", "bob@example.org");
+  Add("Amy", "amy@example.org");
+  // Another panel on the same book removes Bob behind this one's back.
+  InvitationPanel* first = panel;
+  Rebuild();
+  SelectLine(panel->Recipients(), 1);
+  Click(panel, InvitationPanel::kRemoveId);
+  ASSERT_THAT(Lines(panel->Recipients()), ElementsAre("Amy - amy@example.org"));
+  panel = first;
+  SelectLine(panel->Recipients(), 1);
+  Click(panel, InvitationPanel::kRemoveId);
+  EXPECT_THAT(Lines(panel->Recipients()),
+              ElementsAre("Amy - amy@example.org", "Bob - bob@example.org"));
+}
+
+TEST_F(InvitationBookTest, SendingToATypedAddressStoresItBeforeTheMailGoesOut) {
+  settings->MailServer = "127.0.0.1";
+  settings->MailServerPortNumber = FreePort();
+  Type("Guest", "guest@example.org");
+  Send();
+  EXPECT_THAT(EventText(), testing::EndsWith("The email invitation was not sent\n"));
+  EXPECT_THAT(Lines(panel->Recipients()), ElementsAre("Guest - guest@example.org"));
+  Rebuild();
+  EXPECT_THAT(Lines(panel->Recipients()), ElementsAre("Guest - guest@example.org"));
+}
+
+TEST_F(InvitationPanelTest, WithoutABookAddStillListsAndRemoveDoesNothing) {
+  ASSERT_EQ(nullptr, settings->InvitationBook);
+  Add("Bob", "bob@example.org");
+  Add("Bob", "robert@example.org");
+  EXPECT_THAT(Lines(panel->Recipients()),
+              ElementsAre("Bob - robert@example.org", "Bob - bob@example.org"));
+  SelectLine(panel->Recipients(), 0);
+  Click(panel, InvitationPanel::kRemoveId);
+  EXPECT_EQ(2u, panel->Recipients()->GetCount());
+}
+
 }  // namespace

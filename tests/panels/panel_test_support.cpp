@@ -12,8 +12,12 @@
 #include <wx/timer.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
+#include "books/address_book.h"
+#include "books/book_handles.h"
 #include "chat/chat_engine.h"
 #include "ui/gui_text.h"
 #include "ui/window_ids.h"
@@ -115,6 +119,10 @@ PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
 }
 
 void PanelTest::TearDown() {
+  settings->CloseAddressBooks();
+  if (!previousDirectory.empty()) {
+    EXPECT_EQ(0, chdir(previousDirectory.c_str()));
+  }
   StopChatWorkers(*settings);
   if (settings->SendMailThread != nullptr) {
     settings->MailTask.DestroyThread(settings->SendMailThread, true);
@@ -129,6 +137,26 @@ void PanelTest::TearDown() {
 std::string PanelTest::EventText() const {
   reporter->Flush();
   return ProgramText(events->MessageBox()->GetValue());
+}
+
+void PanelTest::OpenBooks() {
+  char* current = getcwd(nullptr, 0);
+  previousDirectory = current;
+  free(current);
+  ASSERT_EQ(0, chdir(dir.Path().c_str()));
+  OpenAddressBooks(*settings, nullptr);
+  ASSERT_NE(nullptr, settings->PreviousConnectionsBook);
+  ASSERT_NE(nullptr, settings->InvitationBook);
+}
+
+void PanelTest::DamageConnectionsData(long offset, size_t count) {
+  const std::string path = dir.File("prevconn.ihd");
+  FILE* file = fopen(path.c_str(), "r+b");
+  ASSERT_NE(nullptr, file);
+  fseek(file, offset, SEEK_SET);
+  const std::string junk(count, '\xA5');
+  fwrite(junk.data(), 1, junk.size(), file);
+  fclose(file);
 }
 
 SilentHost::SilentHost() : fd_(BoundLoopbackSocket()) {

@@ -41,6 +41,11 @@ class PanelTest : public testing::Test {
   void TearDown() override;
 
   std::string EventText() const;
+  // Opens both address books in the test's directory (which becomes the
+  // current one until TearDown).
+  void OpenBooks();
+  // Writes bytes over the previous-connections data file from offset on.
+  void DamageConnectionsData(long offset, size_t count);
   std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }
 
   TempDir dir;
@@ -50,6 +55,7 @@ class PanelTest : public testing::Test {
   std::string conversation;
   std::shared_ptr<GuiReporter> reporter;
   std::vector<wxWindow*> windows;  // destroyed by TearDown
+  std::string previousDirectory;
 };
 
 // A listener on a loopback port that takes connections into its backlog
