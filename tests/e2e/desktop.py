@@ -7,6 +7,7 @@ Every wait here has a limit and every process started here is stopped by
 its own id when the run ends.
 """
 
+import ctypes
 import os
 import shutil
 import signal
@@ -16,6 +17,7 @@ import tempfile
 import time
 
 DEFAULT_WAIT = 15.0
+PR_SET_PDEATHSIG = 1
 
 
 class Failure(AssertionError):
@@ -40,6 +42,24 @@ def wait_for(what, probe, limit=DEFAULT_WAIT, step=0.1):
         time.sleep(step)
 
 
+def _own_group_and_die_with_parent():
+    """Runs in each child before exec: a process group of its own (so it can
+    be stopped with everything it starts) and, should this script itself be
+    killed, a SIGKILL for the child too."""
+    os.setsid()
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+    except OSError:
+        pass
+
+
+def stop_on_sigterm():
+    """Turns SIGTERM (from the outer run or ctest) into an exit that runs
+    every `finally`, so the processes of the run are stopped."""
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+
+
 class Processes:
     """The processes of one run, stopped in reverse order of starting."""
 
@@ -48,7 +68,7 @@ class Processes:
 
     def start(self, argv, **kwargs):
         kwargs.setdefault("stdin", subprocess.DEVNULL)
-        process = subprocess.Popen(argv, start_new_session=True, **kwargs)
+        process = subprocess.Popen(argv, preexec_fn=_own_group_and_die_with_parent, **kwargs)
         self.started.append(process)
         return process
 
@@ -98,6 +118,7 @@ def outer_main(script, argv, limit):
     """Runs `script argv` inside a D-Bus session on a display of its own;
     returns its exit status. The display outlives the bus, so the
     accessibility bus launcher can say goodbye to it."""
+    stop_on_sigterm()
     processes = Processes()
     try:
         display = start_display(processes)
@@ -107,8 +128,10 @@ def outer_main(script, argv, limit):
         env.pop("NO_AT_BRIDGE", None)
         env.pop("WAYLAND_DISPLAY", None)
         env["GDK_BACKEND"] = "x11"
-        child = processes.start(["dbus-run-session", "--", "/usr/bin/python3", script, "--inner"]
-                                + argv, env=env)
+        bus_daemon = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                  "session-bus-daemon")
+        child = processes.start(["dbus-run-session", "--dbus-daemon=" + bus_daemon, "--",
+                                 "/usr/bin/python3", script, "--inner"] + argv, env=env)
         try:
             return child.wait(limit)
         except subprocess.TimeoutExpired:

@@ -59,6 +59,7 @@ def startup_seconds(run, quillo, tries=5):
 
 
 def measure(args):
+    dk.stop_on_sigterm()
     scratch = dk.scratch_directory("measure")
     run = e2e.Run(args.quillo, scratch, "")
     try:

@@ -603,6 +603,7 @@ SCENARIOS = {
 
 
 def inner(args):
+    dk.stop_on_sigterm()
     failures = 0
     for name in args.scenarios:
         scratch = dk.scratch_directory(name)
