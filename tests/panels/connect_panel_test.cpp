@@ -107,7 +107,7 @@ TEST_F(ConnectPanelTest, AnEmptyOrBlankNicknameOrAddressIsRefused) {
 TEST_F(ConnectPanelTest, AFailedConnectionLeavesTheEventWindowOpenWithItsLines) {
   panel->FillPreviousConnections();
   PumpEvents();
-  const int port = FreePort();
+  const int port = ClosedPort();
   Fill("  home  ", "  127.0.0.1  ", " " + std::to_string(port) + " ", " 70000 ");
   Connect();
   EXPECT_FALSE(panel->IsShown());
@@ -154,14 +154,14 @@ TEST_F(ConnectPanelTest, CancelWhileConnectingStopsTheThread) {
   EXPECT_EQ(0, settings->LineBusy.load());
   // The panel can connect again afterwards.
   Click(events, EventWindow::kCancelId);
-  Fill("closed", "127.0.0.1", std::to_string(FreePort()));
+  Fill("closed", "127.0.0.1", std::to_string(ClosedPort()));
   Connect();
   EXPECT_THAT(EventText(), testing::EndsWith("The Quillo client was not connected\n"));
 }
 
 TEST_F(ConnectPanelTest, AConnectionToAHostClosesTheEventWindowAndSetsTheStatus) {
   ProgramSettings host_settings;
-  host_settings.QuilloPortNumber = FreePort();
+  host_settings.QuilloPortNumber = ClosedPort();
   host_settings.ScreenName = "Host";
   host_settings.GreetingText.Set("Welcome to the Host Quillo session");
   QuietReporter host_reporter;
@@ -212,7 +212,7 @@ class ConnectBookTest : public ConnectPanelTest {
     panel->FillPreviousConnections();
     return Lines(panel->PreviousConnections());
   }
-  int closed = FreePort();
+  int closed = ClosedPort();
 };
 
 TEST_F(ConnectBookTest, ConnectingStoresTheConnectionAndTheListShowsItInNameOrder) {
@@ -263,7 +263,7 @@ TEST_F(ConnectBookTest, RemoveDeletesTheSelectedEntryAndNothingWithoutASelection
 
 TEST_F(ConnectPanelTest, WithoutABookTheListStaysEmptyAndThePanelShows) {
   ASSERT_EQ(nullptr, settings->PreviousConnectionsBook);
-  Fill("Home", "127.0.0.1", std::to_string(FreePort()));
+  Fill("Home", "127.0.0.1", std::to_string(ClosedPort()));
   Connect();
   panel->FillPreviousConnections();
   EXPECT_TRUE(panel->IsShown());

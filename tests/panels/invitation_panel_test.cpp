@@ -154,7 +154,7 @@ TEST_F(InvitationPanelTest, SendingToASelectedLineUsesItsAddressWhole) {
 
 TEST_F(InvitationPanelTest, AFailedSendLeavesTheEventWindowOpen) {
   settings->MailServer = "127.0.0.1";
-  settings->MailServerPortNumber = FreePort();
+  settings->MailServerPortNumber = ClosedPort();
   Type("Bob", "bob@example.org");
   Send();
   EXPECT_TRUE(events->IsShown());
@@ -251,7 +251,7 @@ TEST_F(InvitationBookTest, RemoveOfALineNoLongerInTheBookChangesNothing) {
 
 TEST_F(InvitationBookTest, SendingToATypedAddressStoresItBeforeTheMailGoesOut) {
   settings->MailServer = "127.0.0.1";
-  settings->MailServerPortNumber = FreePort();
+  settings->MailServerPortNumber = ClosedPort();
   Type("Guest", "guest@example.org");
   Send();
   EXPECT_THAT(EventText(), testing::EndsWith("The email invitation was not sent\n"));

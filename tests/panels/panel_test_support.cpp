@@ -67,7 +67,7 @@ class OneShot : public wxTimer {
 
 }  // namespace
 
-int FreePort() {
+int ClosedPort() {
   const int fd = BoundLoopbackSocket();
   const int port = PortOf(fd);
   close(fd);
@@ -166,7 +166,7 @@ SilentHost::SilentHost() : fd_(BoundLoopbackSocket()) {
 
 SilentHost::~SilentHost() { close(fd_); }
 
-RealSmtpServer::RealSmtpServer() : port_(FreePort()) {
+RealSmtpServer::RealSmtpServer() : port_(ClosedPort()) {
   const std::string listen = "127.0.0.1:" + std::to_string(port_);
   std::vector<std::string> arguments = {"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
                                         listen, "-c", "aiosmtpd.handlers.Mailbox",

@@ -20,7 +20,7 @@
 #include "ui/program_settings.h"
 
 // A loopback port nobody listens on right now.
-int FreePort();
+int ClosedPort();
 
 // Sends a button click to the button of that program identifier inside
 // window, as the toolkit does.

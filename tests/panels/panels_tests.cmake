@@ -21,3 +21,8 @@ if(QUILLO_GUI)
   quillo_add_test(panels_invitation_test ${CMAKE_CURRENT_LIST_DIR}/invitation_panel_test.cpp GUI)
   target_link_libraries(panels_invitation_test PRIVATE quillo_panel_test_support)
 endif()
+if(QUILLO_GUI)
+  quillo_add_test(panels_frame_test ${CMAKE_CURRENT_LIST_DIR}/frame_panels_test.cpp GUI)
+  target_link_libraries(panels_frame_test PRIVATE quillo_panel_test_support
+                        quillo_gui_test_frame)
+endif()
