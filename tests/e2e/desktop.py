@@ -120,6 +120,7 @@ def outer_main(script, argv, limit):
     accessibility bus launcher can say goodbye to it."""
     stop_on_sigterm()
     processes = Processes()
+    runtime = tempfile.mkdtemp(prefix="quillo-e2e-runtime-")
     try:
         display = start_display(processes)
         env = dict(os.environ)
@@ -128,6 +129,9 @@ def outer_main(script, argv, limit):
         env.pop("NO_AT_BRIDGE", None)
         env.pop("WAYLAND_DISPLAY", None)
         env["GDK_BACKEND"] = "x11"
+        # The accessibility bus keeps its socket here, not in the user's
+        # own runtime directory or ~/.cache.
+        env["XDG_RUNTIME_DIR"] = runtime
         bus_daemon = os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                   "session-bus-daemon")
         child = processes.start(["dbus-run-session", "--dbus-daemon=" + bus_daemon, "--",
@@ -139,6 +143,7 @@ def outer_main(script, argv, limit):
             return 1
     finally:
         processes.stop_all()
+        remove_directory(runtime)
 
 
 class XTool:
