@@ -59,7 +59,12 @@ ProgramSettings::~ProgramSettings() = default;
 void ProgramSettings::ApplyStartupKeys(const SettingsFile& file) {
   if (auto home = file.GetString("HomeDirectory")) HomeDirectory = *home;
   if (!EnsureDirectory(HomeDirectory)) HomeDirectory = WorkingDirectory;
+  ApplyIdentityKeys(file);
+  ApplySoundAndBookKeys(file);
+  ApplyViewKeys(file);
+}
 
+void ProgramSettings::ApplyIdentityKeys(const SettingsFile& file) {
   auto screen_name = file.GetString("ScreenName");
   ScreenName = screen_name ? screen_name->substr(0, kMaxScreenName) : "Quillo";
   if (auto welcome = file.GetString("WelcomeMessageFile")) WelcomeMessageFile = *welcome;
@@ -74,15 +79,18 @@ void ProgramSettings::ApplyStartupKeys(const SettingsFile& file) {
   // listen on a port other than the one it reports.
   int32_t port = file.GetInt("QuilloPortNumber");
   if (port > 1024 && port <= 65535) QuilloPortNumber = port;
+}
 
+void ProgramSettings::ApplySoundAndBookKeys(const SettingsFile& file) {
   if (IsWord(file.GetString("EnableAudio"), "FALSE")) EnableAudio = 0;
   // The sound command takes the file name in double quotes.
   auto audio = file.GetString("AudioFile");
   AudioFile = "\"" + (audio ? *audio : WorkingDirectory + PathSeparator + "activity.wav") + "\"";
-
   if (auto book = file.GetString("PreviousConnectionsDB")) PreviousConnectionsDB = *book;
   if (auto book = file.GetString("InvitationDB")) InvitationDB = *book;
+}
 
+void ProgramSettings::ApplyViewKeys(const SettingsFile& file) {
   if (IsWord(file.GetString("RememberProgramSettings"), "TRUE")) RememberProgramSettings = 1;
   if (IsWord(file.GetString("RememberFrameSize"), "TRUE")) RememberFrameSize = 1;
   if (IsWord(file.GetString("ViewToolBar"), "FALSE")) ViewToolBar = 0;

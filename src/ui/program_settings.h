@@ -35,6 +35,14 @@ class ProgramSettings : public ChatSessionState, public MailState, public BookHa
   // applies them after the address books are open.
   void ApplyPageLayoutKeys(const SettingsFile& file);
 
+ private:
+  // The parts of ApplyStartupKeys, in the order they run.
+  void ApplyIdentityKeys(const SettingsFile& file);
+  void ApplySoundAndBookKeys(const SettingsFile& file);
+  void ApplyViewKeys(const SettingsFile& file);
+
+ public:
+
   // Settings fields, with their built-in defaults.
   int32_t RememberProgramSettings = 0;
   int32_t RememberFrameSize = 0;
