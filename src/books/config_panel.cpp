@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <wx/button.h>
+#include <wx/font.h>
 #include <wx/checkbox.h>
 #include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
@@ -56,6 +57,8 @@ ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
   // A panel as the only child gives the frame its usual background and
   // keyboard navigation; the controls keep their fixed positions in it.
   auto* panel = new wxPanel(this);
+  // The fixed label sizes were measured for a small font.
+  panel->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS)));
   new wxStaticBox(panel, wxID_ANY, "Quillo Configuration", wxPoint(8, 4), wxSize(375, 190));
   Label(panel, "Screen Name", 25, 29, 100, 25);
   screenName_ = Field(panel, 110, 25, 200, 25);
@@ -63,7 +66,8 @@ ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
   port_ = Field(panel, 25, 70, 75, 25);
   Label(panel, "Encryption Key", 120, 55, 100, 25);
   key_ = Field(panel, 120, 70, 75, 25);
-  Label(panel, "Welcome Message", 125, 100, 100, 25);
+  // Two words that do not fit 100 pixels; nothing lies to their right.
+  Label(panel, "Welcome Message", 125, 100);
   welcome_ = Field(panel, 25, 115, 300, 65, wxTE_MULTILINE);
 
   new wxStaticBox(panel, wxID_ANY, "Program Configuration", wxPoint(8, 200), wxSize(375, 100));
@@ -74,7 +78,8 @@ ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
                           wxSize(250, 25));
 
   new wxStaticBox(panel, wxID_ANY, "Email Configuration", wxPoint(8, 305), wxSize(375, 90));
-  Label(panel, "Mail Server Internet Address", 25, 330, 150, 25);
+  // Wraps in its 150 pixels: tall enough for both lines.
+  Label(panel, "Mail Server Internet Address", 25, 330, 150, 32);
   mailServer_ = Field(panel, 170, 326, 200, 25);
   Label(panel, "Your Email Address", 25, 365, 150, 25);
   email_ = Field(panel, 170, 361, 200, 25);

@@ -1,6 +1,7 @@
 #include "books/connect_panel.h"
 
 #include <wx/button.h>
+#include <wx/font.h>
 #include <wx/listbox.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
@@ -42,8 +43,8 @@ wxTextCtrl* Field(wxWindow* parent, int x, int y, int width) {
   return new wxTextCtrl(parent, wxID_ANY, wxEmptyString, wxPoint(x, y), wxSize(width, 25));
 }
 
-void Label(wxWindow* parent, const char* text, int x, int y, int width = 100) {
-  new wxStaticText(parent, wxID_ANY, text, wxPoint(x, y), wxSize(width, 25));
+void Label(wxWindow* parent, const char* text, int x, int y, int width = 100, int height = 25) {
+  new wxStaticText(parent, wxID_ANY, text, wxPoint(x, y), wxSize(width, height));
 }
 
 void Button(wxWindow* parent, int programId, const char* text, int x, int y) {
@@ -75,10 +76,13 @@ ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, EventWin
   // A panel as the only child gives the frame its usual background and
   // keyboard navigation; the controls keep their fixed positions in it.
   auto* panel = new wxPanel(this);
+  // The fixed label sizes were measured for a small font.
+  panel->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS)));
   new wxStaticBox(panel, wxID_ANY, "New Connection", wxPoint(8, 4), wxSize(375, 200));
-  Label(panel, "Connection Name", 25, 29);
+  // These two wrap in their 100 pixels: tall enough for both lines.
+  Label(panel, "Connection Name", 25, 29, 100, 32);
   nickname_ = Field(panel, 120, 25, 200);
-  Label(panel, "Internet Address", 25, 74);
+  Label(panel, "Internet Address", 25, 74, 100, 32);
   address_ = Field(panel, 120, 70, 200);
   Label(panel, "Port Number", 25, 115);
   port_ = Field(panel, 25, 130, 75);

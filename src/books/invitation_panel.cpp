@@ -1,6 +1,7 @@
 #include "books/invitation_panel.h"
 
 #include <wx/button.h>
+#include <wx/font.h>
 #include <wx/listbox.h>
 #include <wx/panel.h>
 #include <wx/statbox.h>
@@ -79,6 +80,8 @@ InvitationPanel::InvitationPanel(wxWindow* parent, ProgramSettings& settings,
   // A panel as the only child gives the frame its usual background and
   // keyboard navigation; the controls keep their fixed positions in it.
   auto* panel = new wxPanel(this);
+  // The fixed label sizes were measured for a small font.
+  panel->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS)));
   new wxStaticBox(panel, wxID_ANY, "Add Database Entry", wxPoint(8, 4), wxSize(375, 150));
   Label(panel, "Nickname", 25, 25, 100);
   nickname_ = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(25, 40), wxSize(200, 25));
