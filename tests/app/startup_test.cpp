@@ -28,8 +28,13 @@ class StartupTest : public ::testing::Test {
     inputs.WorkingDirectory = work_;
     return inputs;
   }
-  bool Start(std::vector<std::string> arguments) {
-    return RunStartup(settings_, Inputs(std::move(arguments)));
+  bool Start(std::vector<std::string> arguments) { return Start(settings_, std::move(arguments)); }
+  // Start-up opens the address books by base name; keeping them in the
+  // scratch directory keeps parallel tests apart.
+  bool Start(ProgramSettings& settings, std::vector<std::string> arguments) {
+    settings.PreviousConnectionsDB = dir_.File("prevconn");
+    settings.InvitationDB = dir_.File("maillist");
+    return RunStartup(settings, Inputs(std::move(arguments)));
   }
 
   ScratchDirectory dir_;
@@ -50,6 +55,9 @@ TEST_F(StartupTest, PathsWithoutAnySettingsFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_.File("user/quillo")));
   EXPECT_EQ(settings_.AudioFile, "activity.wav");
   EXPECT_FALSE(std::filesystem::exists(work_ + "/quillo.ini"));
+  // The address books open all the same.
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("prevconn.ihd")));
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("maillist.ihd")));
 }
 
 TEST_F(StartupTest, DefaultFileInWorkingDirectoryIsApplied) {
@@ -78,7 +86,7 @@ TEST_F(StartupTest, OtherArgumentCountsUseTheEnvironment) {
   EXPECT_EQ(settings_.SettingsFilePath, dir_.File("env.ini"));
   EXPECT_EQ(settings_.ScreenName, "FromEnv");
   ProgramSettings three;
-  RunStartup(three, Inputs({"quillo", "a", "b", "c"}));
+  Start(three, {"quillo", "a", "b", "c"});
   EXPECT_EQ(three.SettingsFilePath, dir_.File("env.ini"));
 }
 
@@ -90,7 +98,7 @@ TEST_F(StartupTest, RelativeSettingsPathIsKeptInFull) {
   EXPECT_EQ(settings_.ScreenName, "Rel");
   ProgramSettings by_environment;
   environment_["QUILLO"] = "conf/my.ini";
-  RunStartup(by_environment, Inputs({"quillo"}));
+  Start(by_environment, {"quillo"});
   EXPECT_EQ(by_environment.SettingsFilePath, work_ + "/conf/my.ini");
 }
 
@@ -124,7 +132,7 @@ TEST_F(StartupTest, UncreatableHomeFallsBackToWorkingDirectory) {
   EXPECT_EQ(settings_.HomeDirectory, work_);
   ProgramSettings keyed;
   WriteBytes(dir_.File("k.ini"), "HomeDirectory=" + dir_.File("x/y/z") + "\n");
-  EXPECT_TRUE(RunStartup(keyed, Inputs({"quillo", "-", dir_.File("k.ini")})));
+  EXPECT_TRUE(Start(keyed, {"quillo", "-", dir_.File("k.ini")}));
   EXPECT_EQ(keyed.HomeDirectory, work_);
 }
 
