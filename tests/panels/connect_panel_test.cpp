@@ -249,6 +249,14 @@ TEST_F(ConnectBookTest, SelectingAfterTheFilesWereDamagedLeavesTheFieldsAlone) {
   EXPECT_EQ("6000", Text(panel->KeyField()));
 }
 
+TEST_F(ConnectBookTest, AnUnreadableRecordStopsTheFillingAndKeepsThePanelHidden) {
+  Store("Home", "127.0.0.1", closed, 1111);
+  DamageConnectionsData(65065, 600);
+  panel->FillPreviousConnections();
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_TRUE(panel->PreviousConnections()->IsEmpty());
+}
+
 TEST_F(ConnectBookTest, RemoveDeletesTheSelectedEntryAndNothingWithoutASelection) {
   Store("Home", "127.0.0.1", closed, 1111);
   Store("Work", "127.0.0.1", closed, 2222);

@@ -101,4 +101,21 @@ TEST_F(FramePanelsTest, ClosingTheFrameWhileConnectingEndsTheWait) {
   EXPECT_FALSE(FrameAlive());
 }
 
+TEST_F(FramePanelsTest, ClosingTheFrameWhileSendingEndsTheWait) {
+  SilentHost silent;
+  settings->MailServer = "127.0.0.1";
+  settings->MailServerPortNumber = silent.Port();
+  settings->ReturnEmailAddress = "ann@example.org";
+  frame->ShowInvitation("Come and talk\n");
+  PumpEvents();
+  Invitation()->EmailField()->ChangeValue("guest@example.org");
+  After(300, [this] { frame->Close(); });
+  const auto start = std::chrono::steady_clock::now();
+  Click(Invitation(), InvitationPanel::kSendId);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(nullptr, settings->SendMailThread);
+  PumpEvents(std::chrono::milliseconds(100));
+  EXPECT_FALSE(FrameAlive());
+}
+
 }  // namespace
