@@ -340,10 +340,12 @@ def scenario_conversation(run):
             if positions != sorted(positions):
                 raise Failure("%s shows %s's lines out of order" % (side.label, sender))
 
-    for side, expect in ((ann, "Hosting"), (bob, "Connected")):
+    for side, expect in ((ann, "You are configured as Quillo server"),
+                         (bob, "You are connected to a Quillo server")):
         panel, text = side.stats_text()
-        if str(port) not in text or str(KEY) not in text:
-            raise Failure("%s's statistics lack the port or key: %r" % (side.label, text))
+        for part in (expect, "Port Number: %d" % port, "Encryption Key: %d" % KEY):
+            if part not in text:
+                raise Failure("%s's statistics lack %r: %r" % (side.label, part, text))
         side.press("Close", panel)
 
     # A third program calling while Bob is connected is told the line is busy.
