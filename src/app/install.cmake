@@ -16,6 +16,8 @@ if(QUILLO_GUI)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps RENAME quillo.png)
   install(FILES ${QUILLO_DATA_DIR}/art/icon32.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME quillo.png)
+  install(FILES ${QUILLO_DATA_DIR}/quillo.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   # Menus do not always search the prefix's bin directory; the entry names
   # the launcher by its full installed path (without any staging DESTDIR).
   install(CODE "

@@ -539,7 +539,8 @@ def scenario_install(run):
     for path in ("bin/quillo", "bin/quillo-launcher", "share/quillo/quillo.html",
                  "share/quillo/activity.wav", "share/applications/quillo.desktop",
                  "share/icons/hicolor/32x32/apps/quillo.png",
-                 "share/icons/hicolor/16x16/apps/quillo.png"):
+                 "share/icons/hicolor/16x16/apps/quillo.png",
+                 "share/icons/hicolor/scalable/apps/quillo.svg"):
         if not os.path.exists(os.path.join(prefix, path)):
             raise Failure("not installed: " + path)
     entry = open(os.path.join(prefix, "share/applications/quillo.desktop")).read()
