@@ -93,7 +93,7 @@ class ProgramSettings : public ChatSessionState, public MailState, public BookHa
   PrintSettings PageLayout;
 
   // Scale of the event window's gauge.
-  int32_t ProgressGaugeScale = 100;
+  int32_t ProgressGaugeScale = 3;
 
   // The longest screen name a header can carry.
   static constexpr size_t kMaxScreenName = 24;
