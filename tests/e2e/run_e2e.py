@@ -72,7 +72,12 @@ class Quillo:
         base.update(self.settings)
         with open(os.path.join(self.workdir, "quillo.ini"), "wb") as f:
             for key, value in base.items():
-                f.write(("%s=%s\r\n" % (key, value)).encode("latin-1"))
+                if value is not None:  # None leaves the key to its built-in value
+                    f.write(("%s=%s\r\n" % (key, value)).encode("latin-1"))
+
+    def settings_file(self):
+        with open(os.path.join(self.workdir, "quillo.ini"), "rb") as f:
+            return f.read().decode("latin-1")
 
     def start(self):
         self.write_settings()
@@ -370,8 +375,22 @@ def scenario_conversation(run):
 def scenario_wrong_key(run):
     port = free_port()
     ann = host(run, port, key=4242)
-    bob = guest(run, "Bob", port, key=31337)
-    connect(bob, port, key=31337)
+    # Bob has no screen name yet: Connect asks for one first and keeps it.
+    bob = run.program("bob", 1, ScreenName=None, QuilloPortNumber=port,
+                      EncryptionKey=31337).start()
+    bob.press("Connect")
+    prompt = bob.dialog("Screen name input")
+    name = wait_for("the screen name field", lambda: next(
+        (f for f in bob.desk.text_fields(prompt) if bob.desk.editable(f)), None))
+    bob.desk.type_into(name, "Bob")
+    bob.press("OK", prompt)
+    panel = bob.panel("Quillo Connect Panel")
+    wait_for("the screen name in the settings file",
+             lambda: "ScreenName=Bob\r\n" in bob.settings_file(), limit=10)
+    bob.fill_connect_fields(panel, ["annsline", "127.0.0.1", str(port), "31337"])
+    bob.press("Connect", panel)
+    bob.wait_conversation("Welcome to the Ann")
+    bob.close_panel(panel)
     ann.wait_conversation("Bob has established a connection\n")
     ann.send("secret words")
     bob.send("other words")
@@ -386,6 +405,12 @@ def scenario_wrong_key(run):
     for prog in (ann, bob):
         if not prog.alive():
             raise Failure("%s ended" % prog.label)
+
+    # Ann ends and does not host again: Bob sees her sign off.
+    ann.press("End")
+    ann.answer("No", expect="Would you like to host another session?")
+    ann.wait_conversation("All Quillo services have been shutdown")
+    bob.wait_conversation("Ann has signed off\n")
 
 
 def previous_connections(prog, panel):
