@@ -127,20 +127,7 @@ int ChatConnectTask::StartConversation(Thread* thread, GatedReporter& report,
   s.LineBusy = 1;
   s.PeerName.Set(host_name);
   s.PeerSocket = peer;
-  s.TalkerTask.Prepare(&s, reporter_, peer);
-  Thread* talker = s.TalkerTask.StartThread(ThreadType::JOINABLE);
-  if (talker != nullptr && talker->ErrorCode() == THREAD_NO_ERROR) {
-    s.TalkerThread = talker;
-    return 0;
-  }
-  report.ConversationLine("Could not start Quillo talker thread.\n");
-  if (talker != nullptr) {
-    report.ConversationLine(std::string(s.TalkerTask.Manager().ThreadErrorText(talker)) + "\n");
-    s.TalkerTask.DestroyThread(talker, false);
-  }
-  ClosePeerIf(s, peer);
-  s.LineBusy = 0;
-  return -1;
+  return StartTalkerThread(s, reporter_, report, peer);
 }
 
 int ChatConnectTask::Fail(GatedReporter& report, const std::string& line) {

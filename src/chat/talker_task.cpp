@@ -121,3 +121,21 @@ void ChatTalkerTask::EndTalk(Reporter& report, bool close_peer) {
   if (close_peer) ClosePeerIf(s, peer_);
   s.LineBusy = 0;
 }
+
+int StartTalkerThread(ProgramSettings& s, Reporter* reporter, GatedReporter& report,
+                      SocketHandle peer) {
+  s.TalkerTask.Prepare(&s, reporter, peer);
+  Thread* talker = s.TalkerTask.StartThread(ThreadType::JOINABLE);
+  if (talker != nullptr && talker->ErrorCode() == THREAD_NO_ERROR) {
+    s.TalkerThread = talker;
+    return 0;
+  }
+  report.ConversationLine("Could not start Quillo talker thread.\n");
+  if (talker != nullptr) {
+    report.ConversationLine(std::string(s.TalkerTask.Manager().ThreadErrorText(talker)) + "\n");
+    s.TalkerTask.DestroyThread(talker, false);
+  }
+  ClosePeerIf(s, peer);
+  s.LineBusy = 0;
+  return -1;
+}

@@ -52,4 +52,10 @@ class ChatTalkerTask : public ThreadTask {
   std::atomic<bool> ended_{false};
 };
 
+// Starts the talker for a peer whose name and handle the caller has put in
+// the session (and the line marked busy). On failure reports it, closes the
+// peer and frees the line. Returns 0 or -1.
+int StartTalkerThread(ProgramSettings& s, Reporter* reporter, GatedReporter& report,
+                      SocketHandle peer);
+
 #endif  // QUILLO_CHAT_TALKER_TASK_H
