@@ -623,6 +623,94 @@ def scenario_install(run):
     run.processes.stop(started)
 
 
+def storm(port, seconds, per_second):
+    """Hostile and busy callers at a real host for a while: silent ones
+    (that give up after a fifth of a second), ones that close at once, ones
+    announcing a 4 GiB line, garbage, and well-formed callers. Returns how
+    many well-formed callers were told the line is busy."""
+    import select
+    import struct
+    silent, others, busy = [], [], []
+    began = time.monotonic()
+    n = 0
+    while time.monotonic() - began < seconds:
+        now = time.monotonic()
+        while silent and now - silent[0][0] > 0.2:
+            silent.pop(0)[1].close()
+        kind = n % 5
+        n += 1
+        time.sleep(1.0 / per_second)
+        try:
+            c = socket.create_connection(("127.0.0.1", port), timeout=0.5)
+        except OSError:
+            continue
+        name = ("Caller%d" % n).encode().ljust(25, b"\0")
+        try:
+            if kind == 0:
+                silent.append((now, c))
+            elif kind == 1:
+                c.close()
+            elif kind == 2:
+                c.sendall(name + struct.pack("<II", ord("S"), 0xFFFFFFFF) + b"x" * 64)
+                others.append(c)
+            elif kind == 3:
+                c.sendall(os.urandom(200))
+                others.append(c)
+            else:
+                c.sendall(name + struct.pack("<II", ord("C"), 0))
+                busy.append(c)
+        except OSError:
+            c.close()
+    for _, c in silent:
+        c.close()
+    for c in others:
+        c.close()
+    replies = {c: b"" for c in busy}
+    waiting = list(busy)
+    deadline = time.monotonic() + 10
+    while waiting and time.monotonic() < deadline:
+        ready, _, _ = select.select(waiting, [], [], 0.2)
+        for c in ready:
+            try:
+                data = c.recv(4096)
+            except OSError:
+                data = b""
+            replies[c] += data
+            if not data:
+                waiting.remove(c)
+    told = sum(1 for reply in replies.values()
+               if len(reply) >= 33 and struct.unpack("<I", reply[25:29])[0] == ord("B"))
+    for c in busy:
+        c.close()
+    return told, len(busy)
+
+
+def scenario_hostile(run):
+    port = free_port()
+    ann = host(run, port)
+    bob = guest(run, "Bob", port)
+    connect(bob, port)
+    ann.wait_conversation("Bob has established a connection\n")
+    told, callers = storm(port, seconds=4, per_second=50)
+    print("hostile: %d of %d well-formed callers were told the line is busy" % (told, callers),
+          flush=True)
+    if told == 0:
+        raise Failure("no well-formed caller was told the line is busy")
+    ann.wait_conversation("has requested a connection\n", count=told)
+    # The conversation goes on as if nothing had happened.
+    ann.send("still talking")
+    bob.send("me too")
+    bob.wait_conversation(said("Ann", "still talking"))
+    ann.wait_conversation(said("Bob", "me too"))
+    panel, text = ann.stats_text()
+    if "Currently no Quillo clients are connected" in text:
+        raise Failure("Ann's statistics lost Bob: %r" % text)
+    ann.press("Close", panel)
+    for prog in (ann, bob):
+        if not prog.alive():
+            raise Failure("%s ended" % prog.label)
+
+
 SCENARIOS = {
     "conversation": scenario_conversation,
     "wrong_key": scenario_wrong_key,
@@ -630,6 +718,7 @@ SCENARIOS = {
     "invite": scenario_invite,
     "save": scenario_save,
     "close": scenario_close,
+    "hostile": scenario_hostile,
     "install": scenario_install,
 }
 
