@@ -1,32 +1,14 @@
-// The Connect panel under Xvfb: its window, the field checks, and OnConnect
-// against real loopback hosts (a chat host, a silent host and a closed
-// port), with Cancel pressed through the event window while it waits.
+// The Connect panel under Xvfb: the field checks, OnConnect against a silent
+// loopback host and a closed port with Cancel pressed while it waits, and the
+// previous-connections book behind it.
 #include <sys/resource.h>
 #include <wx/msgdlg.h>
 
-#include <cstdio>
-
 #include "books/connect_panel.h"
-#include "books/panel_wait.h"
-#include "chat/chat_engine.h"
 #include "panel_test_support.h"
-#include "thread/thread.h"
 #include "ui/gui_text.h"
-#include "ui/window_ids.h"
-#include "util/reporter.h"
 
 namespace {
-
-// The hosting side of a test conversation reports to nobody.
-class QuietReporter : public Reporter {
- public:
-  void ConversationLine(const std::string&) override {}
-  void EventLine(const std::string&) override {}
-  void StatusText(const std::string&) override {}
-  void ProgramMessage(const std::string&, const std::string&, const std::string&) override {}
-  void PlayActivitySound() override {}
-  bool MainFrameMinimised() override { return false; }
-};
 
 double ProcessCpuSeconds() {
   rusage usage;
@@ -56,21 +38,6 @@ class ConnectPanelTest : public PanelTest {
 
   ConnectPanel* panel;
 };
-
-TEST_F(ConnectPanelTest, IsAHiddenFrameWithItsTitleIdentifierAndFields) {
-  EXPECT_FALSE(panel->IsShown());
-  EXPECT_EQ("Quillo Connect Panel", ProgramText(panel->GetTitle()));
-  EXPECT_EQ(ToolkitId(110000), panel->GetId());
-  EXPECT_EQ(wxSize(400, 400), panel->GetSize());
-  EXPECT_FALSE(panel->HasFlag(wxMINIMIZE_BOX));
-  EXPECT_FALSE(panel->HasFlag(wxMAXIMIZE_BOX));
-  EXPECT_EQ("", Text(panel->NicknameField()));
-  EXPECT_EQ("59152", Text(panel->PortField()));
-  EXPECT_EQ("52917", Text(panel->KeyField()));
-  for (int id : {110001, 110002, 110003, 110004, 110005}) {
-    EXPECT_NE(nullptr, panel->FindWindow(ToolkitId(id))) << id;
-  }
-}
 
 TEST_F(ConnectPanelTest, CloseAndTheCloseBoxOnlyHide) {
   panel->FillPreviousConnections();
@@ -107,7 +74,7 @@ TEST_F(ConnectPanelTest, AnEmptyOrBlankNicknameOrAddressIsRefused) {
 TEST_F(ConnectPanelTest, AFailedConnectionLeavesTheEventWindowOpenWithItsLines) {
   panel->FillPreviousConnections();
   PumpEvents();
-  const int port = ClosedPort();
+  const int port = FreePort();
   Fill("  home  ", "  127.0.0.1  ", " " + std::to_string(port) + " ", " 70000 ");
   Connect();
   EXPECT_FALSE(panel->IsShown());
@@ -128,22 +95,18 @@ TEST_F(ConnectPanelTest, AFailedConnectionLeavesTheEventWindowOpenWithItsLines) 
   EXPECT_FALSE(events->IsShown());
 }
 
-TEST_F(ConnectPanelTest, NonNumericPortAndKeyConnectWithZero) {
-  settings->QuilloPortNumber = 4000;
-  Fill("home", "127.0.0.1", "port", "key");
-  Connect();
-  EXPECT_EQ(0, settings->QuilloPortNumber);
-  EXPECT_EQ(0, settings->EncryptionKey);
-  EXPECT_THAT(EventText(), testing::EndsWith("The Quillo client was not connected\n"));
-}
-
-TEST_F(ConnectPanelTest, CancelWhileConnectingStopsTheThread) {
+TEST_F(ConnectPanelTest, CancelWhileConnectingStopsTheThreadAndTheWaitCostsNoProcessor) {
   SilentHost host;
   Fill("silent", "127.0.0.1", std::to_string(host.Port()));
-  PressCancelAfter(300);
+  PressCancelAfter(3000);
+  const double cpu_before = ProcessCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   Connect();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpu = ProcessCpuSeconds() - cpu_before;
+  EXPECT_GE(wall, 2.9);
+  EXPECT_LT(wall, 8.0);
+  EXPECT_LT(cpu / wall, 0.05) << cpu << " s of processor time in " << wall << " s";
   EXPECT_TRUE(events->IsShown());
   EXPECT_FALSE(events->Running());
   EXPECT_EQ(0, events->Value());
@@ -154,47 +117,9 @@ TEST_F(ConnectPanelTest, CancelWhileConnectingStopsTheThread) {
   EXPECT_EQ(0, settings->LineBusy.load());
   // The panel can connect again afterwards.
   Click(events, EventWindow::kCancelId);
-  Fill("closed", "127.0.0.1", std::to_string(ClosedPort()));
+  Fill("closed", "127.0.0.1", std::to_string(FreePort()));
   Connect();
   EXPECT_THAT(EventText(), testing::EndsWith("The Quillo client was not connected\n"));
-}
-
-TEST_F(ConnectPanelTest, AConnectionToAHostClosesTheEventWindowAndSetsTheStatus) {
-  ProgramSettings host_settings;
-  host_settings.QuilloPortNumber = ClosedPort();
-  host_settings.ScreenName = "Host";
-  host_settings.GreetingText.Set("Welcome to the Host Quillo session");
-  QuietReporter host_reporter;
-  OpenHostSession(host_settings, host_reporter);
-  ASSERT_EQ(1, host_settings.Hosting.load());
-  settings->ScreenName = "Guest";
-  Fill("host", "127.0.0.1", std::to_string(host_settings.QuilloPortNumber));
-  Connect();
-  EXPECT_FALSE(events->IsShown());
-  EXPECT_FALSE(events->Running());
-  EXPECT_EQ("Connected to Quillo Session", status);
-  EXPECT_EQ(1, settings->LineBusy.load());
-  EXPECT_NE(std::string::npos, conversation.find("Welcome to the Host Quillo session"));
-  StopChatWorkers(*settings);
-  StopChatWorkers(host_settings);
-}
-
-TEST_F(ConnectPanelTest, TheWaitCostsNextToNoProcessorTime) {
-  SilentHost host;
-  Fill("silent", "127.0.0.1", std::to_string(host.Port()));
-  PressCancelAfter(10000);
-  const double cpu_before = ProcessCpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  Connect();
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double cpu = ProcessCpuSeconds() - cpu_before;
-  EXPECT_GE(wall, 9.5);
-  EXPECT_LT(wall, 15.0);
-  EXPECT_LT(cpu / wall, 0.05) << cpu << " s of processor time in " << wall << " s";
-  RecordProperty("cpu_percent_of_one_core", std::to_string(100 * cpu / wall));
-  std::printf("processor time while waiting: %.3f s in %.3f s (%.2f %%)\n", cpu, wall,
-              100 * cpu / wall);
-  EXPECT_THAT(EventText(), testing::HasSubstr("The current request was canceled\n"));
 }
 
 // The previous-connections book behind the panel. Connections are stored
@@ -212,7 +137,7 @@ class ConnectBookTest : public ConnectPanelTest {
     panel->FillPreviousConnections();
     return Lines(panel->PreviousConnections());
   }
-  int closed = ClosedPort();
+  int closed = FreePort();
 };
 
 TEST_F(ConnectBookTest, ConnectingStoresTheConnectionAndTheListShowsItInNameOrder) {
@@ -236,7 +161,7 @@ TEST_F(ConnectBookTest, TheSameNicknameTwiceKeepsOneEntryWithTheNewAddress) {
   EXPECT_EQ("70000", Text(panel->KeyField()));
 }
 
-TEST_F(ConnectBookTest, SelectingAfterTheFilesWereDamagedLeavesTheFieldsAlone) {
+TEST_F(ConnectBookTest, AnUnreadableRecordLeavesTheFieldsAloneAndKeepsThePanelHidden) {
   Store("Home", "127.0.0.1", closed, 1111);
   EXPECT_THAT(Listed(), testing::ElementsAre("Home"));
   Fill("typed", "10.0.0.1", "5000", "6000");
@@ -247,11 +172,7 @@ TEST_F(ConnectBookTest, SelectingAfterTheFilesWereDamagedLeavesTheFieldsAlone) {
   EXPECT_EQ("10.0.0.1", Text(panel->AddressField()));
   EXPECT_EQ("5000", Text(panel->PortField()));
   EXPECT_EQ("6000", Text(panel->KeyField()));
-}
-
-TEST_F(ConnectBookTest, AnUnreadableRecordStopsTheFillingAndKeepsThePanelHidden) {
-  Store("Home", "127.0.0.1", closed, 1111);
-  DamageConnectionsData(65065, 600);
+  panel->Hide();
   panel->FillPreviousConnections();
   EXPECT_FALSE(panel->IsShown());
   EXPECT_TRUE(panel->PreviousConnections()->IsEmpty());
@@ -271,7 +192,7 @@ TEST_F(ConnectBookTest, RemoveDeletesTheSelectedEntryAndNothingWithoutASelection
 
 TEST_F(ConnectPanelTest, WithoutABookTheListStaysEmptyAndThePanelShows) {
   ASSERT_EQ(nullptr, settings->PreviousConnectionsBook);
-  Fill("Home", "127.0.0.1", std::to_string(ClosedPort()));
+  Fill("Home", "127.0.0.1", std::to_string(FreePort()));
   Connect();
   panel->FillPreviousConnections();
   EXPECT_TRUE(panel->IsShown());

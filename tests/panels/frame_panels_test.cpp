@@ -1,30 +1,20 @@
-// The panels inside a real main frame: the chat panel's commands show them,
-// a connection made through the frame sets its status bar, and closing the
-// frame while the Connect panel waits neither hangs nor crashes.
+// The panels inside a real main frame: how they are built, the chat panel's
+// commands show them, a connection made through the frame sets its status
+// bar, and closing the frame while a panel waits neither hangs nor crashes.
 #include <wx/statusbr.h>
 
 #include "app/chat_panel.h"
 #include "books/config_panel.h"
 #include "books/connect_panel.h"
-#include "books/event_window.h"
 #include "books/invitation_panel.h"
+#include "books/statistics_panel.h"
 #include "chat/chat_engine.h"
 #include "frame_fixture.h"
 #include "panel_test_support.h"
 #include "ui/gui_text.h"
-#include "util/reporter.h"
+#include "ui/page_setup_panel.h"
 
 namespace {
-
-class QuietReporter : public Reporter {
- public:
-  void ConversationLine(const std::string&) override {}
-  void EventLine(const std::string&) override {}
-  void StatusText(const std::string&) override {}
-  void ProgramMessage(const std::string&, const std::string&, const std::string&) override {}
-  void PlayActivitySound() override {}
-  bool MainFrameMinimised() override { return false; }
-};
 
 class FramePanelsTest : public FrameTest {
  protected:
@@ -46,10 +36,46 @@ class FramePanelsTest : public FrameTest {
   }
 };
 
+TEST_F(FramePanelsTest, EveryPanelIsAHiddenChildFrameWithItsTitleIdSizeAndControls) {
+  const struct {
+    wxFrame* window;
+    const char* title;
+    int id;
+    wxSize size;  // wxDefaultSize: not checked
+    bool fixed;   // no minimise or maximise box
+    std::vector<int> controls;
+  } panels[] = {
+      {Connect(), "Quillo Connect Panel", 110000, {400, 400}, true,
+       {110001, 110002, 110003, 110004, 110005}},
+      {Config(), "Quillo Config Panel", 110000, {400, 490}, true,
+       {120001, 120002, 120003, 120004, 120005}},
+      {Invitation(), "Quillo Invitation Panel", 130000, {400, 440}, true,
+       {130001, 130002, 130003, 130004, 130005}},
+      {frame->GetEventWindow(), "Quillo Event Window", 161110, wxDefaultSize, true, {161111}},
+      {frame->GetStatsPanel(), "Quillo Online Stats", 140000, {400, 420}, false, {140001}},
+      {frame->GetPageSetupPanel(), "Page Setup", PageSetupPanel::kId, wxDefaultSize, false, {}},
+  };
+  for (const auto& panel : panels) {
+    SCOPED_TRACE(panel.title);
+    EXPECT_FALSE(panel.window->IsShown());
+    EXPECT_EQ(frame, panel.window->GetParent());
+    EXPECT_EQ(panel.title, ProgramText(panel.window->GetTitle()));
+    EXPECT_EQ(ToolkitId(panel.id), panel.window->GetId());
+    if (panel.size != wxDefaultSize) {
+      EXPECT_EQ(panel.size, panel.window->GetSize());
+    }
+    if (panel.fixed) {
+      EXPECT_FALSE(panel.window->HasFlag(wxMINIMIZE_BOX));
+      EXPECT_FALSE(panel.window->HasFlag(wxMAXIMIZE_BOX));
+    }
+    for (int id : panel.controls) EXPECT_NE(nullptr, panel.window->FindWindow(ToolkitId(id))) << id;
+  }
+  EXPECT_EQ("", Text(Connect()->NicknameField()));
+  EXPECT_EQ("52917", Text(Connect()->KeyField()));
+  EXPECT_TRUE(Invitation()->Recipients()->IsEmpty());
+}
+
 TEST_F(FramePanelsTest, TheCommandsShowThePanelsWithCurrentValues) {
-  EXPECT_FALSE(Connect()->IsShown());
-  EXPECT_FALSE(Config()->IsShown());
-  EXPECT_FALSE(Invitation()->IsShown());
   frame->GetChatPanel()->Config();
   EXPECT_TRUE(Config()->IsShown());
   EXPECT_EQ("Ann", Text(Config()->ScreenNameField()));
@@ -57,27 +83,16 @@ TEST_F(FramePanelsTest, TheCommandsShowThePanelsWithCurrentValues) {
   settings->ScreenName = "Bob";
   frame->GetChatPanel()->Config();
   EXPECT_EQ("Bob", Text(Config()->ScreenNameField()));
-
   frame->GetChatPanel()->Connect();
   EXPECT_TRUE(Connect()->IsShown());
   EXPECT_EQ(std::to_string(settings->QuilloPortNumber), Text(Connect()->PortField()));
+  Command(MainFrame::kPageSetup);
+  EXPECT_TRUE(frame->GetPageSetupPanel()->IsShown());
 }
 
-TEST_F(FramePanelsTest, InviteWritesTheInvitationIntoTheMessageBox) {
-  frame->GetChatPanel()->Host();
-  ASSERT_EQ(1, settings->Hosting.load());
-  frame->GetChatPanel()->Invite();
-  EXPECT_TRUE(Invitation()->IsShown());
-  const std::string text = Text(Invitation()->MessageField());
-  EXPECT_NE(std::string::npos, text.find("This is an invitation to join the Ann Quillo session"))
-      << text;
-  EXPECT_NE(std::string::npos,
-            text.find("Port Number: " + std::to_string(settings->QuilloPortNumber)));
-}
-
-TEST_F(FramePanelsTest, AConnectionThroughTheFrameSetsTheStatusBar) {
+TEST_F(FramePanelsTest, AConnectionThroughTheFrameClosesTheEventWindowAndSetsTheStatusBar) {
   ProgramSettings host;
-  host.QuilloPortNumber = ClosedPort();
+  host.QuilloPortNumber = FreePort();
   host.ScreenName = "Host";
   host.GreetingText.Set("Welcome to the Host Quillo session");
   QuietReporter quiet;
@@ -85,6 +100,8 @@ TEST_F(FramePanelsTest, AConnectionThroughTheFrameSetsTheStatusBar) {
   ASSERT_EQ(1, host.Hosting.load());
   StartConnect(std::to_string(host.QuilloPortNumber));
   EXPECT_FALSE(frame->GetEventWindow()->IsShown());
+  EXPECT_FALSE(frame->GetEventWindow()->Running());
+  EXPECT_EQ(1, settings->LineBusy.load());
   EXPECT_EQ("Connected to Quillo Session", ProgramText(frame->GetStatusBar()->GetStatusText(0)));
   EXPECT_TRUE(PumpUntil([&] { return Transcript().find("Welcome to the Host") != std::string::npos; }));
   StopChatWorkers(*settings);

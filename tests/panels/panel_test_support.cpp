@@ -20,27 +20,10 @@
 #include "books/book_handles.h"
 #include "chat/chat_engine.h"
 #include "ui/gui_text.h"
-#include "ui/window_ids.h"
 
 extern char** environ;
 
 namespace {
-
-int BoundLoopbackSocket() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  return fd;
-}
-
-int PortOf(int fd) {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
-}
 
 bool Accepts(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -66,21 +49,6 @@ class OneShot : public wxTimer {
 };
 
 }  // namespace
-
-int ClosedPort() {
-  const int fd = BoundLoopbackSocket();
-  const int port = PortOf(fd);
-  close(fd);
-  return port;
-}
-
-void Click(wxWindow* window, int programId) {
-  wxWindow* button = window->FindWindow(ToolkitId(programId));
-  ASSERT_NE(nullptr, button) << programId;
-  wxCommandEvent click(wxEVT_BUTTON, ToolkitId(programId));
-  click.SetEventObject(button);
-  button->ProcessWindowEvent(click);
-}
 
 void SelectLine(wxListBox* list, int line) {
   list->SetSelection(line);
@@ -159,14 +127,20 @@ void PanelTest::DamageConnectionsData(long offset, size_t count) {
   fclose(file);
 }
 
-SilentHost::SilentHost() : fd_(BoundLoopbackSocket()) {
+SilentHost::SilentHost() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
   listen(fd_, 4);
-  port_ = PortOf(fd_);
+  getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
 }
 
 SilentHost::~SilentHost() { close(fd_); }
 
-RealSmtpServer::RealSmtpServer() : port_(ClosedPort()) {
+RealSmtpServer::RealSmtpServer() : port_(FreePort()) {
   const std::string listen = "127.0.0.1:" + std::to_string(port_);
   std::vector<std::string> arguments = {"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
                                         listen, "-c", "aiosmtpd.handlers.Mailbox",

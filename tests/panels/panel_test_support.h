@@ -6,7 +6,6 @@
 
 #include <gmock/gmock.h>
 #include <sys/types.h>
-#include <wx/button.h>
 #include <wx/listbox.h>
 #include <wx/textctrl.h>
 
@@ -19,12 +18,6 @@
 #include "ui/gui_reporter.h"
 #include "ui/program_settings.h"
 
-// A loopback port nobody listens on right now.
-int ClosedPort();
-
-// Sends a button click to the button of that program identifier inside
-// window, as the toolkit does.
-void Click(wxWindow* window, int programId);
 // Selects a list line and sends the selection event, as a user's click.
 void SelectLine(wxListBox* list, int line);
 std::string Text(const wxTextCtrl* field);
@@ -58,8 +51,7 @@ class PanelTest : public testing::Test {
   std::string previousDirectory;
 };
 
-// A listener on a loopback port that takes connections into its backlog
-// and never says a word.
+// A loopback listener that takes connections into its backlog, silently.
 class SilentHost {
  public:
   SilentHost();

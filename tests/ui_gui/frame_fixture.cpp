@@ -1,26 +1,9 @@
 #include "frame_fixture.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "app/session_commands.h"
 #include "chat/chat_engine.h"
 #include "ui/conversation_window.h"
 #include "ui/gui_text.h"
-
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 std::unique_ptr<ProgramSettings> TestSettings(const TempDir& dir) {
   auto settings = std::make_unique<ProgramSettings>();

@@ -13,9 +13,6 @@
 #include "ui/program_settings.h"
 #include "ui/window_ids.h"
 
-// A loopback port nobody listens on right now.
-int FreePort();
-
 // Settings that write to a private settings file and use a free chat port.
 std::unique_ptr<ProgramSettings> TestSettings(const TempDir& dir);
 

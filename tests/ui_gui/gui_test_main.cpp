@@ -1,5 +1,9 @@
 #include "gui_test_main.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/modalhook.h>
@@ -13,17 +17,15 @@
 #include <thread>
 
 #include "ui/gui_text.h"
+#include "ui/window_ids.h"
 
 namespace {
-
-int unexpectedDialogs = 0;
 
 // The last hook in line: whatever no expectation answered fails the test and
 // is dismissed at once.
 class UnexpectedDialogHook : public wxModalDialogHook {
  protected:
   int Enter(wxDialog* dialog) override {
-    ++unexpectedDialogs;
     std::string what = ProgramText(dialog->GetTitle());
     if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
       what += ": " + ProgramText(box->GetMessage());
@@ -76,15 +78,8 @@ int ExpectTextEntry::OnInvoked(wxTextEntryDialog* dialog) const {
   return wxID_OK;
 }
 
-int UnexpectedDialogCount() { return unexpectedDialogs; }
-
 void PumpEvents(std::chrono::milliseconds duration) {
-  const auto end = std::chrono::steady_clock::now() + duration;
-  do {
-    wxTheApp->Yield(true);
-    wxTheApp->ProcessPendingEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  } while (std::chrono::steady_clock::now() < end);
+  PumpUntil([] { return false; }, duration);
 }
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
@@ -96,6 +91,26 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return true;
+}
+
+void Click(wxWindow* window, int programId) {
+  wxWindow* button = window->FindWindow(ToolkitId(programId));
+  ASSERT_NE(nullptr, button) << programId;
+  wxCommandEvent click(wxEVT_BUTTON, ToolkitId(programId));
+  click.SetEventObject(button);
+  button->ProcessWindowEvent(click);
+}
+
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
 }
 
 TempDir::TempDir() {

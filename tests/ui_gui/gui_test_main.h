@@ -1,17 +1,10 @@
 #ifndef QUILLO_TESTS_UI_GUI_GUI_TEST_MAIN_H
 #define QUILLO_TESTS_UI_GUI_GUI_TEST_MAIN_H
 
-// The main() of the in-process GUI tests (link gui_test_main.cpp into the
-// test instead of gtest_main). It starts a wx application on the X display
-// (run under Xvfb), keeps an event loop active, and installs:
-//   - an assertion handler that turns every wxWidgets assertion into a test
-//     failure instead of a dialog;
-//   - a modal-dialog hook that fails the test and dismisses (wxID_CANCEL)
-//     any dialog that no wxTEST_DIALOG expectation answered, so that no test
-//     ever waits for a user.
-// Expected dialogs are answered with <wx/testing.h>:
-//   wxTEST_DIALOG(frame->DoIt(), wxExpectModal<wxMessageDialog>(wxID_YES));
-//   wxTEST_DIALOG(panel->Host(), ExpectTextEntry("Ann"));
+// The main() of the in-process GUI tests (link gui_test_main.cpp instead of
+// gtest_main) and what they share. main() runs a wx application under Xvfb;
+// every wx assertion and every dialog no wxTEST_DIALOG expectation answered
+// fails the test (the dialog is dismissed, so no test waits for a user).
 
 #include <gtest/gtest.h>
 #include <wx/testing.h>
@@ -21,19 +14,24 @@
 #include <functional>
 #include <string>
 
+#include "util/reporter.h"
+
 // Lets the toolkit process pending events (and CallAfter calls) for about
 // the given time.
 void PumpEvents(std::chrono::milliseconds duration = std::chrono::milliseconds(50));
-
 // Processes events until done() holds or the timeout passes; returns done().
 bool PumpUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-// The message of the last message box shown through an expectation made by
-// ExpectMessage (for checking texts).
+// Sends a button click to the button of that program identifier inside
+// window, as the toolkit does.
+void Click(wxWindow* window, int programId);
+// A loopback port nobody listens on right now.
+int FreePort();
+
+// Answers a message box with id and stores its message and caption.
 class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
  public:
-  // Answers with id and stores the box's message and caption.
   ExpectMessage(int id, std::string* message, std::string* caption = nullptr)
       : id_(id), message_(message), caption_(caption) {}
 
@@ -47,8 +45,8 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
 };
 
 // Answers a text-entry dialog: types the value and presses OK, or Cancel
-// when cancel is set. The prompt's message (its lines joined by line ends)
-// and caption are stored when asked.
+// when cancel is set. The prompt (its lines joined by line ends) and caption
+// are stored when asked.
 class ExpectTextEntry : public wxExpectModalBase<wxTextEntryDialog> {
  public:
   explicit ExpectTextEntry(const std::string& value, bool cancel = false,
@@ -65,11 +63,18 @@ class ExpectTextEntry : public wxExpectModalBase<wxTextEntryDialog> {
   std::string* caption_;
 };
 
-// Number of dialogs the fallback hook dismissed since the start.
-int UnexpectedDialogCount();
+// For a side of a test conversation that reports to nobody.
+class QuietReporter : public Reporter {
+ public:
+  void ConversationLine(const std::string&) override {}
+  void EventLine(const std::string&) override {}
+  void StatusText(const std::string&) override {}
+  void ProgramMessage(const std::string&, const std::string&, const std::string&) override {}
+  void PlayActivitySound() override {}
+  bool MainFrameMinimised() override { return false; }
+};
 
-// A fresh empty directory under the build tree for one test, removed when
-// the object goes away.
+// A fresh empty directory under the build tree, removed with the object.
 class TempDir {
  public:
   TempDir();
