@@ -61,24 +61,17 @@ TEST_F(FieldRecordTest, WriteUniqueStoresNothingForAPresentNickname) {
   EXPECT_EQ(int32_t(again.ObjectAddress()), object_);
 }
 
-TEST_F(FieldRecordTest, WrongClassIsRefused) {
-  Damage(0, 7);
+TEST_F(FieldRecordTest, DamagedObjectsAndStrayAddressesAreRefused) {
   ConnectionRecord read(book_);
-  EXPECT_EQ(read.Read(object_), kDbWrongObjectType);
-  EXPECT_EQ(book_->LastError(), kDbWrongObjectType);
-}
-
-TEST_F(FieldRecordTest, FieldCountBeyondTheBlockIsRefused) {
-  for (uint32_t count : {0u, 256u, 200u, 0xFFFFFFFFu}) {
+  EXPECT_NE(read.Read(object_ + 1), 0);
+  EXPECT_EQ(read.Read(10), kDbFileCorrupt);
+  EXPECT_EQ(read.Read(1 << 30), kDbFileCorrupt);
+  for (uint32_t count : {0u, 256u, 200u, 0xFFFFFFFFu}) {  // field counts beyond the block
     Damage(8, count);
-    ConnectionRecord read(book_);
     EXPECT_EQ(read.Read(object_), kDbFileCorrupt) << count;
   }
-}
-
-TEST_F(FieldRecordTest, FieldLengthBeyondTheBlockIsRefused) {
-  Damage(12, 100000);
-  ConnectionRecord read(book_);
+  Damage(8, 9);
+  Damage(12, 100000);  // a field length beyond the block
   EXPECT_EQ(read.Read(object_), kDbFileCorrupt);
   ConnectionValues stored;
   EXPECT_FALSE(BookLookUpConnection(book_, "Alice", &stored));
@@ -88,13 +81,10 @@ TEST_F(FieldRecordTest, FieldLengthBeyondTheBlockIsRefused) {
   // A length that fits the block but leaves no room for the later fields.
   Damage(12, 256 + 300);
   EXPECT_EQ(read.Read(object_), kDbFileCorrupt);
-}
-
-TEST_F(FieldRecordTest, ReadOutsideAnyBlockIsRefused) {
-  ConnectionRecord read(book_);
-  EXPECT_NE(read.Read(object_ + 1), 0);
-  EXPECT_EQ(read.Read(10), kDbFileCorrupt);
-  EXPECT_EQ(read.Read(1 << 30), kDbFileCorrupt);
+  Damage(12, 256);
+  Damage(0, 7);  // the wrong class on an otherwise sound record
+  EXPECT_EQ(read.Read(object_), kDbWrongObjectType);
+  EXPECT_EQ(book_->LastError(), kDbWrongObjectType);
 }
 
 TEST_F(FieldRecordTest, UpdateInPlaceRewritesFieldsOneToSevenOnly) {

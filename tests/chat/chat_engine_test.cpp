@@ -209,7 +209,7 @@ TEST(ChatKeyTest, WrongKeyShowsTheNameAndWhatHappensToMatch) {
   EXPECT_TRUE(host.reporter.WaitForConversation(Line("Guest", shown)));
 }
 
-TEST(ChatWireTest, UnknownTypesAreSkippedWithoutTheirBody) {
+TEST(ChatWireTest, UnknownTypesAreSkippedAndNamesCutAt24) {
   const int port = FreePort();
   ChatEnd host("Hostess");
   ASSERT_TRUE(host.Host(port));
@@ -231,16 +231,14 @@ TEST(ChatWireTest, UnknownTypesAreSkippedWithoutTheirBody) {
   ASSERT_TRUE(raw.SendLine("Other", kKey, "made it"));
   EXPECT_TRUE(host.reporter.WaitForConversation(Line("Other", "made it")));
   EXPECT_EQ(host.settings.PeerName.Get(), "Raw");
-}
 
-TEST(ChatWireTest, UnterminatedNamesAreCutAt24) {
-  const int port = FreePort();
-  ChatEnd host("Hostess");
-  ASSERT_TRUE(host.Host(port));
-  RawCaller raw(port);
+  // A sign-on whose name fills all 33 bytes: the name is cut at 24.
+  raw.Close();
+  ASSERT_TRUE(host.reporter.WaitForConversation("Raw has been disconnected\n"));
+  RawCaller unterminated(port);
   MessageHeader signon;
   std::memset(signon.Data(), 'n', MessageHeader::kSize);
-  ASSERT_TRUE(raw.SendBytes(signon.Data(), MessageHeader::kSize));
+  ASSERT_TRUE(unterminated.SendBytes(signon.Data(), MessageHeader::kSize));
   EXPECT_TRUE(host.reporter.WaitForConversation(std::string(24, 'n') +
                                                 " has established a connection\n"));
 }
@@ -330,12 +328,8 @@ TEST(ChatStopTest, CallerGreetedWhileTheQuestionIsOpenIsSignedOffToo) {
 
 TEST(ChatStopTest, CancelledConnectDeliversNothing) {
   const int port = FreePort();
-  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int listener = qtest::BoundSocket(port);
+  ASSERT_GE(listener, 0);
   ASSERT_EQ(::listen(listener, 1), 0);  // accepts in the backlog, never answers
   ChatEnd guest("Guest");
   guest.settings.ConnectAddress = "127.0.0.1";
@@ -355,7 +349,7 @@ TEST(ChatStopTest, CancelledConnectDeliversNothing) {
   EXPECT_EQ(guest.settings.ChatSocket.MainHandle(), kInvalidSocket);
 }
 
-TEST(ChatConnectTest, NobodyListening) {
+TEST(ChatConnectTest, NobodyListeningOrUnknownHost) {
   ChatEnd guest("Guest");
   EXPECT_EQ(guest.Connect(FreePort()), -1);
   EXPECT_EQ(guest.reporter.Events(),
@@ -363,24 +357,17 @@ TEST(ChatConnectTest, NobodyListening) {
   EXPECT_EQ(guest.reporter.Conversation(), "");
   EXPECT_EQ(guest.settings.LineBusy.load(), 0);
   EXPECT_EQ(guest.settings.ChatSocket.MainHandle(), kInvalidSocket);
-}
-
-TEST(ChatConnectTest, UnknownHostName) {
-  ChatEnd guest("Guest");
-  EXPECT_EQ(guest.Connect(FreePort(), "no-such-host.invalid"), -1);
-  EXPECT_EQ(guest.reporter.Events(),
+  ChatEnd lost("Lost");
+  EXPECT_EQ(lost.Connect(FreePort(), "no-such-host.invalid"), -1);
+  EXPECT_EQ(lost.reporter.Events(),
             "Could not resolve server's Internet Address\n"
             "No DNS entry exists or hostname is not valid\n");
 }
 
 TEST(ChatConnectTest, OversizedGreetingIsABrokenConnection) {
   const int port = FreePort();
-  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int listener = qtest::BoundSocket(port);
+  ASSERT_GE(listener, 0);
   ASSERT_EQ(::listen(listener, 1), 0);
   std::thread fake_host([listener] {
     const int caller = ::accept(listener, nullptr, nullptr);
@@ -431,6 +418,13 @@ TEST(ChatCommandTest, ChecksFollowTheSessionState) {
   EXPECT_EQ(s.ScreenName, "Bo");
   EXPECT_EQ(s.GreetingText.Get(), "Welcome to the " + std::string(24, 'a') + " chat session");
   EXPECT_FALSE(ScreenNameIsDefault(s));
+
+  // Idle, End only reports the shutdown and asks nothing.
+  bool asked = false;
+  EndSession(s, r, [&] { return asked = true; });
+  EXPECT_FALSE(asked);
+  EXPECT_EQ(r.Conversation(), "All Quillo services have been shutdown\n");
+  EXPECT_EQ(r.Status(), "All Quillo services have been shutdown\n");
 }
 
 TEST(ChatCommandTest, SendOnALostConnectionKeepsTheInput) {
@@ -440,15 +434,6 @@ TEST(ChatCommandTest, SendOnALostConnectionKeepsTheInput) {
   EXPECT_EQ(end.reporter.Conversation(),
             "Could not send message header to server\nSocket exception: Transmit error\n");
   end.settings.LineBusy = 0;
-}
-
-TEST(ChatCommandTest, EndWhileIdleOnlyReportsTheShutdown) {
-  ChatEnd idle("Idle");
-  bool asked = false;
-  EndSession(idle.settings, idle.reporter, [&] { return asked = true; });
-  EXPECT_FALSE(asked);
-  EXPECT_EQ(idle.reporter.Conversation(), "All Quillo services have been shutdown\n");
-  EXPECT_EQ(idle.reporter.Status(), "All Quillo services have been shutdown\n");
 }
 
 TEST(ChatCommandTest, HostOnATakenPortIsReported) {

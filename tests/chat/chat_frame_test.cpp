@@ -82,7 +82,7 @@ TEST(CipherTableTest, EveryByteRoundTripsForKeysWithoutDuplicates) {
   }
 }
 
-TEST(CipherTableTest, SmallestByteWinsWhenValuesRepeat) {
+TEST(CipherTableTest, SmallestByteWinsWhenValuesRepeatAndStrayValuesAreNotFound) {
   // A key without its top bit leaves the table non-injective.
   CipherTable table = BuildCipherTable(0x0002);
   ASSERT_TRUE(HasDuplicateEntries(table));
@@ -96,10 +96,7 @@ TEST(CipherTableTest, SmallestByteWinsWhenValuesRepeat) {
     if (b != i) ++repeats;
   }
   EXPECT_GT(repeats, 0);
-}
-
-TEST(CipherTableTest, UnmatchedValueIsNotFound) {
-  CipherTable table = BuildCipherTable(0x0002);
+  // A value no byte enciphers to is not found, and the output stays as it was.
   std::set<uint16_t> used(table.entries + 1, table.entries + 257);
   uint16_t v = 1;
   while (used.count(v)) ++v;
@@ -155,6 +152,11 @@ TEST(MessageHeaderTest, LayoutOfASentHeader) {
   EXPECT_EQ(header.SenderName(), "Alice");
   EXPECT_EQ(header.Type(), static_cast<uint32_t>(MSG_SAY));
   EXPECT_EQ(header.BodyLength(), 0x01020304u);
+  EXPECT_EQ(MessageHeader("a", MSG_SAY, 0xFFFFFFFFu).BodyLength(), 0xFFFFFFFFu);
+  std::string body;  // a one-character line: 33 + 2 bytes
+  ASSERT_TRUE(EncipherLine(BuildCipherTable(52917), "x", &body));
+  EXPECT_EQ(MessageHeader::kSize + body.size(), 33u + 2u);
+  EXPECT_EQ(MessageHeader("Bob", MSG_SAY, static_cast<uint32_t>(body.size())).BodyLength(), 2u);
 }
 
 TEST(MessageHeaderTest, NameFillsAtMost24BytesAndByte24IsZero) {
@@ -166,22 +168,11 @@ TEST(MessageHeaderTest, NameFillsAtMost24BytesAndByte24IsZero) {
   MessageHeader cut(std::string(30, 'y'), MSG_CONNECT, 0);
   EXPECT_EQ(cut.Data()[24], 0);
   EXPECT_EQ(cut.SenderName(), std::string(24, 'y'));
-}
-
-TEST(MessageHeaderTest, UnterminatedNameFromAPeerReadsAs24Bytes) {
+  // An unterminated name from a peer reads as 24 bytes.
   MessageHeader header;
   std::memset(header.Data(), 'z', MessageHeader::kSize);
   EXPECT_EQ(header.SenderName(), std::string(24, 'z'));
   EXPECT_EQ(header.BodyLength(), 0x7a7a7a7au);
-}
-
-TEST(MessageHeaderTest, LargestLengthAndOneCharacterLine) {
-  EXPECT_EQ(MessageHeader("a", MSG_SAY, 0xFFFFFFFFu).BodyLength(), 0xFFFFFFFFu);
-  std::string body;
-  ASSERT_TRUE(EncipherLine(BuildCipherTable(52917), "x", &body));
-  MessageHeader header("Bob", MSG_SAY, static_cast<uint32_t>(body.size()));
-  EXPECT_EQ(MessageHeader::kSize + body.size(), 33u + 2u);
-  EXPECT_EQ(header.BodyLength(), 2u);
 }
 
 }  // namespace

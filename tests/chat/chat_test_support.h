@@ -14,24 +14,14 @@
 #include "chat/chat_engine.h"
 #include "chat/cipher_table.h"
 #include "chat/message_header.h"
+#include "../util/test_support.h"
 #include "recording_reporter.h"
 #include "thread/thread.h"
 #include "ui/program_settings.h"
 
 namespace chat_test {
 
-// A loopback port nobody listens on at the moment of asking.
-inline int FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
+using qtest::FreePort;
 
 // One side of a conversation: its own settings and window lines.
 struct ChatEnd {
@@ -55,11 +45,8 @@ struct ChatEnd {
     settings.QuilloPortNumber = port;
     Thread* thread = StartClientConnection(settings, reporter);
     if (thread == nullptr) return -98;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (thread->State() != ThreadState::EXITED && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    const int result = thread->State() == ThreadState::EXITED ? thread->ExitValue() : -99;
+    const bool ended = qtest::WaitUntil([&] { return thread->State() == ThreadState::EXITED; });
+    const int result = ended ? thread->ExitValue() : -99;
     settings.ClientConnectTask.DestroyThread(thread, true);
     return result;
   }
@@ -68,12 +55,7 @@ struct ChatEnd {
 
   // Waits until the flag holds the value.
   static bool WaitUntil(const std::atomic<int>& flag, int value) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (flag.load() != value) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return qtest::WaitUntil([&] { return flag.load() == value; });
   }
 
   ProgramSettings settings;

@@ -10,22 +10,30 @@
 
 #include "util/reporter.h"
 
-// A Reporter for engine tests: keeps everything in order, from any thread,
-// and lets the test wait (with a limit) for text to appear.
+// A Reporter for tests: keeps everything in order, from any thread, and
+// lets the test wait (with a limit) for text to appear.
 class RecordingReporter : public Reporter {
  public:
-  void ConversationLine(const std::string& text) override { Add(&conversation_, text); }
-  void EventLine(const std::string& text) override { Add(&events_, text); }
-  void StatusText(const std::string& text) override { Add(&status_, text + "\n"); }
+  void ConversationLine(const std::string& text) override {
+    Add(&conversation_, text, "conversation:" + text);
+  }
+  void EventLine(const std::string& text) override { Add(&events_, text, text); }
+  void StatusText(const std::string& text) override { Add(&status_, text + "\n", "status:" + text); }
   void ProgramMessage(const std::string& first, const std::string& second,
                       const std::string& third) override {
-    Add(&messages_, first + second + third);
+    Add(&messages_, first + second + third, "message:" + first + second + third);
   }
-  void PlayActivitySound() override { Add(&sounds_, "*"); }
+  void PlayActivitySound() override { Add(&sounds_, "*", "sound"); }
   bool MainFrameMinimised() override {
     const bool minimised = minimised_;
-    Add(&queries_, "?");
+    Add(&queries_, "?", nullptr);
     return minimised;
+  }
+
+  // Every report but the minimised queries, in arrival order.
+  std::vector<std::string> Lines() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return lines_;
   }
 
   std::string Conversation() const { return Get(conversation_); }
@@ -40,10 +48,6 @@ class RecordingReporter : public Reporter {
   bool WaitForConversation(const std::string& text, int count = 1,
                            std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     return WaitFor(conversation_, text, count, limit);
-  }
-  bool WaitForEvents(const std::string& text,
-                     std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(events_, text, 1, limit);
   }
 
   // Waits until the minimised state has been asked count times.
@@ -64,9 +68,13 @@ class RecordingReporter : public Reporter {
   }
 
  private:
-  void Add(std::string* to, const std::string& text) {
+  void Add(std::string* to, const std::string& text, const std::string& line) {
+    Add(to, text, &line);
+  }
+  void Add(std::string* to, const std::string& text, const std::string* line) {
     std::lock_guard<std::mutex> guard(lock_);
     to->append(text);
+    if (line != nullptr) lines_.push_back(*line);
     changed_.notify_all();
   }
   std::string Get(const std::string& from) const {
@@ -82,6 +90,7 @@ class RecordingReporter : public Reporter {
   mutable std::mutex lock_;
   std::condition_variable changed_;
   std::string conversation_, events_, status_, messages_, sounds_, queries_;
+  std::vector<std::string> lines_;
   std::atomic<bool> minimised_{false};
 };
 

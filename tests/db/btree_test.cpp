@@ -93,7 +93,7 @@ class BTreeTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(BTreeTest, NewTreeIsEmpty) {
+TEST_F(BTreeTest, EmptyTreeDuplicatesAndFind) {
   auto tree = NewTree(11);
   const BTreeHeader& h = tree->Header();
   EXPECT_EQ(int32_t(h.order), 11);
@@ -102,61 +102,18 @@ TEST_F(BTreeTest, NewTreeIsEmpty) {
   EXPECT_EQ(int32_t(h.nodeCount), 1);
   EXPECT_EQ(int32_t(h.height), 1);
   EXPECT_EQ(int32_t(h.reserved), -1);
-  IntKey key(5), scratch;
+  IntKey key(42), scratch;
   EXPECT_EQ(tree->FindFirst(key, true), 0);
   EXPECT_EQ(tree->Find(key, scratch, true), 0);
   EXPECT_EQ(tree->LastError(), kDbEntryNotFound);
   EXPECT_EQ(tree->Remove(key, scratch, false), 0);
   EXPECT_EQ(tree->LastError(), kDbEntryNotFound);
-}
 
-TEST_F(BTreeTest, EleventhKeySplitsTheRoot) {
-  auto tree = NewTree(11);
-  for (int v = 1; v <= 10; ++v) ASSERT_TRUE(Insert(*tree, v * 10));
-  EXPECT_EQ(int32_t(tree->Header().nodeCount), 1);
-  FileAddress oldRoot = tree->Header().root;
-  ASSERT_TRUE(Insert(*tree, 55));
-  EXPECT_EQ(int32_t(tree->Header().nodeCount), 3);
-  EXPECT_EQ(int32_t(tree->Header().height), 2);
-  EXPECT_EQ(int32_t(tree->Header().keyCount), 11);
-  BTreeNode root = Node(*tree, tree->Header().root);
-  ASSERT_EQ(root.count, 1);
-  EXPECT_TRUE(root.leftChild == oldRoot);
-  EXPECT_EQ(Node(*tree, root.leftChild).count, 5);
-  EXPECT_EQ(Node(*tree, root.GetChild(0)).count, 5);
-}
-
-TEST_F(BTreeTest, SplitLeavesFiveAndFiveAtEveryPosition) {
-  for (int p = 0; p <= 10; ++p) {
-    auto tree = NewTree(11);
-    std::set<int32_t> reference;
-    for (int v = 0; v < 10; ++v) {
-      ASSERT_TRUE(Insert(*tree, v * 10));
-      reference.insert(v * 10);
-    }
-    ASSERT_TRUE(Insert(*tree, p * 10 - 5));
-    reference.insert(p * 10 - 5);
-    BTreeNode root = Node(*tree, tree->Header().root);
-    EXPECT_EQ(Node(*tree, root.leftChild).count, 5) << "position " << p;
-    EXPECT_EQ(Node(*tree, root.GetChild(0)).count, 5) << "position " << p;
-    ExpectSound(*tree, reference);
-    ExpectWalk(*tree, reference);
-  }
-}
-
-TEST_F(BTreeTest, DuplicateIsRefusedAndChangesNothing) {
-  auto tree = NewTree(11);
-  ASSERT_TRUE(Insert(*tree, 7));
-  EXPECT_FALSE(Insert(*tree, 7));
-  EXPECT_EQ(tree->LastError(), kDbDuplicateEntry);
-  EXPECT_EQ(int32_t(tree->Header().keyCount), 1);
-}
-
-TEST_F(BTreeTest, FindReturnsTheStoredEntry) {
-  auto tree = NewTree(11);
-  IntKey key(42), scratch;
   ASSERT_EQ(tree->Insert(key, scratch, true), 1);
   EXPECT_EQ(key.Value(), 42);  // the caller's key is left as it was
+  EXPECT_FALSE(Insert(*tree, 42));
+  EXPECT_EQ(tree->LastError(), kDbDuplicateEntry);
+  EXPECT_EQ(int32_t(tree->Header().keyCount), 1);
   IntKey probe(42);
   probe.child = 999;
   ASSERT_EQ(tree->Find(probe, scratch, true), 1);
@@ -166,6 +123,31 @@ TEST_F(BTreeTest, FindReturnsTheStoredEntry) {
   IntKey absent(41);
   EXPECT_EQ(tree->FindNext(absent, scratch, false), 0);
   EXPECT_EQ(tree->LastError(), kDbEntryNotFound);
+}
+
+TEST_F(BTreeTest, EleventhKeySplitsTheRootFiveAndFiveAtEveryPosition) {
+  for (int p = 0; p <= 10; ++p) {
+    SCOPED_TRACE(p);
+    auto tree = NewTree(11);
+    std::set<int32_t> reference;
+    for (int v = 0; v < 10; ++v) {
+      ASSERT_TRUE(Insert(*tree, v * 10));
+      reference.insert(v * 10);
+    }
+    EXPECT_EQ(int32_t(tree->Header().nodeCount), 1);
+    const FileAddress oldRoot = tree->Header().root;
+    ASSERT_TRUE(Insert(*tree, p * 10 - 5));
+    reference.insert(p * 10 - 5);
+    EXPECT_EQ(int32_t(tree->Header().nodeCount), 3);
+    EXPECT_EQ(int32_t(tree->Header().height), 2);
+    BTreeNode root = Node(*tree, tree->Header().root);
+    ASSERT_EQ(root.count, 1);
+    EXPECT_TRUE(root.leftChild == oldRoot);
+    EXPECT_EQ(Node(*tree, root.leftChild).count, 5);
+    EXPECT_EQ(Node(*tree, root.GetChild(0)).count, 5);
+    ExpectSound(*tree, reference);
+    ExpectWalk(*tree, reference);
+  }
 }
 
 TEST_F(BTreeTest, InsertionOrdersAllGiveSoundTrees) {
@@ -287,19 +269,15 @@ void RandomRun(BTreeIndex& tree, const std::string& name, int steps, int range, 
   ExpectWalk(tree, reference);
 }
 
-TEST_F(BTreeTest, RandomAgainstReferenceOrder11) {
-  auto tree = NewTree(11);
-  RandomRun(*tree, Name(), 4000, 700, 11);
-}
-
-TEST_F(BTreeTest, RandomAgainstReferenceOrder5) {
-  auto tree = NewTree(5);
-  RandomRun(*tree, Name(), 4000, 500, 5);
-}
-
-TEST_F(BTreeTest, RandomAgainstReferenceEvenOrder) {
-  auto tree = NewTree(8);
-  RandomRun(*tree, Name(), 3000, 400, 8);
+TEST_F(BTreeTest, RandomAgainstReference) {
+  // Odd and even orders, with the key range wide enough for deep trees.
+  const int runs[][4] = {{11, 4000, 700, 11}, {5, 4000, 500, 5}, {8, 3000, 400, 8}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run[0]);
+    auto tree = NewTree(run[0]);
+    RandomRun(*tree, Name(), run[1], run[2], unsigned(run[3]));
+    if (HasFailure()) return;
+  }
 }
 
 TEST_F(BTreeTest, TestHeaderNoticesAnotherWriter) {
@@ -345,27 +323,23 @@ class DamagedTreeTest : public BTreeTest {
   FileAddress root_, leaf_;
 };
 
-TEST_F(DamagedTreeTest, KeyCountAboveCapacity) {
-  PortableInt32 count = 1000;
-  Patch(Name(), int32_t(leaf_), &count, 4);
-  ExpectRefused(kDbFileCorrupt);
-}
-
-TEST_F(DamagedTreeTest, NegativeKeyCount) {
-  PortableInt32 count = -3;
-  Patch(Name(), int32_t(leaf_), &count, 4);
-  ExpectRefused(kDbFileCorrupt);
-}
-
-TEST_F(DamagedTreeTest, ChildOutsideTheHeap) {
-  FileAddress wild = 100000;
-  Patch(Name(), int32_t(root_) + 4, &wild, 4);
-  ExpectRefused(kDbFileCorrupt);
-}
-
-TEST_F(DamagedTreeTest, ChildPointingBackAtTheRoot) {
-  Patch(Name(), int32_t(leaf_) + 4, &root_, 4);
-  ExpectRefused(kDbFileCorrupt);
+TEST_F(DamagedTreeTest, WildCountsAndChildrenAreCorrupt) {
+  const PortableInt32 big = 1000, negative = -3;
+  const FileAddress wild = 100000;
+  struct Damage {
+    int32_t at;
+    const void* bytes;
+  } damages[] = {{int32_t(leaf_), &big},        // key count above capacity
+                 {int32_t(leaf_), &negative},   // negative key count
+                 {int32_t(root_) + 4, &wild},   // child outside the heap
+                 {int32_t(leaf_) + 4, &root_}};  // child pointing back at the root
+  const std::string sound = qtest::ReadBytes(Name());
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.at);
+    Patch(Name(), d.at, d.bytes, 4);
+    ExpectRefused(kDbFileCorrupt);
+    qtest::WriteBytes(Name(), sound);
+  }
 }
 
 TEST_F(DamagedTreeTest, ImpossibleHeaderIsRefusedAtOpen) {

@@ -33,14 +33,12 @@ TEST_F(DatabaseFileTest, FreshRevisionCFileIsFortyBytes) {
   EXPECT_EQ(std::string(b.begin() + 16, b.begin() + 24), "KVSBASEC");
   EXPECT_EQ(Le32(b, 24), 4000);
   for (size_t i = 28; i < 40; ++i) EXPECT_EQ(b[i], 0) << i;
-}
-
-TEST_F(DatabaseFileTest, StaticAreaIsZeroFilled) {
+  // A static area after the header is zero-filled.
   ASSERT_EQ(file_.Create(Name().c_str(), 100, 'c'), 0);
   EXPECT_EQ(file_.FileHeaderSize(), 40);
   EXPECT_EQ(file_.BlockHeaderSize(), 28);
   ASSERT_EQ(file_.Close(), 0);
-  std::vector<unsigned char> b = ReadAll(Name());
+  b = ReadAll(Name());
   ASSERT_EQ(b.size(), 140u);
   EXPECT_EQ(Le32(b, 8), 140);
   for (size_t i = 28; i < 140; ++i) EXPECT_EQ(b[i], 0) << i;
@@ -151,32 +149,21 @@ TEST_F(DatabaseFileTest, DamagedFreeListDisablesReuse) {
 }
 
 TEST_F(DatabaseFileTest, FreeListLoopsAndWildAddressesAreDamage) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  FileAddress a = file_.Alloc(10, kAllocFirstFit);
-  FileAddress b = file_.Alloc(10, kAllocFirstFit);
-  ASSERT_EQ(file_.Delete(a, 0), 1);
-  ASSERT_EQ(file_.Delete(b, 0), 1);
-  // b -> a -> b -> ... : a's next points back at b.
-  FileAddress loop = int32_t(b) - 28;
-  ASSERT_EQ(file_.Write(&loop, 4, int32_t(a) - 28 + 12, true, false), 0);
-  EXPECT_EQ(int32_t(file_.Alloc(50, kAllocFirstFit)), 124 + 28);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), -1);
-
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  a = file_.Alloc(10, kAllocFirstFit);
-  ASSERT_EQ(file_.Delete(a, 0), 1);
-  FileAddress wild = 1000000;
-  ASSERT_EQ(file_.Write(&wild, 4, 40 + 12, true, false), 0);
-  EXPECT_EQ(int32_t(file_.Alloc(50, kAllocFirstFit)), 82 + 28);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), -1);
-
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  a = file_.Alloc(10, kAllocFirstFit);
-  ASSERT_EQ(file_.Delete(a, 0), 1);
-  PortableUInt32 huge = 0x7FFFFFF0u;
-  ASSERT_EQ(file_.Write(&huge, 4, 40 + 4, true, false), 0);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 82 + 28);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), -1);
+  // {blocks freed, damaged word, value, size asked}: the allocation appends.
+  const uint32_t cases[][4] = {{2, 40 + 12, 82, 50},           // 40's next points back at 82
+                               {1, 40 + 12, 1000000, 50},      // next far outside the file
+                               {1, 40 + 4, 0x7FFFFFF0u, 10}};  // absurd block length
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c[2]);
+    ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
+    const int32_t n = int32_t(c[0]);
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68 + 42 * i);
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(file_.Delete(68 + 42 * i, 0), 1);
+    PortableUInt32 damage = c[2];
+    ASSERT_EQ(file_.Write(&damage, 4, int32_t(c[1]), true, false), 0);
+    EXPECT_EQ(int32_t(file_.Alloc(c[3], kAllocFirstFit)), 40 + 42 * n + 28);
+    EXPECT_EQ(int32_t(file_.Header().freeSpace), -1);
+  }
 }
 
 TEST_F(DatabaseFileTest, DeleteRefusesAddressesOutsideTheHeap) {

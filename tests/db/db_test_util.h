@@ -1,58 +1,17 @@
 #ifndef QUILLO_TESTS_DB_DB_TEST_UTIL_H
 #define QUILLO_TESTS_DB_DB_TEST_UTIL_H
 
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
+#include "../util/test_support.h"
 #include "db/index_key.h"
 
-// A fresh directory per test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/quillo_db_XXXXXX";
-    const char* made = mkdtemp(pattern);
-    path_ = made ? made : "/tmp";
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-inline std::vector<unsigned char> ReadAll(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void Patch(const std::string& name, long offset, const void* bytes, size_t n) {
-  FILE* f = std::fopen(name.c_str(), "r+b");
-  ASSERT_NE(f, nullptr);
-  std::fseek(f, offset, SEEK_SET);
-  std::fwrite(bytes, 1, n, f);
-  std::fclose(f);
-}
-
-inline long FileSize(const std::string& name) {
-  struct stat st {};
-  return stat(name.c_str(), &st) == 0 ? long(st.st_size) : -1;
-}
-
-inline int32_t Le32(const std::vector<unsigned char>& b, size_t at) {
-  return int32_t(uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-                 uint32_t(b[at + 3]) << 24);
-}
+using TempDir = qtest::ScratchDir;
+using qtest::FileSize;
+using qtest::Le32;
+using qtest::Patch;
+using qtest::ReadAll;
 
 // A key of one 32-bit number (entry size 8), for trees of many nodes.
 class IntKey : public IndexKey {

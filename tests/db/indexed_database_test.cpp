@@ -16,6 +16,12 @@ class IndexedDatabaseTest : public ::testing::Test {
   int OpenBook(IndexedDatabase& db, int accessMode = 2) {
     return db.Open(Data().c_str(), Index().c_str(), TextKey(), 11, accessMode, 1, 65025, 255);
   }
+  // A fresh pair on disk, closed again.
+  void CreatePair() {
+    IndexedDatabase db;
+    ASSERT_EQ(OpenBook(db), 0);
+    ASSERT_EQ(db.Close(), 0);
+  }
   TempDir dir_;
 };
 
@@ -54,11 +60,7 @@ TEST_F(IndexedDatabaseTest, FreshPairHasTheDocumentedLayout) {
 }
 
 TEST_F(IndexedDatabaseTest, MissingIndexIsCreatedAndFlaggedForRebuild) {
-  {
-    IndexedDatabase db;
-    ASSERT_EQ(OpenBook(db), 0);
-    ASSERT_EQ(db.Close(), 0);
-  }
+  CreatePair();
   ASSERT_EQ(std::remove(Index().c_str()), 0);
   IndexedDatabase db;
   ASSERT_EQ(OpenBook(db), 0);
@@ -99,11 +101,7 @@ TEST_F(IndexedDatabaseTest, ErrorsWithoutFiles) {
 }
 
 TEST_F(IndexedDatabaseTest, DamagedIndexHeaderFailsTheOpen) {
-  {
-    IndexedDatabase db;
-    ASSERT_EQ(OpenBook(db), 0);
-    ASSERT_EQ(db.Close(), 0);
-  }
+  CreatePair();
   PortableInt32 height = 1000;
   Patch(Index(), 40 + 16, &height, 4);
   IndexedDatabase db;

@@ -23,7 +23,7 @@ TEST(PortableIntTest, StoresLittleEndianBytes) {
   EXPECT_EQ(uint16_t(PortableUInt16(uint16_t(0x12345 & 0xFFFF))), 0x2345);
 }
 
-TEST(PortableIntTest, ReadsBytesWithSignedness) {
+TEST(PortableIntTest, ReadsBytesSignedAndWrapsLikeInt32) {
   const unsigned char ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
   PortableInt32 s;
   PortableUInt32 u;
@@ -33,25 +33,15 @@ TEST(PortableIntTest, ReadsBytesWithSignedness) {
   EXPECT_EQ(uint32_t(u), 4294967295u);
   EXPECT_TRUE(s < PortableInt32(0));
   EXPECT_TRUE(u > 0u);
-}
-
-TEST(PortableIntTest, PostfixIncrementWrapsAndReturnsOldValue) {
+  PortableInt32 a = -5, b = 3;
+  EXPECT_TRUE(a < b && a <= -5 && b >= a && 3 >= b && a != 3);
+  EXPECT_FALSE(a == b);
   PortableInt32 v = std::numeric_limits<int32_t>::max();
-  PortableInt32 old = v++;
+  PortableInt32 old = v++;  // postfix: the old value back, the new one wrapped
   EXPECT_EQ(int32_t(old), std::numeric_limits<int32_t>::max());
   EXPECT_EQ(int32_t(v), std::numeric_limits<int32_t>::min());
   v--;
   EXPECT_EQ(int32_t(v), std::numeric_limits<int32_t>::max());
-}
-
-TEST(PortableIntTest, ComparisonsAreSigned) {
-  PortableInt32 a = -5, b = 3;
-  EXPECT_TRUE(a < b);
-  EXPECT_TRUE(a <= -5);
-  EXPECT_TRUE(b >= a);
-  EXPECT_TRUE(3 >= b);
-  EXPECT_TRUE(a != 3);
-  EXPECT_FALSE(a == b);
 }
 
 TEST(Crc32Test, MatchesZlib) {

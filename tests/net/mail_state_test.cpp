@@ -1,37 +1,26 @@
 // The mailer as the Invitation panel drives it: fields of ProgramSettings.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include "../chat/recording_reporter.h"
+#include "../util/test_support.h"
 #include "net/mail_state.h"
 #include "thread/thread.h"
 #include "ui/program_settings.h"
-#include "../thread/test_reporter.h"
 
 namespace {
 
 TEST(MailStateTest, StartCopiesTheMailFieldsOfTheSettings) {
   // A port with no server: the run fails at the connection, after Start has
   // taken its copy.
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-
+  const int port = qtest::FreePort();
   ProgramSettings settings;
   settings.MailServer = "127.0.0.1";
-  settings.MailServerPortNumber = ntohs(address.sin_port);
+  settings.MailServerPortNumber = port;
   settings.ReturnEmailAddress = "host@example.org";
   settings.InvitationSubject = "Come and talk";
   settings.MailRecipient = "guest@example.org";
   settings.MailMessage = "text";
-  TestReporter reporter;
+  RecordingReporter reporter;
   settings.SendMailThread = settings.MailTask.Start(settings, reporter);
   ASSERT_NE(nullptr, settings.SendMailThread);
   settings.MailRecipient = "changed@example.org";  // the GUI may go on editing
@@ -42,7 +31,7 @@ TEST(MailStateTest, StartCopiesTheMailFieldsOfTheSettings) {
 
   const MailJob& job = settings.MailTask.Job();
   EXPECT_EQ("127.0.0.1", job.MailServer);
-  EXPECT_EQ(ntohs(address.sin_port), job.MailServerPortNumber);
+  EXPECT_EQ(port, job.MailServerPortNumber);
   EXPECT_EQ("host@example.org", job.ReturnEmailAddress);
   EXPECT_EQ("guest@example.org", job.MailRecipient);
   EXPECT_EQ("Come and talk", job.InvitationSubject);

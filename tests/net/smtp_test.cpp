@@ -2,11 +2,9 @@
 // scripted server for the failures, and the whole invitation against a real
 // SMTP server (aiosmtpd) on loopback.
 #include <dirent.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,17 +14,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../chat/recording_reporter.h"
+#include "../util/test_support.h"
 #include "net/send_mail_task.h"
 #include "net/smtp_client.h"
 #include "thread/thread.h"
-#include "../thread/test_reporter.h"
 
 extern char** environ;
 
@@ -38,22 +35,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-int LocalPort(SocketHandle handle) {
-  sockaddr_in bound{};
-  socklen_t length = sizeof bound;
-  getsockname(handle, reinterpret_cast<sockaddr*>(&bound), &length);
-  return ntohs(bound.sin_port);
-}
-
-template <typename Predicate>
-bool WaitUntil(Predicate done, milliseconds limit = milliseconds(10000)) {
-  const auto deadline = steady_clock::now() + limit;
-  while (!done()) {
-    if (steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(milliseconds(2));
-  }
-  return true;
-}
+using qtest::WaitUntil;
 
 // One step of a scripted server: the reply it sends after reading a command
 // (the first step's reply is the greeting, sent on connection). An empty
@@ -69,13 +51,9 @@ struct Step {
 class ScriptedServer {
  public:
   explicit ScriptedServer(std::vector<Step> script) : script_(std::move(script)) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listener_ = qtest::BoundSocket();
     listen(listener_, 1);
-    port_ = LocalPort(listener_);
+    port_ = qtest::LocalPort(listener_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~ScriptedServer() {
@@ -202,17 +180,12 @@ TEST(SmtpTextTest, BodyEndsLinesInCrLfAndDoublesLeadingDots) {
   EXPECT_EQ("", SmtpMessageBody(""));
 }
 
-TEST(SmtpTextTest, DateTextHasWeekdayDayMonthYearTimeAndZone) {
-  const std::string date = SmtpClient::DateText();
-  EXPECT_TRUE(std::regex_match(
-      date, std::regex("[A-Z][a-z]{2}, [0-3][0-9] [A-Z][a-z]{2} [0-9]{4} "
-                       "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] - .+")))
-      << date;
-}
-
 TEST(SmtpDialogueTest, CommandsCarryBracketedAddressesAndTheMessageIsFramed) {
-  ScriptedServer server(kGoodDialogue);
-  TestReporter reporter;
+  std::vector<Step> script = kGoodDialogue;  // multi-line replies are read to their last line
+  script[0].reply = "220-scripted\r\n220-says\r\n220 hello\r\n";
+  script[1].reply = "250-first\r\n250-SIZE 100\r\n250 last\r\n";
+  ScriptedServer server(script);
+  RecordingReporter reporter;
   SendMailTask task;
   MailJob job = Job(server.Port());
   job.ReturnEmailAddress = "<host@example.org";
@@ -226,36 +199,25 @@ TEST(SmtpDialogueTest, CommandsCarryBracketedAddressesAndTheMessageIsFramed) {
   EXPECT_EQ("RCPT TO: <guest@example.org>\r\n", commands[3]);
   EXPECT_EQ("DATA\r\n", commands[4]);
   const std::string& message = commands[5];
-  EXPECT_THAT(message, StartsWith("Date: "));
+  EXPECT_TRUE(std::regex_search(
+      message, std::regex("^Date: [A-Z][a-z]{2}, [0-3][0-9] [A-Z][a-z]{2} [0-9]{4} "
+                          "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] - [^\r\n]+\r\n")))
+      << message;
   EXPECT_THAT(message, HasSubstr("\r\nFrom: <host@example.org>\r\nTo: <guest@example.org>\r\n"
                                  "Subject: QuilloBcc: someone@example.org\r\n\r\n"
                                  "Join me\r\n..\r\n..hidden\r\nBye\r\n.\r\n"));
   EXPECT_EQ("QUIT\r\n", commands[6]);
   EXPECT_THAT(reporter.Lines(),
-              ElementsAre("Connecting to mail server\n", "220 scripted ready\n", "250 hello\n",
-                          "Sending message\n", "250 queued\n", "Disconnecting from the server\n",
-                          "221 bye\n", "Message sent\n"));
+              ElementsAre("Connecting to mail server\n", "220-scripted\n220-says\n220 hello\n",
+                          "250-first\n250-SIZE 100\n250 last\n", "Sending message\n",
+                          "250 queued\n", "Disconnecting from the server\n", "221 bye\n",
+                          "Message sent\n"));
   EXPECT_EQ(kInvalidSocket, task.Client().MainHandle());
-}
-
-TEST(SmtpDialogueTest, MultiLineRepliesAreReadToTheirLastLine) {
-  std::vector<Step> script = kGoodDialogue;
-  script[0].reply = "220-scripted\r\n220-says\r\n220 hello\r\n";
-  script[1].reply = "250-first\r\n250-SIZE 100\r\n250 last\r\n";
-  ScriptedServer server(script);
-  TestReporter reporter;
-  SendMailTask task;
-  EXPECT_EQ(0, RunToEnd(task, Job(server.Port()), reporter));
-  const std::vector<std::string> lines = reporter.Lines();
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ("220-scripted\n220-says\n220 hello\n", lines[1]);
-  EXPECT_EQ("250-first\n250-SIZE 100\n250 last\n", lines[2]);
-  EXPECT_EQ(7u, server.Commands().size());
 }
 
 TEST(SmtpDialogueTest, NoGreetingTimesOut) {
   ScriptedServer server({{""}});
-  TestReporter reporter;
+  RecordingReporter reporter;
   SendMailTask task;
   task.SetReplySeconds(1);
   steady_clock::duration took;
@@ -267,74 +229,45 @@ TEST(SmtpDialogueTest, NoGreetingTimesOut) {
   EXPECT_EQ(kInvalidSocket, task.Client().MainHandle());
 }
 
-TEST(SmtpDialogueTest, RefusedRecipientFailsAtOnceWithTheServersText) {
-  std::vector<Step> script(kGoodDialogue.begin(), kGoodDialogue.begin() + 5);
-  script[4].reply = "550 5.1.1 No such user here\r\n";
-  ScriptedServer server(script);
-  TestReporter reporter;
-  SendMailTask task;  // the full 30-second limit
-  steady_clock::duration took;
-  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter, &took));
-  EXPECT_LT(took, milliseconds(5000));
-  EXPECT_EQ(SOCKET_UNEXPECTED_REPLY, task.Client().ErrorCode());
-  EXPECT_THAT(reporter.Lines(),
-              ElementsAre("Connecting to mail server\n", "220 scripted ready\n", "250 hello\n",
-                          "Sending message\n", "Socket exception: Unexpected reply from server\n",
-                          "550 5.1.1 No such user here\n"));
-}
-
-TEST(SmtpDialogueTest, ExpectedCodeInsideAnotherReplyIsNoSuccess) {
-  ScriptedServer server({{"554 no 220 for you\r\n"}});
-  TestReporter reporter;
-  SendMailTask task;
-  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter));
-  EXPECT_THAT(reporter.Lines(),
-              ElementsAre("Connecting to mail server\n",
-                          "Socket exception: Unexpected reply from server\n",
-                          "554 no 220 for you\n"));
-}
-
-TEST(SmtpDialogueTest, OverlongReplyIsABufferOverflow) {
-  ScriptedServer server({{std::string(1100, 'x')}});
-  TestReporter reporter;
-  SendMailTask task;
-  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter));
-  const std::vector<std::string> lines = reporter.Lines();
-  ASSERT_EQ(3u, lines.size());
-  EXPECT_EQ("Socket exception: Buffer overflow error\n", lines[1]);
-  EXPECT_EQ(std::string(1024, 'x') + "\n", lines[2]);
-}
-
-TEST(SmtpDialogueTest, ServerClosingMidDialogueIsAReceiveError) {
-  ScriptedServer server({{"220 ready\r\n"}, {"250 hello\r\n"}, {"", true}});
-  TestReporter reporter;
-  SendMailTask task;
-  EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter));
-  // The server said nothing to the failing command: no reply line.
-  EXPECT_THAT(reporter.Lines(),
-              ElementsAre("Connecting to mail server\n", "220 ready\n", "250 hello\n",
-                          "Sending message\n", "Socket exception: Receive error\n"));
-}
-
-TEST(SmtpDialogueTest, NoServerIsAConnectError) {
-  int port;
-  {
-    ScriptedServer server({{"", true}});
-    port = server.Port();
-    Socket poke;  // let the server's accept return so it closes at once
-    poke.InitSocket(1, port, "127.0.0.1");
-    poke.Connect();
+TEST(SmtpDialogueTest, FailuresEndAtOnceWithTheServersText) {
+  std::vector<Step> refused(kGoodDialogue.begin(), kGoodDialogue.begin() + 5);
+  refused[4].reply = "550 5.1.1 No such user here\r\n";
+  const std::string connecting = "Connecting to mail server\n";
+  const std::string unexpected = "Socket exception: Unexpected reply from server\n";
+  struct Case {
+    std::vector<Step> script;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {refused,
+       {connecting, "220 scripted ready\n", "250 hello\n", "Sending message\n", unexpected,
+        "550 5.1.1 No such user here\n"}},
+      // The expected code inside another reply is no success.
+      {{{"554 no 220 for you\r\n"}}, {connecting, unexpected, "554 no 220 for you\n"}},
+      {{{std::string(1100, 'x')}},
+       {connecting, "Socket exception: Buffer overflow error\n", std::string(1024, 'x') + "\n"}},
+      // The server said nothing to the failing command: no reply line.
+      {{{"220 ready\r\n"}, {"250 hello\r\n"}, {"", true}},
+       {connecting, "220 ready\n", "250 hello\n", "Sending message\n",
+        "Socket exception: Receive error\n"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines.back());
+    ScriptedServer server(c.script);
+    RecordingReporter reporter;
+    SendMailTask task;  // the full 30-second limit
+    steady_clock::duration took;
+    EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter, &took));
+    EXPECT_LT(took, milliseconds(5000));
+    EXPECT_EQ(c.lines, reporter.Lines());
+    if (&c == &cases[0]) {
+      EXPECT_EQ(SOCKET_UNEXPECTED_REPLY, task.Client().ErrorCode());
+    }
   }
-  TestReporter reporter;
-  SendMailTask task;
-  EXPECT_EQ(-1, RunToEnd(task, Job(port), reporter));
-  EXPECT_THAT(reporter.Lines(), ElementsAre("Connecting to mail server\n",
-                                            "Socket exception: Could not connect socket\n"));
 }
 
 TEST(SmtpDialogueTest, CancelDuringTheWaitEndsQuietlyAtOnce) {
   ScriptedServer server({{""}});
-  TestReporter reporter;
+  RecordingReporter reporter;
   SendMailTask task;  // would wait 30 seconds
   Thread* thread = task.Start(Job(server.Port()), reporter);
   ASSERT_TRUE(WaitUntil([&] { return server.Connected(); }));
@@ -349,7 +282,7 @@ TEST(SmtpDialogueTest, CancelDuringTheWaitEndsQuietlyAtOnce) {
 
   // The task serves the next invitation as before.
   ScriptedServer next(kGoodDialogue);
-  TestReporter next_reporter;
+  RecordingReporter next_reporter;
   EXPECT_EQ(0, RunToEnd(task, Job(next.Port()), next_reporter));
   EXPECT_EQ("Message sent\n", next_reporter.Lines().back());
 }
@@ -361,7 +294,7 @@ class RealSmtpServer {
     char directory[] = "/tmp/quillo_smtp_XXXXXX";
     folder_ = mkdtemp(directory);
     maildir_ = folder_ + "/mail";  // created by the server
-    port_ = FreePort();
+    port_ = qtest::FreePort();
     const std::string listen = "127.0.0.1:" + std::to_string(port_);
     std::vector<std::string> arguments = {"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
                                           listen, "-c", "aiosmtpd.handlers.Mailbox", maildir_};
@@ -394,26 +327,13 @@ class RealSmtpServer {
     if (directory == nullptr) return messages;
     while (dirent* entry = readdir(directory)) {
       if (entry->d_name[0] == '.') continue;
-      std::ifstream file(folder + "/" + entry->d_name, std::ios::binary);
-      std::stringstream text;
-      text << file.rdbuf();
-      messages.push_back(text.str());
+      messages.push_back(qtest::ReadBytes(folder + "/" + entry->d_name));
     }
     closedir(directory);
     return messages;
   }
 
  private:
-  static int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    const int port = LocalPort(fd);
-    close(fd);
-    return port;
-  }
   bool Accepts() const {
     Socket probe;
     return probe.InitSocket(1, port_, "127.0.0.1") >= 0 && probe.Connect() == 0;
@@ -429,7 +349,7 @@ class RealSmtpServer {
 TEST(SmtpRealServerTest, InvitationArrivesWithHeadersAndTextIntact) {
   RealSmtpServer server;
   ASSERT_TRUE(server.Ready()) << "aiosmtpd (python3-aiosmtpd) did not start";
-  TestReporter reporter;
+  RecordingReporter reporter;
   SendMailTask task;
   MailJob job = Job(server.Port());
   job.MailMessage =

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../util/test_support.h"
 #include "net/socket.h"
 
 namespace {
@@ -21,13 +22,7 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 bool IsOpen(int fd) { return fcntl(fd, F_GETFD) != -1; }
-
-int LocalPort(SocketHandle handle) {
-  sockaddr_in bound{};
-  socklen_t length = sizeof bound;
-  getsockname(handle, reinterpret_cast<sockaddr*>(&bound), &length);
-  return ntohs(bound.sin_port);
-}
+using qtest::LocalPort;
 
 // A listening Socket on a free loopback port.
 class SocketTest : public ::testing::Test {
@@ -66,23 +61,15 @@ TEST(SocketErrorTextTest, FreshSocketAndEveryCode) {
   EXPECT_STREQ("Socket exception: Invalid exception code", SocketErrorText(-1));
 }
 
-TEST(SocketInitTest, UnsupportedKindFailsWithoutHandle) {
+TEST(SocketInitTest, KindsAndNamesAreCheckedBeforeAnyHandleExists) {
   Socket socket;
   EXPECT_LT(socket.InitSocket(3, 2073, nullptr), 0);
   EXPECT_EQ(SOCKET_SOCKETTYPE_ERROR, socket.ErrorCode());
   EXPECT_STREQ("Socket exception: Unsupported socket type requested", socket.ErrorText());
   EXPECT_EQ(kInvalidSocket, socket.MainHandle());
-}
-
-TEST(SocketInitTest, UnknownHostFailsBeforeAnyHandleExists) {
-  Socket socket;
   EXPECT_LT(socket.InitSocket(1, 25, "no-such-host.invalid"), 0);
   EXPECT_STREQ("Socket exception: Could not resolve hostname", socket.ErrorText());
   EXPECT_EQ(kInvalidSocket, socket.MainHandle());
-}
-
-TEST(SocketInitTest, DatagramKindAndNameLookup) {
-  Socket socket;
   ASSERT_GE(socket.InitSocket(2, 4000, "localhost"), 0);
   EXPECT_EQ(SOCK_DGRAM, socket.SocketType());
   EXPECT_EQ(IPPROTO_UDP, socket.Protocol());
@@ -97,16 +84,12 @@ TEST_F(SocketTest, RemoteEndpointIsTheCallersAddressAndPort) {
   EXPECT_EQ(LocalPort(client_.MainHandle()), listener_.GetRemoteEndpoint(&address, &port));
   EXPECT_EQ("127.0.0.1", address);
   EXPECT_EQ(LocalPort(client_.MainHandle()), port);
-}
-
-TEST(SocketEndpointTest, UnformattableRemoteAddressReadsUnknown) {
-  Socket socket;
-  std::string address = "stale";
-  int port = -1;
-  EXPECT_EQ(0, socket.GetRemoteEndpoint(&address, &port));
+  // Without a peer the address reads UNKNOWN.
+  Socket unconnected;
+  EXPECT_EQ(0, unconnected.GetRemoteEndpoint(&address, &port));
   EXPECT_EQ("UNKNOWN", address);
   EXPECT_EQ(0, port);
-  EXPECT_EQ(SOCKET_HOSTNAME_ERROR, socket.ErrorCode());
+  EXPECT_EQ(SOCKET_HOSTNAME_ERROR, unconnected.ErrorCode());
 }
 
 TEST_F(SocketTest, LargeTransferArrivesWholeBothWays) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "../util/test_support.h"
 #include "thread/thread.h"
 #include "thread/thread_task.h"
 #include "thread/thread_texts.h"
@@ -61,12 +62,7 @@ class CountingTask : public ThreadTask {
 
 // Waits until the thread's state is the given one (bounded).
 bool WaitForState(Thread* thread, ThreadState state) {
-  const auto deadline = steady_clock::now() + milliseconds(5000);
-  while (thread->State() != state) {
-    if (steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(milliseconds(1));
-  }
-  return true;
+  return qtest::WaitUntil([&] { return thread->State() == state; });
 }
 
 TEST(ThreadTextsTest, TablesNameEveryValueAndMapStrayCodes) {
@@ -125,14 +121,6 @@ TEST(ThreadTest, JoinWaitsForRunningThreadAndReturnsAtOnceWhenExited) {
   EXPECT_EQ(0, task.cancels.load());  // an exited thread is not cancelled
 }
 
-TEST(ThreadTest, WrappersRefuseANullThread) {
-  CountingTask task;
-  EXPECT_EQ(1, task.JoinThread(nullptr));
-  EXPECT_EQ(1, task.CancelThread(nullptr));
-  EXPECT_EQ(1, task.DestroyThread(nullptr, true));
-  EXPECT_STREQ("Thread exception: Invalid exception code", task.Manager().ThreadErrorText(nullptr));
-}
-
 TEST(ThreadTest, DetachedThreadCannotBeJoinedOrCancelled) {
   CountingTask task;
   Thread* thread = task.StartThread(ThreadType::DETACHED);
@@ -158,15 +146,13 @@ TEST(ThreadTest, CancelRunsOnCancelOnCallerAndSkipsOnExit) {
   EXPECT_EQ(0, task.DestroyThread(thread, true));
   EXPECT_EQ(0, task.exits.load());
   EXPECT_EQ(1, task.cancels.load());  // destroy does not cancel twice
-}
-
-TEST(ThreadTest, DestroyWithCancelFirstStopsARunningThread) {
-  CountingTask task;
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  ASSERT_TRUE(task.started.WaitOpen());
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
-  EXPECT_EQ(1, task.cancels.load());
-  EXPECT_EQ(0, task.exits.load());
+  // Destroy with cancel-first stops a running thread the same way.
+  CountingTask running;
+  thread = running.StartThread(ThreadType::JOINABLE);
+  ASSERT_TRUE(running.started.WaitOpen());
+  EXPECT_EQ(0, running.DestroyThread(thread, true));
+  EXPECT_EQ(1, running.cancels.load());
+  EXPECT_EQ(0, running.exits.load());
 }
 
 TEST(ThreadTest, StartFailureIsReportedOnTheReturnedThread) {
@@ -181,14 +167,16 @@ TEST(ThreadTest, StartFailureIsReportedOnTheReturnedThread) {
   EXPECT_EQ(0, task.exits.load());
 }
 
-TEST(ThreadTest, ThreadWithoutTaskCannotBeExecuted) {
+TEST(ThreadTest, NullThreadsAndThreadsWithoutTaskAreRefused) {
+  CountingTask task;
+  EXPECT_EQ(1, task.JoinThread(nullptr));
+  EXPECT_EQ(1, task.CancelThread(nullptr));
+  EXPECT_EQ(1, task.DestroyThread(nullptr, true));
+  EXPECT_STREQ("Thread exception: Invalid exception code", task.Manager().ThreadErrorText(nullptr));
   ThreadManager manager;
   Thread* thread = manager.StartThread(nullptr, ThreadType::JOINABLE);
   ASSERT_NE(nullptr, thread);
-  const auto deadline = steady_clock::now() + milliseconds(5000);
-  while (thread->ErrorCode() != THREAD_EXECUTE_ERROR && steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(milliseconds(1));
-  }
+  qtest::WaitUntil([&] { return thread->ErrorCode() == THREAD_EXECUTE_ERROR; });
   EXPECT_STREQ("Thread exception: Thread cannot be executed", manager.ThreadErrorText(thread));
   EXPECT_EQ(ThreadState::NEW, thread->State());
   EXPECT_EQ(0, manager.DestroyThread(thread, false));

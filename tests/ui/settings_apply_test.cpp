@@ -58,9 +58,6 @@ TEST_F(SettingsApplyTest, TextKeys) {
   EXPECT_EQ(settings_.InvitationDB, "invites");
   EXPECT_EQ(settings_.WelcomeMessageFile, "welcome.txt");
   EXPECT_EQ(settings_.mswpDocumentName, "Our Talk");
-}
-
-TEST_F(SettingsApplyTest, EmptyScreenNameIsTaken) {
   Apply("ScreenName=\n");
   EXPECT_EQ(settings_.ScreenName, "");
 }
@@ -78,11 +75,8 @@ TEST_F(SettingsApplyTest, NumericBoundaries) {
   EXPECT_EQ(settings_.MailServerPortNumber, 65534);
   EXPECT_EQ(settings_.EncryptionKey, 70000 & 0xFFFF);  // low 16 bits
   EXPECT_EQ(settings_.QuilloPortNumber, 65535);
-}
-
-TEST_F(SettingsApplyTest, PortAboveTheLastTcpPortIsRefused) {
-  Apply("QuilloPortNumber=70000\n");
-  EXPECT_EQ(settings_.QuilloPortNumber, 59152);
+  Apply("QuilloPortNumber=70000\n");  // above the last TCP port
+  EXPECT_EQ(settings_.QuilloPortNumber, 65535);
 }
 
 TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWords) {
@@ -122,24 +116,14 @@ TEST_F(SettingsApplyTest, GeometryNeedsBothRememberFlags) {
   EXPECT_EQ(settings_.MainFrameXPosition, 30);
   EXPECT_EQ(settings_.MainFrameYPosition, 40);
   EXPECT_EQ(settings_.SplitterPosition, 200);
-}
-
-TEST_F(SettingsApplyTest, GeometryMinimums) {
-  ProgramSettings fresh;
-  fresh.HomeDirectory = dir_.File("home");
-  std::string path = dir_.File("quillo.ini");
-  WriteBytes(path,
-             "RememberProgramSettings=TRUE\nRememberFrameSize=TRUE\nMainFrameWidth=99\n"
-             "MainFrameHeight=100\nSplitterPosition=49\nMainFrameXPosition=-20\n");
-  SettingsFile file(path);
-  ASSERT_TRUE(file.Load());
-  fresh.MainFrameYPosition = 77;
-  fresh.ApplyStartupKeys(file);
-  EXPECT_EQ(fresh.MainFrameWidth, 550);
-  EXPECT_EQ(fresh.MainFrameHeight, 100);
-  EXPECT_EQ(fresh.SplitterPosition, 150);
-  EXPECT_EQ(fresh.MainFrameXPosition, -20);
-  EXPECT_EQ(fresh.MainFrameYPosition, 0);  // a missing key gives 0
+  // Below the minimums the values stay as they were; a missing key gives 0.
+  Apply("RememberProgramSettings=TRUE\nRememberFrameSize=TRUE\nMainFrameWidth=99\n"
+        "MainFrameHeight=100\nSplitterPosition=49\nMainFrameXPosition=-20\n");
+  EXPECT_EQ(settings_.MainFrameWidth, 800);
+  EXPECT_EQ(settings_.MainFrameHeight, 100);
+  EXPECT_EQ(settings_.SplitterPosition, 200);
+  EXPECT_EQ(settings_.MainFrameXPosition, -20);
+  EXPECT_EQ(settings_.MainFrameYPosition, 0);
 }
 
 TEST_F(SettingsApplyTest, PageLayoutKeys) {
@@ -163,17 +147,15 @@ TEST_F(SettingsApplyTest, PageLayoutKeys) {
   EXPECT_EQ(settings_.PageLayout.PaperIndex, 0);
 }
 
-TEST_F(SettingsApplyTest, HomeDirectoryKeyIsCreatedOneLevelOnly) {
+TEST_F(SettingsApplyTest, HomeDirectoryIsCreatedOneLevelOnlyElseTheWorkingDirectory) {
   Apply("HomeDirectory=" + dir_.File("data") + "\n");
   EXPECT_EQ(settings_.HomeDirectory, dir_.File("data"));
   EXPECT_TRUE(std::filesystem::is_directory(dir_.File("data")));
   Apply("HomeDirectory=" + dir_.File("a/b") + "\n");
   EXPECT_EQ(settings_.HomeDirectory, dir_.Path());  // the working directory
   EXPECT_FALSE(std::filesystem::exists(dir_.File("a")));
-}
-
-TEST_F(SettingsApplyTest, HomeDirectoryThatIsAFileFallsBack) {
-  WriteBytes(dir_.File("plain"), "x");
+  WriteBytes(dir_.File("plain"), "x");  // a file, not a directory
+  Apply("HomeDirectory=" + dir_.File("data") + "\n");
   Apply("HomeDirectory=" + dir_.File("plain") + "\n");
   EXPECT_EQ(settings_.HomeDirectory, dir_.Path());
 }

@@ -17,14 +17,6 @@ class SettingsFileTest : public ::testing::Test {
     EXPECT_TRUE(file.Load());
     return file.GetString(key).value_or("<none>");
   }
-  // Writes text, puts key=value, and returns the file's bytes afterwards.
-  std::string AfterPut(const std::string& text, const std::string& key, const std::string& value,
-                       int expected_count) {
-    WriteBytes(path_, text);
-    SettingsFile file(path_);
-    EXPECT_EQ(file.Put(key, value), expected_count);
-    return ReadBytes(path_);
-  }
 
   ScratchDirectory dir_;
   std::string path_ = dir_.File("quillo.ini");
@@ -40,53 +32,50 @@ TEST_F(SettingsFileTest, LoadFailsOnlyForAMissingFile) {
   EXPECT_TRUE(empty.Items().empty());
 }
 
-TEST_F(SettingsFileTest, TrimsExactlyTheDocumentedBlanks) {
-  EXPECT_EQ(ValueIn("ScreenName = Ann # me\n", "ScreenName"), "Ann");
-  EXPECT_EQ(ValueIn("ScreenName = Ann Lee # me\n", "ScreenName"), "Ann Lee # me");
-  // Two leading blanks: the line loses one, the key the other.
-  EXPECT_EQ(ValueIn("  ScreenName=Bob\n", "ScreenName"), "Bob");
-  // Here the key keeps a trailing blank and so is not found.
-  EXPECT_EQ(ValueIn("  ScreenName = Bob\n", "ScreenName"), "<none>");
-  // The first blank of the key goes, wherever it stands.
-  EXPECT_EQ(ValueIn("Screen Name=Bob\n", "ScreenName"), "Bob");
-  // Only one leading blank of the value goes; trailing blanks and tabs stay.
-  EXPECT_EQ(ValueIn("ScreenName=  Bob \n", "ScreenName"), " Bob ");
-  EXPECT_EQ(ValueIn("ScreenName=\tBob\n", "ScreenName"), "\tBob");
-  EXPECT_EQ(ValueIn("ScreenName=\n", "ScreenName"), "");
-  // Everything after the first "=" is the value.
-  EXPECT_EQ(ValueIn("MailServer=a=b\n", "MailServer"), "a=b");
-}
-
-TEST_F(SettingsFileTest, SkipsCommentsAndLinesWithoutSeparator) {
-  std::string text =
-      "#ScreenName=Commented\r\n"
-      " # ScreenName=AlsoCommented\r\n"
-      "[Section]\r\n"
-      "\r\n"
-      "ScreenName\r\n"
-      "ScreenName=Real\r\n";
-  EXPECT_EQ(ValueIn(text, "ScreenName"), "Real");
+TEST_F(SettingsFileTest, ReadingTrimsBlanksSkipsCommentsAndEndsLines) {
+  const std::string long_value = std::string(3000, 'x') + "ScreenName=Tail";
+  const std::string long_text = "Long=" + long_value + "\r\nScreenName=Bob\r\n";
+  const std::string comments =
+      "#ScreenName=Commented\r\n # ScreenName=AlsoCommented\r\n[Section]\r\n\r\n"
+      "ScreenName\r\nScreenName=Real\r\n";
+  const std::string repeated = "screenname=lower\nScreenName=First\nScreenName=Second\n";
+  struct Case {
+    std::string text, key, value;
+  } cases[] = {
+      {"ScreenName = Ann # me\n", "ScreenName", "Ann"},
+      {"ScreenName = Ann Lee # me\n", "ScreenName", "Ann Lee # me"},
+      // Two leading blanks: the line loses one, the key the other.
+      {"  ScreenName=Bob\n", "ScreenName", "Bob"},
+      // Here the key keeps a trailing blank and so is not found.
+      {"  ScreenName = Bob\n", "ScreenName", "<none>"},
+      // The first blank of the key goes, wherever it stands.
+      {"Screen Name=Bob\n", "ScreenName", "Bob"},
+      // Only one leading blank of the value goes; trailing blanks and tabs stay.
+      {"ScreenName=  Bob \n", "ScreenName", " Bob "},
+      {"ScreenName=\tBob\n", "ScreenName", "\tBob"},
+      {"ScreenName=\n", "ScreenName", ""},
+      {"MailServer=a=b\n", "MailServer", "a=b"},
+      {comments, "ScreenName", "Real"},
+      {"A=1\r\nB=2\nC=3", "B", "2"},
+      {"A=1\r\nB=2\nC=3", "C", "3"},
+      {"A=one\rtwo\n", "A", "one"},
+      // Keys are case-sensitive, the first occurrence wins, values are no keys.
+      {repeated, "ScreenName", "First"},
+      {repeated, "SCREENNAME", "<none>"},
+      {"Alias=ScreenName\nScreenName=Bob\n", "ScreenName", "Bob"},
+      {"Alias=ScreenName\n", "ScreenName", "<none>"},
+      // Long lines are neither split nor cut.
+      {long_text, "Long", long_value},
+      {long_text, "ScreenName", "Bob"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 60));
+    EXPECT_EQ(ValueIn(c.text, c.key), c.value);
+  }
+  WriteBytes(path_, comments);
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
   EXPECT_EQ(file.Items().size(), 2u);
-}
-
-TEST_F(SettingsFileTest, LineEndsAtFirstCarriageReturnOrLineFeed) {
-  EXPECT_EQ(ValueIn("A=1\r\nB=2\nC=3", "B"), "2");
-  EXPECT_EQ(ValueIn("A=1\r\nB=2\nC=3", "C"), "3");  // last line without line end
-  EXPECT_EQ(ValueIn("A=one\rtwo\n", "A"), "one");
-}
-
-TEST_F(SettingsFileTest, KeysAreCaseSensitiveAndFirstOccurrenceWins) {
-  std::string text = "screenname=lower\nScreenName=First\nScreenName=Second\n";
-  EXPECT_EQ(ValueIn(text, "ScreenName"), "First");
-  EXPECT_EQ(ValueIn(text, "SCREENNAME"), "<none>");
-}
-
-TEST_F(SettingsFileTest, ValueSpellingAKeyIsNotTakenForThatKey) {
-  // Items run Alias, ScreenName, ScreenName, Bob: only key items may match.
-  EXPECT_EQ(ValueIn("Alias=ScreenName\nScreenName=Bob\n", "ScreenName"), "Bob");
-  EXPECT_EQ(ValueIn("Alias=ScreenName\n", "ScreenName"), "<none>");
 }
 
 TEST_F(SettingsFileTest, GetIntConvertsLikeAtoi) {
@@ -95,96 +84,69 @@ TEST_F(SettingsFileTest, GetIntConvertsLikeAtoi) {
              "I= 65535 # port\n");
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
-  EXPECT_EQ(file.GetInt("A"), 42);
-  EXPECT_EQ(file.GetInt("B"), -17);
-  EXPECT_EQ(file.GetInt("C"), 5);
-  EXPECT_EQ(file.GetInt("D"), 0);
-  EXPECT_EQ(file.GetInt("E"), 0);
-  EXPECT_EQ(file.GetInt("F"), INT32_MAX);
-  EXPECT_EQ(file.GetInt("G"), INT32_MIN);
-  EXPECT_EQ(file.GetInt("H"), 7);
-  EXPECT_EQ(file.GetInt("I"), 65535);
-  EXPECT_EQ(file.GetInt("Missing"), 0);
+  const std::pair<const char*, int> cases[] = {
+      {"A", 42}, {"B", -17},       {"C", 5},         {"D", 0},      {"E", 0},
+      {"F", INT32_MAX}, {"G", INT32_MIN}, {"H", 7}, {"I", 65535}, {"Missing", 0}};
+  for (const auto& c : cases) EXPECT_EQ(file.GetInt(c.first), c.second) << c.first;
 }
 
-TEST_F(SettingsFileTest, PutRewritesTheLineWithCrLfAndNoBlanks) {
-  EXPECT_EQ(AfterPut("A=1\nScreenName = Bob\nB=2\n", "ScreenName", "Ann", 1),
-            "A=1\r\nScreenName=Ann\r\nB=2\r\n");
-}
-
-TEST_F(SettingsFileTest, PutRewritesEveryOccurrence) {
-  EXPECT_EQ(AfterPut("ScreenName=A\r\nX=1\r\nScreenName=B\r\n", "ScreenName", "C", 2),
-            "ScreenName=C\r\nX=1\r\nScreenName=C\r\n");
-}
-
-TEST_F(SettingsFileTest, PutLeavesLongerNamesAlone) {
-  // The key followed by neither blank nor "=" is another key.
-  EXPECT_EQ(AfterPut("MailServerPortNumber=25\r\n", "MailServer", "smtp.example.org", 1),
-            "MailServerPortNumber=25\r\nMailServer=smtp.example.org\r\n");
-  // The key as the tail of a longer name is another key too.
-  EXPECT_EQ(AfterPut("OldScreenName=Bob\r\n", "ScreenName", "Ann", 1),
-            "OldScreenName=Bob\r\nScreenName=Ann\r\n");
-  EXPECT_EQ(AfterPut("Old ScreenName=Bob\r\n", "ScreenName", "Ann", 1),
-            "Old ScreenName=Bob\r\nScreenName=Ann\r\n");
-  // Nor is a key that stands in another entry's value.
-  EXPECT_EQ(AfterPut("Note=ScreenName=x\r\n", "ScreenName", "Ann", 1),
-            "Note=ScreenName=x\r\nScreenName=Ann\r\n");
-}
-
-TEST_F(SettingsFileTest, PutRewritesKeyAfterOneBlankOrCommentCharacter) {
-  EXPECT_EQ(AfterPut(" ScreenName=Bob\r\n", "ScreenName", "Ann", 1), " ScreenName=Ann\r\n");
-  EXPECT_EQ(AfterPut("#ScreenName = yours\r\n", "ScreenName", "Ann", 1), "#ScreenName=Ann\r\n");
-  EXPECT_EQ(AfterPut(" #ScreenName yours =\r\n", "ScreenName", "Ann", 1), " #ScreenName=Ann\r\n");
-  // Without any "=" on the line it is no entry.
-  EXPECT_EQ(AfterPut("ScreenName Bob\r\n", "ScreenName", "Ann", 1),
-            "ScreenName Bob\r\nScreenName=Ann\r\n");
-}
-
-TEST_F(SettingsFileTest, PutKeepsOtherLinesByteForByte) {
-  std::string text = "[Old]\r\n# note = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nScreenName=Bob\r\n";
-  EXPECT_EQ(AfterPut(text, "ScreenName", "Ann", 1),
-            "[Old]\r\n# note = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nScreenName=Ann\r\n");
-}
-
-TEST_F(SettingsFileTest, RewrittenFileEndsWithOneCrLf) {
-  // LF-only input, a last line without line end, and trailing empty lines.
-  EXPECT_EQ(AfterPut("A=1\nB=2", "B", "3", 1), "A=1\r\nB=3\r\n");
-  EXPECT_EQ(AfterPut("A=1\r\n\r\n", "A", "2", 1), "A=2\r\n\r\n");
-  EXPECT_EQ(AfterPut("A=1\r\n\r", "A", "2", 1), "A=2\r\n");
-  // Bytes after a NUL are invisible to the reader but kept by the writer.
-  EXPECT_EQ(AfterPut(std::string("A=1\r\n\0x", 7), "A", "2", 1),
-            std::string("A=2\r\n\0x\r\n", 9));
-}
-
-TEST_F(SettingsFileTest, PutKeepsContinuationLinesIntact) {
-  // A value ending in a backslash must not take the next entry with it.
-  std::string text = "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Bob\r\nZ=1\\\r\n";
-  EXPECT_EQ(AfterPut(text, "HomeDirectory", "/srv/quillo", 1),
-            "HomeDirectory=/srv/quillo\r\nScreenName=Bob\r\nZ=1\\\r\n");
-  EXPECT_EQ(AfterPut(text, "ScreenName", "Ann", 1),
-            "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Ann\r\nZ=1\\\r\n");
-  // A last line ending in a backslash is kept, with or without a line end.
-  EXPECT_EQ(AfterPut("A=1\r\nB=c:\\", "A", "2", 1), "A=2\r\nB=c:\\\r\n");
-}
-
-TEST_F(SettingsFileTest, LongLinesAreNeitherSplitNorCorrupted) {
-  std::string long_value(3000, 'x');
-  long_value += "ScreenName=Tail";  // would become an entry if the line were cut
-  std::string text = "Long=" + long_value + "\r\nScreenName=Bob\r\n";
-  EXPECT_EQ(ValueIn(text, "Long"), long_value);
-  EXPECT_EQ(ValueIn(text, "ScreenName"), "Bob");
-  EXPECT_EQ(AfterPut(text, "ScreenName", "Ann", 1),
-            "Long=" + long_value + "\r\nScreenName=Ann\r\n");
-  std::string long_entry = "ScreenName=" + std::string(2000, 'y');
-  EXPECT_EQ(AfterPut(long_entry + "\r\n", "ScreenName", "Ann", 1), "ScreenName=Ann\r\n");
-}
-
-TEST_F(SettingsFileTest, PutAppendsWhenNoLineHoldsTheKey) {
-  EXPECT_EQ(AfterPut("A=1\r\n", "B", "2", 1), "A=1\r\nB=2\r\n");
-  // A last line without line end is ended first, not joined to the entry.
-  EXPECT_EQ(AfterPut("A=1", "B", "2", 1), "A=1\r\nB=2\r\n");
-  EXPECT_EQ(AfterPut("A=1\r", "B", "2", 1), "A=1\r\nB=2\r\n");
-  EXPECT_EQ(AfterPut("", "B", "2", 1), "B=2\r\n");
+TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
+  const std::string long_value = std::string(3000, 'x') + "ScreenName=Tail";
+  const std::string continued =
+      "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Bob\r\nZ=1\\\r\n";
+  struct Case {
+    std::string before, key, value;
+    int count;
+    std::string after;
+  } cases[] = {
+      {"A=1\nScreenName = Bob\nB=2\n", "ScreenName", "Ann", 1, "A=1\r\nScreenName=Ann\r\nB=2\r\n"},
+      {"ScreenName=A\r\nX=1\r\nScreenName=B\r\n", "ScreenName", "C", 2,
+       "ScreenName=C\r\nX=1\r\nScreenName=C\r\n"},
+      // Longer names, the key as a tail, or inside a value are other keys.
+      {"MailServerPortNumber=25\r\n", "MailServer", "smtp.example.org", 1,
+       "MailServerPortNumber=25\r\nMailServer=smtp.example.org\r\n"},
+      {"OldScreenName=Bob\r\n", "ScreenName", "Ann", 1, "OldScreenName=Bob\r\nScreenName=Ann\r\n"},
+      {"Old ScreenName=Bob\r\n", "ScreenName", "Ann", 1,
+       "Old ScreenName=Bob\r\nScreenName=Ann\r\n"},
+      {"Note=ScreenName=x\r\n", "ScreenName", "Ann", 1, "Note=ScreenName=x\r\nScreenName=Ann\r\n"},
+      // A key after one blank or comment character is rewritten.
+      {" ScreenName=Bob\r\n", "ScreenName", "Ann", 1, " ScreenName=Ann\r\n"},
+      {"#ScreenName = yours\r\n", "ScreenName", "Ann", 1, "#ScreenName=Ann\r\n"},
+      {" #ScreenName yours =\r\n", "ScreenName", "Ann", 1, " #ScreenName=Ann\r\n"},
+      // Without any "=" on the line it is no entry.
+      {"ScreenName Bob\r\n", "ScreenName", "Ann", 1, "ScreenName Bob\r\nScreenName=Ann\r\n"},
+      // Other lines are kept byte for byte.
+      {"[Old]\r\n# note = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nScreenName=Bob\r\n", "ScreenName",
+       "Ann", 1, "[Old]\r\n# note = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nScreenName=Ann\r\n"},
+      // The rewritten file ends with one CRLF.
+      {"A=1\nB=2", "B", "3", 1, "A=1\r\nB=3\r\n"},
+      {"A=1\r\n\r\n", "A", "2", 1, "A=2\r\n\r\n"},
+      {"A=1\r\n\r", "A", "2", 1, "A=2\r\n"},
+      // Bytes after a NUL are invisible to the reader but kept by the writer.
+      {std::string("A=1\r\n\0x", 7), "A", "2", 1, std::string("A=2\r\n\0x\r\n", 9)},
+      // A value ending in a backslash must not take the next entry with it.
+      {continued, "HomeDirectory", "/srv/quillo", 1,
+       "HomeDirectory=/srv/quillo\r\nScreenName=Bob\r\nZ=1\\\r\n"},
+      {continued, "ScreenName", "Ann", 1,
+       "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Ann\r\nZ=1\\\r\n"},
+      {"A=1\r\nB=c:\\", "A", "2", 1, "A=2\r\nB=c:\\\r\n"},
+      {"Long=" + long_value + "\r\nScreenName=Bob\r\n", "ScreenName", "Ann", 1,
+       "Long=" + long_value + "\r\nScreenName=Ann\r\n"},
+      {"ScreenName=" + std::string(2000, 'y') + "\r\n", "ScreenName", "Ann", 1,
+       "ScreenName=Ann\r\n"},
+      // Appended; a last line without line end is ended first.
+      {"A=1\r\n", "B", "2", 1, "A=1\r\nB=2\r\n"},
+      {"A=1", "B", "2", 1, "A=1\r\nB=2\r\n"},
+      {"A=1\r", "B", "2", 1, "A=1\r\nB=2\r\n"},
+      {"", "B", "2", 1, "B=2\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before.substr(0, 60));
+    WriteBytes(path_, c.before);
+    SettingsFile file(path_);
+    EXPECT_EQ(file.Put(c.key, c.value), c.count);
+    EXPECT_EQ(ReadBytes(path_), c.after);
+  }
 }
 
 TEST_F(SettingsFileTest, PutOnMissingFileCreatesIt) {
@@ -195,7 +157,7 @@ TEST_F(SettingsFileTest, PutOnMissingFileCreatesIt) {
   EXPECT_EQ(nowhere.Put("A", "1"), 0);
 }
 
-TEST_F(SettingsFileTest, ItemsFollowTheFileAfterPut) {
+TEST_F(SettingsFileTest, ItemsFollowPutAndReloadStartsAfresh) {
   WriteBytes(path_, "ScreenName=Bob\r\n");
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
@@ -204,18 +166,15 @@ TEST_F(SettingsFileTest, ItemsFollowTheFileAfterPut) {
   EXPECT_EQ(file.GetString("ScreenName").value_or(""), "Ann");
   EXPECT_EQ(file.GetString("MailServer").value_or(""), "mail");
   EXPECT_EQ(file.Items().size(), 4u);
-}
-
-TEST_F(SettingsFileTest, ReloadStartsFromAnEmptyList) {
   WriteBytes(path_, "A=1\r\n");
-  SettingsFile file;
-  ASSERT_TRUE(file.Load(path_));
-  ASSERT_TRUE(file.Load());  // Load appends
-  EXPECT_EQ(file.Items().size(), 4u);
+  SettingsFile again;
+  ASSERT_TRUE(again.Load(path_));
+  ASSERT_TRUE(again.Load());  // Load appends
+  EXPECT_EQ(again.Items().size(), 4u);
   WriteBytes(path_, "A=2\r\n");
-  ASSERT_TRUE(file.Reload());
-  EXPECT_EQ(file.Items().size(), 2u);
-  EXPECT_EQ(file.GetString("A").value_or(""), "2");
+  ASSERT_TRUE(again.Reload());
+  EXPECT_EQ(again.Items().size(), 2u);
+  EXPECT_EQ(again.GetString("A").value_or(""), "2");
 }
 
 }  // namespace
