@@ -8,6 +8,7 @@
 
 #include "app/chat_panel.h"
 #include "app/session_commands.h"
+#include "books/invitation_panel.h"
 #include "books/statistics_panel.h"
 #include "chat/chat_engine.h"
 #include "frame_fixture.h"
@@ -15,9 +16,10 @@
 #include "thread/thread_manager.h"
 #include "ui/conversation_window.h"
 #include "ui/gui_text.h"
-#include "util/reporter.h"
 
 namespace {
+
+std::string Text(const wxTextCtrl* field) { return ProgramText(field->GetValue()); }
 
 // Two frames, each on its own settings: "Ann" hosts, "Bob" connects.
 class ChatSessionTest : public testing::Test {
@@ -100,7 +102,7 @@ TEST_F(ChatSessionTest, LinesTypedOnBothSidesAppearInBothWindowsInOrder) {
     EXPECT_LT(first, reply);
     EXPECT_LT(reply, second);
   }
-  EXPECT_EQ("", ProgramText(ClientPanel().Input()->GetValue()));
+  EXPECT_EQ("", Text(ClientPanel().Input()));
 }
 
 TEST_F(ChatSessionTest, EnterRulesOfTheInputBox) {
@@ -110,7 +112,7 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBox) {
   // Enter after a word sends the word alone and clears the box.
   Type(panel, "word\n");
   ASSERT_TRUE(HostShows("Bob Says>\nword\n\n"));
-  EXPECT_EQ("", ProgramText(panel.Input()->GetValue()));
+  EXPECT_EQ("", Text(panel.Input()));
   // Enter in the middle of a text sends the whole text with the line end.
   panel.Input()->ChangeValue("left right");
   panel.Input()->SetInsertionPoint(4);
@@ -122,47 +124,38 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBox) {
   panel.MultiLine()->SetValue(true);
   Type(panel, "one\n");
   Type(panel, "two\n");
-  EXPECT_EQ("one\ntwo\n", ProgramText(panel.Input()->GetValue()));
+  EXPECT_EQ("one\ntwo\n", Text(panel.Input()));
   panel.Send();
   ASSERT_TRUE(HostShows("Bob Says>\none\ntwo\n\n"));
-  EXPECT_EQ("", ProgramText(panel.Input()->GetValue()));
+  EXPECT_EQ("", Text(panel.Input()));
   // A lone line end is not sent and stays in the box.
   Type(panel, "\n");
   panel.Send();
-  EXPECT_EQ("\n", ProgramText(panel.Input()->GetValue()));
+  EXPECT_EQ("\n", Text(panel.Input()));
 }
 
-TEST_F(ChatSessionTest, SendWithoutAPartnerKeepsTheText) {
+TEST_F(ChatSessionTest, SendNeedsAPartnerAndHostAndConnectRefuseWhileASessionRuns) {
   std::string message;
   wxTEST_DIALOG(Type(HostPanel(), "hello\n"), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("You are not connected to any Quillo services\n  ", message);  // two unused pieces
-  EXPECT_EQ("hello\n", ProgramText(HostPanel().Input()->GetValue()));
-}
-
-TEST_F(ChatSessionTest, HostAndConnectRefuseWhileASessionRuns) {
+  // Every message here has two unused pieces.
+  EXPECT_EQ("You are not connected to any Quillo services\n  ", message);
+  EXPECT_EQ("hello\n", Text(HostPanel().Input()));
+  HostPanel().Input()->ChangeValue("");
   StartHosting();
-  std::string message;
   wxTEST_DIALOG(HostPanel().Host(), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("You are currently hosting a Quillo session\n  ", message);  // two unused pieces
+  EXPECT_EQ("You are currently hosting a Quillo session\n  ", message);
   wxTEST_DIALOG(HostPanel().Connect(), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("You must end this host session before connecting\n  ", message);  // two unused pieces
+  EXPECT_EQ("You must end this host session before connecting\n  ", message);
   EXPECT_FALSE(host->ConnectPanel()->IsShown());
   ConnectClient();
   wxTEST_DIALOG(ClientPanel().Host(), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("You are currently connected to a Quillo server\n  ", message);  // two unused pieces
-}
-
-TEST_F(ChatSessionTest, ConnectWhileIdleShowsTheConnectPanel) {
-  ClientPanel().Connect();
-  EXPECT_TRUE(client->ConnectPanel()->IsShown());
-  ClientPanel().Config();
-  EXPECT_TRUE(client->ConfigPanel()->IsShown());
+  EXPECT_EQ("You are currently connected to a Quillo server\n  ", message);
 }
 
 std::string StatsText(MainFrame& frame) {
   frame.GetChatPanel()->Stats();
   EXPECT_TRUE(frame.GetStatsPanel()->IsShown());
-  return ProgramText(frame.GetStatsPanel()->Text()->GetValue());
+  return Text(frame.GetStatsPanel()->Text());
 }
 
 TEST_F(ChatSessionTest, StatsWhileIdleHostingAndConnected) {
@@ -189,7 +182,7 @@ TEST_F(ChatSessionTest, StatsWhileIdleHostingAndConnected) {
 TEST_F(ChatSessionTest, InviteNeedsAHostSession) {
   std::string message;
   wxTEST_DIALOG(ClientPanel().Invite(), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("You are not currently hosting a Quillo session\n  ", message);  // two unused pieces
+  EXPECT_EQ("You are not currently hosting a Quillo session\n  ", message);
   EXPECT_EQ("", client->InvitationText());
   EXPECT_FALSE(client->InvitationPanel()->IsShown());
   StartHosting();
@@ -200,6 +193,7 @@ TEST_F(ChatSessionTest, InviteNeedsAHostSession) {
             text.find("\n\nThis is an invitation to join the Ann Quillo session\n"
                       "The Ann Quillo line is open at:\n\nInternet Address: "));
   EXPECT_NE(std::string::npos, text.find("Encryption Key: 52917\n\n"));
+  EXPECT_EQ(text, Text(static_cast<InvitationPanel*>(host->InvitationPanel())->MessageField()));
 }
 
 TEST_F(ChatSessionTest, EndWhileHostingAnsweredYesKeepsListening) {

@@ -45,6 +45,7 @@ class StartupTest : public ::testing::Test {
 
 TEST_F(StartupTest, PathsWithoutAnySettingsFile) {
   std::filesystem::create_directory(dir_.File("user"));
+  environment_["QUILLO"] = "";  // names no file
   EXPECT_FALSE(Start({"quillo"}));
   EXPECT_EQ(settings_.WorkingDirectory, work_);
   EXPECT_EQ(settings_.SettingsFilePath, work_ + "/quillo.ini");
@@ -71,12 +72,14 @@ TEST_F(StartupTest, DefaultFileInWorkingDirectoryIsApplied) {
 }
 
 TEST_F(StartupTest, SecondOfTwoArgumentsWinsOverEnvironment) {
-  WriteBytes(dir_.File("args.ini"), "ScreenName=FromArgs\n");
+  WriteBytes(dir_.File("args.ini"), "ScreenName=FromArgs\nHomeDirectory=" + dir_.File("elsewhere") + "\n");
   WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
   environment_["QUILLO"] = dir_.File("env.ini");
   EXPECT_TRUE(Start({"quillo", "ignored", dir_.File("args.ini")}));
   EXPECT_EQ(settings_.SettingsFilePath, dir_.File("args.ini"));
   EXPECT_EQ(settings_.ScreenName, "FromArgs");
+  EXPECT_EQ(settings_.HomeDirectory, dir_.File("elsewhere"));
+  EXPECT_EQ(settings_.HelpFilePath, work_ + "/quillo.html");  // not in the home directory
 }
 
 TEST_F(StartupTest, OtherArgumentCountsUseTheEnvironment) {
@@ -102,12 +105,6 @@ TEST_F(StartupTest, RelativeSettingsPathIsKeptInFull) {
   EXPECT_EQ(by_environment.SettingsFilePath, work_ + "/conf/my.ini");
 }
 
-TEST_F(StartupTest, EmptyEnvironmentValueNamesNoFile) {
-  environment_["QUILLO"] = "";
-  Start({"quillo"});
-  EXPECT_EQ(settings_.SettingsFilePath, work_ + "/quillo.ini");
-}
-
 TEST_F(StartupTest, MissingFileNamedByEnvironmentStillReceivesWrites) {
   environment_["QUILLO"] = dir_.File("later.ini");
   EXPECT_FALSE(Start({"quillo"}));
@@ -125,7 +122,7 @@ TEST_F(StartupTest, OneArgumentWithoutFileStillSettlesHomeAndSound) {
   EXPECT_EQ(settings_.AudioFile, "\"" + work_ + "/activity.wav\"");
 }
 
-TEST_F(StartupTest, UncreatableHomeFallsBackToWorkingDirectory) {
+TEST_F(StartupTest, UncreatableOrUnsetHomeFallsBackToWorkingDirectory) {
   // HOME names a directory that does not exist: its quillo folder cannot be
   // made, one level being the limit.
   EXPECT_FALSE(Start({"quillo", "anything"}));
@@ -134,19 +131,10 @@ TEST_F(StartupTest, UncreatableHomeFallsBackToWorkingDirectory) {
   WriteBytes(dir_.File("k.ini"), "HomeDirectory=" + dir_.File("x/y/z") + "\n");
   EXPECT_TRUE(Start(keyed, {"quillo", "-", dir_.File("k.ini")}));
   EXPECT_EQ(keyed.HomeDirectory, work_);
-}
-
-TEST_F(StartupTest, NoHomeVariableMeansWorkingDirectory) {
+  ProgramSettings homeless;
   environment_.erase("HOME");
-  Start({"quillo", "anything"});
-  EXPECT_EQ(settings_.HomeDirectory, work_);
-}
-
-TEST_F(StartupTest, HelpFileStaysInWorkingDirectory) {
-  WriteBytes(dir_.File("s.ini"), "HomeDirectory=" + dir_.File("elsewhere") + "\n");
-  EXPECT_TRUE(Start({"quillo", "-", dir_.File("s.ini")}));
-  EXPECT_EQ(settings_.HomeDirectory, dir_.File("elsewhere"));
-  EXPECT_EQ(settings_.HelpFilePath, work_ + "/quillo.html");
+  Start(homeless, {"quillo", "anything"});
+  EXPECT_EQ(homeless.HomeDirectory, work_);
 }
 
 TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {

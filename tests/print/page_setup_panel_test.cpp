@@ -3,65 +3,39 @@
 
 #include "ui/page_setup_panel.h"
 
-#include <gtest/gtest.h>
-#include <wx/button.h>
 #include <wx/choice.h>
-#include <wx/frame.h>
 #include <wx/slider.h>
-#include <wx/textctrl.h>
+#include <wx/statusbr.h>
 
-#include <memory>
-#include <string>
-
-#include "gui_test_main.h"
-#include "ui/gui_text.h"
-#include "ui/print_data.h"
-#include "ui/program_settings.h"
+#include "print_test_support.h"
 #include "ui/window_ids.h"
 
 namespace {
 
 const char kIni[] = "# Quillo settings\r\nScreenName=Ann\r\n";
 
-class PageSetupPanelTest : public testing::Test {
+class PageSetupPanelTest : public PrintFrameTest {
  protected:
   void SetUp() override {
+    PrintFrameTest::SetUp();
     settings_.SettingsFilePath = dir_.File("quillo.ini");
     WriteFile(settings_.SettingsFilePath, kIni);
-    frame_ = new wxFrame(nullptr, wxID_ANY, "Quillo");
-    frame_->CreateStatusBar(2);
   }
-
-  void TearDown() override {
-    frame_->Destroy();
-    PumpEvents();
-  }
-
   // The panel on the stored values as they are at this point.
   PageSetupPanel* Panel() {
-    if (!print_) print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
-    if (!panel_) panel_ = new PageSetupPanel(frame_, settings_, *print_);
+    if (!panel_) {
+      print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
+      panel_ = new PageSetupPanel(frame_, settings_, *print_);
+    }
     return panel_;
   }
-
-  void Click(int programId) {
-    auto* button = wxDynamicCast(panel_->FindWindow(ToolkitId(programId)), wxButton);
-    ASSERT_NE(button, nullptr);
-    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
-    event.SetEventObject(button);
-    button->ProcessWindowEvent(event);
-  }
-
+  void Click(int programId) { ::Click(panel_, programId); }
   // What the panel added to the settings file.
   std::string Written() const {
     const std::string now = ReadFile(settings_.SettingsFilePath);
     return now.rfind(kIni, 0) == 0 ? now.substr(sizeof kIni - 1) : "rewritten: " + now;
   }
 
-  TempDir dir_;
-  ProgramSettings settings_;
-  std::unique_ptr<ToolkitPrintData> print_;
-  wxFrame* frame_ = nullptr;
   PageSetupPanel* panel_ = nullptr;
 };
 
@@ -73,10 +47,7 @@ TEST_F(PageSetupPanelTest, ShowsTheStoredValuesEveryTime) {
   settings_.PageLayout.PaperIndex = 2;
   settings_.mswpDocumentName = "Notes";
   PageSetupPanel* panel = Panel();
-  EXPECT_EQ(panel->GetId(), ToolkitId(PageSetupPanel::kId));
-  EXPECT_EQ(panel->GetTitle(), "Page Setup");
   EXPECT_EQ(panel->GetName(), "Page Setup");
-  EXPECT_FALSE(panel->IsShown());
   EXPECT_EQ(panel->DocumentNameField()->GetValue(), "");
 
   panel->ShowPageSetupPanel();
@@ -96,12 +67,14 @@ TEST_F(PageSetupPanelTest, ShowsTheStoredValuesEveryTime) {
   EXPECT_EQ(panel->FontSizeSlider()->GetValue(), 12);
 }
 
-TEST_F(PageSetupPanelTest, AcceptWithoutChangesSaysSoAndStaysOpen) {
+TEST_F(PageSetupPanelTest, WithoutChangesAcceptSaysSoAndCloseAsksNothing) {
   Panel()->ShowPageSetupPanel();
   std::string message;
   wxTEST_DIALOG(Click(PageSetupPanel::kAccept), ExpectMessage(wxID_OK, &message));
   EXPECT_EQ(message, "There are no changes to commit\n  ");
   EXPECT_TRUE(panel_->IsShown());
+  Click(PageSetupPanel::kClose);
+  EXPECT_FALSE(panel_->IsShown());
   EXPECT_EQ(Written(), "");
 }
 
@@ -115,7 +88,7 @@ TEST_F(PageSetupPanelTest, ChangingOnlyThePaperWritesOnlyThePaper) {
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A4);
   EXPECT_EQ(settings_.PageLayout.FontSize, 9);
   EXPECT_FALSE(panel_->IsShown());
-  EXPECT_EQ(frame_->GetStatusBar()->GetStatusText(1), "Quillo Session");
+  EXPECT_EQ(Status(1), "Quillo Session");
 }
 
 TEST_F(PageSetupPanelTest, DefaultThenAcceptWritesEachDifferingFieldInOrder) {
@@ -156,7 +129,7 @@ TEST_F(PageSetupPanelTest, OrientationAndDocumentNameAreWrittenAsTyped) {
   EXPECT_EQ(Written(), "mswpOrientation=Landscape\r\nmswpDocumentName=Caf\xc3\xa9 talk\r\n");
   EXPECT_EQ(print_->Data().GetOrientation(), wxLANDSCAPE);
   EXPECT_EQ(settings_.mswpDocumentName, "Caf\xc3\xa9 talk");
-  EXPECT_EQ(ProgramText(frame_->GetStatusBar()->GetStatusText(1)), "Caf\xc3\xa9 talk");
+  EXPECT_EQ(Status(1), "Caf\xc3\xa9 talk");
 }
 
 TEST_F(PageSetupPanelTest, CancelDiscardsTheEditsAndStaysOpen) {
@@ -170,7 +143,7 @@ TEST_F(PageSetupPanelTest, CancelDiscardsTheEditsAndStaysOpen) {
   EXPECT_EQ(Written(), "");
 }
 
-TEST_F(PageSetupPanelTest, CloseAnsweredNoHidesWithoutStoring) {
+TEST_F(PageSetupPanelTest, CloseAsksAboutChangesAndStoresOnlyOnYes) {
   Panel()->ShowPageSetupPanel();
   panel_->FontSizeSlider()->SetValue(15);
   std::string message, caption;
@@ -182,10 +155,6 @@ TEST_F(PageSetupPanelTest, CloseAnsweredNoHidesWithoutStoring) {
   EXPECT_EQ(Written(), "");
   panel_->ShowPageSetupPanel();
   EXPECT_EQ(panel_->FontSizeSlider()->GetValue(), 9);
-}
-
-TEST_F(PageSetupPanelTest, CloseRequestAnsweredYesCommits) {
-  Panel()->ShowPageSetupPanel();
   panel_->FontSizeSlider()->SetValue(15);
   wxTEST_DIALOG(panel_->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
   EXPECT_FALSE(panel_->IsShown());
@@ -193,13 +162,6 @@ TEST_F(PageSetupPanelTest, CloseRequestAnsweredYesCommits) {
   EXPECT_EQ(Written(), "mswpFontSize=15\r\n");
   // The panel survives its close request; it is only hidden.
   EXPECT_EQ(wxWindow::FindWindowById(ToolkitId(PageSetupPanel::kId)), panel_);
-}
-
-TEST_F(PageSetupPanelTest, CloseWithoutChangesAsksNothing) {
-  Panel()->ShowPageSetupPanel();
-  Click(PageSetupPanel::kClose);
-  EXPECT_FALSE(panel_->IsShown());
-  EXPECT_EQ(Written(), "");
 }
 
 }  // namespace

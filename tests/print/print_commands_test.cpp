@@ -2,23 +2,15 @@
 // them, with the toolkit's own (GTK) printing; dialogs are answered through
 // the modal-dialog hook.
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <wx/filefn.h>
-#include <wx/frame.h>
 #include <wx/print.h>
 #include <wx/printdlg.h>
-#include <wx/textctrl.h>
+#include <wx/statusbr.h>
 
-#include <memory>
-#include <string>
-
-#include "gui_test_main.h"
-#include "ui/gui_text.h"
+#include "print_test_support.h"
 #include "ui/print_commands.h"
-#include "ui/print_data.h"
 #include "ui/print_layout.h"
-#include "ui/program_settings.h"
 
 namespace {
 
@@ -81,35 +73,22 @@ class ExpectFilePath : public wxExpectModalBase<wxFileDialog, ExpectFilePath> {
 
 std::string CurrentDirectory() { return ProgramText(wxGetCwd()); }
 
-class PrintCommandsTest : public testing::Test {
+class PrintCommandsTest : public PrintFrameTest {
  protected:
   void SetUp() override {
+    PrintFrameTest::SetUp();
     home_ = dir_.File("home");
     ASSERT_EQ(mkdir(home_.c_str(), 0755), 0);
     settings_.HomeDirectory = home_;
     settings_.WorkingDirectory = dir_.Path();
     wxSetWorkingDirectory(GuiText(settings_.WorkingDirectory));
-    frame_ = new wxFrame(nullptr, wxID_ANY, "Quillo");
-    frame_->CreateStatusBar(2);
-    text_ = new wxTextCtrl(frame_, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
-                           wxTE_MULTILINE | wxTE_READONLY);
-    print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
   }
-
   void TearDown() override {
-    frame_->Destroy();
-    PumpEvents();
+    PrintFrameTest::TearDown();
     wxSetWorkingDirectory(QUILLO_BINARY_DIR);
   }
 
-  std::string Status() const { return ProgramText(frame_->GetStatusBar()->GetStatusText(0)); }
-
-  TempDir dir_;
   std::string home_;
-  ProgramSettings settings_;
-  std::unique_ptr<ToolkitPrintData> print_;
-  wxFrame* frame_ = nullptr;
-  wxTextCtrl* text_ = nullptr;
 };
 
 TEST_F(PrintCommandsTest, FirstSaveAsksThenLaterSavesWriteWithoutAsking) {
@@ -127,17 +106,9 @@ TEST_F(PrintCommandsTest, FirstSaveAsksThenLaterSavesWriteWithoutAsking) {
 
   // No dialog this time (an unexpected one fails the test); the file is
   // replaced, not appended to.
-  text_->ChangeValue("Bob Says>\nbye\n");
-  EXPECT_TRUE(SaveConversation(frame_, text_, settings_, false));
-  EXPECT_EQ(ReadFile(path), "Bob Says>\nbye\n");
-}
-
-TEST_F(PrintCommandsTest, SaveWritesTheTranscriptBytesWhateverTheLocale) {
-  const std::string path = dir_.File("accents.txt");
-  settings_.SaveFileName = settings_.SavedFileName = path;
   text_->ChangeValue(GuiText("caf\xc3\xa9 \xe2\x82\xac\n"));
   EXPECT_TRUE(SaveConversation(frame_, text_, settings_, false));
-  EXPECT_EQ(ReadFile(path), "caf\xc3\xa9 \xe2\x82\xac\n");
+  EXPECT_EQ(ReadFile(path), "caf\xc3\xa9 \xe2\x82\xac\n");  // the bytes, whatever the locale
 }
 
 TEST_F(PrintCommandsTest, SaveAsAlwaysAsksAndReturnsToTheWorkingDirectory) {
@@ -146,6 +117,14 @@ TEST_F(PrintCommandsTest, SaveAsAlwaysAsksAndReturnsToTheWorkingDirectory) {
   settings_.SaveFileName = settings_.SavedFileName = first;
   text_->ChangeValue("line\n");
   std::string asked;
+  // Cancelled: names, directory and files stay as they were.
+  wxTEST_DIALOG(EXPECT_FALSE(SaveConversation(frame_, text_, settings_, true)),
+                ExpectFilePath("", wxID_CANCEL));
+  EXPECT_EQ(settings_.SaveFileName, first);
+  EXPECT_EQ(settings_.SavedFileName, first);
+  EXPECT_EQ(CurrentDirectory(), dir_.Path());
+  EXPECT_EQ(ReadFile(first), "");
+  EXPECT_EQ(Status(), "");
   wxTEST_DIALOG(EXPECT_TRUE(SaveConversation(frame_, text_, settings_, true)),
                 ExpectFilePath(second, wxID_OK, &asked));
   EXPECT_EQ(asked, "Save this session as:");
@@ -154,20 +133,6 @@ TEST_F(PrintCommandsTest, SaveAsAlwaysAsksAndReturnsToTheWorkingDirectory) {
   EXPECT_EQ(ReadFile(second), "line\n");
   EXPECT_EQ(Status(), "Saved " + second);
   EXPECT_EQ(CurrentDirectory(), dir_.Path());
-}
-
-TEST_F(PrintCommandsTest, SaveAsCancelledLeavesNamesAndDirectory) {
-  const std::string first = dir_.File("first.txt");
-  settings_.SaveFileName = settings_.SavedFileName = first;
-  text_->ChangeValue("line\n");
-  std::string asked;
-  wxTEST_DIALOG(EXPECT_FALSE(SaveConversation(frame_, text_, settings_, true)),
-                ExpectFilePath("", wxID_CANCEL, &asked));
-  EXPECT_EQ(settings_.SaveFileName, first);
-  EXPECT_EQ(settings_.SavedFileName, first);
-  EXPECT_EQ(CurrentDirectory(), dir_.Path());
-  EXPECT_EQ(ReadFile(first), "");
-  EXPECT_EQ(Status(), "");
 }
 
 TEST_F(PrintCommandsTest, UnwritableFileIsReportedAndRetriedWithoutAsking) {

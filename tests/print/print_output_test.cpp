@@ -2,24 +2,16 @@
 // PostScript printer (no dialog) and reads the pages back with ghostscript
 // and poppler, the way a reader of the paper would see them.
 
-#include <gtest/gtest.h>
-#include <wx/frame.h>
 #include <wx/print.h>
-#include <wx/textctrl.h>
 
 #include <cstdio>
-#include <memory>
 #include <regex>
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "gui_test_main.h"
+#include "print_test_support.h"
 #include "ui/conversation_printout.h"
-#include "ui/gui_text.h"
 #include "ui/print_commands.h"
-#include "ui/print_data.h"
-#include "ui/program_settings.h"
 
 namespace {
 
@@ -62,7 +54,7 @@ std::string Conversation(int lines) {
   return text;
 }
 
-class PrintOutputTest : public testing::Test {
+class PrintOutputTest : public PrintFrameTest {
  protected:
   static void SetUpTestSuite() {
     // The generic PostScript printer writes files without a dialog.
@@ -70,16 +62,8 @@ class PrintOutputTest : public testing::Test {
   }
 
   void SetUp() override {
-    frame_ = new wxFrame(nullptr, wxID_ANY, "Quillo");
-    text_ = new wxTextCtrl(frame_, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
-                           wxTE_MULTILINE | wxTE_READONLY);
-    print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
+    PrintFrameTest::SetUp();
     print_->Data().SetPrintMode(wxPRINT_MODE_FILE);
-  }
-
-  void TearDown() override {
-    frame_->Destroy();
-    PumpEvents();
   }
 
   // Prints the conversation into name.ps and converts it to name.pdf on
@@ -116,12 +100,6 @@ class PrintOutputTest : public testing::Test {
     PrintToPdf("measure");
     return settings_.PageLayout.LinesPerPage;
   }
-
-  TempDir dir_;
-  ProgramSettings settings_;
-  std::unique_ptr<ToolkitPrintData> print_;
-  wxFrame* frame_ = nullptr;
-  wxTextCtrl* text_ = nullptr;
 };
 
 TEST_F(PrintOutputTest, PagesCarryHeaderBodyAndFooter) {
@@ -155,6 +133,11 @@ TEST_F(PrintOutputTest, PagesCarryHeaderBodyAndFooter) {
     EXPECT_EQ(bodyLines, page < 3 ? static_cast<size_t>(perPage) : 1u) << "page " << page;
   }
   EXPECT_EQ(expected, 2 * perPage + 2);
+  // Larger type fits fewer lines.
+  settings_.PageLayout.FontSize = 18;
+  const int32_t large = MeasuredLinesPerPage();
+  EXPECT_LT(large, perPage * 2 / 3);
+  EXPECT_GT(large, 10);
 }
 
 TEST_F(PrintOutputTest, EmptyConversationPrintsOnePageWithHeaderAndFooter) {
@@ -224,14 +207,6 @@ TEST_F(PrintOutputTest, PageSetupChoicesReachThePaper) {
   PrintToPdf("landscape");
   EXPECT_NE(ReadFile(dir_.File("landscape.ps")).find("%%Orientation: Landscape"),
             std::string::npos);
-}
-
-TEST_F(PrintOutputTest, LargerTypeFitsFewerLines) {
-  const int32_t small = MeasuredLinesPerPage();
-  settings_.PageLayout.FontSize = 18;
-  const int32_t large = MeasuredLinesPerPage();
-  EXPECT_LT(large, small * 2 / 3);
-  EXPECT_GT(large, 10);
 }
 
 TEST_F(PrintOutputTest, MeasurementNeedsASurfaceAndAResolution) {

@@ -6,40 +6,27 @@
 #include "books/statistics_panel.h"
 #include "gui_test_main.h"
 #include "ui/gui_text.h"
-#include "ui/window_ids.h"
 
 namespace {
 
 std::string Messages(EventWindow& window) { return ProgramText(window.MessageBox()->GetValue()); }
 
-void ClickCancel(EventWindow& window) {
-  wxCommandEvent click(wxEVT_BUTTON, ToolkitId(EventWindow::kCancelId));
-  click.SetEventObject(window.CancelButton());
-  window.CancelButton()->ProcessWindowEvent(click);
-}
-
 class EventWindowTest : public testing::Test {
  protected:
   void TearDown() override { window->Destroy(); }
+  void Cancel() { Click(window, EventWindow::kCancelId); }
   EventWindow* window = new EventWindow(nullptr);
 };
 
-TEST_F(EventWindowTest, StartsHiddenWithItsTitleAndGaugeRange) {
-  EXPECT_FALSE(window->IsShown());
-  EXPECT_EQ("Quillo Event Window", ProgramText(window->GetTitle()));
-  EXPECT_EQ(1000, window->Range());
-  EXPECT_EQ(ToolkitId(161110), window->GetId());
-  EXPECT_FALSE(window->HasFlag(wxMINIMIZE_BOX));
-  EXPECT_FALSE(window->HasFlag(wxMAXIMIZE_BOX));
-}
-
 TEST_F(EventWindowTest, AppendLineAddsALineEndAndResetClearsEverything) {
+  EXPECT_EQ(1000, window->Range());
   window->AppendLine("Connecting to host 127.0.0.1");
   window->AppendText("Socket exception: Connect error\n");
   EXPECT_EQ("Connecting to host 127.0.0.1\nSocket exception: Connect error\n", Messages(*window));
   window->SetRange(30000);
   window->SetValue(1234);
   window->SetRunning(true);
+  Cancel();
   window->Reset();
   EXPECT_EQ("", Messages(*window));
   EXPECT_EQ(0, window->Value());
@@ -47,41 +34,30 @@ TEST_F(EventWindowTest, AppendLineAddsALineEndAndResetClearsEverything) {
   EXPECT_EQ(0, window->CancelCount());
 }
 
-TEST_F(EventWindowTest, CancelWhileRunningCountsEachPressAndKeepsTheWindow) {
+// While running, Cancel and the close box count a request and keep the
+// window and its lines; while idle they clear the lines and hide it.
+TEST_F(EventWindowTest, CancelAndTheCloseBoxCountWhileRunningAndHideWhenIdle) {
   window->Show();
   window->AppendLine("Connecting to mail server mail.example.org");
   window->SetRunning(true);
-  ClickCancel(*window);
-  ClickCancel(*window);
-  EXPECT_EQ(2, window->CancelCount());
+  Cancel();
+  Cancel();
+  window->Close();  // a close request the window may refuse
+  EXPECT_EQ(3, window->CancelCount());
   EXPECT_TRUE(window->IsShown());
   EXPECT_EQ("Connecting to mail server mail.example.org\n", Messages(*window));
-}
-
-TEST_F(EventWindowTest, CancelWhileIdleClearsTheLinesAndHides) {
-  window->Show();
-  window->AppendLine("Could not connect");
-  ClickCancel(*window);
-  EXPECT_FALSE(window->IsShown());
-  EXPECT_EQ("", Messages(*window));
-  EXPECT_EQ(0, window->CancelCount());
-}
-
-TEST_F(EventWindowTest, CloseBoxActsAsCancel) {
-  window->Show();
-  window->SetRunning(true);
-  window->Close();  // a close request the window may refuse
-  EXPECT_TRUE(window->IsShown());
-  EXPECT_EQ(1, window->CancelCount());
   window->SetRunning(false);
   window->Close();
   EXPECT_FALSE(window->IsShown());
+  window->Show();
+  window->AppendLine("Could not connect");
+  Cancel();
+  EXPECT_FALSE(window->IsShown());
+  EXPECT_EQ("", Messages(*window));
 }
 
 TEST(StatsPanelTest, ShowsOnlyTheLatestTextAndHidesOnClose) {
   auto* panel = new StatsPanel(nullptr);
-  EXPECT_EQ("Quillo Online Stats", ProgramText(panel->GetTitle()));
-  EXPECT_FALSE(panel->IsShown());
   panel->ShowText("You are not hosting any Quillo sessions\n");
   panel->ShowText("You are configured as Quillo server\n");
   EXPECT_TRUE(panel->IsShown());
@@ -90,11 +66,7 @@ TEST(StatsPanelTest, ShowsOnlyTheLatestTextAndHidesOnClose) {
   panel->Close();
   EXPECT_FALSE(panel->IsShown());
   panel->ShowText("again\n");
-  wxCommandEvent click(wxEVT_BUTTON, ToolkitId(StatsPanel::kCloseId));
-  wxWindow* button = panel->FindWindow(ToolkitId(StatsPanel::kCloseId));
-  ASSERT_NE(nullptr, button);
-  click.SetEventObject(button);
-  button->ProcessWindowEvent(click);
+  Click(panel, StatsPanel::kCloseId);
   EXPECT_FALSE(panel->IsShown());
   panel->Destroy();
 }

@@ -1,17 +1,14 @@
 // The main frame: menus, toolbar, status bar, splitter, information boxes,
-// help commands and the close sequence while idle.
+// help commands and the close sequence while idle (the panels it builds are
+// checked in tests/panels).
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 
 #include "app/chat_panel.h"
-#include "books/event_window.h"
-#include "books/statistics_panel.h"
 #include "frame_fixture.h"
 #include "ui/conversation_window.h"
 #include "ui/gui_text.h"
-#include "ui/page_setup_panel.h"
 #include "ui/splitter_window.h"
-#include "util/reporter.h"
 
 namespace {
 
@@ -84,16 +81,6 @@ TEST_F(MainFrameTest, FrameTakesTitleGeometryAndBuildsItsWindows) {
   const wxFont font = frame->Conversation()->GetFont();
   EXPECT_EQ(10, font.GetPointSize());
   EXPECT_EQ(wxFONTFAMILY_SWISS, font.GetFamily());
-  for (wxFrame* panel : {frame->ConnectPanel(), frame->ConfigPanel(), frame->InvitationPanel(),
-                         static_cast<wxFrame*>(frame->GetEventWindow()),
-                         static_cast<wxFrame*>(frame->GetStatsPanel()),
-                         static_cast<wxFrame*>(frame->GetPageSetupPanel())}) {
-    EXPECT_FALSE(panel->IsShown()) << panel->GetTitle();
-    EXPECT_EQ(frame, panel->GetParent());
-  }
-  EXPECT_EQ("Quillo Connect Panel", ProgramText(frame->ConnectPanel()->GetTitle()));
-  EXPECT_EQ("Quillo Config Panel", ProgramText(frame->ConfigPanel()->GetTitle()));
-  EXPECT_EQ("Quillo Invitation Panel", ProgramText(frame->InvitationPanel()->GetTitle()));
 }
 
 TEST_F(MainFrameTest, SplitterPlacesTheSashAndNeverUnsplits) {
@@ -241,21 +228,6 @@ TEST_F(MainFrameTest, HelpTopicsWithoutTheHelpFileSaysNotFound) {
             message);
 }
 
-TEST_F(MainFrameTest, PageSetupShowsItsPanel) {
-  MakeFrame();
-  Command(MainFrame::kPageSetup);
-  EXPECT_TRUE(frame->GetPageSetupPanel()->IsShown());
-}
-
-TEST_F(MainFrameTest, ClosingIdleWritesGeometryOnlyWithBothRememberFlags) {
-  settings->RememberFrameSize = 1;
-  MakeFrame();
-  frame->Close();
-  PumpEvents(std::chrono::milliseconds(20));
-  EXPECT_FALSE(FrameAlive());
-  EXPECT_EQ("", SettingsText());
-}
-
 TEST_F(MainFrameTest, ClosingIdleWithBothFlagsWritesTheFiveKeysInOrder) {
   settings->RememberFrameSize = 1;
   settings->RememberProgramSettings = 1;
@@ -271,47 +243,6 @@ TEST_F(MainFrameTest, ClosingIdleWithBothFlagsWritesTheFiveKeysInOrder) {
                 "\r\nMainFrameYPosition=" + std::to_string(position.y) +
                 "\r\nSplitterPosition=170\r\n",
             SettingsText());
-}
-
-}  // namespace
-
-// With QUILLO_SCREENSHOT_DIR set, saves pictures of the main frame and its
-// panels for a person to look at.
-#include <cstdlib>
-
-namespace {
-
-void SaveScreenshot(wxTopLevelWindow* window, const std::string& name) {
-  const char* dir = getenv("QUILLO_SCREENSHOT_DIR");
-  if (!dir) return;
-  window->Raise();
-  PumpEvents(std::chrono::milliseconds(300));
-  const wxRect rect = window->GetScreenRect();
-  // ImageMagick's import reads what the X server shows (a tool of the
-  // developer's machine, not of the project).
-  const std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
-                              std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
-                              std::to_string(rect.y) + " +repage '" + dir + "/" + name + ".png'";
-  EXPECT_EQ(0, std::system(command.c_str()));
-}
-
-TEST_F(MainFrameTest, Screenshots) {
-  if (!getenv("QUILLO_SCREENSHOT_DIR")) GTEST_SKIP() << "QUILLO_SCREENSHOT_DIR not set";
-  settings->MainFrameXPosition = 10;
-  settings->MainFrameYPosition = 10;
-  MakeFrame();
-  frame->GetReporter().ConversationLine("Ann Says>\nGood morning \xc3\xa9t\xc3\xa9 \xe9t\xe9\n\n");
-  SaveScreenshot(frame, "main_frame");
-  Command(MainFrame::kMoveToolBar);
-  SaveScreenshot(frame, "main_frame_vertical");
-  frame->Hide();
-  frame->GetStatsPanel()->ShowText("You are not hosting any Quillo sessions\n");
-  SaveScreenshot(frame->GetStatsPanel(), "stats_panel");
-  frame->GetEventWindow()->Show();
-  frame->GetEventWindow()->AppendLine("Connecting to host 127.0.0.1");
-  frame->GetEventWindow()->SetValue(400);
-  frame->GetStatsPanel()->Hide();
-  SaveScreenshot(frame->GetEventWindow(), "event_window");
 }
 
 }  // namespace

@@ -23,8 +23,7 @@ struct PrivateDesktop {
     MakeDirs(kRoot + "/data/applications");
     MakeDirs(kRoot + "/system");
     MakeDirs(kRoot + "/config");
-    // The MIME database only, so that files get their content types but no
-    // handler of this machine is seen.
+    // The MIME database only: content types, but none of this machine's handlers.
     std::system(("ln -s /usr/share/mime '" + kRoot + "/system/mime'").c_str());
     const std::string handler = kRoot + "/handler.sh";
     WriteFile(handler, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + kMarker + "'\n");
@@ -32,8 +31,7 @@ struct PrivateDesktop {
     WriteFile(kRoot + "/data/applications/quillo-test-handler.desktop",
               "[Desktop Entry]\nType=Application\nName=Quillo test handler\nExec=" + handler +
                   " %u\nMimeType=text/html;x-scheme-handler/mailto;\nNoDisplay=true\n");
-    // GLib finds handlers of a type through the cache that
-    // update-desktop-database writes next to the .desktop files.
+    // GLib finds handlers through update-desktop-database's cache.
     WriteFile(kRoot + "/data/applications/mimeinfo.cache",
               "[MIME Cache]\ntext/html=quillo-test-handler.desktop;\n"
               "x-scheme-handler/mailto=quillo-test-handler.desktop;\n");
@@ -65,7 +63,7 @@ TEST(ShellTest, AMailAddressGoesToTheMailtoHandler) {
   EXPECT_EQ("mailto:support@quillo.example.org\n", Launched());
 }
 
-TEST(ShellTest, NoHandlerGivesTheNoAssociationText) {
+TEST(ShellTest, NoHandlerGivesTheNoAssociationTextAndOtherCodesTheirs) {
   TempDir dir;
   const std::string data = dir.File("notes.qzz");
   WriteFile(data, std::string("\x01\x02\x03\x00\xff\xfe", 6));
@@ -76,6 +74,10 @@ TEST(ShellTest, NoHandlerGivesTheNoAssociationText) {
   std::string message;
   wxTEST_DIALOG(OpenWithShell(data), ExpectMessage(wxID_OK, &message));
   EXPECT_EQ("ShellExecute Error: No association for file extension " + data + "\n", message);
+  EXPECT_EQ("ShellExecute Error: Error 5 while opening document x.html\n",
+            ShellErrorText(5, "x.html"));
+  EXPECT_EQ("ShellExecute Error: Error 0 while opening document x\n", ShellErrorText(0, "x"));
+  EXPECT_EQ("", ShellErrorText(33, "x"));
 }
 
 TEST(ShellTest, AMissingDocumentGivesTheNotFoundText) {
@@ -87,13 +89,6 @@ TEST(ShellTest, AMissingDocumentGivesTheNotFoundText) {
   EXPECT_EQ("ShellExecute Error: Document '/nonexistent/quillo/quillo.html' not found\n",
             message);
   EXPECT_EQ("Program Message", caption);
-}
-
-TEST(ShellTest, OtherFailuresGiveTheErrorText) {
-  EXPECT_EQ("ShellExecute Error: Error 5 while opening document x.html\n",
-            ShellErrorText(5, "x.html"));
-  EXPECT_EQ("ShellExecute Error: Error 0 while opening document x\n", ShellErrorText(0, "x"));
-  EXPECT_EQ("", ShellErrorText(33, "x"));
 }
 
 }  // namespace
