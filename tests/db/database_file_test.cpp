@@ -184,11 +184,7 @@ TEST_F(DatabaseFileTest, DeleteRefusesAddressesOutsideTheHeap) {
 TEST_F(DatabaseFileTest, OpenChecksSignatureAndExistence) {
   EXPECT_EQ(file_.Open(dir_.File("missing.kvs").c_str(), 2), kDbOpenError);
   EXPECT_FALSE(file_.IsOpen());
-  {
-    FILE* f = std::fopen(Name().c_str(), "wb");
-    std::fputs("This is not a database file at all, just text.", f);
-    std::fclose(f);
-  }
+  qtest::WriteBytes(Name(), "This is not a database file at all, just text.");
   EXPECT_EQ(file_.Open(Name().c_str(), 2), kDbWrongFileType);
   EXPECT_TRUE(file_.IsOpen());
   char buffer[8];
@@ -198,11 +194,7 @@ TEST_F(DatabaseFileTest, OpenChecksSignatureAndExistence) {
   EXPECT_EQ(file_.Close(), 0);
   EXPECT_EQ(file_.Name(), "closed.kvs");
   // A file too short for a header.
-  {
-    FILE* f = std::fopen(Name().c_str(), "wb");
-    std::fputs("KVS", f);
-    std::fclose(f);
-  }
+  qtest::WriteBytes(Name(), "KVS");
   EXPECT_EQ(file_.Open(Name().c_str(), 0), kDbReadError);
   EXPECT_FALSE(file_.IsReady());
 }

@@ -2,7 +2,8 @@
 // scripted server for the failures, and the whole invitation against a real
 // SMTP server (aiosmtpd) on loopback.
 #include <dirent.h>
-#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -47,22 +48,23 @@ struct Step {
 };
 
 // A one-connection SMTP server on loopback that follows a script and
-// records the commands it reads. Every wait is bounded.
+// records the commands it reads. Every wait gives up after 15 seconds.
 class ScriptedServer {
  public:
   explicit ScriptedServer(std::vector<Step> script) : script_(std::move(script)) {
     listener_ = qtest::BoundSocket();
     listen(listener_, 1);
-    port_ = qtest::LocalPort(listener_);
+    timeval limit{15, 0};  // accepted sockets inherit it
+    setsockopt(listener_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     thread_ = std::thread([this] { Serve(); });
   }
   ~ScriptedServer() {
-    stop_ = true;
+    shutdown(listener_, SHUT_RDWR);  // wakes an accept nobody answered
     thread_.join();
     close(listener_);
   }
 
-  int Port() const { return port_; }
+  int Port() const { return qtest::LocalPort(listener_); }
   bool Connected() const { return connected_; }
   bool WaitDone() {
     return WaitUntil([this] { return done_.load(); });
@@ -73,39 +75,25 @@ class ScriptedServer {
   }
 
  private:
-  // Waits for readable data in slices so the destructor can stop it.
-  bool WaitReadable(int fd) {
-    const auto deadline = steady_clock::now() + milliseconds(15000);
-    while (!stop_ && steady_clock::now() < deadline) {
-      pollfd wait{fd, POLLIN, 0};
-      if (poll(&wait, 1, 20) > 0) return true;
-    }
-    return false;
-  }
   // One command line, or the whole message after DATA.
   bool ReadItem(int fd, bool message, std::string* item) {
     const std::string end = message ? "\r\n.\r\n" : "\r\n";
-    while (pending_.find(end) == std::string::npos) {
-      if (!WaitReadable(fd)) return false;
+    size_t at;
+    while ((at = pending_.find(end)) == std::string::npos) {
       char buffer[4096];
       const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
       if (n <= 0) return false;
       pending_.append(buffer, static_cast<size_t>(n));
     }
-    const size_t at = pending_.find(end);
     *item = pending_.substr(0, at + end.size());
     pending_.erase(0, at + end.size());
     return true;
   }
   void Serve() {
-    if (!WaitReadable(listener_)) {
-      done_ = true;
-      return;
-    }
     const int fd = accept(listener_, nullptr, nullptr);
-    connected_ = true;
+    connected_ = fd >= 0;
     bool in_data = false;
-    for (size_t i = 0; i < script_.size(); ++i) {
+    for (size_t i = 0; fd >= 0 && i < script_.size(); ++i) {
       if (i > 0) {
         std::string item;
         if (!ReadItem(fd, in_data, &item)) break;
@@ -120,15 +108,13 @@ class ScriptedServer {
       }
       send(fd, script_[i].reply.data(), script_[i].reply.size(), MSG_NOSIGNAL);
     }
-    close(fd);
+    if (fd >= 0) close(fd);
     done_ = true;
   }
 
   std::vector<Step> script_;
   int listener_ = -1;
-  int port_ = 0;
   std::thread thread_;
-  std::atomic<bool> stop_{false};
   std::atomic<bool> connected_{false};
   std::atomic<bool> done_{false};
   std::string pending_;

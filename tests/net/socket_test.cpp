@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -194,20 +195,33 @@ TEST_F(SocketTest, CloseHandleOfClosesTheVariablesHandle) {
   EXPECT_EQ(kInvalidSocket, plain);
 }
 
-TEST_F(SocketTest, ShutdownWakesABlockedAcceptAndKeepsTheNumberOpen) {
+// Blocks a thread in call, then shuts the socket down: the call must fail
+// within 100 ms.
+void ExpectShutdownWakes(Socket& socket, const std::function<int()>& call) {
   std::atomic<int> result{0};
-  std::thread acceptor([&] { result = listener_.Accept(); });
+  std::thread blocked([&] { result = call(); });
   std::this_thread::sleep_for(milliseconds(20));
-  const int number = listener_.MainHandle();
   const auto begin = steady_clock::now();
-  listener_.Shutdown();
-  acceptor.join();
+  socket.Shutdown();
+  blocked.join();
   EXPECT_LT(steady_clock::now() - begin, milliseconds(100));
   EXPECT_EQ(-1, result.load());
+}
+
+TEST_F(SocketTest, ShutdownWakesABlockedAcceptAndKeepsTheNumberOpen) {
+  const int number = listener_.MainHandle();
+  ExpectShutdownWakes(listener_, [this] { return listener_.Accept(); });
   EXPECT_STREQ("Socket exception: Error accepting remote socket", listener_.ErrorText());
   EXPECT_TRUE(IsOpen(number));  // closed only by its user
   listener_.CloseAll();
   EXPECT_FALSE(IsOpen(number));
+}
+
+TEST_F(SocketTest, ShutdownWakesABlockedReceiveOnTheMainHandle) {
+  ConnectClient();
+  char buffer[4];
+  ExpectShutdownWakes(client_, [&] { return client_.RecvAll(buffer, sizeof buffer); });
+  EXPECT_EQ(SOCKET_RECEIVE_ERROR, client_.ErrorCode());
 }
 
 TEST(SocketShutdownTest, ShutdownBeforeTheSessionStopsEveryLaterWait) {
@@ -233,22 +247,6 @@ TEST(SocketShutdownTest, ShutdownBeforeTheSessionStopsEveryLaterWait) {
   ASSERT_GE(client.InitSocket(1, LocalPort(server.MainHandle()), "localhost"), 0);
   EXPECT_EQ(0, client.Connect());
   EXPECT_GE(server.Accept(), 0);
-}
-
-TEST_F(SocketTest, ShutdownWakesABlockedReceiveOnTheMainHandle) {
-  ConnectClient();
-  std::atomic<int> result{0};
-  std::thread receiver([&] {
-    char buffer[4];
-    result = client_.RecvAll(buffer, sizeof buffer);
-  });
-  std::this_thread::sleep_for(milliseconds(20));
-  const auto begin = steady_clock::now();
-  client_.Shutdown();
-  receiver.join();
-  EXPECT_LT(steady_clock::now() - begin, milliseconds(100));
-  EXPECT_EQ(-1, result.load());
-  EXPECT_EQ(SOCKET_RECEIVE_ERROR, client_.ErrorCode());
 }
 
 TEST(SocketHostTest, LocalNameAndAddressResolve) {
