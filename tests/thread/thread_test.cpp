@@ -85,25 +85,13 @@ TEST(ThreadTextsTest, TablesNameEveryValueAndMapStrayCodes) {
   EXPECT_STREQ("Semaphore exception: Invalid exception code", SemaphoreErrorText(7));
 }
 
-TEST(ThreadTest, RunsTaskThenOnExitAndKeepsItsResult) {
-  CountingTask task(-1);
-  task.proceed.Open();
+TEST(ThreadTest, JoinWaitsForTheTaskThenOnExitAndKeepsItsResult) {
+  CountingTask task(-7);
   Thread* thread = task.StartThread(ThreadType::JOINABLE);
   ASSERT_NE(nullptr, thread);
   ASSERT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
   EXPECT_EQ(THREAD_PRIORITY_NORMAL, thread->Priority());
   EXPECT_EQ(THREAD_PRIORITY_CLASS_OTHER, thread->PriorityClass());
-  EXPECT_EQ(0, task.JoinThread(thread));
-  ASSERT_TRUE(WaitForState(thread, ThreadState::EXITED));
-  EXPECT_EQ(-1, thread->ExitValue());
-  EXPECT_EQ(0, task.DestroyThread(thread, false));
-  EXPECT_EQ(1, task.exits.load());
-  EXPECT_EQ(0, task.cancels.load());
-}
-
-TEST(ThreadTest, JoinWaitsForRunningThreadAndReturnsAtOnceWhenExited) {
-  CountingTask task(7);
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
   ASSERT_TRUE(task.started.WaitOpen());
   std::thread opener([&task] {
     std::this_thread::sleep_for(milliseconds(50));
@@ -113,10 +101,10 @@ TEST(ThreadTest, JoinWaitsForRunningThreadAndReturnsAtOnceWhenExited) {
   EXPECT_EQ(0, task.JoinThread(thread));
   EXPECT_GE(steady_clock::now() - begin, milliseconds(40));
   opener.join();
-  EXPECT_EQ(7, thread->ExitValue());
+  EXPECT_EQ(-7, thread->ExitValue());
   EXPECT_EQ(1, task.exits.load());  // OnExit has run by the time a join returns
-  // Joining again returns at once.
-  EXPECT_EQ(0, task.JoinThread(thread));
+  ASSERT_TRUE(WaitForState(thread, ThreadState::EXITED));
+  EXPECT_EQ(0, task.JoinThread(thread));  // again: at once
   EXPECT_EQ(0, task.DestroyThread(thread, true));
   EXPECT_EQ(0, task.cancels.load());  // an exited thread is not cancelled
 }
