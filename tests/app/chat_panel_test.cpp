@@ -1,10 +1,11 @@
 // The chat panel and the session commands through the real windows: a host
-// frame and a client frame in one process talk over loopback.
+// frame and a client frame in one process talk over loopback. The commands'
+// texts and the session rules are checked without windows in tests/chat;
+// here, that the windows, input box and questions are wired to them.
+#include <gmock/gmock.h>
 #include <wx/checkbox.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
-
-#include <cstring>
 
 #include "app/chat_panel.h"
 #include "app/session_commands.h"
@@ -74,6 +75,9 @@ class ChatSessionTest : public testing::Test {
   bool HostShows(const std::string& text) {
     return PumpUntil([&] { return HostText().find(text) != std::string::npos; });
   }
+  bool ClientShows(const std::string& text) {
+    return PumpUntil([&] { return ClientText().find(text) != std::string::npos; });
+  }
 
   TempDir hostDir, clientDir;
   std::unique_ptr<ProgramSettings> hostSettings = TestSettings(hostDir);
@@ -88,7 +92,7 @@ TEST_F(ChatSessionTest, LinesTypedOnBothSidesAppearInBothWindowsInOrder) {
   Type(ClientPanel(), "first from Bob\n");
   ASSERT_TRUE(HostShows("first from Bob"));
   Type(HostPanel(), "reply from Ann\n");
-  ASSERT_TRUE(PumpUntil([&] { return ClientText().find("reply from Ann") != std::string::npos; }));
+  ASSERT_TRUE(ClientShows("reply from Ann"));
   Type(ClientPanel(), "second from Bob\n");
   ASSERT_TRUE(HostShows("second from Bob"));
   PumpEvents();
@@ -96,8 +100,6 @@ TEST_F(ChatSessionTest, LinesTypedOnBothSidesAppearInBothWindowsInOrder) {
     const size_t first = text.find("Bob Says>\nfirst from Bob\n\n");
     const size_t reply = text.find("Ann Says>\nreply from Ann\n\n");
     const size_t second = text.find("Bob Says>\nsecond from Bob\n\n");
-    ASSERT_NE(std::string::npos, first) << text;
-    ASSERT_NE(std::string::npos, reply) << text;
     ASSERT_NE(std::string::npos, second) << text;
     EXPECT_LT(first, reply);
     EXPECT_LT(reply, second);
@@ -106,6 +108,10 @@ TEST_F(ChatSessionTest, LinesTypedOnBothSidesAppearInBothWindowsInOrder) {
 }
 
 TEST_F(ChatSessionTest, EnterRulesOfTheInputBox) {
+  std::string message;
+  wxTEST_DIALOG(Type(HostPanel(), "hello\n"), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("You are not connected to any Quillo services\n  ", message);
+  EXPECT_EQ("hello\n", Text(HostPanel().Input()));  // kept for a later try
   StartHosting();
   ConnectClient();
   ChatPanel& panel = ClientPanel();
@@ -134,69 +140,40 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBox) {
   EXPECT_EQ("\n", Text(panel.Input()));
 }
 
-TEST_F(ChatSessionTest, SendNeedsAPartnerAndHostAndConnectRefuseWhileASessionRuns) {
+TEST_F(ChatSessionTest, RefusedCommandsShowTheirMessageAndNoPanel) {
   std::string message;
-  wxTEST_DIALOG(Type(HostPanel(), "hello\n"), ExpectMessage(wxID_OK, &message));
-  // Every message here has two unused pieces.
-  EXPECT_EQ("You are not connected to any Quillo services\n  ", message);
-  EXPECT_EQ("hello\n", Text(HostPanel().Input()));
-  HostPanel().Input()->ChangeValue("");
+  wxTEST_DIALOG(ClientPanel().Invite(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("You are not currently hosting a Quillo session\n  ", message);
+  EXPECT_FALSE(client->InvitationPanel()->IsShown());
   StartHosting();
   wxTEST_DIALOG(HostPanel().Host(), ExpectMessage(wxID_OK, &message));
   EXPECT_EQ("You are currently hosting a Quillo session\n  ", message);
   wxTEST_DIALOG(HostPanel().Connect(), ExpectMessage(wxID_OK, &message));
   EXPECT_EQ("You must end this host session before connecting\n  ", message);
   EXPECT_FALSE(host->ConnectPanel()->IsShown());
-  ConnectClient();
-  wxTEST_DIALOG(ClientPanel().Host(), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("You are currently connected to a Quillo server\n  ", message);
 }
 
-std::string StatsText(MainFrame& frame) {
-  frame.GetChatPanel()->Stats();
-  EXPECT_TRUE(frame.GetStatsPanel()->IsShown());
-  return Text(frame.GetStatsPanel()->Text());
-}
-
-TEST_F(ChatSessionTest, StatsWhileIdleHostingAndConnected) {
-  EXPECT_EQ("You are not hosting any Quillo sessions\nYou are not connected to any Quillo "
-            "services\n",
-            StatsText(*host));
+TEST_F(ChatSessionTest, StatsAndInviteShowTheLiveSession) {
   StartHosting();
-  std::string stats = StatsText(*host);
-  EXPECT_EQ(0u, stats.find("You are configured as Quillo server\n"));
-  EXPECT_NE(std::string::npos,
-            stats.find("Port Number: " + std::to_string(hostSettings->QuilloPortNumber) + "\n"));
-  EXPECT_NE(std::string::npos, stats.find("Encryption Key: 52917\n"));
-  EXPECT_EQ(stats.size() - strlen("Currently no Quillo clients are connected\n"),
-            stats.find("Currently no Quillo clients are connected\n"));
   ConnectClient();
-  stats = StatsText(*host);
-  EXPECT_NE(std::string::npos, stats.find("Currently 1 Quillo client is connected\n"
-                                          "Quillo session started at: "));
-  stats = StatsText(*client);
-  EXPECT_EQ(0u, stats.find("You are not hosting any Quillo sessions\nYou are configured as "
-                           "Quillo client\n\nYou are connected to a Quillo server\n"));
-}
-
-TEST_F(ChatSessionTest, InviteNeedsAHostSession) {
-  std::string message;
-  wxTEST_DIALOG(ClientPanel().Invite(), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("You are not currently hosting a Quillo session\n  ", message);
-  EXPECT_EQ("", client->InvitationText());
-  EXPECT_FALSE(client->InvitationPanel()->IsShown());
-  StartHosting();
+  HostPanel().Stats();
+  EXPECT_TRUE(host->GetStatsPanel()->IsShown());
+  EXPECT_THAT(Text(host->GetStatsPanel()->Text()),
+              testing::HasSubstr("Port Number: " + std::to_string(hostSettings->QuilloPortNumber) +
+                                 "\nEncryption Key: 52917\n\nCurrently 1 Quillo client is "
+                                 "connected\nQuillo session started at: "));
+  ClientPanel().Stats();
+  EXPECT_THAT(Text(client->GetStatsPanel()->Text()),
+              testing::StartsWith("You are not hosting any Quillo sessions\nYou are configured "
+                                  "as Quillo client\n\nYou are connected to a Quillo server\n"));
   HostPanel().Invite();
   EXPECT_TRUE(host->InvitationPanel()->IsShown());
   const std::string& text = host->InvitationText();
-  EXPECT_NE(std::string::npos,
-            text.find("\n\nThis is an invitation to join the Ann Quillo session\n"
-                      "The Ann Quillo line is open at:\n\nInternet Address: "));
-  EXPECT_NE(std::string::npos, text.find("Encryption Key: 52917\n\n"));
+  EXPECT_THAT(text, testing::HasSubstr("This is an invitation to join the Ann Quillo session\n"));
   EXPECT_EQ(text, Text(static_cast<InvitationPanel*>(host->InvitationPanel())->MessageField()));
 }
 
-TEST_F(ChatSessionTest, EndWhileHostingAnsweredYesKeepsListening) {
+TEST_F(ChatSessionTest, EndAsksTheHostWhetherToKeepListening) {
   StartHosting();
   ConnectClient();
   wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_YES));
@@ -204,31 +181,13 @@ TEST_F(ChatSessionTest, EndWhileHostingAnsweredYesKeepsListening) {
   EXPECT_EQ(0, hostSettings->LineBusy.load());
   ASSERT_TRUE(HostShows("Listening on port " + std::to_string(hostSettings->QuilloPortNumber)));
   ASSERT_TRUE(PumpUntil([&] { return clientSettings->LineBusy == 0; }));
-  // The client, signed off, ends its side; the host greets the next caller.
-  ClientPanel().End();
-  ConnectClient();
-  EXPECT_EQ(1, hostSettings->LineBusy.load());
-}
-
-TEST_F(ChatSessionTest, EndWhileHostingAnsweredNoShutsDown) {
-  StartHosting();
+  ClientPanel().End();  // the client's End asks nothing
+  ASSERT_TRUE(ClientShows("All Quillo services have been shutdown\n"));
   wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_NO));
   EXPECT_EQ(0, hostSettings->Hosting.load());
   EXPECT_TRUE(HostShows("All Quillo services have been shutdown\n"));
   EXPECT_EQ("All Quillo services have been shutdown",
             ProgramText(host->GetStatusBar()->GetStatusText(0)));
-}
-
-TEST_F(ChatSessionTest, EndWhileConnectedSignsOffAtTheHost) {
-  StartHosting();
-  ConnectClient();
-  ClientPanel().End();
-  EXPECT_EQ(0, clientSettings->LineBusy.load());
-  ASSERT_TRUE(PumpUntil([&] { return hostSettings->LineBusy == 0; }));
-  ASSERT_TRUE(PumpUntil([&] {
-    return ClientText().find("All Quillo services have been shutdown\n") != std::string::npos;
-  }));
-  EXPECT_EQ(1, hostSettings->Hosting.load());
 }
 
 TEST_F(ChatSessionTest, ClosingWhileConnectedAsksThenSignsOff) {
@@ -243,31 +202,12 @@ TEST_F(ChatSessionTest, ClosingWhileConnectedAsksThenSignsOff) {
   wxTEST_DIALOG(client->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
   EXPECT_EQ(0, clientSettings->LineBusy.load());
   ASSERT_TRUE(PumpUntil([&] { return hostSettings->LineBusy == 0; }));
-  // The frame is gone; TearDown must not touch it again.
   PumpEvents(std::chrono::milliseconds(20));
-  client = nullptr;
-}
-
-TEST_F(ChatSessionTest, AFloodOfLinesArrivesCompleteAndInOrder) {
-  StartHosting();
-  ConnectClient();
-  constexpr int kLines = 10000;
-  for (int i = 0; i < kLines; ++i) {
-    ASSERT_TRUE(SendChatLine(*clientSettings, client->GetReporter(),
-                             "flood line " + std::to_string(i)));
-  }
-  ASSERT_TRUE(PumpUntil([&] { return HostShows("flood line 9999\n"); },
-                        std::chrono::seconds(120)));
-  const std::string text = HostText();
-  size_t at = 0;
-  for (int i = 0; i < kLines; ++i) {
-    at = text.find("Bob Says>\nflood line " + std::to_string(i) + "\n\n", at);
-    ASSERT_NE(std::string::npos, at) << "line " << i;
-  }
+  client = nullptr;  // destroyed: TearDown must not touch it again
 }
 
 // Without a screen name, Host and Connect ask for one first.
-class ScreenNamePromptTest : public FrameTest {};
+using ScreenNamePromptTest = FrameTest;
 
 TEST_F(ScreenNamePromptTest, HostTakesTheFirst24BytesAndWritesThem) {
   MakeFrame();
@@ -278,7 +218,6 @@ TEST_F(ScreenNamePromptTest, HostTakesTheFirst24BytesAndWritesThem) {
   EXPECT_EQ(0u, message.find("Please enter a screen name"));
   EXPECT_EQ("Screen name input", caption);
   EXPECT_EQ("ScreenName=ABCDEFGHIJKLMNOPQRSTUVWX\r\n", SettingsText());
-  EXPECT_EQ("Welcome to the ABCDEFGHIJKLMNOPQRSTUVWX chat session", settings->GreetingText.Get());
   EXPECT_TRUE(PumpUntil([&] { return settings->Hosting == 1; }));
   // Named now: the next command does not ask.
   wxTEST_DIALOG(frame->GetChatPanel()->End(), wxExpectModal<wxMessageDialog>(wxID_NO));
@@ -292,16 +231,6 @@ TEST_F(ScreenNamePromptTest, CancelKeepsTheDefaultAndTheCommandGoesOn) {
   EXPECT_TRUE(frame->ConnectPanel()->IsShown());
 }
 
-TEST_F(ScreenNamePromptTest, ConnectCutsOnACharacterBoundary) {
-  MakeFrame();
-  // "a" and twelve two-byte letters: 25 bytes; the last letter would be cut.
-  std::string name = "a";
-  for (int i = 0; i < 12; ++i) name += "\xc3\xa9";
-  wxTEST_DIALOG(frame->GetChatPanel()->Connect(), ExpectTextEntry(name));
-  EXPECT_EQ(name.substr(0, 23), settings->ScreenName);
-  EXPECT_EQ("Welcome to the Quillo Quillo session", settings->GreetingText.Get());
-}
-
 TEST(CutOnCharacterTest, KeepsWholeCharactersOnly) {
   EXPECT_EQ("abc", ChatPanel::CutOnCharacter("abc", 24));
   EXPECT_EQ("ab", ChatPanel::CutOnCharacter("abc", 2));
@@ -311,7 +240,7 @@ TEST(CutOnCharacterTest, KeepsWholeCharactersOnly) {
 }
 
 // The close sequence while a session runs.
-class CloseWhileHostingTest : public FrameTest {};
+using CloseWhileHostingTest = FrameTest;
 
 TEST_F(CloseWhileHostingTest, NoKeepsEverythingAndYesEndsBeforeGeometry) {
   settings->ScreenName = "Ann";

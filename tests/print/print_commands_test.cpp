@@ -14,18 +14,6 @@
 
 namespace {
 
-// Answers the print dialog of a print job.
-class ExpectPrintDialog : public wxExpectModalBase<wxPrintDialogBase, ExpectPrintDialog> {
- public:
-  explicit ExpectPrintDialog(int id) : id_(id) {}
-
- protected:
-  int OnInvoked(wxPrintDialogBase*) const override { return id_; }
-
- private:
-  int id_;
-};
-
 // Answers the printer set-up dialog: notes the paper it was shown with and
 // chooses another.
 class ExpectPrinterSetup
@@ -173,7 +161,7 @@ TEST_F(PrintCommandsTest, CancelledPrintDialogSaysSoAndKeepsThePrintData) {
   print_->Data().SetNoCopies(1);
   std::string message, caption;
   wxTEST_DIALOG(EXPECT_FALSE(PrintConversation(frame_, text_, settings_, *print_)),
-                ExpectPrintDialog(wxID_CANCEL), ExpectMessage(wxID_OK, &message, &caption));
+                wxExpectDismissableModal<wxPrintDialogBase>(wxID_CANCEL), ExpectMessage(wxID_OK, &message, &caption));
   EXPECT_EQ(message, "Print operation canceled");
   EXPECT_EQ(caption, "Printing");
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_LETTER);

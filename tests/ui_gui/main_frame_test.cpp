@@ -148,31 +148,26 @@ TEST_F(MainFrameTest, StartsWithoutToolbarWhenViewToolBarIsFalse) {
   EXPECT_EQ(0, settings->ToolBarOrientation);
 }
 
-TEST_F(MainFrameTest, VerticalStartAndMoveToolbarWritesHorizontal) {
+TEST_F(MainFrameTest, MoveToolbarTurnsItAndWritesTheSideViewToolbarOffRemovesIt) {
   settings->ToolBarOrientation = 0;
   MakeFrame();
-  ASSERT_NE(nullptr, frame->GetToolBar());
   EXPECT_TRUE(frame->GetToolBar()->HasFlag(wxTB_VERTICAL));
   EXPECT_FALSE(frame->ToolBarHorizontal());
   Command(MainFrame::kMoveToolBar);
-  ASSERT_NE(nullptr, frame->GetToolBar());
   EXPECT_FALSE(frame->GetToolBar()->HasFlag(wxTB_VERTICAL));
   EXPECT_EQ(1, settings->ToolBarOrientation);
   EXPECT_EQ("ToolBarOrientation=Horizontal\r\n", SettingsText());
   Command(MainFrame::kMoveToolBar);
   EXPECT_TRUE(frame->GetToolBar()->HasFlag(wxTB_VERTICAL));
   EXPECT_EQ("ToolBarOrientation=Vertical\r\n", SettingsText());
-}
-
-TEST_F(MainFrameTest, ViewToolbarOffRemovesItAndMoveShowsItAgainUnchecked) {
-  MakeFrame();
-  Command(MainFrame::kMoveToolBar);  // checks Move Toolbar
+  Command(MainFrame::kMoveToolBar);  // checks Move Toolbar again
   EXPECT_TRUE(frame->GetMenuBar()->IsChecked(ToolkitId(39)));
   Command(MainFrame::kViewToolBar);
   EXPECT_EQ(nullptr, frame->GetToolBar());
   EXPECT_FALSE(frame->GetMenuBar()->IsChecked(ToolkitId(39)));
   EXPECT_EQ(1, settings->ViewToolBar);
-  EXPECT_EQ("ToolBarOrientation=Vertical\r\nViewToolBar=FALSE\r\n", SettingsText());
+  EXPECT_EQ("ToolBarOrientation=Horizontal\r\nViewToolBar=FALSE\r\n", SettingsText());
+  // Move shows it again, with View Toolbar left unchecked.
   Command(MainFrame::kMoveToolBar);
   EXPECT_NE(nullptr, frame->GetToolBar());
   EXPECT_FALSE(frame->GetMenuBar()->IsChecked(ToolkitId(38)));
@@ -206,7 +201,7 @@ TEST_F(MainFrameTest, ClearEmptiesTheConversation) {
   EXPECT_EQ("", Transcript());
 }
 
-TEST_F(MainFrameTest, AboutAndWinSockBoxes) {
+TEST_F(MainFrameTest, AboutWinSockAndHelpTopicsWithoutTheHelpFile) {
   MakeFrame();
   std::string message, caption;
   wxTEST_DIALOG(Command(MainFrame::kAbout), ExpectMessage(wxID_OK, &message, &caption));
@@ -218,11 +213,6 @@ TEST_F(MainFrameTest, AboutAndWinSockBoxes) {
                              "Description: BSD socket interface of the Linux kernel "));
   EXPECT_NE(std::string::npos, message.find("\nSystem Status: Running\nMax number of sockets: "));
   EXPECT_NE(std::string::npos, message.find("\nMAX UDP datagram size: 65507\n"));
-}
-
-TEST_F(MainFrameTest, HelpTopicsWithoutTheHelpFileSaysNotFound) {
-  MakeFrame();
-  std::string message;
   wxTEST_DIALOG(Command(MainFrame::kHelpTopics), ExpectMessage(wxID_OK, &message));
   EXPECT_EQ("ShellExecute Error: Document '" + settings->HelpFilePath + "' not found\n",
             message);
