@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST(MutexTest, InitialisingTwiceAndDestroyingUninitialisedDoNothing) {
+TEST(MutexTest, InitialisingTwiceAndDestroyingUninitialisedDoNothingAndLockingFails) {
   Mutex mutex;
   EXPECT_EQ(0, mutex.Destroy());
   EXPECT_FALSE(mutex.IsInitialized());
@@ -21,6 +21,10 @@ TEST(MutexTest, InitialisingTwiceAndDestroyingUninitialisedDoNothing) {
   EXPECT_EQ(0, mutex.Destroy());
   EXPECT_EQ(0, mutex.Destroy());
   EXPECT_STREQ("Mutex exception: No exception reported", mutex.ErrorText());
+  EXPECT_EQ(1, mutex.Lock());  // destroyed: locking fails with its code
+  EXPECT_STREQ("Mutex exception: Error locking the mutex", mutex.ErrorText());
+  EXPECT_EQ(1, mutex.Unlock());
+  EXPECT_STREQ("Mutex exception: Error unlocking the mutex", mutex.ErrorText());
 }
 
 TEST(MutexTest, ExcludesOtherThreadsAndAllowsTheHolderAgain) {
@@ -39,14 +43,6 @@ TEST(MutexTest, ExcludesOtherThreadsAndAllowsTheHolderAgain) {
     if (other == 0) mutex.Unlock();
   }).join();
   EXPECT_EQ(0, other);
-}
-
-TEST(MutexTest, OperationsOnUninitialisedMutexFailWithTheirCodes) {
-  Mutex mutex;
-  EXPECT_EQ(1, mutex.Lock());
-  EXPECT_STREQ("Mutex exception: Error locking the mutex", mutex.ErrorText());
-  EXPECT_EQ(1, mutex.Unlock());
-  EXPECT_STREQ("Mutex exception: Error unlocking the mutex", mutex.ErrorText());
 }
 
 TEST(ConditionTest, SignalWakesAWaiterAndTimedWaitTimesOut) {
