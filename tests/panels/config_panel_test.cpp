@@ -119,6 +119,18 @@ TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
   EXPECT_EQ("smtp.example.org", settings->MailServer);
   EXPECT_EQ(2525, settings->MailServerPortNumber);
   EXPECT_THAT(SettingsText(), testing::HasSubstr("MailServer=smtp.example.org\r\n"));
+  // The port is what follows the first colon, the host what precedes the last.
+  const struct {
+    const char *typed, *host;
+    int port;
+  } servers[] = {{"a:b:2525", "a:b", 0}, {"mail.example.org:25x", "mail.example.org", 25}};
+  for (const auto& server : servers) {
+    panel->ShowConfigPanel();
+    panel->MailServerField()->ChangeValue(server.typed);
+    Accept();
+    EXPECT_EQ(server.host, settings->MailServer) << server.typed;
+    EXPECT_EQ(server.port, settings->MailServerPortNumber) << server.typed;
+  }
 }
 
 TEST_F(ConfigPanelTest, AHomeDirectoryThatCannotBeCreatedKeepsThePanelOpen) {

@@ -1,10 +1,6 @@
-// How the panels read typed fields, and the Config panel's change test and
-// mail-server split (the panel's own test covers the rest of the commit).
+// How the panels read typed fields, and the Config panel's change test (its
+// commit is tested through the panel).
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "books/config_commit.h"
 #include "books/panel_fields.h"
@@ -43,29 +39,8 @@ TEST(PanelFieldsTest, CutToBytesKeepsWholeCharacters) {
   EXPECT_EQ("ab\xE9", CutToBytes("ab\xE9\xE9", 3));
 }
 
-class ConfigCommitTest : public testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillo_config_XXXXXX";
-    dir = mkdtemp(pattern);
-    settings.SettingsFilePath = dir + "/quillo.ini";
-    settings.HomeDirectory = dir;
-    settings.GreetingText.Set("Welcome to the Quillo session");
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-  std::string SettingsText() const {
-    std::ifstream in(settings.SettingsFilePath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  std::string dir;
+TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
   ProgramSettings settings;
-};
-
-TEST_F(ConfigCommitTest, EachFieldCountsAsAChangeAndNoChangeWritesNothing) {
   const ConfigFields stored = ConfigFields::From(settings);
   EXPECT_EQ("59152", stored.Port);
   EXPECT_EQ("52917", stored.Key);
@@ -87,20 +62,6 @@ TEST_F(ConfigCommitTest, EachFieldCountsAsAChangeAndNoChangeWritesNothing) {
   EXPECT_FALSE(changed([](ConfigFields& f) { f.Port = "059152xyz"; }));
   // The whole key is compared with the 16-bit one: 52917 + 65536 differs.
   EXPECT_TRUE(changed([](ConfigFields& f) { f.Key = "118453"; }));
-  EXPECT_EQ(ConfigCommitResult::kCommitted, CommitConfig(stored, settings));
-  EXPECT_EQ("", SettingsText());
-}
-
-TEST_F(ConfigCommitTest, MailServerPortFollowsTheFirstColonHostPrecedesTheLast) {
-  ConfigFields fields = ConfigFields::From(settings);
-  fields.MailServer = "a:b:2525";
-  CommitConfig(fields, settings);
-  EXPECT_EQ("a:b", settings.MailServer);
-  EXPECT_EQ(0, settings.MailServerPortNumber);  // "b:2525" is no number
-  fields.MailServer = "mail.example.org:25x";
-  CommitConfig(fields, settings);
-  EXPECT_EQ("mail.example.org", settings.MailServer);
-  EXPECT_EQ(25, settings.MailServerPortNumber);
 }
 
 }  // namespace
