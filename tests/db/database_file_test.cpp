@@ -181,14 +181,21 @@ TEST_F(DatabaseFileTest, DeleteRefusesAddressesOutsideTheHeap) {
   EXPECT_EQ(file_.LastError(), kDbFileCorrupt);
 }
 
-TEST_F(DatabaseFileTest, OpenChecksSignatureAndExistence) {
+TEST_F(DatabaseFileTest, ClosedFileRefusesWorkAndOpenChecksSignatureAndExistence) {
+  char buffer[4];
+  EXPECT_EQ(file_.Read(buffer, 4, 0), kDbNotReady);
+  EXPECT_EQ(file_.Write(buffer, 4, 0, false, false), kDbNotWritable);
+  EXPECT_EQ(int32_t(file_.Tell()), -1);
+  EXPECT_EQ(file_.Close(), 0);
+  EXPECT_EQ(file_.Delete(68, 0), 0);
+  EXPECT_EQ(file_.Create(dir_.File("no/such/dir.kvs").c_str(), 0, 'C'), kDbCreateError);
   EXPECT_EQ(file_.Open(dir_.File("missing.kvs").c_str(), 2), kDbOpenError);
   EXPECT_FALSE(file_.IsOpen());
   qtest::WriteBytes(Name(), "This is not a database file at all, just text.");
   EXPECT_EQ(file_.Open(Name().c_str(), 2), kDbWrongFileType);
   EXPECT_TRUE(file_.IsOpen());
-  char buffer[8];
-  EXPECT_EQ(file_.Read(buffer, 8, 0), kDbNotReady);
+  char header[8];
+  EXPECT_EQ(file_.Read(header, 8, 0), kDbNotReady);
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 0);
   EXPECT_EQ(file_.LastError(), kDbNotReady);
   EXPECT_EQ(file_.Close(), 0);
@@ -282,16 +289,6 @@ TEST_F(DatabaseFileTest, ReloadHeaderSeesAnotherWriter) {
   ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 110);
   EXPECT_EQ(int32_t(file_.GetEndOfFile()), 124);
   EXPECT_EQ(int32_t(file_.Header().highestBlock), 82);
-}
-
-TEST_F(DatabaseFileTest, ClosedFileRefusesWork) {
-  char buffer[4];
-  EXPECT_EQ(file_.Read(buffer, 4, 0), kDbNotReady);
-  EXPECT_EQ(file_.Write(buffer, 4, 0, false, false), kDbNotWritable);
-  EXPECT_EQ(int32_t(file_.Tell()), -1);
-  EXPECT_EQ(file_.Close(), 0);
-  EXPECT_EQ(file_.Delete(68, 0), 0);
-  EXPECT_EQ(file_.Create(dir_.File("no/such/dir.kvs").c_str(), 0, 'C'), kDbCreateError);
 }
 
 }  // namespace

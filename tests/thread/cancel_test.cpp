@@ -84,44 +84,42 @@ class ReceiverTask : public ThreadTask {
   Socket socket_;
 };
 
-TEST(CancelTest, TaskBlockedInRecvWakesWithin100MsAndDeliversNothing) {
-  RecordingReporter reporter;
-  LoopbackPair pair;
-  Socket client;
-  SocketHandle accepted = pair.Connect(&client);
-  ReceiverTask task(reporter, accepted);
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  ASSERT_EQ(8, client.SendAll("message1", 8));
-  ASSERT_TRUE(WaitUntil([&] { return task.received == 1; }));
+// A receiver started on a connected pair.
+class ReceiverTest : public ::testing::Test {
+ protected:
+  ~ReceiverTest() override { close(accepted_); }
+  RecordingReporter reporter_;
+  LoopbackPair pair_;
+  Socket client_;
+  SocketHandle accepted_ = pair_.Connect(&client_);
+  ReceiverTask task_{reporter_, accepted_};
+  Thread* thread_ = task_.StartThread(ThreadType::JOINABLE);
+};
+
+TEST_F(ReceiverTest, TaskBlockedInRecvWakesWithin100MsAndDeliversNothing) {
+  ASSERT_EQ(8, client_.SendAll("message1", 8));
+  ASSERT_TRUE(WaitUntil([&] { return task_.received == 1; }));
   std::this_thread::sleep_for(milliseconds(20));  // blocked in recv again
 
   const auto begin = steady_clock::now();
-  EXPECT_EQ(0, task.CancelThread(thread));
-  ASSERT_TRUE(WaitUntil([&] { return task.returned.load(); }, milliseconds(1000)));
+  EXPECT_EQ(0, task_.CancelThread(thread_));
+  ASSERT_TRUE(WaitUntil([&] { return task_.returned.load(); }, milliseconds(1000)));
   EXPECT_LT(steady_clock::now() - begin, milliseconds(100));
 
-  client.SendAll("message2", 8);  // nobody reads it
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
-  EXPECT_EQ(std::vector<std::string>{"conversation:message1"}, reporter.Lines());
-  EXPECT_EQ(1, task.received.load());
-  EXPECT_EQ(0, task.exits.load());
-  close(accepted);
+  client_.SendAll("message2", 8);  // nobody reads it
+  EXPECT_EQ(0, task_.DestroyThread(thread_, true));
+  EXPECT_EQ(std::vector<std::string>{"conversation:message1"}, reporter_.Lines());
+  EXPECT_EQ(1, task_.received.load());
+  EXPECT_EQ(0, task_.exits.load());
 }
 
-TEST(CancelTest, UncancelledReceiverReportsThePeerClosing) {
-  RecordingReporter reporter;
-  LoopbackPair pair;
-  Socket client;
-  SocketHandle accepted = pair.Connect(&client);
-  ReceiverTask task(reporter, accepted);
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  client.CloseAll();
-  EXPECT_EQ(0, task.JoinThread(thread));
-  EXPECT_EQ(-1, thread->ExitValue());
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
-  EXPECT_EQ(std::vector<std::string>{"Socket exception: Receive error\n"}, reporter.Lines());
-  EXPECT_EQ(1, task.exits.load());
-  close(accepted);
+TEST_F(ReceiverTest, UncancelledReceiverReportsThePeerClosing) {
+  client_.CloseAll();
+  EXPECT_EQ(0, task_.JoinThread(thread_));
+  EXPECT_EQ(-1, thread_->ExitValue());
+  EXPECT_EQ(0, task_.DestroyThread(thread_, true));
+  EXPECT_EQ(std::vector<std::string>{"Socket exception: Receive error\n"}, reporter_.Lines());
+  EXPECT_EQ(1, task_.exits.load());
 }
 
 // Accepts callers until accepting fails, like a server.
@@ -266,7 +264,7 @@ TEST(CancelTest, StartAndCancelATalkerAThousandTimes) {
     ASSERT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
     if (round % 2 == 0) {
       // Half the rounds cancel a thread that is blocked, half one that may
-      // not have started yet (whose task then never runs).
+      // not have started yet.
       ASSERT_EQ(8, client.SendAll("roundmsg", 8));
       ASSERT_TRUE(WaitUntil([&] { return task.received == 1; }));
     }

@@ -79,7 +79,7 @@ TEST_F(SettingsApplyTest, NumericBoundaries) {
   EXPECT_EQ(settings_.QuilloPortNumber, 65535);
 }
 
-TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWords) {
+TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWordsAndViewFlagsNeedRemembering) {
   Apply("EnableAudio=no\nViewToolBar=False \nToolBarOrientation=vertical\n");
   EXPECT_EQ(settings_.EnableAudio, 1);
   EXPECT_EQ(settings_.ViewToolBar, 1);  // trailing blank: not the word
@@ -87,9 +87,7 @@ TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWords) {
   Apply("EnableAudio=false\nViewToolBar=FALSE\n");
   EXPECT_EQ(settings_.EnableAudio, 0);
   EXPECT_EQ(settings_.ViewToolBar, 0);
-}
-
-TEST_F(SettingsApplyTest, ViewFlagsNeedRememberProgramSettings) {
+  // The view flags need RememberProgramSettings.
   Apply("ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
   EXPECT_EQ(settings_.ViewStatusWindow, 1);
   EXPECT_EQ(settings_.ViewRowLabels, 0);
