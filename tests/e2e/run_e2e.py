@@ -529,7 +529,18 @@ def scenario_save(run):
     name = wait_for("the file name field", lambda: next(
         (f for f in ann.desk.text_fields(dialog) if ann.desk.editable(f)), None))
     ann.desk.type_into(name, target)
-    ann.press("Save", dialog)
+    # Enter in the name field saves, as a person would finish typing; a
+    # completion popup of the typed path may take the first one.
+    for _ in range(4):
+        dk.XTool.activate_window_of(ann.process.pid, "Save this session:")
+        dk.XTool.key("Return")
+        try:
+            wait_for("the file dialog to close", lambda: all(
+                w.name != "Save this session:" for w in ann.desk.frames(ann.process.pid)),
+                limit=3)
+            break
+        except Failure:
+            continue
     data = wait_for("the saved file", lambda: os.path.exists(target) and
                     os.path.getsize(target) > 0 and open(target, "rb").read(), limit=10)
     shown = ann.conversation()
