@@ -20,8 +20,6 @@
 
 namespace {
 
-std::string Text(const wxTextCtrl* field) { return ProgramText(field->GetValue()); }
-
 // Two frames, each on its own settings: "Ann" hosts, "Bob" connects.
 class ChatSessionTest : public testing::Test {
  protected:

@@ -39,7 +39,7 @@ class ConnectPanelTest : public PanelTest {
   ConnectPanel* panel;
 };
 
-TEST_F(ConnectPanelTest, CloseAndTheCloseBoxOnlyHide) {
+TEST_F(ConnectPanelTest, CloseAndTheCloseBoxOnlyHideAndHelpShowsItsText) {
   panel->FillPreviousConnections();
   EXPECT_TRUE(panel->IsShown());
   Click(panel, ConnectPanel::kCloseId);
@@ -47,9 +47,6 @@ TEST_F(ConnectPanelTest, CloseAndTheCloseBoxOnlyHide) {
   panel->FillPreviousConnections();
   panel->Close();
   EXPECT_FALSE(panel->IsShown());
-}
-
-TEST_F(ConnectPanelTest, HelpShowsItsText) {
   std::string message, caption;
   wxTEST_DIALOG(Click(panel, ConnectPanel::kHelpId), ExpectMessage(wxID_OK, &message, &caption));
   EXPECT_EQ(ConnectPanel::HelpText(), message);

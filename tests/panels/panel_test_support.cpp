@@ -58,8 +58,6 @@ void SelectLine(wxListBox* list, int line) {
   list->ProcessWindowEvent(select);
 }
 
-std::string Text(const wxTextCtrl* field) { return ProgramText(field->GetValue()); }
-
 std::vector<std::string> Lines(const wxListBox* list) {
   std::vector<std::string> lines;
   for (unsigned int i = 0; i < list->GetCount(); ++i) {
@@ -80,9 +78,8 @@ PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
   settings->GreetingText.Set("Welcome to the Quillo session");
   events = new EventWindow(nullptr);
   reporter = GuiReporter::Create(
-      {[this](const std::string& text) { conversation += text; },
-       [this](const std::string& text) { events->AppendText(text); },
-       [this](const std::string& text) { status = text; }, nullptr},
+      {[](const std::string&) {}, [this](const std::string& text) { events->AppendText(text); },
+       [](const std::string&) {}, nullptr},
       "");
 }
 

@@ -7,7 +7,6 @@
 #include <gmock/gmock.h>
 #include <sys/types.h>
 #include <wx/listbox.h>
-#include <wx/textctrl.h>
 
 #include <memory>
 #include <string>
@@ -20,14 +19,13 @@
 
 // Selects a list line and sends the selection event, as a user's click.
 void SelectLine(wxListBox* list, int line);
-std::string Text(const wxTextCtrl* field);
 std::vector<std::string> Lines(const wxListBox* list);
 
 // Runs action after delay (on the GUI thread, from a one-shot timer).
 void After(int milliseconds, std::function<void()> action);
 
 // Settings writing to a private settings file, with an event window and a
-// GUI reporter whose event lines go to it and whose status text is kept.
+// GUI reporter whose event lines go to it.
 class PanelTest : public testing::Test {
  protected:
   PanelTest();
@@ -44,8 +42,6 @@ class PanelTest : public testing::Test {
   TempDir dir;
   std::unique_ptr<ProgramSettings> settings;
   EventWindow* events;
-  std::string status;
-  std::string conversation;
   std::shared_ptr<GuiReporter> reporter;
   std::vector<wxWindow*> windows;  // destroyed by TearDown
   std::string previousDirectory;

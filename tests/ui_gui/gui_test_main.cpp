@@ -101,6 +101,8 @@ void Click(wxWindow* window, int programId) {
   button->ProcessWindowEvent(click);
 }
 
+std::string Text(const wxTextCtrl* field) { return ProgramText(field->GetValue()); }
+
 int FreePort() {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};

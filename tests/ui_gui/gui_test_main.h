@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/testing.h>
+#include <wx/textctrl.h>
 #include <wx/textdlg.h>
 
 #include <chrono>
@@ -28,6 +29,8 @@ bool PumpUntil(const std::function<bool()>& done,
 void Click(wxWindow* window, int programId);
 // A loopback port nobody listens on right now.
 int FreePort();
+// A text control's value as the program's bytes.
+std::string Text(const wxTextCtrl* field);
 
 // Answers a message box with id and stores its message and caption.
 class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
