@@ -207,15 +207,17 @@ TEST_F(ChatSessionTest, ClosingWhileConnectedAsksThenSignsOff) {
 // Without a screen name, Host and Connect ask for one first.
 using ScreenNamePromptTest = FrameTest;
 
-TEST_F(ScreenNamePromptTest, HostTakesTheFirst24BytesAndWritesThem) {
+TEST_F(ScreenNamePromptTest, HostTakesWholeCharactersOfTheFirst24BytesAndWritesThem) {
   MakeFrame();
+  // "a" and twelve two-byte letters: 25 bytes; the last letter would be cut.
+  std::string name = "a";
+  for (int i = 0; i < 12; ++i) name += "\xc3\xa9";
   std::string message, caption;
-  wxTEST_DIALOG(frame->GetChatPanel()->Host(),
-                ExpectTextEntry("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", false, &message, &caption));
-  EXPECT_EQ("ABCDEFGHIJKLMNOPQRSTUVWX", settings->ScreenName);
+  wxTEST_DIALOG(frame->GetChatPanel()->Host(), ExpectTextEntry(name, false, &message, &caption));
+  EXPECT_EQ(name.substr(0, 23), settings->ScreenName);
   EXPECT_EQ(0u, message.find("Please enter a screen name"));
   EXPECT_EQ("Screen name input", caption);
-  EXPECT_EQ("ScreenName=ABCDEFGHIJKLMNOPQRSTUVWX\r\n", SettingsText());
+  EXPECT_EQ("ScreenName=" + name.substr(0, 23) + "\r\n", SettingsText());
   EXPECT_TRUE(PumpUntil([&] { return settings->Hosting == 1; }));
   // Named now: the next command does not ask.
   wxTEST_DIALOG(frame->GetChatPanel()->End(), wxExpectModal<wxMessageDialog>(wxID_NO));

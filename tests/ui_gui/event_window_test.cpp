@@ -54,6 +54,7 @@ TEST_F(EventWindowTest, CancelAndTheCloseBoxCountWhileRunningAndHideWhenIdle) {
   Cancel();
   EXPECT_FALSE(window->IsShown());
   EXPECT_EQ("", Messages(*window));
+  EXPECT_EQ(0, window->CancelCount());
 }
 
 TEST(StatsPanelTest, ShowsOnlyTheLatestTextAndHidesOnClose) {
