@@ -30,6 +30,15 @@ class PageSetupPanelTest : public PrintFrameTest {
     return panel_;
   }
   void Click(int programId) { ::Click(panel_, programId); }
+  // Stored values away from the defaults: 12 points, 15 mm, landscape.
+  void StoreLayout(int family, int paper) {
+    settings_.PageLayout.FontSize = 12;
+    settings_.PageLayout.LeftMargin = 15;
+    settings_.PageLayout.PageOrientation = PrintSettings::kLandscape;
+    settings_.PageLayout.FamilyIndex = family;
+    settings_.PageLayout.PaperIndex = paper;
+    settings_.mswpDocumentName = "Notes";
+  }
   // What the panel added to the settings file.
   std::string Written() const {
     const std::string now = ReadFile(settings_.SettingsFilePath);
@@ -40,12 +49,7 @@ class PageSetupPanelTest : public PrintFrameTest {
 };
 
 TEST_F(PageSetupPanelTest, ShowAndCancelLoadTheStoredValuesEveryTime) {
-  settings_.PageLayout.FontSize = 12;
-  settings_.PageLayout.LeftMargin = 15;
-  settings_.PageLayout.PageOrientation = PrintSettings::kLandscape;
-  settings_.PageLayout.FamilyIndex = 3;
-  settings_.PageLayout.PaperIndex = 2;
-  settings_.mswpDocumentName = "Notes";
+  StoreLayout(3, 2);
   PageSetupPanel* panel = Panel();
   EXPECT_EQ(panel->GetName(), "Page Setup");
   EXPECT_EQ(panel->DocumentNameField()->GetValue(), "");
@@ -100,12 +104,7 @@ TEST_F(PageSetupPanelTest, ChangingOnlyThePaperWritesOnlyThePaper) {
 }
 
 TEST_F(PageSetupPanelTest, DefaultThenAcceptWritesEachDifferingFieldInOrder) {
-  settings_.PageLayout.FontSize = 12;
-  settings_.PageLayout.LeftMargin = 15;
-  settings_.PageLayout.PageOrientation = PrintSettings::kLandscape;
-  settings_.PageLayout.FamilyIndex = 1;
-  settings_.PageLayout.PaperIndex = 3;
-  settings_.mswpDocumentName = "Notes";
+  StoreLayout(1, 3);
   Panel()->ShowPageSetupPanel();
   panel_->DocumentNameField()->SetValue("Something else");
   Click(PageSetupPanel::kDefault);

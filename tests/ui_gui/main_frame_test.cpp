@@ -64,9 +64,7 @@ TEST_F(MainFrameTest, MenusCarryTheirLabelsHelpAndIdsInOrder) {
   EXPECT_FALSE(bar->IsChecked(ToolkitId(39)));
 }
 
-TEST_F(MainFrameTest, FrameTakesTitleGeometryAndBuildsItsWindows) {
-  settings->MainFrameXPosition = 30;
-  settings->MainFrameYPosition = 40;
+TEST_F(MainFrameTest, FrameTakesTitleSizeAndBuildsItsSplitWindows) {
   MakeFrame();
   EXPECT_EQ("Quillo", ProgramText(frame->GetTitle()));
   EXPECT_EQ(wxSize(550, 475), frame->GetSize());
@@ -81,10 +79,7 @@ TEST_F(MainFrameTest, FrameTakesTitleGeometryAndBuildsItsWindows) {
   const wxFont font = frame->Conversation()->GetFont();
   EXPECT_EQ(10, font.GetPointSize());
   EXPECT_EQ(wxFONTFAMILY_SWISS, font.GetFamily());
-}
-
-TEST_F(MainFrameTest, SplitterPlacesTheSashAndNeverUnsplits) {
-  MakeFrame();
+  // The splitter places the sash and never unsplits.
   SplitterWindow* splitter = frame->Splitter();
   EXPECT_TRUE(splitter->IsSplit());
   EXPECT_EQ(150, splitter->GetSashPosition());
