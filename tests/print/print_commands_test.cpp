@@ -143,10 +143,10 @@ TEST_F(PrintCommandsTest, UnwritableFileIsReportedAndRetriedWithoutAsking) {
   EXPECT_EQ(message, "Cannot write to the " + path + " file!");
 }
 
-TEST_F(PrintCommandsTest, UnsupportedPaperBlocksPrintAndPreview) {
+TEST_F(PrintCommandsTest, UnsupportedPaperOrACancelledDialogStopsPrinting) {
   print_->Data().SetPaperId(wxPAPER_A5);
   const char kMessage[] = "The selected paper size is not supported by this printer\n  ";
-  std::string message;
+  std::string message, caption;
   wxTEST_DIALOG(EXPECT_FALSE(PrintConversation(frame_, text_, settings_, *print_)),
                 ExpectMessage(wxID_OK, &message));
   EXPECT_EQ(message, kMessage);
@@ -155,13 +155,11 @@ TEST_F(PrintCommandsTest, UnsupportedPaperBlocksPrintAndPreview) {
                 ExpectMessage(wxID_OK, &message));
   EXPECT_EQ(message, kMessage);
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A5);
-}
-
-TEST_F(PrintCommandsTest, CancelledPrintDialogSaysSoAndKeepsThePrintData) {
+  print_->Data().SetPaperId(wxPAPER_LETTER);
   print_->Data().SetNoCopies(1);
-  std::string message, caption;
   wxTEST_DIALOG(EXPECT_FALSE(PrintConversation(frame_, text_, settings_, *print_)),
-                wxExpectDismissableModal<wxPrintDialogBase>(wxID_CANCEL), ExpectMessage(wxID_OK, &message, &caption));
+                wxExpectDismissableModal<wxPrintDialogBase>(wxID_CANCEL),
+                ExpectMessage(wxID_OK, &message, &caption));
   EXPECT_EQ(message, "Print operation canceled");
   EXPECT_EQ(caption, "Printing");
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_LETTER);

@@ -50,15 +50,12 @@ std::string Launched() {
   return text;
 }
 
-TEST(ShellTest, AnHtmlPageGoesToTheRegisteredHandler) {
+TEST(ShellTest, AnHtmlPageAndAMailAddressGoToTheirRegisteredHandler) {
   TempDir dir;
   const std::string page = dir.File("quillo.html");
   WriteFile(page, "<!DOCTYPE html><html><head><title>x</title></head><body>x</body></html>\n");
   EXPECT_EQ(kShellOk, ShellOpen(page));
   EXPECT_NE(std::string::npos, Launched().find("quillo.html"));
-}
-
-TEST(ShellTest, AMailAddressGoesToTheMailtoHandler) {
   EXPECT_EQ(kShellOk, ShellOpen("mailto:support@quillo.example.org"));
   EXPECT_EQ("mailto:support@quillo.example.org\n", Launched());
 }
