@@ -235,6 +235,8 @@ TEST(ChatWireTest, UnknownTypesAreSkippedAndNamesCutAt24) {
   // A sign-on whose name fills all 33 bytes: the name is cut at 24.
   raw.Close();
   ASSERT_TRUE(host.reporter.WaitForConversation("Raw has been disconnected\n"));
+  // The line is freed just after that report; a caller before then is busy.
+  ASSERT_TRUE(ChatEnd::WaitUntil(host.settings.LineBusy, 0));
   RawCaller unterminated(port);
   MessageHeader signon;
   std::memset(signon.Data(), 'n', MessageHeader::kSize);
