@@ -47,9 +47,13 @@ ChatPanel::ChatPanel(wxWindow* parent, MainFrame& frame)
   const Command commands[] = {{kHostId, "Host", 17},     {kConnectId, "Connect", 87},
                               {kConfigId, "Config", 153}, {kInviteId, "Invite", 219},
                               {kEndId, "End", 285},       {kStatsId, "Stats", 470}};
+  // The session buttons keep their narrow fixed width; a slightly smaller
+  // face, as the panels use, keeps "Connect" from being clipped on GTK.
+  const wxFont buttonFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS));
   for (const Command& command : commands) {
-    new wxButton(this, ToolkitId(command.id), command.label, wxPoint(command.x, 175),
-                 wxSize(50, 25));
+    auto* button = new wxButton(this, ToolkitId(command.id), command.label,
+                                wxPoint(command.x, 175), wxSize(50, 25));
+    button->SetFont(buttonFont);
   }
   Bind(wxEVT_BUTTON, &ChatPanel::OnButton, this);
   input_->Bind(wxEVT_TEXT, &ChatPanel::OnInputChanged, this);
