@@ -3,9 +3,6 @@
 // the guest to its report on the host (median and 99th percentile), for
 // short and long lines.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "../tests/util/loopback_port.h"
 #include "chat/chat_engine.h"
 #include "thread/thread.h"
 #include "ui/program_settings.h"
@@ -57,18 +55,6 @@ class CountingReporter : public Reporter {
   long lines_ = 0;
 };
 
-int FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 bool Connect(ProgramSettings& guest, Reporter& reporter, int port) {
   guest.ConnectAddress = "127.0.0.1";
   guest.QuilloPortNumber = port;
@@ -88,7 +74,7 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   guest.ScreenName = "Guest";
   host.EnableAudio = guest.EnableAudio = 0;
   CountingReporter host_reporter, guest_reporter;
-  const int port = FreePort();
+  const int port = qtest::FreePort();
   host.QuilloPortNumber = port;
   OpenHostSession(host, host_reporter);
   if (host.Hosting.load() != 1 || !Connect(guest, guest_reporter, port)) {

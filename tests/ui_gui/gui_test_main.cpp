@@ -1,8 +1,5 @@
 #include "gui_test_main.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -102,18 +99,6 @@ void Click(wxWindow* window, int programId) {
 }
 
 std::string Text(const wxTextCtrl* field) { return ProgramText(field->GetValue()); }
-
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 TempDir::TempDir() {
   std::string pattern = std::string(QUILLO_BINARY_DIR) + "/gui-test-XXXXXX";

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "../util/loopback_port.h"
 #include "util/reporter.h"
 
 // Lets the toolkit process pending events (and CallAfter calls) for about
@@ -27,8 +28,7 @@ bool PumpUntil(const std::function<bool()>& done,
 // Sends a button click to the button of that program identifier inside
 // window, as the toolkit does.
 void Click(wxWindow* window, int programId);
-// A loopback port nobody listens on right now.
-int FreePort();
+using qtest::FreePort;
 // A text control's value as the program's bytes.
 std::string Text(const wxTextCtrl* field);
 

@@ -4,8 +4,6 @@
 // Helpers shared by the unit tests: scratch files, byte access, bounded
 // waits and loopback ports.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "loopback_port.h"
 
 namespace qtest {
 
@@ -77,33 +77,6 @@ bool WaitUntil(Predicate done, std::chrono::milliseconds limit = std::chrono::se
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
-}
-
-inline int LocalPort(int fd) {
-  sockaddr_in bound{};
-  socklen_t length = sizeof bound;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
-  return ntohs(bound.sin_port);
-}
-// A TCP socket bound to 127.0.0.1:port (0: any free port).
-inline int BoundSocket(int port = 0) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-// A loopback port nobody listens on at the moment of asking.
-inline int FreePort() {
-  const int fd = BoundSocket();
-  const int port = LocalPort(fd);
-  close(fd);
-  return port;
 }
 
 }  // namespace qtest
