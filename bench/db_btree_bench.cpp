@@ -4,33 +4,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "../tests/db/db_test_keys.h"
 #include "db/btree_index.h"
 
 namespace {
-
-class BookSizedKey : public IndexKey {
- public:
-  BookSizedKey() : IndexKey(data_) { std::memset(data_, 0, sizeof data_); }
-  void Set(const std::string& text) {
-    CopyKeyText(reinterpret_cast<char*>(data_), text.c_str(), text.size());
-  }
-  int KeySize() const override { return 264; }
-  bool Equals(const IndexKey& o) const override {
-    return KeyTextEquals(reinterpret_cast<const char*>(data_),
-                         reinterpret_cast<const char*>(o.KeyData()));
-  }
-  bool GreaterThan(const IndexKey& o) const override {
-    return KeyTextGreater(reinterpret_cast<const char*>(data_),
-                          reinterpret_cast<const char*>(o.KeyData()));
-  }
-
- private:
-  unsigned char data_[264];
-};
 
 using Clock = std::chrono::steady_clock;
 
@@ -50,12 +30,12 @@ int main() {
     // A scattered order, like nicknames typed over time.
     names.push_back("nickname-" + std::to_string((i * 7919) % kKeys));
   }
-  BTreeIndex tree{BookSizedKey(), 11, -1};
+  BTreeIndex tree{TextKey(), 11, -1};
   if (tree.CreateFile(name.c_str(), 255) != 0) {
     std::fprintf(stderr, "cannot create %s\n", name.c_str());
     return 1;
   }
-  BookSizedKey key, scratch;
+  TextKey key, scratch;
 
   Clock::time_point start = Clock::now();
   for (const std::string& n : names) {

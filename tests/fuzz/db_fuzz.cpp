@@ -10,34 +10,11 @@
 #include <cstring>
 #include <string>
 
+#include "../db/db_test_keys.h"
 #include "db/btree_index.h"
 #include "db/database_file.h"
 
 namespace {
-
-// Number keys keep small inputs meaningful: an entry is 8 bytes.
-class FuzzKey : public IndexKey {
- public:
-  explicit FuzzKey(int32_t v = 0) : IndexKey(data_) {
-    PortableInt32 p = v;
-    std::memcpy(data_, &p, 4);
-  }
-  int32_t Value() const {
-    PortableInt32 p;
-    std::memcpy(&p, data_, 4);
-    return p;
-  }
-  int KeySize() const override { return 4; }
-  bool Equals(const IndexKey& o) const override {
-    return Value() == static_cast<const FuzzKey&>(o).Value();
-  }
-  bool GreaterThan(const IndexKey& o) const override {
-    return Value() > static_cast<const FuzzKey&>(o).Value();
-  }
-
- private:
-  unsigned char data_[4];
-};
 
 std::string ScratchPath() {
   static const std::string path = "/tmp/quillo-fuzz-db-" + std::to_string(getpid()) + ".kvs";
@@ -77,10 +54,11 @@ void WalkDatabaseFile() {
   file.Close();
 }
 
+// Number keys keep small inputs meaningful: an entry is 8 bytes.
 void WalkIndexFile(uint8_t seed) {
-  BTreeIndex tree{FuzzKey(), 11, -1};
+  BTreeIndex tree{IntKey(), 11, -1};
   if (tree.OpenFile(ScratchPath().c_str(), 2) != 0) return;
-  FuzzKey key, scratch;
+  IntKey key, scratch;
   int32_t count = 0;
   if (tree.FindFirst(key, true)) {
     // A damaged tree may hand back keys out of order; the walk is bounded.
@@ -88,11 +66,11 @@ void WalkIndexFile(uint8_t seed) {
     }
   }
   for (int32_t v = -2; v < 40; v += 1 + seed % 5) {
-    FuzzKey probe(v);
+    IntKey probe(v);
     tree.Find(probe, scratch, false);
-    FuzzKey added(v * 7 + seed);
+    IntKey added(v * 7 + seed);
     tree.Insert(added, scratch, v % 3 == 0);
-    FuzzKey removed(v);
+    IntKey removed(v);
     tree.Remove(removed, scratch, v % 4 == 0);
   }
   tree.TestHeader(true);
