@@ -14,28 +14,13 @@
 #include <string>
 #include <thread>
 
+#include "fuzz_support.h"
 #include "chat/chat_engine.h"
 #include "chat/client_connect_task.h"
 #include "chat/message_header.h"
 #include "ui/program_settings.h"
-#include "util/reporter.h"
 
 namespace {
-
-class NullReporter : public Reporter {
- public:
-  void ConversationLine(const std::string& text) override { bytes_ += text.size(); }
-  void EventLine(const std::string& text) override { bytes_ += text.size(); }
-  void StatusText(const std::string& text) override { bytes_ += text.size(); }
-  void ProgramMessage(const std::string& a, const std::string& b, const std::string& c) override {
-    bytes_ += a.size() + b.size() + c.size();
-  }
-  void PlayActivitySound() override {}
-  bool MainFrameMinimised() override { return false; }
-
- private:
-  size_t bytes_ = 0;
-};
 
 // The host's side: one listener on a loopback port for the whole run.
 struct Listener {
@@ -71,12 +56,7 @@ void Answer(int listener, const uint8_t* data, size_t size) {
     if (n <= 0) break;
     got += static_cast<size_t>(n);
   }
-  while (size > 0) {
-    const ssize_t n = ::send(caller, data, size, MSG_NOSIGNAL);
-    if (n <= 0) break;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
+  fuzz::SendAll(caller, data, size, 0);
   ::shutdown(caller, SHUT_WR);
   char scrap[256];
   while (::recv(caller, scrap, sizeof scrap, 0) > 0) {
@@ -94,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.ScreenName = "Fuzz";
   settings.ConnectAddress = "127.0.0.1";
   settings.QuilloPortNumber = listener.port;
-  NullReporter reporter;
+  fuzz::NullReporter reporter(false);
   ChatConnectTask task;
   task.Prepare(&settings, &reporter);
   const int result = task.Run(nullptr);

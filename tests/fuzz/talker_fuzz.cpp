@@ -9,29 +9,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_support.h"
 #include "chat/talker_task.h"
 #include "ui/program_settings.h"
-#include "util/reporter.h"
-
-namespace {
-
-// Lines go nowhere, but are built and measured like the window would.
-class NullReporter : public Reporter {
- public:
-  void ConversationLine(const std::string& text) override { bytes_ += text.size(); }
-  void EventLine(const std::string& text) override { bytes_ += text.size(); }
-  void StatusText(const std::string& text) override { bytes_ += text.size(); }
-  void ProgramMessage(const std::string& a, const std::string& b, const std::string& c) override {
-    bytes_ += a.size() + b.size() + c.size();
-  }
-  void PlayActivitySound() override {}
-  bool MainFrameMinimised() override { return true; }
-
- private:
-  size_t bytes_ = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
@@ -41,14 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // bigger inputs are cut to what the buffer takes.
   const int buffer = 1 << 20;
   ::setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-  const uint8_t* stream = data + 2;
-  size_t left = size - 2;
-  while (left > 0) {
-    const ssize_t n = ::send(ends[1], stream, left, MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (n <= 0) break;
-    stream += n;
-    left -= static_cast<size_t>(n);
-  }
+  fuzz::SendAll(ends[1], data + 2, size - 2, MSG_DONTWAIT);
   ::shutdown(ends[1], SHUT_WR);
 
   ProgramSettings settings;
@@ -58,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.PeerName.Set("Peer");
   settings.PeerSocket = ends[0];
   settings.LineBusy = 1;
-  NullReporter reporter;
+  fuzz::NullReporter reporter(true);
   ChatTalkerTask talker;
   talker.Prepare(&settings, &reporter, ends[0]);
   // As the talker's thread would: run to the end, then the exit step.
