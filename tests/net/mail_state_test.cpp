@@ -3,6 +3,7 @@
 
 #include "../chat/recording_reporter.h"
 #include "../util/test_support.h"
+#include "mail_test_job.h"
 #include "net/mail_state.h"
 #include "thread/thread.h"
 #include "ui/program_settings.h"
@@ -14,12 +15,7 @@ TEST(MailStateTest, StartCopiesTheMailFieldsOfTheSettings) {
   // taken its copy.
   const int port = qtest::FreePort();
   ProgramSettings settings;
-  settings.MailServer = "127.0.0.1";
-  settings.MailServerPortNumber = port;
-  settings.ReturnEmailAddress = "host@example.org";
-  settings.InvitationSubject = "Come and talk";
-  settings.MailRecipient = "guest@example.org";
-  settings.MailMessage = "text";
+  FillTestMail(settings, port);
   RecordingReporter reporter;
   settings.SendMailThread = settings.MailTask.Start(settings, reporter);
   ASSERT_NE(nullptr, settings.SendMailThread);
@@ -33,9 +29,9 @@ TEST(MailStateTest, StartCopiesTheMailFieldsOfTheSettings) {
   EXPECT_EQ("127.0.0.1", job.MailServer);
   EXPECT_EQ(port, job.MailServerPortNumber);
   EXPECT_EQ("host@example.org", job.ReturnEmailAddress);
-  EXPECT_EQ("guest@example.org", job.MailRecipient);
-  EXPECT_EQ("Come and talk", job.InvitationSubject);
-  EXPECT_EQ("text", job.MailMessage);
+  EXPECT_EQ("<guest@example.org>", job.MailRecipient);
+  EXPECT_EQ("Quillo Invitation", job.InvitationSubject);
+  EXPECT_EQ(kTestMailMessage, job.MailMessage);
   EXPECT_EQ((std::vector<std::string>{"Connecting to mail server\n",
                                       "Socket exception: Could not connect socket\n"}),
             reporter.Lines());

@@ -1,12 +1,8 @@
 // The SMTP client and the send-mail task: the dialogue against a small
 // scripted server for the failures, and the whole invitation against a real
 // SMTP server (aiosmtpd) on loopback.
-#include <dirent.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -21,12 +17,12 @@
 #include <vector>
 
 #include "../chat/recording_reporter.h"
+#include "../util/real_smtp_server.h"
+#include "mail_test_job.h"
 #include "../util/test_support.h"
 #include "net/send_mail_task.h"
 #include "net/smtp_client.h"
 #include "thread/thread.h"
-
-extern char** environ;
 
 namespace {
 
@@ -36,6 +32,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
+using qtest::RealSmtpServer;
 using qtest::WaitUntil;
 
 // One step of a scripted server: the reply it sends after reading a command
@@ -123,12 +120,7 @@ class ScriptedServer {
 
 MailJob Job(int port) {
   MailJob job;
-  job.MailServer = "127.0.0.1";
-  job.MailServerPortNumber = port;
-  job.ReturnEmailAddress = "host@example.org";
-  job.MailRecipient = "<guest@example.org>";
-  job.InvitationSubject = "Quillo Invitation";
-  job.MailMessage = "Join me\n.\n.hidden\nBye\n";
+  FillTestMail(job, port);
   return job;
 }
 
@@ -272,65 +264,6 @@ TEST(SmtpDialogueTest, CancelDuringTheWaitEndsQuietlyAtOnce) {
   EXPECT_EQ(0, RunToEnd(task, Job(next.Port()), next_reporter));
   EXPECT_EQ("Message sent\n", next_reporter.Lines().back());
 }
-
-// aiosmtpd on a free loopback port, saving every message into a maildir.
-class RealSmtpServer {
- public:
-  RealSmtpServer() {
-    char directory[] = "/tmp/quillo_smtp_XXXXXX";
-    folder_ = mkdtemp(directory);
-    maildir_ = folder_ + "/mail";  // created by the server
-    port_ = qtest::FreePort();
-    const std::string listen = "127.0.0.1:" + std::to_string(port_);
-    std::vector<std::string> arguments = {"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
-                                          listen, "-c", "aiosmtpd.handlers.Mailbox", maildir_};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    ready_ = pid_ > 0 && WaitUntil([this] { return Accepts(); }, milliseconds(20000));
-  }
-  ~RealSmtpServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int status;
-      if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; },
-                     milliseconds(5000))) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-      }
-    }
-    std::system(("rm -rf '" + folder_ + "'").c_str());
-  }
-
-  bool Ready() const { return ready_; }
-  int Port() const { return port_; }
-  // The messages saved so far.
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> messages;
-    const std::string folder = maildir_ + "/new";
-    DIR* directory = opendir(folder.c_str());
-    if (directory == nullptr) return messages;
-    while (dirent* entry = readdir(directory)) {
-      if (entry->d_name[0] == '.') continue;
-      messages.push_back(qtest::ReadBytes(folder + "/" + entry->d_name));
-    }
-    closedir(directory);
-    return messages;
-  }
-
- private:
-  bool Accepts() const {
-    Socket probe;
-    return probe.InitSocket(1, port_, "127.0.0.1") >= 0 && probe.Connect() == 0;
-  }
-
-  std::string folder_;
-  std::string maildir_;
-  int port_ = 0;
-  pid_t pid_ = -1;
-  bool ready_ = false;
-};
 
 TEST(SmtpRealServerTest, InvitationArrivesWithHeadersAndTextIntact) {
   RealSmtpServer server;

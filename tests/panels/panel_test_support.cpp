@@ -1,12 +1,6 @@
 #include "panel_test_support.h"
 
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/timer.h>
@@ -21,20 +15,7 @@
 #include "chat/chat_engine.h"
 #include "ui/gui_text.h"
 
-extern char** environ;
-
 namespace {
-
-bool Accepts(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return ok;
-}
 
 class OneShot : public wxTimer {
  public:
@@ -124,62 +105,10 @@ void PanelTest::DamageConnectionsData(long offset, size_t count) {
   fclose(file);
 }
 
-SilentHost::SilentHost() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+SilentHost::SilentHost() : fd_(qtest::BoundSocket()) {
   listen(fd_, 4);
-  getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
+  port_ = qtest::LocalPort(fd_);
 }
 
 SilentHost::~SilentHost() { close(fd_); }
 
-RealSmtpServer::RealSmtpServer() : port_(FreePort()) {
-  const std::string listen = "127.0.0.1:" + std::to_string(port_);
-  std::vector<std::string> arguments = {"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
-                                        listen, "-c", "aiosmtpd.handlers.Mailbox",
-                                        folder_.File("mail")};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(&argument[0]);
-  argv.push_back(nullptr);
-  if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
-    if (Accepts(port_)) {
-      ready_ = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
-
-RealSmtpServer::~RealSmtpServer() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  int status;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (waitpid(pid_, &status, WNOHANG) != pid_) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
-std::vector<std::string> RealSmtpServer::Messages() const {
-  std::vector<std::string> messages;
-  const std::string folder = folder_.File("mail/new");
-  DIR* directory = opendir(folder.c_str());
-  if (directory == nullptr) return messages;
-  while (dirent* entry = readdir(directory)) {
-    if (entry->d_name[0] == '.') continue;
-    messages.push_back(ReadFile(folder + "/" + entry->d_name));
-  }
-  closedir(directory);
-  return messages;
-}

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../util/real_smtp_server.h"
 #include "books/event_window.h"
 #include "gui_test_main.h"
 #include "ui/gui_reporter.h"
@@ -59,20 +60,6 @@ class SilentHost {
   int port_ = 0;
 };
 
-// aiosmtpd on a free loopback port, saving every message into a maildir.
-class RealSmtpServer {
- public:
-  RealSmtpServer();
-  ~RealSmtpServer();
-  bool Ready() const { return ready_; }
-  int Port() const { return port_; }
-  std::vector<std::string> Messages() const;
-
- private:
-  TempDir folder_;
-  int port_ = 0;
-  pid_t pid_ = -1;
-  bool ready_ = false;
-};
+using qtest::RealSmtpServer;
 
 #endif  // QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H
