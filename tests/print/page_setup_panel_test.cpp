@@ -7,6 +7,7 @@
 #include <wx/slider.h>
 #include <wx/statusbr.h>
 
+#include "../ui/page_layout_check.h"
 #include "print_test_support.h"
 #include "ui/window_ids.h"
 
@@ -118,11 +119,7 @@ TEST_F(PageSetupPanelTest, DefaultThenAcceptWritesEachDifferingFieldInOrder) {
             "mswpFontSize=9\r\n"
             "mswpFont=Swiss\r\n"
             "mswpLeftMargin=10\r\n");
-  EXPECT_EQ(settings_.PageLayout.FontSize, 9);
-  EXPECT_DOUBLE_EQ(settings_.PageLayout.LeftMargin, 10.0);
-  EXPECT_EQ(settings_.PageLayout.PageOrientation, PrintSettings::kPortrait);
-  EXPECT_EQ(settings_.PageLayout.FamilyIndex, 0);
-  EXPECT_EQ(settings_.PageLayout.PaperIndex, 0);
+  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 9, 10.0, PrintSettings::kPortrait, 0, 0));
   EXPECT_EQ(settings_.mswpDocumentName, "Notes");
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_LETTER);
   EXPECT_EQ(print_->Data().GetOrientation(), wxPORTRAIT);

@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "ui/program_settings.h"
 #include "ui/settings_file.h"
+#include "page_layout_check.h"
 #include "settings_test_files.h"
 
 namespace {
@@ -24,6 +26,10 @@ class SettingsApplyTest : public ::testing::Test {
     ASSERT_TRUE(file.Load());
     settings_.ApplyStartupKeys(file);
     settings_.ApplyPageLayoutKeys(file);
+  }
+  // Status window, row labels, column labels.
+  std::tuple<int, int, int> ViewFlags() const {
+    return {settings_.ViewStatusWindow, settings_.ViewRowLabels, settings_.ViewColLabels};
   }
 
   ScratchDirectory dir_;
@@ -89,15 +95,11 @@ TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWordsAndViewFlagsNeedReme
   EXPECT_EQ(settings_.ViewToolBar, 0);
   // The view flags need RememberProgramSettings.
   Apply("ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
-  EXPECT_EQ(settings_.ViewStatusWindow, 1);
-  EXPECT_EQ(settings_.ViewRowLabels, 0);
-  EXPECT_EQ(settings_.ViewColLabels, 1);
+  EXPECT_EQ(ViewFlags(), std::make_tuple(1, 0, 1));
   Apply("RememberProgramSettings=true\n"
         "ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
   EXPECT_EQ(settings_.RememberProgramSettings, 1);
-  EXPECT_EQ(settings_.ViewStatusWindow, 0);
-  EXPECT_EQ(settings_.ViewRowLabels, 1);
-  EXPECT_EQ(settings_.ViewColLabels, 0);
+  EXPECT_EQ(ViewFlags(), std::make_tuple(0, 1, 0));
 }
 
 TEST_F(SettingsApplyTest, GeometryNeedsBothRememberFlags) {
@@ -127,18 +129,10 @@ TEST_F(SettingsApplyTest, GeometryNeedsBothRememberFlags) {
 TEST_F(SettingsApplyTest, PageLayoutKeys) {
   Apply("mswpFontSize=12\nmswpLeftMargin=25\nmswpOrientation=landscape\n"
         "mswpFont=Modern\nmswpPaperSize=a4\n");
-  EXPECT_EQ(settings_.PageLayout.FontSize, 12);
-  EXPECT_DOUBLE_EQ(settings_.PageLayout.LeftMargin, 25.0);
-  EXPECT_EQ(settings_.PageLayout.PageOrientation, PrintSettings::kLandscape);
-  EXPECT_EQ(settings_.PageLayout.FamilyIndex, 3);
-  EXPECT_EQ(settings_.PageLayout.PaperIndex, 4);
+  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
   Apply("mswpFontSize=0\nmswpLeftMargin=-3\nmswpOrientation=Sideways\n"
         "mswpFont=Gothic\nmswpPaperSize=A5\n");
-  EXPECT_EQ(settings_.PageLayout.FontSize, 12);
-  EXPECT_DOUBLE_EQ(settings_.PageLayout.LeftMargin, 25.0);
-  EXPECT_EQ(settings_.PageLayout.PageOrientation, PrintSettings::kLandscape);
-  EXPECT_EQ(settings_.PageLayout.FamilyIndex, 3);
-  EXPECT_EQ(settings_.PageLayout.PaperIndex, 4);
+  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
   Apply("mswpOrientation=PORTRAIT\nmswpFont=system\nmswpPaperSize=Letter\n");
   EXPECT_EQ(settings_.PageLayout.PageOrientation, PrintSettings::kPortrait);
   EXPECT_EQ(settings_.PageLayout.FamilyIndex, 5);
