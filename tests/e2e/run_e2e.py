@@ -128,8 +128,14 @@ class Quillo:
             raise Failure("%s: no conversation window" % self.label)
         return fields[0]
 
+    def editable_fields(self, window):
+        return [f for f in self.desk.text_fields(window) if self.desk.editable(f)]
+
+    def first_editable_field(self, window, what):
+        return wait_for(what, lambda: next(iter(self.editable_fields(window)), None))
+
     def input_control(self):
-        fields = [f for f in self.desk.text_fields(self.frame) if self.desk.editable(f)]
+        fields = self.editable_fields(self.frame)
         if not fields:
             raise Failure("%s: no input box" % self.label)
         return fields[-1]
@@ -200,7 +206,7 @@ class Quillo:
             wait_for("the panel to hide", lambda: not self.desk.showing(panel), limit=5)
 
     def connect_fields(self, panel):
-        return [f for f in self.desk.text_fields(panel) if self.desk.editable(f)][:4]
+        return self.editable_fields(panel)[:4]
 
     def fill_connect_fields(self, panel, values):
         for field, value in zip(self.connect_fields(panel), values):
@@ -298,8 +304,9 @@ class Run:
 KEY = 4242
 
 
-def host(run, port, key=KEY, column=0):
-    ann = run.program("ann", column, ScreenName="Ann", QuilloPortNumber=port, EncryptionKey=key)
+def host(run, port, key=KEY, column=0, **settings):
+    ann = run.program("ann", column, ScreenName="Ann", QuilloPortNumber=port, EncryptionKey=key,
+                      **settings)
     ann.start()
     ann.press("Host")
     ann.wait_conversation("Listening on port %d\n" % port)
@@ -317,12 +324,25 @@ def connect(prog, port, key=KEY, nickname="annsline"):
     prog.close_panel(panel)
 
 
-def scenario_conversation(run):
+def talking_pair(run):
+    """Ann hosting on a fresh port and Bob in conversation with her."""
     port = free_port()
     ann = host(run, port)
     bob = guest(run, "Bob", port)
     connect(bob, port)
     ann.wait_conversation("Bob has established a connection\n")
+    return port, ann, bob
+
+
+def guest_ends(bob, ann):
+    """Bob presses End; both sides see him go."""
+    bob.press("End")
+    bob.wait_conversation("All Quillo services have been shutdown")
+    ann.wait_conversation("Bob has signed off\n")
+
+
+def scenario_conversation(run):
+    port, ann, bob = talking_pair(run)
 
     lines = []
     for i in range(10):
@@ -361,9 +381,7 @@ def scenario_conversation(run):
     cay.stop()
 
     # Bob ends; Ann's line is free again and takes the next caller.
-    bob.press("End")
-    bob.wait_conversation("All Quillo services have been shutdown")
-    ann.wait_conversation("Bob has signed off\n")
+    guest_ends(bob, ann)
     bob.stop()
     dan = guest(run, "Dan", port)
     connect(dan, port)
@@ -380,8 +398,7 @@ def scenario_wrong_key(run):
                       EncryptionKey=31337).start()
     bob.press("Connect")
     prompt = bob.dialog("Screen name input")
-    name = wait_for("the screen name field", lambda: next(
-        (f for f in bob.desk.text_fields(prompt) if bob.desk.editable(f)), None))
+    name = bob.first_editable_field(prompt, "the screen name field")
     bob.desk.type_into(name, "Bob")
     bob.press("OK", prompt)
     panel = bob.panel("Quillo Connect Panel")
@@ -420,14 +437,8 @@ def previous_connections(prog, panel):
 
 
 def scenario_restart(run):
-    port = free_port()
-    ann = host(run, port)
-    bob = guest(run, "Bob", port)
-    connect(bob, port, nickname="annsline")
-    ann.wait_conversation("Bob has established a connection\n")
-    bob.press("End")
-    bob.wait_conversation("All Quillo services have been shutdown")
-    ann.wait_conversation("Bob has signed off\n")
+    port, ann, bob = talking_pair(run)
+    guest_ends(bob, ann)
 
     for lose_index in (False, True):
         bob.close_window()
@@ -483,15 +494,11 @@ def scenario_invite(run):
                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     wait_for("the SMTP server", lambda: server.stdout.readline().strip() == b"ready", limit=15)
 
-    ann = run.program("ann", 0, ScreenName="Ann", QuilloPortNumber=port, EncryptionKey=KEY,
-                      MailServer="127.0.0.1", MailServerPortNumber=smtp_port,
-                      ReturnEmailAddress="ann@example.org")
-    ann.start()
-    ann.press("Host")
-    ann.wait_conversation("Listening on port %d\n" % port)
+    ann = host(run, port, MailServer="127.0.0.1", MailServerPortNumber=smtp_port,
+               ReturnEmailAddress="ann@example.org")
     ann.press("Invite")
     panel = ann.panel("Quillo Invitation Panel")
-    fields = [f for f in ann.desk.text_fields(panel) if ann.desk.editable(f)]
+    fields = ann.editable_fields(panel)
     ann.desk.type_into(fields[0], "bob")
     ann.desk.type_into(fields[1], "bob@example.org")
     ann.press("Add", panel)
@@ -516,18 +523,14 @@ def scenario_invite(run):
 
 
 def scenario_save(run):
-    port = free_port()
-    ann = host(run, port)
-    bob = guest(run, "Bob", port)
-    connect(bob, port)
+    port, ann, bob = talking_pair(run)
     ann.send("to be kept on disk")
     bob.send("me too, café")
     ann.wait_conversation(said("Bob", "me too, café"))
     target = os.path.join(run.scratch, "kept-session.txt")
     ann.menu("File", "Save Session")
     dialog = ann.dialog("Save this session:")
-    name = wait_for("the file name field", lambda: next(
-        (f for f in ann.desk.text_fields(dialog) if ann.desk.editable(f)), None))
+    name = ann.first_editable_field(dialog, "the file name field")
     ann.desk.type_into(name, target)
     # Enter in the name field saves, as a person would finish typing; a
     # completion popup of the typed path may take the first one.
@@ -553,11 +556,7 @@ def scenario_save(run):
 
 
 def scenario_close(run):
-    port = free_port()
-    ann = host(run, port)
-    bob = guest(run, "Bob", port)
-    connect(bob, port)
-    ann.wait_conversation("Bob has established a connection\n")
+    port, ann, bob = talking_pair(run)
     ann.close_window()
     ann.answer("Yes", expect="You are currently hosting Quillo services.")
     ann.wait_exit()
@@ -697,11 +696,7 @@ def storm(port, seconds, per_second):
 
 
 def scenario_hostile(run):
-    port = free_port()
-    ann = host(run, port)
-    bob = guest(run, "Bob", port)
-    connect(bob, port)
-    ann.wait_conversation("Bob has established a connection\n")
+    port, ann, bob = talking_pair(run)
     told, callers = storm(port, seconds=4, per_second=50)
     print("hostile: %d of %d well-formed callers were told the line is busy" % (told, callers),
           flush=True)
