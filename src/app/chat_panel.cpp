@@ -26,6 +26,19 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
+// clang-format off
+wxBEGIN_EVENT_TABLE(ChatPanel, wxPanel)
+  EVT_BUTTON(ToolkitId(ChatPanel::kSendId), ChatPanel::OnSend)
+  EVT_BUTTON(ToolkitId(ChatPanel::kHostId), ChatPanel::OnHost)
+  EVT_BUTTON(ToolkitId(ChatPanel::kConnectId), ChatPanel::OnConnect)
+  EVT_BUTTON(ToolkitId(ChatPanel::kConfigId), ChatPanel::OnConfig)
+  EVT_BUTTON(ToolkitId(ChatPanel::kInviteId), ChatPanel::OnInvite)
+  EVT_BUTTON(ToolkitId(ChatPanel::kEndId), ChatPanel::OnEnd)
+  EVT_BUTTON(ToolkitId(ChatPanel::kStatsId), ChatPanel::OnStats)
+  EVT_TEXT(ToolkitId(ChatPanel::kInputId), ChatPanel::OnInputChanged)
+wxEND_EVENT_TABLE()
+// clang-format on
+
 ChatPanel::ChatPanel(wxWindow* parent, MainFrame& frame)
     : wxPanel(parent, ToolkitId(kId), wxPoint(0, 0), wxSize(400, 400), wxTAB_TRAVERSAL),
       frame_(frame),
@@ -55,20 +68,6 @@ ChatPanel::ChatPanel(wxWindow* parent, MainFrame& frame)
                                 wxPoint(command.x, 175), wxSize(50, 25));
     button->SetFont(buttonFont);
   }
-  Bind(wxEVT_BUTTON, &ChatPanel::OnButton, this);
-  input_->Bind(wxEVT_TEXT, &ChatPanel::OnInputChanged, this);
-}
-
-void ChatPanel::OnButton(wxCommandEvent& event) {
-  const int id = event.GetId();
-  if (id == ToolkitId(kSendId)) Send();
-  else if (id == ToolkitId(kHostId)) Host();
-  else if (id == ToolkitId(kConnectId)) Connect();
-  else if (id == ToolkitId(kConfigId)) Config();
-  else if (id == ToolkitId(kInviteId)) Invite();
-  else if (id == ToolkitId(kEndId)) End();
-  else if (id == ToolkitId(kStatsId)) Stats();
-  else event.Skip();
 }
 
 // GTK must not see its buffer cleared inside its own change notification, so

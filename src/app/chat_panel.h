@@ -56,7 +56,13 @@ class ChatPanel : public wxPanel {
   static std::string CutOnCharacter(const std::string& text, size_t maxBytes);
 
  private:
-  void OnButton(wxCommandEvent& event);
+  void OnSend(wxCommandEvent&) { Send(); }
+  void OnHost(wxCommandEvent&) { Host(); }
+  void OnConnect(wxCommandEvent&) { Connect(); }
+  void OnConfig(wxCommandEvent&) { Config(); }
+  void OnInvite(wxCommandEvent&) { Invite(); }
+  void OnEnd(wxCommandEvent&) { End(); }
+  void OnStats(wxCommandEvent&) { Stats(); }
   void OnInputChanged(wxCommandEvent& event);
 
   MainFrame& frame_;
@@ -65,6 +71,8 @@ class ChatPanel : public wxPanel {
   wxTextCtrl* input_;
   wxCheckBox* multiLine_;
   bool sendPending_ = false;
+
+  wxDECLARE_EVENT_TABLE();
 };
 
 #endif  // QUILLO_APP_CHAT_PANEL_H

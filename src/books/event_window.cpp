@@ -14,6 +14,13 @@ constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRES
                              wxCLOSE_BOX | wxCLIP_CHILDREN;
 }
 
+// clang-format off
+wxBEGIN_EVENT_TABLE(EventWindow, wxFrame)
+  EVT_BUTTON(ToolkitId(EventWindow::kCancelId), EventWindow::OnCancel)
+  EVT_CLOSE(EventWindow::OnClose)
+wxEND_EVENT_TABLE()
+// clang-format on
+
 EventWindow::EventWindow(wxWindow* parent)
     : wxFrame(parent, ToolkitId(kId), "Quillo Event Window", wxPoint(50, 50), wxSize(350, 320),
               kPanelStyle),
@@ -29,8 +36,6 @@ EventWindow::EventWindow(wxWindow* parent)
   messages_->SetFont(font_);
   cancel_ = new wxButton(panel, ToolkitId(kCancelId), "Cancel", wxPoint(142, 255),
                          wxSize(46, 25));
-  cancel_->Bind(wxEVT_BUTTON, &EventWindow::OnCancel, this);
-  Bind(wxEVT_CLOSE_WINDOW, &EventWindow::OnClose, this);
 }
 
 void EventWindow::Reset() {

@@ -55,6 +55,8 @@ class EventWindow : public wxFrame {
   wxFont font_;
   int32_t cancelCount_ = 0;
   int32_t running_ = 0;
+
+  wxDECLARE_EVENT_TABLE();
 };
 
 #endif  // QUILLO_BOOKS_EVENT_WINDOW_H

@@ -13,6 +13,13 @@ constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRES
                              wxCLOSE_BOX | wxCLIP_CHILDREN;
 }
 
+// clang-format off
+wxBEGIN_EVENT_TABLE(StatsPanel, wxFrame)
+  EVT_BUTTON(ToolkitId(StatsPanel::kCloseId), StatsPanel::OnCloseButton)
+  EVT_CLOSE(StatsPanel::OnClose)
+wxEND_EVENT_TABLE()
+// clang-format on
+
 StatsPanel::StatsPanel(wxWindow* parent)
     : wxFrame(parent, ToolkitId(kId), "Quillo Online Stats", wxPoint(0, 0), wxSize(400, 420),
               kPanelStyle) {
@@ -20,10 +27,7 @@ StatsPanel::StatsPanel(wxWindow* parent)
   new wxStaticBox(panel, wxID_ANY, "Chat Session Statistics", wxPoint(8, 4), wxSize(375, 335));
   text_ = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(18, 25), wxSize(355, 300),
                          wxTE_MULTILINE | wxTE_READONLY);
-  auto* close = new wxButton(panel, ToolkitId(kCloseId), "Close", wxPoint(8, 345),
-                             wxSize(50, 25));
-  close->Bind(wxEVT_BUTTON, &StatsPanel::OnCloseButton, this);
-  Bind(wxEVT_CLOSE_WINDOW, &StatsPanel::OnClose, this);
+  new wxButton(panel, ToolkitId(kCloseId), "Close", wxPoint(8, 345), wxSize(50, 25));
 }
 
 void StatsPanel::ShowText(const std::string& text) {

@@ -28,6 +28,8 @@ class StatsPanel : public wxFrame {
   void OnClose(wxCloseEvent& event);
 
   wxTextCtrl* text_;
+
+  wxDECLARE_EVENT_TABLE();
 };
 
 #endif  // QUILLO_BOOKS_STATISTICS_PANEL_H
