@@ -38,6 +38,13 @@ TEST(StartupProgram, TwoArgumentsNameTheSettingsFile) {
     _exit(127);
   }
 
+  // Start-up runs before the window shows: wait for its mark first, so the
+  // window search cannot settle anything before the program has started.
+  const bool read = qtest::WaitUntil(
+      [&] {
+        return std::filesystem::is_directory(home) || waitpid(child, nullptr, WNOHANG) != 0;
+      },
+      std::chrono::seconds(20));
   bool window = RunsSuccessfully("xdotool search --sync --onlyvisible --pid " +
                                  std::to_string(child) + " --name '^Quillo$'");
   int status = 0;
@@ -45,9 +52,9 @@ TEST(StartupProgram, TwoArgumentsNameTheSettingsFile) {
   kill(child, SIGTERM);
   if (ended == 0) waitpid(child, &status, 0);
 
+  EXPECT_TRUE(read && std::filesystem::is_directory(home)) << "start-up did not read my.ini";
   EXPECT_EQ(ended, 0) << "the program exited during start-up";
   EXPECT_TRUE(window) << "no visible window titled Quillo";
-  EXPECT_TRUE(std::filesystem::is_directory(home)) << "start-up did not read my.ini";
 }
 
 }  // namespace
