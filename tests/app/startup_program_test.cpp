@@ -45,14 +45,10 @@ TEST(StartupProgram, TwoArgumentsNameTheSettingsFile) {
         return std::filesystem::is_directory(home) || waitpid(child, nullptr, WNOHANG) != 0;
       },
       std::chrono::seconds(20));
-  // xdotool's own --pid filter also lets through windows of other programs
-  // (the other display tests' frames are titled Quillo too), so the owner of
-  // each window found is compared here.
-  const std::string owned_window =
-      R"sh(sh -c 'while :; do for w in $(xdotool search --onlyvisible --name "^Quillo$"); do )sh"
-      R"sh([ "$(xdotool getwindowpid $w)" = )sh" + std::to_string(child) +
-      R"sh( ] && exit 0; done; sleep 0.1; done')sh";
-  bool window = RunsSuccessfully(owned_window);
+  // --all: xdotool otherwise takes a window matching the title alone, and
+  // the other display tests' frames are titled Quillo too.
+  bool window = RunsSuccessfully("xdotool search --sync --all --onlyvisible --pid " +
+                                 std::to_string(child) + " --name '^Quillo$'");
   int status = 0;
   pid_t ended = waitpid(child, &status, WNOHANG);
   kill(child, SIGTERM);
