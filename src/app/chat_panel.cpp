@@ -6,6 +6,7 @@
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 
+#include "books/panel_style.h"
 #include "books/statistics_panel.h"
 #include "chat/chat_engine.h"
 #include "thread/time_stamp.h"
@@ -62,7 +63,7 @@ ChatPanel::ChatPanel(wxWindow* parent, MainFrame& frame)
                               {kEndId, "End", 285},       {kStatsId, "Stats", 470}};
   // The session buttons keep their narrow fixed width; a slightly smaller
   // face, as the panels use, keeps "Connect" from being clipped on GTK.
-  const wxFont buttonFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS));
+  const wxFont buttonFont = PanelFont();
   for (const Command& command : commands) {
     auto* button = new wxButton(this, ToolkitId(command.id), command.label,
                                 wxPoint(command.x, 175), wxSize(50, 25));

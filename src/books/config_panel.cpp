@@ -14,15 +14,13 @@
 
 #include <cstdlib>
 
+#include "books/panel_style.h"
 #include "ui/gui_text.h"
 #include "ui/program_message.h"
 #include "ui/program_settings.h"
 #include "ui/window_ids.h"
 
 namespace {
-
-constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRESIZE_BORDER |
-                             wxCLOSE_BOX | wxCLIP_CHILDREN;
 
 wxTextCtrl* Field(wxWindow* parent, int x, int y, int width, int height, long style = 0) {
   return new wxTextCtrl(parent, wxID_ANY, wxEmptyString, wxPoint(x, y), wxSize(width, height),
@@ -58,7 +56,7 @@ ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
   // keyboard navigation; the controls keep their fixed positions in it.
   auto* panel = new wxPanel(this);
   // The fixed label sizes were measured for a small font.
-  panel->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS)));
+  panel->SetFont(PanelFont());
   new wxStaticBox(panel, wxID_ANY, "Quillo Configuration", wxPoint(8, 4), wxSize(375, 190));
   Label(panel, "Screen Name", 25, 29, 100, 25);
   screenName_ = Field(panel, 110, 25, 200, 25);

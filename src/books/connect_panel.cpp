@@ -14,6 +14,7 @@
 #include "books/event_window.h"
 #include "books/book_sequences.h"
 #include "books/panel_fields.h"
+#include "books/panel_style.h"
 #include "books/panel_wait.h"
 #include "chat/chat_engine.h"
 #include "thread/thread.h"
@@ -25,9 +26,6 @@
 #include "ui/window_ids.h"
 
 namespace {
-
-constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRESIZE_BORDER |
-                             wxCLOSE_BOX | wxCLIP_CHILDREN;
 
 // The nickname bytes a list line was made from.
 class NicknameData : public wxClientData {
@@ -77,7 +75,7 @@ ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, EventWin
   // keyboard navigation; the controls keep their fixed positions in it.
   auto* panel = new wxPanel(this);
   // The fixed label sizes were measured for a small font.
-  panel->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS)));
+  panel->SetFont(PanelFont());
   new wxStaticBox(panel, wxID_ANY, "New Connection", wxPoint(8, 4), wxSize(375, 200));
   // These two wrap in their 100 pixels: tall enough for both lines.
   Label(panel, "Connection Name", 25, 29, 100, 32);

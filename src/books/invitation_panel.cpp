@@ -15,6 +15,7 @@
 #include "books/event_window.h"
 #include "books/book_sequences.h"
 #include "books/panel_fields.h"
+#include "books/panel_style.h"
 #include "books/panel_wait.h"
 #include "thread/thread.h"
 #include "ui/gui_reporter.h"
@@ -24,9 +25,6 @@
 #include "ui/window_ids.h"
 
 namespace {
-
-constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRESIZE_BORDER |
-                             wxCLOSE_BOX | wxCLIP_CHILDREN;
 
 // The recipient a list line was made from.
 class RecipientData : public wxClientData {
@@ -81,7 +79,7 @@ InvitationPanel::InvitationPanel(wxWindow* parent, ProgramSettings& settings,
   // keyboard navigation; the controls keep their fixed positions in it.
   auto* panel = new wxPanel(this);
   // The fixed label sizes were measured for a small font.
-  panel->SetFont(wxFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS)));
+  panel->SetFont(PanelFont());
   new wxStaticBox(panel, wxID_ANY, "Add Database Entry", wxPoint(8, 4), wxSize(375, 150));
   Label(panel, "Nickname", 25, 25, 100);
   nickname_ = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(25, 40), wxSize(200, 25));

@@ -5,13 +5,9 @@
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 
+#include "books/panel_style.h"
 #include "ui/gui_text.h"
 #include "ui/window_ids.h"
-
-namespace {
-constexpr long kPanelStyle = wxCAPTION | wxSYSTEM_MENU | wxRAISED_BORDER | wxRESIZE_BORDER |
-                             wxCLOSE_BOX | wxCLIP_CHILDREN;
-}
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(StatsPanel, wxFrame)
