@@ -18,7 +18,7 @@ FUZZ_BUILD  ?= $(BUILD)-fuzz
 # wherever the kernel lets a process ask for that.
 TSAN_RUN    := $(shell setarch -R true >/dev/null 2>&1 && echo setarch -R)
 
-.PHONY: all deps build run test sanitize fuzz bench e2e install clean
+.PHONY: all deps build program run test sanitize fuzz bench e2e install clean
 
 all: build
 
@@ -31,14 +31,21 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Only the program and what it links, not the tests.
+program: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target quillo
+
 # The program keeps its settings, address books, help page and sound in its
 # working directory; build/run is that directory for `make run`.
-run: build
+run: program
 	@mkdir -p $(BUILD)/run
 	@cp -u data/quillo.html data/activity.wav $(BUILD)/run/ 2>/dev/null || true
 	cd $(BUILD)/run && ../quillo $(ARGS)
 
+# Every test has a timeout and those meant to run alone are RUN_SERIAL; the
+# check reads what ctest itself reports, before anything runs.
 test: build
+	/usr/bin/python3 scripts/check_tests.py $(BUILD)
 	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 # The wx-free library and its tests under AddressSanitizer and

@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/util/loopback_port.h"
-#include "chat/chat_engine.h"
-#include "thread/thread.h"
-#include "ui/program_settings.h"
-#include "util/reporter.h"
+#include "support/loopback_port.h"
+#include "core/chat/chat_engine.h"
+#include "core/thread/thread.h"
+#include "core/settings/program_settings.h"
+#include "core/util/reporter.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../tests/db/db_test_keys.h"
-#include "db/btree_index.h"
+#include "core/db/db_test_keys.h"
+#include "core/db/btree_index.h"
 
 namespace {
 

@@ -15,15 +15,15 @@
 #include <string>
 #include <thread>
 
-#include "../tests/util/loopback_port.h"
-#include "app/chat_panel.h"
-#include "app/session_commands.h"
-#include "chat/chat_engine.h"
-#include "thread/thread.h"
-#include "thread/thread_manager.h"
-#include "ui/conversation_window.h"
-#include "ui/main_frame.h"
-#include "ui/program_settings.h"
+#include "support/loopback_port.h"
+#include "gui/frame/chat_panel.h"
+#include "core/chat/session_commands.h"
+#include "core/chat/chat_engine.h"
+#include "core/thread/thread.h"
+#include "core/thread/thread_manager.h"
+#include "gui/frame/conversation_window.h"
+#include "gui/frame/main_frame.h"
+#include "core/settings/program_settings.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws Quillo's own toolbar fallback images and program icon as PNG files
-and writes them as C arrays for src/ui/art_data.inc. Run from this folder."""
+and writes them as C arrays for src/gui/frame/art_data.inc. Run from this folder."""
 import struct, zlib
 
 def png(w, h, px):
@@ -123,4 +123,4 @@ for name, c in images.items():
     for i in range(0, len(data), 16):
         out.append('  ' + ', '.join('0x%02x' % b for b in data[i:i + 16]) + ',')
     out.append('};')
-open('../../src/ui/art_data.inc', 'w').write('\n'.join(out) + '\n')
+open('../../src/gui/frame/art_data.inc', 'w').write('\n'.join(out) + '\n')

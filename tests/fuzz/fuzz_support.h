@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "util/reporter.h"
+#include "core/util/reporter.h"
 
 namespace fuzz {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/settings_file.h"
+#include "core/settings/settings_file.h"
 
 namespace {
 

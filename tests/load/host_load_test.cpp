@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "../chat/chat_test_support.h"
+#include "core/chat/chat_test_support.h"
 
 namespace {
 

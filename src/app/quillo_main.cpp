@@ -1,3 +1,0 @@
-#include "app/quillo_app.h"
-
-wxIMPLEMENT_APP(QuilloApp);

@@ -1,0 +1,231 @@
+#include "core/db/btree_index.h"
+
+#include <cstdint>
+#include <new>
+
+BTreeIndex::BTreeIndex(const IndexKey& keyPrototype, int32_t nodeOrder, int32_t reserved)
+    : keySize_(keyPrototype.KeySize()) {
+  header_.order = nodeOrder;
+  header_.entrySize = keySize_ + 4;
+  header_.reserved = reserved;
+}
+
+BTreeIndex::~BTreeIndex() { Close(); }
+
+int BTreeIndex::Fail(int code) {
+  if (file_) file_->SetLastError(code);
+  return 0;
+}
+
+int BTreeIndex::CreateFile(const char* name, int32_t treeCount) {
+  if (int rc = Close()) return rc;
+  std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile);
+  if (!file) return kDbNoMemory;
+  if (treeCount < 1) treeCount = 1;
+  // The file is kept even when it fails, so that LastError() tells why.
+  file_ = std::move(file);
+  const int64_t area = int64_t(treeCount) * int64_t(sizeof(BTreeHeader));
+  if (int rc = file_->Create(name, area > INT32_MAX ? -1 : int32_t(area), 'C')) return rc;
+  return Init(true, file_->FileHeaderSize());
+}
+
+int BTreeIndex::OpenFile(const char* name, int accessMode) {
+  if (int rc = Close()) return rc;
+  std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile);
+  if (!file) return kDbNoMemory;
+  file_ = std::move(file);
+  if (int rc = file_->Open(name, accessMode)) return rc;
+  return Init(false, file_->FileHeaderSize());
+}
+
+int BTreeIndex::Init(std::unique_ptr<DatabaseFile> file, bool isNew, FileAddress headerAddress) {
+  file_ = std::move(file);
+  return Init(isNew, headerAddress);
+}
+
+int BTreeIndex::Init(bool isNew, FileAddress headerAddress) {
+  if (!file_) return kDbNoDatabase;
+  headerAddress_ = headerAddress;
+  headerLoaded_ = false;
+  if (!isNew) return ReadHeader();
+  if (header_.order < 2 || int32_t(header_.order) > kMaxOrder) {
+    file_->SetLastError(kDbFileCorrupt);
+    return kDbFileCorrupt;
+  }
+  FileAddress root = file_->Alloc(NodeSize(), kAllocFirstFit);
+  if (int32_t(root) == 0) return file_->LastError();
+  header_.keyCount = 0;
+  header_.nodeCount = 1;
+  header_.height = 1;
+  header_.root = root;
+  headerLoaded_ = true;
+  if (int rc = WriteHeader()) return rc;
+  BTreeNode node = NewNode();
+  return node.WriteNode(*file_, root);
+}
+
+int BTreeIndex::Close() {
+  if (!file_) return 0;
+  if (int rc = WriteHeader()) return rc;
+  file_.reset();
+  return 0;
+}
+
+int BTreeIndex::WriteHeader() {
+  // A header that was never read or made is not written over the stored one.
+  if (!file_ || !headerLoaded_ || !file_->IsWritable() || !file_->IsReady()) return 0;
+  return file_->Write(&header_, sizeof header_, headerAddress_, true, true);
+}
+
+bool BTreeIndex::HeaderIsSound(const BTreeHeader& h) const {
+  const int32_t root = h.root;
+  const int32_t order = h.order;
+  const int32_t height = h.height;
+  return int32_t(h.entrySize) == keySize_ + 4 && order >= 2 && order <= kMaxOrder &&
+         height >= 1 && height <= kMaxDepth && int32_t(h.keyCount) >= 0 &&
+         root - file_->BlockHeaderSize() >= int32_t(file_->Header().heapStart);
+}
+
+int BTreeIndex::ReadHeader() {
+  if (!file_) return kDbNoDatabase;
+  BTreeHeader stored;
+  if (int rc = file_->Read(&stored, sizeof stored, headerAddress_)) return rc;
+  if (!HeaderIsSound(stored)) {
+    file_->SetLastError(kDbFileCorrupt);
+    return kDbFileCorrupt;
+  }
+  header_ = stored;
+  headerLoaded_ = true;
+  return 0;
+}
+
+int BTreeIndex::Flush() {
+  if (!file_) return kDbNoDatabase;
+  if (int rc = WriteHeader()) return rc;
+  return file_->Flush();
+}
+
+int BTreeIndex::ReloadHeader(bool flushFirst) {
+  if (flushFirst) {
+    if (int rc = Flush()) return rc;
+  }
+  return ReadHeader();
+}
+
+int BTreeIndex::TestHeader(bool reload) {
+  if (!file_) return 8;
+  file_->DiscardBuffer();
+  BTreeHeader stored;
+  if (file_->Read(&stored, sizeof stored, headerAddress_)) return 8;
+  const PortableInt32* disk = &stored.order;
+  const PortableInt32* memory = &header_.order;
+  int last = 0;
+  for (int field = 0; field < 7; ++field) {
+    if (disk[field] != memory[field]) {
+      last = field + 1;
+      if (reload && ReloadHeader(false) != 0) return 8;
+    }
+  }
+  return last;
+}
+
+bool BTreeIndex::IsNodeAddress(FileAddress address) {
+  const int64_t object = int32_t(address);
+  const int64_t block = object - file_->BlockHeaderSize();
+  const int64_t length = int64_t(NodeSize()) + file_->BlockOverhead();
+  if (file_->IsPlausibleBlock(block, length)) return true;
+  // Another writer may have grown the file since the header was read.
+  file_->GetEndOfFile();
+  return file_->IsPlausibleBlock(block, length);
+}
+
+int BTreeIndex::ReadNodeAt(BTreeNode& node, FileAddress address) {
+  if (!IsNodeAddress(address)) {
+    file_->SetLastError(kDbFileCorrupt);
+    return kDbFileCorrupt;
+  }
+  return node.ReadNode(*file_, address);
+}
+
+int BTreeIndex::DescendLeft(BTreeNode& node, FileAddress address, AddressStack* path) {
+  for (int depth = 0;; ++depth) {
+    if (depth > kMaxDepth) {
+      file_->SetLastError(kDbFileCorrupt);
+      return kDbFileCorrupt;
+    }
+    if (int rc = ReadNodeAt(node, address)) return rc;
+    if (node.IsLeaf()) return 0;
+    if (path && !path->Push(address)) {
+      file_->SetLastError(kDbNoMemory);
+      return kDbNoMemory;
+    }
+    address = node.leftChild;
+  }
+}
+
+int BTreeIndex::Find(IndexKey& key, IndexKey& compareKey, bool testHeader) {
+  if (!file_) return 0;
+  if (testHeader) TestHeader(true);
+  BTreeNode node = NewNode();
+  FileAddress address = header_.root;
+  for (int depth = 0; int32_t(address) != 0; ++depth) {
+    if (depth > kMaxDepth) return Fail(kDbFileCorrupt);
+    if (ReadNodeAt(node, address)) return 0;
+    int index;
+    if (node.FindKeyLocation(key, compareKey, &index) == 0) {
+      node.GetKey(key, index);
+      return 1;
+    }
+    address = node.GetChild(index);
+  }
+  return Fail(kDbEntryNotFound);
+}
+
+int BTreeIndex::FindFirst(IndexKey& key, bool testHeader) {
+  if (!file_) return 0;
+  if (testHeader) TestHeader(true);
+  if (int32_t(header_.keyCount) == 0) return Fail(kDbEntryNotFound);
+  BTreeNode node = NewNode();
+  if (DescendLeft(node, header_.root, nullptr)) return 0;
+  if (node.count == 0) return Fail(kDbEntryNotFound);
+  node.GetKey(key, 0);
+  return 1;
+}
+
+int BTreeIndex::FindNext(IndexKey& key, IndexKey& compareKey, bool testHeader) {
+  if (!file_) return 0;
+  if (testHeader) TestHeader(true);
+  BTreeNode node = NewNode();
+  FileAddress rememberedNode = 0;
+  int rememberedIndex = 0;
+  FileAddress address = header_.root;
+  for (int depth = 0; int32_t(address) != 0; ++depth) {
+    if (depth > kMaxDepth) return Fail(kDbFileCorrupt);
+    if (ReadNodeAt(node, address)) return 0;
+    int i;
+    if (node.FindKeyLocation(key, compareKey, &i) != 0) {
+      if (i < node.count - 1) {
+        rememberedNode = address;
+        rememberedIndex = i;
+      }
+      address = node.GetChild(i);
+      continue;
+    }
+    if (int32_t(node.GetChild(i)) != 0) {
+      if (DescendLeft(node, node.GetChild(i), nullptr)) return 0;
+      if (node.count == 0) return Fail(kDbEntryNotFound);
+      node.GetKey(key, 0);
+      return 1;
+    }
+    if (i < node.count - 1) {
+      node.GetKey(key, i + 1);
+      return 1;
+    }
+    if (int32_t(rememberedNode) == 0) return 0;
+    if (ReadNodeAt(node, rememberedNode)) return 0;
+    if (rememberedIndex + 1 >= node.count) return Fail(kDbEntryNotFound);
+    node.GetKey(key, rememberedIndex + 1);
+    return 1;
+  }
+  return Fail(kDbEntryNotFound);
+}

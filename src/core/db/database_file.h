@@ -1,0 +1,141 @@
+#ifndef QUILLO_CORE_DB_DATABASE_FILE_H
+#define QUILLO_CORE_DB_DATABASE_FILE_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/db/database_error.h"
+#include "core/db/portable_int.h"
+
+// The 28-byte header at the start of every database file.
+struct DatabaseFileHeader {
+  FileAddress freeSpace;     // first block on the free list; 0 empty; -1 reuse disabled
+  FileAddress endOfFile;     // where the next appended block starts
+  FileAddress heapStart;     // header sizes + static area: the first possible block
+  FileAddress highestBlock;  // highest block ever allocated; 0 in a new file
+  char signature[8];         // "KVSBASE" and the revision letter
+  PortableInt32 version;
+};
+static_assert(sizeof(DatabaseFileHeader) == 28, "file header is 28 bytes");
+
+// File lock header and record lock header: written as zeros, never read.
+struct DatabaseLockHeader {
+  PortableUInt32 words[3];
+};
+static_assert(sizeof(DatabaseLockHeader) == 12, "lock header is 12 bytes");
+
+// The 16 bytes at the start of every block of the heap.
+struct DatabaseBlockHeader {
+  PortableUInt32 checkWord;    // always kBlockCheckWord
+  PortableUInt32 blockLength;  // headers + object data + reserved room
+  PortableUInt32 status;       // kBlockInUse, kBlockDeleted or kBlockRemoved
+  FileAddress nextFree;        // next block on the free list; 0 = last
+};
+static_assert(sizeof(DatabaseBlockHeader) == 16, "block header is 16 bytes");
+
+constexpr uint32_t kBlockInUse = 'N';
+constexpr uint32_t kBlockDeleted = 'D';
+constexpr uint32_t kBlockRemoved = 'R';
+
+// Allocation methods of DatabaseFile::Alloc.
+constexpr int kAllocAppend = 0;
+constexpr int kAllocBestFit = 1;
+constexpr int kAllocFirstFit = 2;
+
+// One database file: the file header, an optional static area that belongs
+// to the application, then a heap of variable-length blocks handed out by
+// Alloc and taken back by Delete onto a last-in first-out free list.
+//
+// Every structural write (file header, block headers, lock headers, the byte
+// that extends the file) is flushed and read back for a CRC-32 comparison.
+// Every operation sets LastError() (0 on success); errors are returned, never
+// thrown, and the object stays usable.
+//
+// Counts and addresses read from the file are checked before use: a header
+// whose heap start or end of file is impossible leaves the file open but not
+// ready (error 15), and a free list that points outside the heap, loops or
+// holds a block of impossible length is treated as damaged (reuse disabled).
+//
+// Not thread-safe: one thread uses a file at a time. Owns its stream.
+class DatabaseFile {
+ public:
+  DatabaseFile();
+  virtual ~DatabaseFile();
+  DatabaseFile(const DatabaseFile&) = delete;
+  DatabaseFile& operator=(const DatabaseFile&) = delete;
+
+  // revision: 0 or ' ' no letter, 'A'/'a', 'B'/'b', anything else 'C'.
+  virtual int Create(const char* name, int32_t staticAreaSize, char revision = 'C');
+  // accessMode 0 read-only, anything else read-write.
+  virtual int Open(const char* name, int accessMode);
+  virtual int Close();
+  virtual int Flush();
+  // Object address of a new block with objectLength data bytes, or 0 (the
+  // reason in LastError()). The file is left positioned at the result.
+  virtual FileAddress Alloc(int32_t objectLength, int method);
+
+  // Frees the block of an object (remove 1: status 'R', 0: 'D'). 1 when freed.
+  int Delete(FileAddress objectAddress, int remove);
+  // address -1: the current position.
+  int Read(void* buffer, size_t length, FileAddress address);
+  int Write(const void* buffer, size_t length, FileAddress address, bool flush, bool verify);
+  FileAddress SeekTo(FileAddress address);
+  FileAddress Tell();
+  FileAddress GetEndOfFile();
+  int ReloadHeader();
+  FileAddress FindFirstBlock(FileAddress offset);
+
+  int ReadBlockHeader(DatabaseBlockHeader& header, FileAddress blockAddress);
+  int WriteBlockHeader(const DatabaseBlockHeader& header, FileAddress blockAddress);
+  int ReadFileHeader();
+  int WriteFileHeader();
+  // Drops buffered input, so that the next read sees what another writer
+  // has put into the file since.
+  void DiscardBuffer();
+  // CRC-32 of length bytes at address; 0 when they cannot be read.
+  uint32_t Checksum(size_t length, FileAddress address);
+
+  int LastError() const { return lastError_; }
+  void SetLastError(int code) { lastError_ = code; }
+  int FileHeaderSize() const;
+  int BlockHeaderSize() const;
+  // Bytes a block holds besides its object data.
+  int BlockOverhead() const { return BlockHeaderSize() + (revision_ ? 4 : 0); }
+
+  const DatabaseFileHeader& Header() const { return header_; }
+  const std::string& Name() const { return name_; }
+  char Revision() const { return revision_; }
+  bool IsOpen() const { return isOpen_; }
+  bool IsReady() const { return isOpen_ && isReady_; }
+  bool IsWritable() const { return isWritable_; }
+
+  // Whether a block of the given length could lie at blockAddress inside
+  // the heap as the header describes it.
+  bool IsPlausibleBlock(int64_t blockAddress, int64_t blockLength) const;
+
+ private:
+  enum class LastOperation { kRead, kWrite, kSeek };
+
+  int Fail(int code);
+  int ReadHeaderInto(DatabaseFileHeader& header);
+  bool HeaderIsSound(const DatabaseFileHeader& header) const;
+  FileAddress FirstFit(int64_t length);
+  FileAddress UnlinkFreeBlock(FileAddress block, FileAddress previous,
+                              DatabaseBlockHeader& previousHeader, FileAddress next);
+  void DisableReuse();
+  int ChecksumInto(size_t length, FileAddress address, uint32_t* crc);
+  int SeekCurrent();
+
+  std::string name_;
+  char revision_ = 'C';
+  DatabaseFileHeader header_{};
+  FILE* stream_ = nullptr;
+  LastOperation lastOperation_ = LastOperation::kSeek;
+  int lastError_ = 0;
+  bool isOpen_ = false;
+  bool isReady_ = false;
+  bool isWritable_ = false;
+};
+
+#endif  // QUILLO_CORE_DB_DATABASE_FILE_H

@@ -1,0 +1,92 @@
+#include "core/settings/startup.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "core/books/address_book.h"
+#include "core/settings/program_settings.h"
+#include "core/settings/settings_file.h"
+
+StartupInputs StartupInputs::FromProcess(int argc, char** argv) {
+  StartupInputs inputs;
+  for (int i = 0; i < argc; ++i) inputs.Arguments.emplace_back(argv[i]);
+  inputs.Environment = [](const std::string& name) -> std::optional<std::string> {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+  };
+  inputs.WorkingDirectory = CurrentDirectory();
+  return inputs;
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(1024);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return ".";
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+// Saving a conversation changes the current directory, so a relative name
+// would later lead settings writes elsewhere; the path is kept in full.
+static std::string FullPath(const ProgramSettings& settings, const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  return settings.WorkingDirectory + settings.PathSeparator + path;
+}
+
+std::string LocateSettingsFile(const ProgramSettings& settings, const StartupInputs& inputs) {
+  if (inputs.Arguments.size() == 3) return FullPath(settings, inputs.Arguments[2]);
+  if (inputs.Environment) {
+    // An empty value names no file; settings written later would be lost.
+    auto named = inputs.Environment(settings.SettingsEnvironmentVariable);
+    if (named && !named->empty()) return FullPath(settings, *named);
+  }
+  return settings.WorkingDirectory + settings.PathSeparator + "quillo.ini";
+}
+
+// The built-in home directory: "quillo" in the user's home, or the working
+// directory for a user without one.
+static std::string DefaultHomeDirectory(const ProgramSettings& settings,
+                                        const StartupInputs& inputs) {
+  std::optional<std::string> home;
+  if (inputs.Environment) home = inputs.Environment("HOME");
+  if (!home || home->empty()) return settings.WorkingDirectory;
+  return *home + settings.PathSeparator + "quillo";
+}
+
+bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs) {
+  SettingsFile file;
+  settings.WorkingDirectory = inputs.WorkingDirectory;
+  settings.HomeDirectory = DefaultHomeDirectory(settings, inputs);
+  settings.HelpFilePath =
+      settings.WorkingDirectory + settings.PathSeparator + "quillo" + settings.HelpFileExtension;
+  settings.SettingsFilePath = LocateSettingsFile(settings, inputs);
+
+  // Without a readable file the defaults stay, unless the command line
+  // carries an argument: then the keys are applied and all count as missing.
+  bool loaded = file.Load(settings.SettingsFilePath);
+  bool has_arguments = inputs.Arguments.size() > 1;
+  if (loaded || has_arguments) settings.ApplyStartupKeys(file);
+
+  // The address books open here, from PreviousConnectionsDB and
+  // InvitationDB, whether or not the file was read.
+  OpenAddressBooks(settings, nullptr);
+
+  settings.ApplyPageLayoutKeys(file);
+  return loaded;
+}
+
+void SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
+                       int splitter_position) {
+  if (settings.RememberProgramSettings != 1 || settings.RememberFrameSize != 1) return;
+  SettingsFile file(settings.SettingsFilePath);
+  file.PutInt("MainFrameWidth", width);
+  file.PutInt("MainFrameHeight", height);
+  file.PutInt("MainFrameXPosition", x);
+  file.PutInt("MainFrameYPosition", y);
+  file.PutInt("SplitterPosition", splitter_position);
+}

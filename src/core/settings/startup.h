@@ -1,0 +1,46 @@
+#ifndef QUILLO_CORE_SETTINGS_STARTUP_H
+#define QUILLO_CORE_SETTINGS_STARTUP_H
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ProgramSettings;
+
+// What start-up takes from the process. The program fills it from its real
+// command line, environment and current directory (FromProcess); tests give
+// their own.
+struct StartupInputs {
+  // The command line, the program name first.
+  std::vector<std::string> Arguments;
+  // Looks up an environment variable; none when it is not set.
+  std::function<std::optional<std::string>(const std::string& name)> Environment;
+  // The process's current directory.
+  std::string WorkingDirectory;
+
+  static StartupInputs FromProcess(int argc, char** argv);
+};
+
+// The process's current directory, or "." when it cannot be read.
+std::string CurrentDirectory();
+
+// Works out the program's paths, reads the settings file and applies it to
+// settings, which the caller has created with its built-in defaults (and,
+// in the program, published as TheProgramSettings). Returns whether the
+// settings file was read. Writes nothing to any window and shows no
+// message: a missing file simply leaves the defaults.
+bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs);
+
+// The settings file's full path: with exactly two arguments the second,
+// else the file named by the environment variable, else quillo.ini in the
+// working directory. A relative name is taken from the working directory.
+std::string LocateSettingsFile(const ProgramSettings& settings, const StartupInputs& inputs);
+
+// The close sequence's geometry step: when both RememberProgramSettings and
+// RememberFrameSize are on, writes the five geometry keys (in this order)
+// to the settings file.
+void SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
+                       int splitter_position);
+
+#endif  // QUILLO_CORE_SETTINGS_STARTUP_H

@@ -1,0 +1,3 @@
+#include "gui/app/quillo_app.h"
+
+wxIMPLEMENT_APP(QuilloApp);

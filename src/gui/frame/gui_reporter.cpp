@@ -1,0 +1,79 @@
+#include "gui/frame/gui_reporter.h"
+
+#include <wx/app.h>
+
+#include "gui/frame/activity_sound.h"
+
+std::shared_ptr<GuiReporter> GuiReporter::Create(Sinks sinks, std::string audioFile) {
+  return std::shared_ptr<GuiReporter>(new GuiReporter(std::move(sinks), std::move(audioFile)));
+}
+
+GuiReporter::GuiReporter(Sinks sinks, std::string audioFile)
+    : sinks_(std::move(sinks)), audioFile_(std::move(audioFile)) {}
+
+void GuiReporter::ConversationLine(const std::string& text) {
+  Post(Target::kConversation, text);
+}
+
+void GuiReporter::EventLine(const std::string& text) { Post(Target::kEvent, text); }
+
+void GuiReporter::StatusText(const std::string& text) { Post(Target::kStatus, text); }
+
+void GuiReporter::ProgramMessage(const std::string& first, const std::string& second,
+                                 const std::string& third) {
+  // Lines reported before the box belong above it.
+  Flush();
+  if (sinks_.message && !closed_) sinks_.message(first, second, third);
+}
+
+void GuiReporter::PlayActivitySound() { ::PlayActivitySound(audioFile_); }
+
+bool GuiReporter::MainFrameMinimised() { return minimised_; }
+
+void GuiReporter::Close() {
+  std::lock_guard<std::mutex> hold(lock_);
+  closed_ = true;
+  queue_.clear();
+}
+
+void GuiReporter::Flush() {
+  std::vector<Item> items;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (closed_) return;
+    items.swap(queue_);
+  }
+  Deliver(std::move(items));
+}
+
+void GuiReporter::Post(Target target, const std::string& text) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (closed_) return;
+  if (!queue_.empty() && queue_.back().target == target && target != Target::kStatus) {
+    queue_.back().text += text;
+  } else {
+    queue_.push_back({target, text});
+  }
+  if (scheduled_ || !wxTheApp) return;
+  scheduled_ = true;
+  std::shared_ptr<GuiReporter> self = shared_from_this();
+  wxTheApp->CallAfter([self] {
+    std::vector<Item> items;
+    {
+      std::lock_guard<std::mutex> hold(self->lock_);
+      self->scheduled_ = false;
+      if (self->closed_) return;
+      items.swap(self->queue_);
+    }
+    self->Deliver(std::move(items));
+  });
+}
+
+void GuiReporter::Deliver(std::vector<Item> items) {
+  for (const Item& item : items) {
+    const auto& sink = item.target == Target::kConversation ? sinks_.conversation
+                       : item.target == Target::kEvent      ? sinks_.event
+                                                            : sinks_.status;
+    if (sink) sink(item.text);
+  }
+}

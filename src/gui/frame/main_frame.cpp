@@ -1,0 +1,450 @@
+#include "gui/frame/main_frame.h"
+
+#include <sys/resource.h>
+#include <sys/utsname.h>
+
+#include <gtk/gtk.h>
+
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include "gui/frame/chat_panel.h"
+#include "core/chat/session_commands.h"
+#include "core/settings/startup.h"
+#include "gui/panels/config_panel.h"
+#include "gui/panels/connect_panel.h"
+#include "gui/panels/event_window.h"
+#include "gui/panels/invitation_panel.h"
+#include "core/chat/chat_engine.h"
+#include "gui/panels/statistics_panel.h"
+#include "gui/frame/conversation_window.h"
+#include "gui/frame/gui_reporter.h"
+#include "gui/frame/gui_text.h"
+#include "gui/frame/program_message.h"
+#include "gui/print/page_setup_panel.h"
+#include "gui/print/print_commands.h"
+#include "gui/print/print_data.h"
+#include "core/settings/program_settings.h"
+#include "core/settings/settings_file.h"
+#include "gui/frame/shell.h"
+#include "gui/frame/splitter_window.h"
+#include "gui/frame/toolbar_art.h"
+#include "gui/frame/window_ids.h"
+
+MainFrame* TheMainFrame = nullptr;
+
+namespace {
+
+constexpr int kClockId = 1028;
+
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char* format, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+}  // namespace
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
+  EVT_CLOSE(MainFrame::OnClose)
+  EVT_ICONIZE(MainFrame::OnIconize)
+  EVT_ACTIVATE(MainFrame::OnActivate)
+  EVT_MENU(ToolkitId(MainFrame::kExit), MainFrame::OnExit)
+  EVT_MENU(ToolkitId(MainFrame::kSave), MainFrame::OnSave)
+  EVT_MENU(ToolkitId(MainFrame::kSaveAs), MainFrame::OnSaveAs)
+  EVT_MENU(ToolkitId(MainFrame::kPrint), MainFrame::OnPrint)
+  EVT_MENU(ToolkitId(MainFrame::kPreview), MainFrame::OnPreview)
+  EVT_MENU(ToolkitId(MainFrame::kPageSetup), MainFrame::OnPageSetup)
+  EVT_MENU(ToolkitId(MainFrame::kPrinterSetup), MainFrame::OnPrinterSetup)
+  EVT_MENU(ToolkitId(MainFrame::kClear), MainFrame::OnClear)
+  EVT_MENU(ToolkitId(MainFrame::kViewToolBar), MainFrame::OnViewToolBar)
+  EVT_MENU(ToolkitId(MainFrame::kMoveToolBar), MainFrame::OnMoveToolBar)
+  EVT_MENU(ToolkitId(MainFrame::kHelpTopics), MainFrame::OnHelpTopics)
+  EVT_MENU(ToolkitId(MainFrame::kAbout), MainFrame::OnAbout)
+  EVT_MENU(ToolkitId(MainFrame::kContact), MainFrame::OnContact)
+  EVT_MENU(ToolkitId(MainFrame::kHomePage), MainFrame::OnHomePage)
+  EVT_MENU(ToolkitId(MainFrame::kWinSockInfo), MainFrame::OnWinSockInfo)
+  EVT_TIMER(ToolkitId(kClockId), MainFrame::OnClockTick)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+MainFrame::MainFrame(ProgramSettings& settings)
+    : wxFrame(nullptr, ToolkitId(kId), GuiText(settings.ProgramTitle),
+              wxPoint(settings.MainFrameXPosition, settings.MainFrameYPosition),
+              wxSize(settings.MainFrameWidth, settings.MainFrameHeight), wxDEFAULT_FRAME_STYLE),
+      settings_(settings),
+      printData_(new ToolkitPrintData(settings.PageLayout)),
+      clock_(this, ToolkitId(kClockId)) {
+  TheMainFrame = this;
+  reporter_ = GuiReporter::Create(
+      {[this](const std::string& text) { AppendChatText(text); },
+       [this](const std::string& text) { eventWindow_->AppendText(text); },
+       [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
+       [](const std::string& a, const std::string& b, const std::string& c) {
+         ShowProgramMessage(a, b, c);
+       }},
+      settings.AudioFile);
+
+  toolBarHorizontal_ = 1;
+  toolBarRows_ = 1;
+  SetIcons(ProgramIcon());
+  BuildMenuBar();
+
+  splitter_ = new SplitterWindow(this);
+  conversation_ = new ConversationWindow(splitter_, settings.ProgramTitle);
+  CreatePanels();
+  chatPanel_ = new ChatPanel(splitter_, *this);
+  pageSetupPanel_ = new PageSetupPanel(this, settings_, *printData_);
+  splitter_->SplitHorizontally(conversation_, chatPanel_, settings.SplitterPosition);
+  conversation_->Show();
+
+  if (settings.ViewToolBar == 1) {
+    if (settings.ToolBarOrientation == 0) toolBarHorizontal_ = 0;
+    RecreateToolBar();
+  }
+  GetMenuBar()->Check(ToolkitId(kViewToolBar), settings.ViewToolBar == 1);
+  GetMenuBar()->Check(ToolkitId(kMoveToolBar), false);
+
+  BuildStatusBar();
+  settings.GreetingText.Set("Welcome to the " + settings.ScreenName + " Quillo session");
+}
+
+MainFrame::~MainFrame() {
+  reporter_->Close();
+  clock_.Stop();
+  // The panels hold references to members of this frame.
+  DestroyChildren();
+  if (TheMainFrame == this) TheMainFrame = nullptr;
+}
+
+Reporter& MainFrame::GetReporter() const { return *reporter_; }
+
+void MainFrame::BuildMenuBar() {
+  const std::string& title = settings_.ProgramTitle;
+  auto* file = new wxMenu;
+  file->Append(ToolkitId(kSave), "Save Session", "Save conversation ");
+  file->Append(ToolkitId(kSaveAs), "Save As", "Save conversation as");
+  file->AppendSeparator();
+  file->Append(ToolkitId(kExit), "E&xit\tAlt-X", "Exit this program");
+
+  auto* view = new wxMenu;
+  view->Append(ToolkitId(kClear), "Clear\tCtrl-Z", "Clear the text screen");
+  view->AppendSeparator();
+  view->AppendCheckItem(ToolkitId(kViewToolBar), "View Toolbar", "Toggle the toolbar on and off");
+  view->AppendCheckItem(ToolkitId(kMoveToolBar), "Move Toolbar", "Move the toolbar");
+
+  auto* print = new wxMenu;
+  print->Append(ToolkitId(kPrint), "Print", "Print converstion to a selected printer");
+  print->Append(ToolkitId(kPreview), "Preview", "Preview the document before printing");
+  print->Append(ToolkitId(kPageSetup), "Page Setup", "Setup the page options");
+  print->Append(ToolkitId(kPrinterSetup), "Printer Setup", "Setup the printer options");
+
+  auto* help = new wxMenu;
+  help->Append(ToolkitId(kHelpTopics), "&Help Topics", "On-line Help");
+  help->AppendSeparator();
+  help->Append(ToolkitId(kAbout), GuiText("About " + title), "Information about this program");
+  help->AppendSeparator();
+  help->Append(ToolkitId(kContact), GuiText("Contact " + settings_.VendorName),
+               "Contact information");
+  help->AppendSeparator();
+  help->Append(ToolkitId(kHomePage), GuiText(title + " Home Page"),
+               "Visit this program's home page");
+  help->AppendSeparator();
+  help->Append(ToolkitId(kWinSockInfo), "WinSock Info", "Display your current WinSock version");
+
+  auto* bar = new wxMenuBar;
+  bar->Append(file, "&File");
+  bar->Append(view, "&View");
+  bar->Append(print, "&Print");
+  bar->Append(help, "&Help");
+  SetMenuBar(bar);
+}
+
+void MainFrame::BuildStatusBar() {
+  CreateStatusBar(2);
+  const int widths[2] = {-1, 100};
+  SetStatusWidths(2, widths);
+  SetStatusText(GuiText(settings_.ProgramTitle), 0);
+  UpdateClock();
+  clock_.Start(1000);
+}
+
+void MainFrame::CreatePanels() {
+  // The Connect and Invitation panels report into the event window.
+  eventWindow_ = new EventWindow(this);
+  connectPanel_ = new ::ConnectPanel(this, settings_, *eventWindow_, *reporter_);
+  statsPanel_ = new StatsPanel(this);
+  configPanel_ = new ::ConfigPanel(this, settings_);
+  invitationPanel_ = new ::InvitationPanel(this, settings_, *eventWindow_, *reporter_);
+}
+
+wxFrame* MainFrame::ConnectPanel() const { return connectPanel_; }
+wxFrame* MainFrame::ConfigPanel() const { return configPanel_; }
+wxFrame* MainFrame::InvitationPanel() const { return invitationPanel_; }
+
+// The Connect panel refills its list and the Config panel reloads its
+// fields on every showing.
+void MainFrame::ShowPanel(wxFrame* panel) {
+  if (panel == connectPanel_) {
+    connectPanel_->FillPreviousConnections();
+  } else if (panel == configPanel_) {
+    configPanel_->ShowConfigPanel();
+  } else {
+    panel->Show();
+    panel->Raise();
+  }
+}
+
+void MainFrame::ShowInvitation(const std::string& text) {
+  invitationText_ = text;
+  invitationPanel_->ShowInvitation(text);
+}
+
+void MainFrame::AppendChatText(const std::string& text) {
+  conversation_->AppendBytes(text);
+  // A line from the peer while the user looks elsewhere: let the desktop
+  // show it on the task bar until the frame is activated. (The toolkit's own
+  // RequestUserAttention yields inside this call and leaves a timer behind
+  // that may outlive the frame, so the hint is set directly.)
+  if (!IsActive()) SetUrgency(true);
+}
+
+void MainFrame::SetUrgency(bool urgent) {
+  if (urgent == urgent_) return;
+  urgent_ = urgent;
+  if (GtkWidget* widget = GetHandle()) {
+    gtk_window_set_urgency_hint(GTK_WINDOW(widget), urgent ? TRUE : FALSE);
+  }
+}
+
+void MainFrame::OnActivate(wxActivateEvent& event) {
+  if (event.GetActive()) SetUrgency(false);
+  event.Skip();
+}
+
+void MainFrame::RecreateToolBar() {
+  if (wxToolBar* old = GetToolBar()) {
+    SetToolBar(nullptr);
+    delete old;
+  }
+  const long orientation = toolBarHorizontal_ ? wxTB_HORIZONTAL : wxTB_VERTICAL;
+  wxToolBar* bar = CreateToolBar(wxBORDER_NONE | wxTB_FLAT | wxTB_DOCKABLE | orientation,
+                                 ToolkitId(kToolBarId));
+  bar->SetMargins(4, 4);
+  bar->SetToolBitmapSize(wxSize(16, 16));
+  struct Tool {
+    int id;
+    const char* resource;
+    const char* tip;
+  };
+  const Tool tools[] = {{kSave, "save", "Save Conversation"},
+                        {kSaveAs, "saveas", "Save Conversation As"},
+                        {0, nullptr, nullptr},
+                        {kPrint, "print", "Print"},
+                        {kPreview, "preview", "Print Preview"},
+                        {kPageSetup, "page", "Page Setup"},
+                        {0, nullptr, nullptr},
+                        {kClear, "clear", "Clear"},
+                        {0, nullptr, nullptr},
+                        {kHelpTopics, "help", "Online Help"}};
+  for (const Tool& tool : tools) {
+    if (!tool.resource) {
+      bar->AddSeparator();
+      continue;
+    }
+    bar->AddTool(ToolkitId(tool.id), wxEmptyString, ToolbarBitmap(tool.resource), tool.tip);
+  }
+  bar->Realize();
+  bar->SetRows(toolBarHorizontal_ ? toolBarRows_ : 10 / toolBarRows_);
+  // The client area moves when the toolbar changes sides.
+  SendSizeEvent();
+}
+
+void MainFrame::WriteSetting(const std::string& key, const std::string& value) {
+  SettingsFile file(settings_.SettingsFilePath);
+  file.Put(key, value);
+}
+
+void MainFrame::OnViewToolBar(wxCommandEvent&) {
+  wxMenuBar* bar = GetMenuBar();
+  if (!bar->IsChecked(ToolkitId(kViewToolBar))) {
+    bar->Check(ToolkitId(kMoveToolBar), false);
+    if (wxToolBar* old = GetToolBar()) {
+      SetToolBar(nullptr);
+      delete old;
+      SendSizeEvent();
+    }
+    WriteSetting("ViewToolBar", "FALSE");
+    return;
+  }
+  toolBarHorizontal_ = 1;
+  toolBarRows_ = 1;
+  RecreateToolBar();
+  WriteSetting("ViewToolBar", "TRUE");
+}
+
+void MainFrame::OnMoveToolBar(wxCommandEvent&) {
+  if (settings_.ToolBarOrientation == 0) {
+    settings_.ToolBarOrientation = 1;
+    WriteSetting("ToolBarOrientation", "Horizontal");
+  } else {
+    settings_.ToolBarOrientation = 0;
+    WriteSetting("ToolBarOrientation", "Vertical");
+  }
+  toolBarHorizontal_ = !toolBarHorizontal_;
+  toolBarRows_ = 1;
+  RecreateToolBar();
+}
+
+void MainFrame::OnClear(wxCommandEvent&) { conversation_->Clear(); }
+
+void MainFrame::OnExit(wxCommandEvent&) { Close(true); }
+
+void MainFrame::OnSave(wxCommandEvent&) {
+  SaveConversation(this, conversation_, settings_, false);
+}
+
+void MainFrame::OnSaveAs(wxCommandEvent&) {
+  SaveConversation(this, conversation_, settings_, true);
+}
+
+void MainFrame::OnPrint(wxCommandEvent&) {
+  PrintConversation(this, conversation_, settings_, *printData_);
+}
+
+void MainFrame::OnPreview(wxCommandEvent&) {
+  PreviewConversation(this, conversation_, settings_, *printData_);
+}
+
+void MainFrame::OnPrinterSetup(wxCommandEvent&) { PrinterSetup(this, *printData_); }
+
+void MainFrame::OnPageSetup(wxCommandEvent&) { pageSetupPanel_->ShowPageSetupPanel(); }
+
+void MainFrame::OnHelpTopics(wxCommandEvent&) { OpenWithShell(settings_.HelpFilePath); }
+
+void MainFrame::OnContact(wxCommandEvent&) {
+  OpenWithShell("mailto:" + settings_.ContactEmailAddress);
+}
+
+void MainFrame::OnHomePage(wxCommandEvent&) { OpenWithShell(settings_.HomePageAddress); }
+
+std::string MainFrame::AboutText() const {
+  return Printf("%s version %s for %s\n", settings_.ProgramTitle.c_str(),
+                settings_.VersionText.c_str(), settings_.PlatformText.c_str()) +
+         "Copyright (c) " + settings_.VendorName + "\n" +
+         "Free software for private one-to-one conversations.\n" +
+         "Contact: " + settings_.ContactEmailAddress + "\n" +
+         "Home page: " + settings_.HomePageAddress + "\n";
+}
+
+void MainFrame::OnAbout(wxCommandEvent&) {
+  wxMessageDialog box(this, GuiText(AboutText()), "About Box", wxOK | wxICON_INFORMATION);
+  box.ShowModal();
+}
+
+// Linux has no socket library to start: the box reports the kernel's BSD
+// socket interface in the same format, at the version the program asks for.
+std::string MainFrame::WinSockInfoText() {
+  struct utsname names;
+  if (uname(&names) != 0) {
+    return Printf("Could not initialize wsock32.dll\nWinSock Error: %d\n", errno);
+  }
+  struct rlimit limit;
+  long sockets = 0;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+    sockets = limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > INT_MAX
+                  ? INT_MAX
+                  : static_cast<long>(limit.rlim_cur);
+  }
+  const std::string description = std::string("BSD socket interface of the ") + names.sysname +
+                                  " kernel " + names.release;
+  return Printf(
+      "WinSock Version Requested: %d.%d\nCurrent WinSock Version: %d.%d\nDescription: "
+      "%s\nSystem Status: %s\nMax number of sockets: %d\nMAX UDP datagram size: %d\n",
+      1, 1, 1, 1, description.c_str(), "Running", static_cast<int>(sockets), 65507);
+}
+
+void MainFrame::OnWinSockInfo(wxCommandEvent&) {
+  wxMessageDialog box(this, GuiText(WinSockInfoText()), "WinSock Information",
+                      wxOK | wxICON_INFORMATION);
+  box.ShowModal();
+}
+
+void MainFrame::UpdateClock() {
+  char text[64];
+  const time_t now = time(nullptr);
+  struct tm local;
+  localtime_r(&now, &local);
+  if (strftime(text, sizeof text, "%X", &local) == 0) text[0] = '\0';
+  SetStatusText(GuiText(text), 1);
+}
+
+void MainFrame::OnClockTick(wxTimerEvent&) { UpdateClock(); }
+
+void MainFrame::OnIconize(wxIconizeEvent& event) {
+  reporter_->SetMinimised(event.IsIconized());
+  event.Skip();
+}
+
+bool MainFrame::ConfirmEndingSessions() {
+  if (!SessionRunning(settings_)) return true;
+  if (ServerThreadExists(settings_)) {
+    if (!AskProgramQuestion("You are currently hosting Quillo services.\n Would you like to "
+                            "end this session and close the program?")) {
+      return false;
+    }
+    EndSession(settings_, *reporter_, nullptr);
+  }
+  if (TalkerThreadExists(settings_)) {
+    if (!AskProgramQuestion("You are currently connected to Quillo services.\n Would you like "
+                            "to end this session and close the program?")) {
+      return false;
+    }
+    EndSession(settings_, *reporter_, nullptr);
+  }
+  return true;
+}
+
+void MainFrame::WriteGeometry() {
+  const wxSize size = GetSize();
+  const wxPoint position = GetPosition();
+  SaveFrameGeometry(settings_, size.GetWidth(), size.GetHeight(), position.x, position.y,
+                    splitter_->GetSashPosition());
+}
+
+void MainFrame::DestroyPanels() {
+  // The splitter must not lay out a pane that is gone.
+  splitter_->Unsplit(chatPanel_);
+  for (wxWindow* panel : std::initializer_list<wxWindow*>{
+           chatPanel_, connectPanel_, eventWindow_, statsPanel_, configPanel_, invitationPanel_,
+           pageSetupPanel_}) {
+    panel->Destroy();
+  }
+}
+
+void MainFrame::OnClose(wxCloseEvent&) {
+  if (closing_) return;
+  // A No answer keeps the frame and the session as they are, whatever asked
+  // for the close.
+  if (!ConfirmEndingSessions()) return;
+  closing_ = true;
+  reporter_->Close();
+  clock_.Stop();
+  StopWorkerThreads(settings_);
+  WriteGeometry();
+  DestroyPanels();
+  Destroy();
+}

@@ -1,0 +1,151 @@
+#ifndef QUILLO_GUI_FRAME_MAIN_FRAME_H
+#define QUILLO_GUI_FRAME_MAIN_FRAME_H
+
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include <memory>
+#include <string>
+
+class ChatPanel;
+class ConfigPanel;
+class ConnectPanel;
+class ConversationWindow;
+class EventWindow;
+class GuiReporter;
+class InvitationPanel;
+class PageSetupPanel;
+class ProgramSettings;
+class Reporter;
+class SplitterWindow;
+class StatsPanel;
+class ToolkitPrintData;
+
+// The program's only main window: the conversation above the splitter's
+// sash, the chat panel below it, the menus, the toolbar and a status bar
+// with a clock. It creates the secondary panels once, hidden, shows them on
+// their commands, routes every menu and toolbar command and runs the close
+// sequence. Worker threads reach its windows only through Reporter().
+//
+// Ownership: the frame owns the toolkit print data of the run; it does not
+// own the ProgramSettings it is given; the
+// application deletes it after the frame is gone. The panels are the frame's
+// children and are destroyed by the close sequence.
+class MainFrame : public wxFrame {
+ public:
+  // The program's window and command identifiers; the toolkit sees
+  // ToolkitId() of each.
+  enum : int {
+    kId = 1024,
+    kToolBarId = 1027,
+    kExit = 1,
+    kSave = 15,
+    kSaveAs = 16,
+    kPrint = 28,
+    kPrinterSetup = 29,
+    kPageSetup = 30,
+    kPreview = 31,
+    kClear = 32,
+    kViewToolBar = 38,
+    kMoveToolBar = 39,
+    kContact = 48,
+    kHomePage = 49,
+    kAbout = 50,
+    kHelpTopics = 51,
+    kWinSockInfo = 54,
+  };
+
+  explicit MainFrame(ProgramSettings& settings);
+  ~MainFrame() override;
+
+  ProgramSettings& Settings() const { return settings_; }
+  ConversationWindow* Conversation() const { return conversation_; }
+  ChatPanel* GetChatPanel() const { return chatPanel_; }
+  SplitterWindow* Splitter() const { return splitter_; }
+  EventWindow* GetEventWindow() const { return eventWindow_; }
+  StatsPanel* GetStatsPanel() const { return statsPanel_; }
+  wxFrame* ConnectPanel() const;
+  wxFrame* ConfigPanel() const;
+  wxFrame* InvitationPanel() const;
+  ::PageSetupPanel* GetPageSetupPanel() const { return pageSetupPanel_; }
+  ToolkitPrintData& PrintData() const { return *printData_; }
+  // The reporter handed to the chat engine and every worker.
+  Reporter& GetReporter() const;
+  GuiReporter& GetGuiReporter() const { return *reporter_; }
+
+  // Shows a panel (raised to the front).
+  void ShowPanel(wxFrame* panel);
+  // The Invite command's text for the Invitation panel, and the panel.
+  void ShowInvitation(const std::string& text);
+  const std::string& InvitationText() const { return invitationText_; }
+  // Whether the frame asks the desktop for attention (a chat line arrived
+  // while it was not the active window).
+  bool WantsAttention() const { return urgent_; }
+
+  // Rebuilds the toolbar from scratch after ToolBarHorizontal.
+  void RecreateToolBar();
+  bool ToolBarHorizontal() const { return toolBarHorizontal_ != 0; }
+  int ToolBarRows() const { return toolBarRows_; }
+
+  // The texts of the two information boxes.
+  std::string AboutText() const;
+  static std::string WinSockInfoText();
+
+ private:
+  void BuildMenuBar();
+  void BuildStatusBar();
+  void CreatePanels();
+  void WriteSetting(const std::string& key, const std::string& value);
+  bool ConfirmEndingSessions();
+  void WriteGeometry();
+  void DestroyPanels();
+  void UpdateClock();
+  void AppendChatText(const std::string& text);
+  void SetUrgency(bool urgent);
+  void OnActivate(wxActivateEvent& event);
+
+  void OnClose(wxCloseEvent& event);
+  void OnIconize(wxIconizeEvent& event);
+  void OnExit(wxCommandEvent& event);
+  void OnSave(wxCommandEvent& event);
+  void OnSaveAs(wxCommandEvent& event);
+  void OnPrint(wxCommandEvent& event);
+  void OnPreview(wxCommandEvent& event);
+  void OnPageSetup(wxCommandEvent& event);
+  void OnPrinterSetup(wxCommandEvent& event);
+  void OnClear(wxCommandEvent& event);
+  void OnViewToolBar(wxCommandEvent& event);
+  void OnMoveToolBar(wxCommandEvent& event);
+  void OnHelpTopics(wxCommandEvent& event);
+  void OnAbout(wxCommandEvent& event);
+  void OnContact(wxCommandEvent& event);
+  void OnHomePage(wxCommandEvent& event);
+  void OnWinSockInfo(wxCommandEvent& event);
+  void OnClockTick(wxTimerEvent& event);
+
+  ProgramSettings& settings_;
+  std::shared_ptr<GuiReporter> reporter_;
+  SplitterWindow* splitter_ = nullptr;
+  ConversationWindow* conversation_ = nullptr;
+  ChatPanel* chatPanel_ = nullptr;
+  EventWindow* eventWindow_ = nullptr;
+  StatsPanel* statsPanel_ = nullptr;
+  ::ConnectPanel* connectPanel_ = nullptr;
+  ::ConfigPanel* configPanel_ = nullptr;
+  ::InvitationPanel* invitationPanel_ = nullptr;
+  ::PageSetupPanel* pageSetupPanel_ = nullptr;
+  std::unique_ptr<ToolkitPrintData> printData_;
+  std::string invitationText_;
+  wxTimer clock_;
+  int32_t toolBarHorizontal_ = 1;
+  int32_t toolBarRows_ = 1;
+  bool closing_ = false;
+  bool urgent_ = false;
+
+  wxDECLARE_EVENT_TABLE();
+};
+
+// The one main frame, set while it exists.
+extern MainFrame* TheMainFrame;
+
+#endif  // QUILLO_GUI_FRAME_MAIN_FRAME_H

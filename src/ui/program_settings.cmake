@@ -1,1 +1,0 @@
-target_sources(quillo_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/program_settings.cpp)

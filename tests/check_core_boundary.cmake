@@ -1,0 +1,17 @@
+# Fails when a file under ROOT (src/core) includes wxWidgets, GTK, GLib/GIO
+# or anything from the window side, so the library stays window-free.
+file(GLOB_RECURSE files ${ROOT}/*.h ${ROOT}/*.cpp ${ROOT}/*.inc)
+set(bad "")
+foreach(f ${files})
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line ${lines})
+    if(line MATCHES "[<\"](wx/|gtk/|gdk/|glib|gio/|gui/|SDL)")
+      list(APPEND bad "${f}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" text)
+  message(FATAL_ERROR "Window code included under src/core:\n${text}")
+endif()
+message(STATUS "${ROOT}: no window code included")

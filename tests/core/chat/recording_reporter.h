@@ -1,0 +1,97 @@
+#ifndef QUILLO_TESTS_CHAT_RECORDING_REPORTER_H
+#define QUILLO_TESTS_CHAT_RECORDING_REPORTER_H
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/util/reporter.h"
+
+// A Reporter for tests: keeps everything in order, from any thread, and
+// lets the test wait (with a limit) for text to appear.
+class RecordingReporter : public Reporter {
+ public:
+  void ConversationLine(const std::string& text) override {
+    Add(&conversation_, text, "conversation:" + text);
+  }
+  void EventLine(const std::string& text) override { Add(&events_, text, text); }
+  void StatusText(const std::string& text) override { Add(&status_, text + "\n", "status:" + text); }
+  void ProgramMessage(const std::string& first, const std::string& second,
+                      const std::string& third) override {
+    Add(&messages_, first + second + third, "message:" + first + second + third);
+  }
+  void PlayActivitySound() override { Add(&sounds_, "*", "sound"); }
+  bool MainFrameMinimised() override {
+    const bool minimised = minimised_;
+    Add(&queries_, "?", nullptr);
+    return minimised;
+  }
+
+  // Every report but the minimised queries, in arrival order.
+  std::vector<std::string> Lines() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return lines_;
+  }
+
+  std::string Conversation() const { return Get(conversation_); }
+  std::string Events() const { return Get(events_); }
+  std::string Status() const { return Get(status_); }
+  std::string Messages() const { return Get(messages_); }
+  size_t Sounds() const { return Get(sounds_).size(); }
+  void SetMinimised(bool minimised) { minimised_ = minimised; }
+
+  // Waits until the conversation holds text `count` times; false when the
+  // limit passed first.
+  bool WaitForConversation(const std::string& text, int count = 1,
+                           std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return WaitFor(conversation_, text, count, limit);
+  }
+
+  // Waits until the minimised state has been asked count times.
+  bool WaitForQueries(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return WaitFor(queries_, "?", static_cast<int>(count), limit);
+  }
+  bool WaitForSounds(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return WaitFor(sounds_, "*", static_cast<int>(count), limit);
+  }
+
+  static int Count(const std::string& haystack, const std::string& needle) {
+    int n = 0;
+    for (size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + needle.size())) {
+      ++n;
+    }
+    return n;
+  }
+
+ private:
+  void Add(std::string* to, const std::string& text, const std::string& line) {
+    Add(to, text, &line);
+  }
+  void Add(std::string* to, const std::string& text, const std::string* line) {
+    std::lock_guard<std::mutex> guard(lock_);
+    to->append(text);
+    if (line != nullptr) lines_.push_back(*line);
+    changed_.notify_all();
+  }
+  std::string Get(const std::string& from) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return from;
+  }
+  bool WaitFor(const std::string& in, const std::string& text, int count,
+               std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, limit, [&] { return Count(in, text) >= count; });
+  }
+
+  mutable std::mutex lock_;
+  std::condition_variable changed_;
+  std::string conversation_, events_, status_, messages_, sounds_, queries_;
+  std::vector<std::string> lines_;
+  std::atomic<bool> minimised_{false};
+};
+
+#endif  // QUILLO_TESTS_CHAT_RECORDING_REPORTER_H

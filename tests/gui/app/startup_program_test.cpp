@@ -1,0 +1,62 @@
+// Starts the real program under the test's X display with the command line
+// "quillo ANYTHING SETTINGS-PATH" and checks that start-up ran on that file
+// and the program kept running with its window up, rather than being turned
+// away by the toolkit's own option parsing.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "core/settings/settings_test_files.h"
+
+namespace {
+
+// Runs a shell command with a bounded time; true when it exits with 0.
+bool RunsSuccessfully(const std::string& command) {
+  return std::system(("timeout 20 " + command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST(StartupProgram, TwoArgumentsNameTheSettingsFile) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
+  ScratchDirectory dir;
+  std::string home = dir.File("data");
+  WriteBytes(dir.File("my.ini"), "HomeDirectory=" + home + "\r\n");
+  std::string program = std::string(QUILLO_BINARY_DIR) + "/quillo";
+
+  pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    if (chdir(dir.Path().c_str()) != 0) _exit(126);
+    execl(program.c_str(), "quillo", "ANYTHING", "my.ini", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+
+  // Start-up runs before the window shows: wait for its mark first, so the
+  // window search cannot settle anything before the program has started.
+  const bool read = qtest::WaitUntil(
+      [&] {
+        return std::filesystem::is_directory(home) || waitpid(child, nullptr, WNOHANG) != 0;
+      },
+      std::chrono::seconds(20));
+  // --all: xdotool otherwise takes a window matching the title alone, and
+  // the other display tests' frames are titled Quillo too.
+  bool window = RunsSuccessfully("xdotool search --sync --all --onlyvisible --pid " +
+                                 std::to_string(child) + " --name '^Quillo$'");
+  int status = 0;
+  pid_t ended = waitpid(child, &status, WNOHANG);
+  kill(child, SIGTERM);
+  if (ended == 0) waitpid(child, &status, 0);
+
+  EXPECT_TRUE(read && std::filesystem::is_directory(home)) << "start-up did not read my.ini";
+  EXPECT_EQ(ended, 0) << "the program exited during start-up";
+  EXPECT_TRUE(window) << "no visible window titled Quillo";
+}
+
+}  // namespace

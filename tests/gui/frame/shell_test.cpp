@@ -1,0 +1,91 @@
+// Opening documents and addresses through GIO, in private XDG directories:
+// the test's own .desktop handler for text/html and mailto is really run,
+// and what has no handler or does not exist gives the program's messages.
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "gui/support/gui_test_main.h"
+#include "gui/frame/shell.h"
+
+namespace {
+
+const std::string kRoot = std::string(QUILLO_BINARY_DIR) + "/shell-test-xdg";
+const std::string kMarker = kRoot + "/launched.txt";
+
+void MakeDirs(const std::string& path) { std::system(("mkdir -p '" + path + "'").c_str()); }
+
+// GLib reads the XDG variables once, at its first use, so they are set (and
+// the handler installed) before main() starts the toolkit.
+struct PrivateDesktop {
+  PrivateDesktop() {
+    std::system(("rm -rf '" + kRoot + "'").c_str());
+    MakeDirs(kRoot + "/data/applications");
+    MakeDirs(kRoot + "/system");
+    MakeDirs(kRoot + "/config");
+    // The MIME database only: content types, but none of this machine's handlers.
+    std::system(("ln -s /usr/share/mime '" + kRoot + "/system/mime'").c_str());
+    const std::string handler = kRoot + "/handler.sh";
+    WriteFile(handler, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + kMarker + "'\n");
+    chmod(handler.c_str(), 0755);
+    WriteFile(kRoot + "/data/applications/quillo-test-handler.desktop",
+              "[Desktop Entry]\nType=Application\nName=Quillo test handler\nExec=" + handler +
+                  " %u\nMimeType=text/html;x-scheme-handler/mailto;\nNoDisplay=true\n");
+    // GLib finds handlers through update-desktop-database's cache.
+    WriteFile(kRoot + "/data/applications/mimeinfo.cache",
+              "[MIME Cache]\ntext/html=quillo-test-handler.desktop;\n"
+              "x-scheme-handler/mailto=quillo-test-handler.desktop;\n");
+    setenv("XDG_DATA_HOME", (kRoot + "/data").c_str(), 1);
+    setenv("XDG_DATA_DIRS", (kRoot + "/system").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (kRoot + "/config").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (kRoot + "/config").c_str(), 1);
+    unsetenv("XDG_CURRENT_DESKTOP");
+  }
+} privateDesktop;
+
+std::string Launched() {
+  std::string text;
+  PumpUntil([&] { return !(text = ReadFile(kMarker)).empty(); }, std::chrono::seconds(10));
+  std::remove(kMarker.c_str());
+  return text;
+}
+
+TEST(ShellTest, AnHtmlPageAndAMailAddressGoToTheirRegisteredHandler) {
+  TempDir dir;
+  const std::string page = dir.File("quillo.html");
+  WriteFile(page, "<!DOCTYPE html><html><head><title>x</title></head><body>x</body></html>\n");
+  EXPECT_EQ(kShellOk, ShellOpen(page));
+  EXPECT_NE(std::string::npos, Launched().find("quillo.html"));
+  EXPECT_EQ(kShellOk, ShellOpen("mailto:support@quillo.example.org"));
+  EXPECT_EQ("mailto:support@quillo.example.org\n", Launched());
+}
+
+TEST(ShellTest, NoHandlerGivesTheNoAssociationTextAndOtherCodesTheirs) {
+  TempDir dir;
+  const std::string data = dir.File("notes.qzz");
+  WriteFile(data, std::string("\x01\x02\x03\x00\xff\xfe", 6));
+  EXPECT_EQ(kShellNoAssociation, ShellOpen(data));
+  EXPECT_EQ(kShellNoAssociation, ShellOpen("https://quillo.example.org/"));
+  EXPECT_EQ("ShellExecute Error: No association for file extension " + data + "\n",
+            ShellErrorText(kShellNoAssociation, data));
+  std::string message;
+  wxTEST_DIALOG(OpenWithShell(data), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("ShellExecute Error: No association for file extension " + data + "\n", message);
+  EXPECT_EQ("ShellExecute Error: Error 5 while opening document x.html\n",
+            ShellErrorText(5, "x.html"));
+  EXPECT_EQ("ShellExecute Error: Error 0 while opening document x\n", ShellErrorText(0, "x"));
+  EXPECT_EQ("", ShellErrorText(33, "x"));
+}
+
+TEST(ShellTest, AMissingDocumentGivesTheNotFoundText) {
+  const std::string help = "/nonexistent/quillo/quillo.html";
+  EXPECT_EQ(kShellNotFound, ShellOpen(help));
+  EXPECT_EQ(kShellNotFound, ShellOpen("file:///nonexistent/quillo/quillo.html"));
+  std::string message, caption;
+  wxTEST_DIALOG(OpenWithShell(help), ExpectMessage(wxID_OK, &message, &caption));
+  EXPECT_EQ("ShellExecute Error: Document '/nonexistent/quillo/quillo.html' not found\n",
+            message);
+  EXPECT_EQ("Program Message", caption);
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+#include "gui/panels/panel_test_support.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+#include <wx/app.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "core/books/address_book.h"
+#include "core/books/book_handles.h"
+#include "core/chat/chat_engine.h"
+#include "gui/frame/gui_text.h"
+
+namespace {
+
+class OneShot : public wxTimer {
+ public:
+  explicit OneShot(std::function<void()> action) : action_(std::move(action)) {}
+  void Notify() override {
+    action_();
+    wxTheApp->CallAfter([this] { delete this; });
+  }
+
+ private:
+  std::function<void()> action_;
+};
+
+}  // namespace
+
+void SelectLine(wxListBox* list, int line) {
+  list->SetSelection(line);
+  wxCommandEvent select(wxEVT_LISTBOX, list->GetId());
+  select.SetEventObject(list);
+  select.SetInt(line);
+  list->ProcessWindowEvent(select);
+}
+
+std::vector<std::string> Lines(const wxListBox* list) {
+  std::vector<std::string> lines;
+  for (unsigned int i = 0; i < list->GetCount(); ++i) {
+    lines.push_back(ProgramText(list->GetString(i)));
+  }
+  return lines;
+}
+
+void After(int milliseconds, std::function<void()> action) {
+  (new OneShot(std::move(action)))->StartOnce(milliseconds);
+}
+
+PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
+  settings->SettingsFilePath = dir.File("quillo.ini");
+  settings->WorkingDirectory = dir.Path();
+  settings->HomeDirectory = dir.Path();
+  settings->EnableAudio = 0;
+  settings->GreetingText.Set("Welcome to the Quillo session");
+  events = new EventWindow(nullptr);
+  reporter = GuiReporter::Create(
+      {[](const std::string&) {}, [this](const std::string& text) { events->AppendText(text); },
+       [](const std::string&) {}, nullptr},
+      "");
+}
+
+void PanelTest::TearDown() {
+  settings->CloseAddressBooks();
+  if (!previousDirectory.empty()) {
+    EXPECT_EQ(0, chdir(previousDirectory.c_str()));
+  }
+  StopChatWorkers(*settings);
+  if (settings->SendMailThread != nullptr) {
+    settings->MailTask.DestroyThread(settings->SendMailThread, true);
+    settings->SendMailThread = nullptr;
+  }
+  reporter->Close();
+  for (wxWindow* window : windows) window->Destroy();
+  events->Destroy();
+  PumpEvents(std::chrono::milliseconds(20));
+}
+
+std::string PanelTest::EventText() const {
+  reporter->Flush();
+  return ProgramText(events->MessageBox()->GetValue());
+}
+
+void PanelTest::OpenBooks() {
+  char* current = getcwd(nullptr, 0);
+  previousDirectory = current;
+  free(current);
+  ASSERT_EQ(0, chdir(dir.Path().c_str()));
+  OpenAddressBooks(*settings, nullptr);
+  ASSERT_NE(nullptr, settings->PreviousConnectionsBook);
+  ASSERT_NE(nullptr, settings->InvitationBook);
+}
+
+void PanelTest::DamageConnectionsData(long offset, size_t count) {
+  const std::string path = dir.File("prevconn.ihd");
+  FILE* file = fopen(path.c_str(), "r+b");
+  ASSERT_NE(nullptr, file);
+  fseek(file, offset, SEEK_SET);
+  const std::string junk(count, '\xA5');
+  fwrite(junk.data(), 1, junk.size(), file);
+  fclose(file);
+}
+
+SilentHost::SilentHost() : fd_(qtest::BoundSocket()) {
+  listen(fd_, 4);
+  port_ = qtest::LocalPort(fd_);
+}
+
+SilentHost::~SilentHost() { close(fd_); }
+

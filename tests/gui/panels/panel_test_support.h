@@ -1,0 +1,65 @@
+#ifndef QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H
+#define QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H
+
+// What the panel tests share: settings on a private directory, an event
+// window fed by a real GUI reporter, clicks, and loopback servers.
+
+#include <gmock/gmock.h>
+#include <sys/types.h>
+#include <wx/listbox.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/real_smtp_server.h"
+#include "gui/panels/event_window.h"
+#include "gui/support/gui_test_main.h"
+#include "gui/frame/gui_reporter.h"
+#include "core/settings/program_settings.h"
+
+// Selects a list line and sends the selection event, as a user's click.
+void SelectLine(wxListBox* list, int line);
+std::vector<std::string> Lines(const wxListBox* list);
+
+// Runs action after delay (on the GUI thread, from a one-shot timer).
+void After(int milliseconds, std::function<void()> action);
+
+// Settings writing to a private settings file, with an event window and a
+// GUI reporter whose event lines go to it.
+class PanelTest : public testing::Test {
+ protected:
+  PanelTest();
+  void TearDown() override;
+
+  std::string EventText() const;
+  // Opens both address books in the test's directory (which becomes the
+  // current one until TearDown).
+  void OpenBooks();
+  // Writes bytes over the previous-connections data file from offset on.
+  void DamageConnectionsData(long offset, size_t count);
+  std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }
+
+  TempDir dir;
+  std::unique_ptr<ProgramSettings> settings;
+  EventWindow* events;
+  std::shared_ptr<GuiReporter> reporter;
+  std::vector<wxWindow*> windows;  // destroyed by TearDown
+  std::string previousDirectory;
+};
+
+// A loopback listener that takes connections into its backlog, silently.
+class SilentHost {
+ public:
+  SilentHost();
+  ~SilentHost();
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+using qtest::RealSmtpServer;
+
+#endif  // QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H

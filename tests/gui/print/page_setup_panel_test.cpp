@@ -1,0 +1,160 @@
+// The Page Setup panel: change counting, the commit order and the settings
+// keys it writes, and its four buttons and close request.
+
+#include "gui/print/page_setup_panel.h"
+
+#include <wx/choice.h>
+#include <wx/slider.h>
+#include <wx/statusbr.h>
+
+#include "core/settings/page_layout_check.h"
+#include "gui/print/print_test_support.h"
+#include "gui/frame/window_ids.h"
+
+namespace {
+
+const char kIni[] = "# Quillo settings\r\nScreenName=Ann\r\n";
+
+class PageSetupPanelTest : public PrintFrameTest {
+ protected:
+  void SetUp() override {
+    PrintFrameTest::SetUp();
+    settings_.SettingsFilePath = dir_.File("quillo.ini");
+    WriteFile(settings_.SettingsFilePath, kIni);
+  }
+  // The panel on the stored values as they are at this point.
+  PageSetupPanel* Panel() {
+    if (!panel_) {
+      print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
+      panel_ = new PageSetupPanel(frame_, settings_, *print_);
+    }
+    return panel_;
+  }
+  void Click(int programId) { ::Click(panel_, programId); }
+  // Stored values away from the defaults: 12 points, 15 mm, landscape.
+  void StoreLayout(int family, int paper) {
+    settings_.PageLayout.FontSize = 12;
+    settings_.PageLayout.LeftMargin = 15;
+    settings_.PageLayout.PageOrientation = PrintSettings::kLandscape;
+    settings_.PageLayout.FamilyIndex = family;
+    settings_.PageLayout.PaperIndex = paper;
+    settings_.mswpDocumentName = "Notes";
+  }
+  // What the panel added to the settings file.
+  std::string Written() const {
+    const std::string now = ReadFile(settings_.SettingsFilePath);
+    return now.rfind(kIni, 0) == 0 ? now.substr(sizeof kIni - 1) : "rewritten: " + now;
+  }
+
+  PageSetupPanel* panel_ = nullptr;
+};
+
+TEST_F(PageSetupPanelTest, ShowAndCancelLoadTheStoredValuesEveryTime) {
+  StoreLayout(3, 2);
+  PageSetupPanel* panel = Panel();
+  EXPECT_EQ(panel->GetName(), "Page Setup");
+  EXPECT_EQ(panel->DocumentNameField()->GetValue(), "");
+
+  panel->ShowPageSetupPanel();
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ(panel->FontSizeSlider()->GetValue(), 12);
+  EXPECT_EQ(panel->MarginSlider()->GetValue(), 15);
+  EXPECT_EQ(panel->OrientationList()->GetStringSelection(), "Landscape");
+  EXPECT_EQ(panel->FontList()->GetStringSelection(), "Modern");
+  EXPECT_EQ(panel->PaperList()->GetStringSelection(), "Tabloid");
+  EXPECT_EQ(panel->DocumentNameField()->GetValue(), "Notes");
+  EXPECT_EQ(panel->CountChanges(), 0);
+
+  // Edits left in a hidden panel are lost at the next show; Cancel drops
+  // them and leaves the panel open.
+  panel->FontSizeSlider()->SetValue(3);
+  panel->Hide();
+  panel->ShowPageSetupPanel();
+  EXPECT_EQ(panel->FontSizeSlider()->GetValue(), 12);
+  panel->MarginSlider()->SetValue(20);
+  panel->FontList()->SetSelection(4);
+  Click(PageSetupPanel::kCancel);
+  EXPECT_EQ(panel->CountChanges(), 0);
+  EXPECT_EQ(panel->MarginSlider()->GetValue(), 15);
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_EQ(Written(), "");
+}
+
+TEST_F(PageSetupPanelTest, WithoutChangesAcceptSaysSoAndCloseAsksNothing) {
+  Panel()->ShowPageSetupPanel();
+  std::string message;
+  wxTEST_DIALOG(Click(PageSetupPanel::kAccept), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ(message, "There are no changes to commit\n  ");
+  EXPECT_TRUE(panel_->IsShown());
+  Click(PageSetupPanel::kClose);
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(Written(), "");
+}
+
+TEST_F(PageSetupPanelTest, ChangingOnlyThePaperWritesOnlyThePaper) {
+  Panel()->ShowPageSetupPanel();
+  panel_->PaperList()->SetSelection(4);
+  EXPECT_EQ(panel_->CountChanges(), 1);
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(Written(), "mswpPaperSize=A4\r\n");
+  EXPECT_EQ(settings_.PageLayout.PaperIndex, 4);
+  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A4);
+  EXPECT_EQ(settings_.PageLayout.FontSize, 9);
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(Status(1), "Quillo Session");
+}
+
+TEST_F(PageSetupPanelTest, DefaultThenAcceptWritesEachDifferingFieldInOrder) {
+  StoreLayout(1, 3);
+  Panel()->ShowPageSetupPanel();
+  panel_->DocumentNameField()->SetValue("Something else");
+  Click(PageSetupPanel::kDefault);
+  // Default restores the stored document name, never the built-in one.
+  EXPECT_EQ(panel_->DocumentNameField()->GetValue(), "Notes");
+  EXPECT_EQ(panel_->CountChanges(), 5);
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(Written(),
+            "mswpPaperSize=Letter\r\n"
+            "mswpOrientation=Portrait\r\n"
+            "mswpFontSize=9\r\n"
+            "mswpFont=Swiss\r\n"
+            "mswpLeftMargin=10\r\n");
+  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 9, 10.0, PrintSettings::kPortrait, 0, 0));
+  EXPECT_EQ(settings_.mswpDocumentName, "Notes");
+  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_LETTER);
+  EXPECT_EQ(print_->Data().GetOrientation(), wxPORTRAIT);
+}
+
+TEST_F(PageSetupPanelTest, OrientationAndDocumentNameAreWrittenAsTyped) {
+  Panel()->ShowPageSetupPanel();
+  panel_->OrientationList()->SetSelection(0);
+  panel_->DocumentNameField()->SetValue(GuiText("Caf\xc3\xa9 talk"));
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(Written(), "mswpOrientation=Landscape\r\nmswpDocumentName=Caf\xc3\xa9 talk\r\n");
+  EXPECT_EQ(print_->Data().GetOrientation(), wxLANDSCAPE);
+  EXPECT_EQ(settings_.mswpDocumentName, "Caf\xc3\xa9 talk");
+  EXPECT_EQ(Status(1), "Caf\xc3\xa9 talk");
+}
+
+TEST_F(PageSetupPanelTest, CloseAsksAboutChangesAndStoresOnlyOnYes) {
+  Panel()->ShowPageSetupPanel();
+  panel_->FontSizeSlider()->SetValue(15);
+  std::string message, caption;
+  wxTEST_DIALOG(Click(PageSetupPanel::kClose), ExpectMessage(wxID_NO, &message, &caption));
+  EXPECT_EQ(message, "The configuration has been modifed!\nAccept these changes?\n");
+  EXPECT_EQ(caption, "Program Message");
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(settings_.PageLayout.FontSize, 9);
+  EXPECT_EQ(Written(), "");
+  panel_->ShowPageSetupPanel();
+  EXPECT_EQ(panel_->FontSizeSlider()->GetValue(), 9);
+  panel_->FontSizeSlider()->SetValue(15);
+  wxTEST_DIALOG(panel_->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(settings_.PageLayout.FontSize, 15);
+  EXPECT_EQ(Written(), "mswpFontSize=15\r\n");
+  // The panel survives its close request; it is only hidden.
+  EXPECT_EQ(wxWindow::FindWindowById(ToolkitId(PageSetupPanel::kId)), panel_);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+#include "gui/support/frame_fixture.h"
+
+#include "core/chat/session_commands.h"
+#include "core/chat/chat_engine.h"
+#include "gui/frame/conversation_window.h"
+#include "gui/frame/gui_text.h"
+
+std::unique_ptr<ProgramSettings> TestSettings(const TempDir& dir) {
+  auto settings = std::make_unique<ProgramSettings>();
+  settings->SettingsFilePath = dir.File("quillo.ini");
+  settings->WorkingDirectory = dir.Path();
+  settings->HomeDirectory = dir.Path();
+  settings->HelpFilePath = dir.File("quillo.html");
+  settings->AudioFile = "\"" + dir.File("activity.wav") + "\"";
+  settings->EnableAudio = 0;
+  settings->QuilloPortNumber = FreePort();
+  return settings;
+}
+
+void FrameTest::TearDown() {
+  if (FrameAlive()) {
+    StopWorkerThreads(*settings);
+    frame->Destroy();
+  }
+  PumpEvents(std::chrono::milliseconds(20));
+  EXPECT_EQ(nullptr, TheMainFrame);
+}
+
+MainFrame* FrameTest::MakeFrame() {
+  frame = new MainFrame(*settings);
+  frame->Show();
+  PumpEvents(std::chrono::milliseconds(20));
+  return frame;
+}
+
+void FrameTest::Command(int programId) {
+  wxMenuBar* bar = frame->GetMenuBar();
+  wxMenuItem* item = bar->FindItem(ToolkitId(programId));
+  ASSERT_NE(nullptr, item);
+  if (item->IsCheckable()) item->Check(!item->IsChecked());
+  wxCommandEvent event(wxEVT_MENU, ToolkitId(programId));
+  event.SetEventObject(frame);
+  if (item->IsCheckable()) event.SetInt(item->IsChecked());
+  frame->ProcessWindowEvent(event);
+}
+
+bool FrameTest::FrameAlive() {
+  if (!frame) return false;
+  for (wxWindow* window : wxTopLevelWindows) {
+    if (window == frame && !wxPendingDelete.Member(frame)) return true;
+  }
+  frame = nullptr;
+  return false;
+}
+
+std::string FrameTest::Transcript() const {
+  return frame->Conversation()->TranscriptBytes();
+}

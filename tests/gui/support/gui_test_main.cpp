@@ -1,0 +1,149 @@
+#include "gui/support/gui_test_main.h"
+
+#include <unistd.h>
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/stattext.h>
+#include <wx/utils.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "gui/frame/gui_text.h"
+#include "gui/frame/window_ids.h"
+
+namespace {
+
+// The last hook in line: whatever no expectation answered fails the test and
+// is dismissed at once.
+class UnexpectedDialogHook : public wxModalDialogHook {
+ protected:
+  int Enter(wxDialog* dialog) override {
+    std::string what = ProgramText(dialog->GetTitle());
+    if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
+      what += ": " + ProgramText(box->GetMessage());
+    }
+    ADD_FAILURE() << "Unexpected dialog shown and dismissed: " << what;
+    return wxID_CANCEL;
+  }
+  void Exit(wxDialog*) override {}
+};
+
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                  const wxString& msg) {
+  ADD_FAILURE_AT(file.utf8_str().data(), line)
+      << "wxWidgets assertion in " << func.utf8_str().data() << ": "
+      << cond.utf8_str().data() << " " << msg.utf8_str().data();
+}
+
+class TestApp : public wxApp {
+ public:
+  bool OnInit() override { return true; }
+};
+
+}  // namespace
+
+int ExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
+  if (message_) *message_ = ProgramText(dialog->GetMessage());
+  if (caption_) *caption_ = ProgramText(dialog->GetTitle());
+  return id_;
+}
+
+// The prompt's message is shown in static texts, one per line.
+void CollectStaticTexts(wxWindow* window, std::string* out) {
+  for (wxWindow* child : window->GetChildren()) {
+    if (auto* text = dynamic_cast<wxStaticText*>(child)) {
+      if (!out->empty()) *out += "\n";
+      *out += ProgramText(text->GetLabel());
+    }
+    CollectStaticTexts(child, out);
+  }
+}
+
+int ExpectTextEntry::OnInvoked(wxTextEntryDialog* dialog) const {
+  if (message_) {
+    message_->clear();
+    CollectStaticTexts(dialog, message_);
+  }
+  if (caption_) *caption_ = ProgramText(dialog->GetTitle());
+  if (cancel_) return wxID_CANCEL;
+  dialog->SetValue(GuiText(value_));
+  return wxID_OK;
+}
+
+void PumpEvents(std::chrono::milliseconds duration) {
+  PumpUntil([] { return false; }, duration);
+}
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return done();
+    wxTheApp->Yield(true);
+    wxTheApp->ProcessPendingEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+void Click(wxWindow* window, int programId) {
+  wxWindow* button = window->FindWindow(ToolkitId(programId));
+  ASSERT_NE(nullptr, button) << programId;
+  wxCommandEvent click(wxEVT_BUTTON, ToolkitId(programId));
+  click.SetEventObject(button);
+  button->ProcessWindowEvent(click);
+}
+
+std::string Text(const wxTextCtrl* field) { return ProgramText(field->GetValue()); }
+
+TempDir::TempDir() {
+  std::string pattern = std::string(QUILLO_BINARY_DIR) + "/gui-test-XXXXXX";
+  char* made = mkdtemp(&pattern[0]);
+  path_ = made ? made : "";
+}
+
+TempDir::~TempDir() {
+  if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  // Test listing needs no display.
+  if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  wxSetAssertHandler(&FailOnAssert);
+  wxApp::SetInstance(new TestApp);
+  int wxArgc = 1;
+  char* wxArgv[] = {argv[0], nullptr};
+  if (!wxEntryStart(wxArgc, wxArgv)) {
+    std::fprintf(stderr, "No display: run the GUI tests under Xvfb\n");
+    return 1;
+  }
+  wxTheApp->CallOnInit();
+  UnexpectedDialogHook hook;
+  hook.Register();
+  int result;
+  {
+    wxGUIEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    result = RUN_ALL_TESTS();
+  }
+  hook.Unregister();
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return result;
+}
