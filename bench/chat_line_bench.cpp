@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "support/loopback_port.h"
 #include "core/chat/chat_engine.h"
-#include "core/thread/thread.h"
 #include "core/settings/program_settings.h"
+#include "core/thread/thread.h"
 #include "core/util/reporter.h"
+#include "support/loopback_port.h"
 
 namespace {
 
@@ -101,10 +101,11 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   const bool all = host_reporter.WaitFor(before + burst);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
-  std::printf("%-14s latency median %8.1f us  p99 %8.1f us  (%d lines)   throughput %9.0f lines/s "
-              "(%d lines%s)\n",
-              label, latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
-              rounds, burst / seconds, burst, all ? "" : ", INCOMPLETE");
+  std::printf(
+      "%-14s latency median %8.1f us  p99 %8.1f us  (%d lines)   throughput %9.0f lines/s "
+      "(%d lines%s)\n",
+      label, latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100], rounds,
+      burst / seconds, burst, all ? "" : ", INCOMPLETE");
   StopChatWorkers(guest);
   StopChatWorkers(host);
 }

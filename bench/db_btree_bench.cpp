@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/db/db_test_keys.h"
 #include "core/db/btree_index.h"
+#include "core/db/db_test_keys.h"
 
 namespace {
 

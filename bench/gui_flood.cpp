@@ -2,10 +2,9 @@
 // partner, and how long the event loop went without a turn meanwhile (the
 // window's responsiveness). Two real main frames talk over loopback; run
 // under Xvfb:  xvfb-run -a build/bench/bench_gui_flood [lines]
+#include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
-
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -15,15 +14,15 @@
 #include <string>
 #include <thread>
 
-#include "support/loopback_port.h"
-#include "gui/frame/chat_panel.h"
-#include "core/chat/session_commands.h"
 #include "core/chat/chat_engine.h"
+#include "core/chat/session_commands.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/thread.h"
 #include "core/thread/thread_manager.h"
+#include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/main_frame.h"
-#include "core/settings/program_settings.h"
+#include "support/loopback_port.h"
 
 namespace {
 
@@ -100,14 +99,14 @@ int Run(int lines) {
       [&] {
         // Cheap test first: the last line is at the end of the transcript.
         const long end = host->Conversation()->GetLastPosition();
-        return end > 0 && host->Conversation()->GetRange(end - last.size() - 1, end) ==
-                              wxString(last + "\n");
+        return end > 0 &&
+               host->Conversation()->GetRange(end - last.size() - 1, end) == wxString(last + "\n");
       },
       300, &ok);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   sender.join();
-  std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n",
-              lines, ok ? "all" : "NOT ALL", seconds, lines / seconds, longest * 1000);
+  std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n", lines,
+              ok ? "all" : "NOT ALL", seconds, lines / seconds, longest * 1000);
   StopWorkerThreads(*hostSettings);
   StopWorkerThreads(*clientSettings);
   host->Destroy();

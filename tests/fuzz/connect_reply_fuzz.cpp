@@ -14,11 +14,11 @@
 #include <string>
 #include <thread>
 
-#include "fuzz/fuzz_support.h"
 #include "core/chat/chat_engine.h"
 #include "core/chat/client_connect_task.h"
 #include "core/chat/message_header.h"
 #include "core/settings/program_settings.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <string>
 
-#include "core/db/db_test_keys.h"
 #include "core/db/btree_index.h"
 #include "core/db/database_file.h"
+#include "core/db/db_test_keys.h"
 
 namespace {
 

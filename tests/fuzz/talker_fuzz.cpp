@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "fuzz/fuzz_support.h"
 #include "core/chat/talker_task.h"
 #include "core/settings/program_settings.h"
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;

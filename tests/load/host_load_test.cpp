@@ -164,9 +164,9 @@ class CallerPool {
       if (c.fd < 0) continue;
       if (now - c.started > kCallerLimit) Finish(&c, true);
     }
-    callers_.erase(std::remove_if(callers_.begin(), callers_.end(),
-                                  [](const Caller& c) { return c.fd < 0; }),
-                   callers_.end());
+    callers_.erase(
+        std::remove_if(callers_.begin(), callers_.end(), [](const Caller& c) { return c.fd < 0; }),
+        callers_.end());
   }
 
   void OnConnected(Caller* c) {
@@ -372,8 +372,8 @@ TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
       " (silent %d, closing %d, huge %d, busy %d)\n"
       "conversation: %d lines each way, slowest send %.1f ms; late caller answered in %.1f ms\n"
       "resident memory %ld kB -> %ld kB; descriptors %d -> %d; threads %d -> %d\n",
-      storm.started, storm.connect_failures, storm.bad_replies, storm.busy_answered, storm.busy_total,
-      storm.unfinished, storm.unfinished_by_kind[0], storm.unfinished_by_kind[1],
+      storm.started, storm.connect_failures, storm.bad_replies, storm.busy_answered,
+      storm.busy_total, storm.unfinished, storm.unfinished_by_kind[0], storm.unfinished_by_kind[1],
       storm.unfinished_by_kind[2], storm.unfinished_by_kind[3], sent,
       std::chrono::duration<double, std::milli>(slowest_send).count(),
       std::chrono::duration<double, std::milli>(answer_time).count(), rss_before, rss_after,

@@ -36,8 +36,9 @@ class RealSmtpServer {
     maildir_ = folder_ + "/mail";  // created by the server
     port_ = FreePort();
     const std::string listen = "127.0.0.1:" + std::to_string(port_);
-    std::vector<std::string> arguments = {"/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l",
-                                          listen, "-c", "aiosmtpd.handlers.Mailbox", maildir_};
+    std::vector<std::string> arguments = {
+        "/usr/bin/python3",          "-m",    "aiosmtpd", "-n", "-l", listen, "-c",
+        "aiosmtpd.handlers.Mailbox", maildir_};
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(&argument[0]);
     argv.push_back(nullptr);
@@ -48,8 +49,7 @@ class RealSmtpServer {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
       int status;
-      if (!Poll([&] { return waitpid(pid_, &status, WNOHANG) == pid_; },
-                std::chrono::seconds(5))) {
+      if (!Poll([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, std::chrono::seconds(5))) {
         kill(pid_, SIGKILL);
         waitpid(pid_, &status, 0);
       }

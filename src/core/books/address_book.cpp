@@ -34,8 +34,7 @@ BookFileNames MakeBookFileNames(const std::string& baseName, const std::string& 
 }
 
 IndexedDatabase* OpenAddressBook(const std::string& baseName, IndexedDatabase* oldHandle,
-                                 bool verbose, Reporter* reporter,
-                                 const std::string& dataExtension,
+                                 bool verbose, Reporter* reporter, const std::string& dataExtension,
                                  const std::string& indexExtension) {
   const BookFileNames names = MakeBookFileNames(baseName, dataExtension, indexExtension);
   if (oldHandle) Discard(oldHandle);
@@ -46,11 +45,11 @@ IndexedDatabase* OpenAddressBook(const std::string& baseName, IndexedDatabase* o
   }
   NameKey prototype;
   CaseSensitiveKeys = 0;
-  int rc = handle->Open(names.data.c_str(), names.index.c_str(), prototype, kBookNodeOrder, 2,
-                        1, kBookStaticAreaSize, kBookTreeCount);
+  int rc = handle->Open(names.data.c_str(), names.index.c_str(), prototype, kBookNodeOrder, 2, 1,
+                        kBookStaticAreaSize, kBookTreeCount);
   if (rc) {
-    rc = handle->Open(names.data.c_str(), names.index.c_str(), prototype, kBookNodeOrder, 0, 1,
-                      0, 1);
+    rc = handle->Open(names.data.c_str(), names.index.c_str(), prototype, kBookNodeOrder, 0, 1, 0,
+                      1);
   }
   if (rc) {
     Discard(handle);

@@ -7,7 +7,8 @@
 bool LookUpRecord(FieldRecord& record) { return record.Find() && record.ReadCurrent(); }
 
 StoreResult AddOrUpdateRecord(FieldRecord& entered) {
-  if (!entered.Find()) return entered.WriteUnique(true) ? StoreResult::kAdded : StoreResult::kFailed;
+  if (!entered.Find())
+    return entered.WriteUnique(true) ? StoreResult::kAdded : StoreResult::kFailed;
   FieldRecord copy(entered);  // the entered values at the found address
   if (!entered.ReadCurrent()) return StoreResult::kFailed;
   if (!entered.NotEquals(copy)) return StoreResult::kUnchanged;
@@ -48,7 +49,7 @@ bool BookListConnections(IndexedDatabase* book, std::vector<std::string>* nickna
 }
 
 bool BookLookUpConnection(IndexedDatabase* book, const std::string& nickname,
-                      ConnectionValues* stored) {
+                          ConnectionValues* stored) {
   if (!book) return false;
   ConnectionRecord record(book, nickname, "", 0, 0);
   if (!LookUpRecord(record)) return false;

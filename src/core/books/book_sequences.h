@@ -54,7 +54,7 @@ struct ConnectionValues {
 };
 bool BookListConnections(IndexedDatabase* book, std::vector<std::string>* nicknames);
 bool BookLookUpConnection(IndexedDatabase* book, const std::string& nickname,
-                      ConnectionValues* stored);
+                          ConnectionValues* stored);
 StoreResult BookStoreConnection(IndexedDatabase* book, const ConnectionValues& entered);
 bool BookDeleteConnection(IndexedDatabase* book, const std::string& nickname);
 

@@ -40,4 +40,3 @@ void ConnectionRecord::SetValues(const std::string& nickname, const std::string&
 int32_t ConnectionRecord::Port() const { return FieldInt32(*this, 2); }
 
 int32_t ConnectionRecord::Key() const { return FieldInt32(*this, 3); }
-

@@ -7,9 +7,7 @@
 namespace {
 
 // The data file, or null when the record has no database.
-DatabaseFile* DataOf(IndexedDatabase* database) {
-  return database ? database->Data() : nullptr;
-}
+DatabaseFile* DataOf(IndexedDatabase* database) { return database ? database->Data() : nullptr; }
 
 }  // namespace
 
@@ -20,9 +18,7 @@ FieldRecord::FieldRecord(IndexedDatabase* database, int fieldCount) {
   SetFieldCount(fieldCount);
 }
 
-FieldRecord::FieldRecord(const FieldRecord& other) : PersistentObject() {
-  CopyFrom(other, true);
-}
+FieldRecord::FieldRecord(const FieldRecord& other) : PersistentObject() { CopyFrom(other, true); }
 
 FieldRecord::~FieldRecord() = default;
 
@@ -86,9 +82,7 @@ bool FieldRecord::Equals(const FieldRecord& other) const {
   return true;
 }
 
-bool FieldRecord::LessThan(const FieldRecord& other) const {
-  return fields_[0] < other.fields_[0];
-}
+bool FieldRecord::LessThan(const FieldRecord& other) const { return fields_[0] < other.fields_[0]; }
 
 bool FieldRecord::GreaterThan(const FieldRecord& other) const {
   return fields_[0] > other.fields_[0];

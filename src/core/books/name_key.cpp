@@ -4,8 +4,7 @@
 
 NameKey::NameKey() : IndexKey(data_) { std::memset(data_, 0, sizeof data_); }
 
-NameKey::NameKey(const char* name, size_t length, FileAddress recordAddress,
-                 PortableInt32 classId)
+NameKey::NameKey(const char* name, size_t length, FileAddress recordAddress, PortableInt32 classId)
     : NameKey() {
   CopyKeyText(reinterpret_cast<char*>(data_), name, length);
   std::memcpy(data_ + 256, &recordAddress, 4);

@@ -9,9 +9,9 @@
 #include "core/chat/cipher_table.h"
 #include "core/chat/message_header.h"
 #include "core/chat/peer_socket.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/thread.h"
 #include "core/thread/time_stamp.h"
-#include "core/settings/program_settings.h"
 #include "core/util/reporter.h"
 
 namespace {
@@ -91,7 +91,8 @@ bool ScreenNameIsDefault(const ProgramSettings& settings) {
 
 void AcceptScreenName(ProgramSettings& settings, const std::string& entry, bool for_host) {
   settings.ScreenName = entry.substr(0, ProgramSettings::kMaxScreenName);
-  if (for_host) settings.GreetingText.Set("Welcome to the " + settings.ScreenName + " chat session");
+  if (for_host)
+    settings.GreetingText.Set("Welcome to the " + settings.ScreenName + " chat session");
 }
 
 int StartServer(ProgramSettings& settings, int port, int backlog) {
@@ -122,8 +123,8 @@ void OpenHostSession(ProgramSettings& settings, Reporter& reporter) {
     return;
   }
   const std::string host = HostAddressOf(local);
-  reporter.ConversationLine("Opening Quillo server on host " + host + " at: " +
-                            TimeStamp().Text() + "\n");
+  reporter.ConversationLine("Opening Quillo server on host " + host + " at: " + TimeStamp().Text() +
+                            "\n");
   reporter.ConversationLine("Listening on port " + std::to_string(settings.QuilloPortNumber) +
                             "\n");
   reporter.ConversationLine("\n");
@@ -195,8 +196,8 @@ void EndSession(ProgramSettings& settings, Reporter& reporter,
     if (ask_host_again && ask_host_again()) {
       reporter.ConversationLine("Quillo server open on host " + settings.HostAddress +
                                 " at: " + TimeStamp().Text() + "\n");
-      reporter.ConversationLine("Listening on port " +
-                                std::to_string(settings.QuilloPortNumber) + "\n");
+      reporter.ConversationLine("Listening on port " + std::to_string(settings.QuilloPortNumber) +
+                                "\n");
       reporter.ConversationLine("\n");
       reporter.StatusText("Hosting Quillo Session");
       return;
@@ -231,16 +232,16 @@ std::vector<std::string> StatsLines(const ProgramSettings& settings) {
       lines.push_back("You are not connected to any Quillo services");
       return lines;
     }
-    lines.insert(lines.end(), {"You are configured as Quillo client", "",
-                               "You are connected to a Quillo server",
-                               "IP Address: " + settings.HostAddress, "Port Number: " + port,
-                               "Encryption Key: " + key, "",
-                               "Quillo session started at: " + settings.HostStartTime});
+    lines.insert(
+        lines.end(),
+        {"You are configured as Quillo client", "", "You are connected to a Quillo server",
+         "IP Address: " + settings.HostAddress, "Port Number: " + port, "Encryption Key: " + key,
+         "", "Quillo session started at: " + settings.HostStartTime});
     return lines;
   }
-  lines.insert(lines.end(), {"You are configured as Quillo server",
-                             "IP Address: " + settings.HostAddress, "Port Number: " + port,
-                             "Encryption Key: " + key, ""});
+  lines.insert(lines.end(),
+               {"You are configured as Quillo server", "IP Address: " + settings.HostAddress,
+                "Port Number: " + port, "Encryption Key: " + key, ""});
   if (!busy) {
     lines.push_back("Currently no Quillo clients are connected");
   } else {

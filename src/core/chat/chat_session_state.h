@@ -58,7 +58,7 @@ struct ChatSessionState {
   ChatServerTask ServerTask;
   ChatConnectTask ClientConnectTask;
   ChatTalkerTask TalkerTask;
-  Thread* ServerThread = nullptr;             // GUI thread only
+  Thread* ServerThread = nullptr;              // GUI thread only
   std::atomic<Thread*> TalkerThread{nullptr};  // handed over under TalkerSlotLock
 
   std::mutex TalkerSlotLock;

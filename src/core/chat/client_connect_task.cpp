@@ -8,10 +8,10 @@
 
 #include "core/chat/message_header.h"
 #include "core/chat/peer_socket.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/commit_scope.h"
 #include "core/thread/gated_reporter.h"
 #include "core/thread/thread.h"
-#include "core/settings/program_settings.h"
 
 void ChatConnectTask::Prepare(ProgramSettings* settings, Reporter* reporter) {
   settings_ = settings;
@@ -28,9 +28,9 @@ int ChatConnectTask::Run(Thread* thread) {
     // A fresh connection takes the 33 bytes at once; nothing goes out
     // after a cancel.
     CommitScope commit(thread);
-    signed_on = commit.Open() && s.ChatSocket.SendAll(signon.Data(),
-                                                      static_cast<int>(MessageHeader::kSize),
-                                                      MSG_DONTWAIT) >= 0;
+    signed_on =
+        commit.Open() && s.ChatSocket.SendAll(signon.Data(), static_cast<int>(MessageHeader::kSize),
+                                              MSG_DONTWAIT) >= 0;
   }
   if (!signed_on) return Fail(report, s.ChatSocket.ErrorText());
   MessageHeader reply;

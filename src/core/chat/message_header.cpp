@@ -23,8 +23,7 @@ uint16_t GetUInt16LE(const unsigned char* in) {
 
 MessageHeader::MessageHeader() { std::memset(bytes_, 0, sizeof bytes_); }
 
-MessageHeader::MessageHeader(const std::string& sender_name, uint32_t type,
-                             uint32_t body_length)
+MessageHeader::MessageHeader(const std::string& sender_name, uint32_t type, uint32_t body_length)
     : MessageHeader() {
   size_t n = std::strlen(sender_name.c_str());
   if (n > kMaxNameLength) n = kMaxNameLength;

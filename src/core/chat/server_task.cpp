@@ -1,8 +1,8 @@
 #include "core/chat/server_task.h"
 
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <chrono>
@@ -11,11 +11,11 @@
 
 #include "core/chat/message_header.h"
 #include "core/chat/peer_socket.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/commit_scope.h"
 #include "core/thread/gated_reporter.h"
 #include "core/thread/thread.h"
 #include "core/thread/time_stamp.h"
-#include "core/settings/program_settings.h"
 
 namespace {
 
@@ -107,9 +107,9 @@ bool ChatServerTask::SendGreeting(uint32_t type, const std::string& greeting) {
                            MSG_DONTWAIT | (greeting.empty() ? 0 : MSG_MORE)) < 0) {
     return false;
   }
-  return greeting.empty() || socket.RemoteSendAll(greeting.data(),
-                                                  static_cast<int>(greeting.size()),
-                                                  MSG_DONTWAIT) >= 0;
+  return greeting.empty() ||
+         socket.RemoteSendAll(greeting.data(), static_cast<int>(greeting.size()), MSG_DONTWAIT) >=
+             0;
 }
 
 void ChatServerTask::AnswerBusy(Thread* thread, GatedReporter& report) {
@@ -132,8 +132,7 @@ int ChatServerTask::GreetClient(Thread* thread, GatedReporter& report) {
   ProgramSettings& s = *settings_;
   MessageHeader header;
   if (!ReceiveSignOn(&header)) {
-    report.ConversationLine("Could not established a connection to " + header.SenderName() +
-                            "\n");
+    report.ConversationLine("Could not established a connection to " + header.SenderName() + "\n");
     report.ConversationLine(std::string(s.ChatSocket.ErrorText()) + "\n");
     s.ChatSocket.CloseRemote();
     return -1;

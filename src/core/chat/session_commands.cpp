@@ -1,9 +1,9 @@
 #include "core/chat/session_commands.h"
 
 #include "core/chat/chat_engine.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/thread.h"
 #include "core/thread/thread_manager.h"
-#include "core/settings/program_settings.h"
 
 bool SessionRunning(const ProgramSettings& settings) {
   return settings.Hosting != 0 || settings.LineBusy != 0;

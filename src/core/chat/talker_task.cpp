@@ -6,10 +6,10 @@
 #include "core/chat/cipher_table.h"
 #include "core/chat/message_header.h"
 #include "core/chat/peer_socket.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/commit_scope.h"
 #include "core/thread/gated_reporter.h"
 #include "core/thread/thread.h"
-#include "core/settings/program_settings.h"
 
 void ChatTalkerTask::Prepare(ProgramSettings* settings, Reporter* reporter, SocketHandle peer) {
   settings_ = settings;

@@ -81,8 +81,8 @@ bool BTreeIndex::HeaderIsSound(const BTreeHeader& h) const {
   const int32_t root = h.root;
   const int32_t order = h.order;
   const int32_t height = h.height;
-  return int32_t(h.entrySize) == keySize_ + 4 && order >= 2 && order <= kMaxOrder &&
-         height >= 1 && height <= kMaxDepth && int32_t(h.keyCount) >= 0 &&
+  return int32_t(h.entrySize) == keySize_ + 4 && order >= 2 && order <= kMaxOrder && height >= 1 &&
+         height <= kMaxDepth && int32_t(h.keyCount) >= 0 &&
          root - file_->BlockHeaderSize() >= int32_t(file_->Header().heapStart);
 }
 

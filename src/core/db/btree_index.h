@@ -16,9 +16,9 @@ struct BTreeHeader {
   PortableInt32 entrySize;  // KeySize() + 4
   PortableInt32 keyCount;
   PortableInt32 nodeCount;
-  PortableInt32 height;     // levels of nodes
+  PortableInt32 height;  // levels of nodes
   FileAddress root;
-  PortableInt32 reserved;   // set at construction, never changed
+  PortableInt32 reserved;  // set at construction, never changed
 };
 static_assert(sizeof(BTreeHeader) == 28, "tree header is 28 bytes");
 

@@ -21,9 +21,7 @@ const std::array<uint32_t, 256>& Table() {
 
 }  // namespace
 
-void Crc32::Update(unsigned char byte) {
-  state_ = Table()[(state_ ^ byte) & 0xFF] ^ (state_ >> 8);
-}
+void Crc32::Update(unsigned char byte) { state_ = Table()[(state_ ^ byte) & 0xFF] ^ (state_ >> 8); }
 
 void Crc32::Update(const void* bytes, size_t n) {
   const auto* p = static_cast<const unsigned char*>(bytes);

@@ -300,8 +300,7 @@ void DatabaseFile::DisableReuse() {
 }
 
 FileAddress DatabaseFile::UnlinkFreeBlock(FileAddress block, FileAddress previous,
-                                          DatabaseBlockHeader& previousHeader,
-                                          FileAddress next) {
+                                          DatabaseBlockHeader& previousHeader, FileAddress next) {
   if (int32_t(previous) == 0) {
     header_.freeSpace = next;
     if (WriteFileHeader()) return 0;

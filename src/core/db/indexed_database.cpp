@@ -55,9 +55,9 @@ int IndexedDatabase::IndexLastError(int slot) {
   return tree ? tree->LastError() : kDbNoDatabase;
 }
 
-int IndexedDatabase::Open(const char* dataName, const char* indexName,
-                          const IndexKey& keyPrototype, int32_t nodeOrder, int accessMode,
-                          int useIndex, int32_t dataStaticAreaSize, int32_t treeCount) {
+int IndexedDatabase::Open(const char* dataName, const char* indexName, const IndexKey& keyPrototype,
+                          int32_t nodeOrder, int accessMode, int useIndex,
+                          int32_t dataStaticAreaSize, int32_t treeCount) {
   if (int rc = Close()) return rc;
   useIndex_ = useIndex;
   if (useIndex_) {

@@ -49,10 +49,10 @@ class IndexedDatabase {
   int CreateData(const char* name, int32_t staticAreaSize);
   int OpenData(const char* name, int accessMode);
   int CloseData();
-  int CreateIndex(const char* indexName, int slot, const IndexKey& keyPrototype,
-                  int32_t nodeOrder, int32_t treeCount);
-  int OpenIndex(const char* indexName, int slot, const IndexKey& keyPrototype,
-                int32_t nodeOrder, int accessMode);
+  int CreateIndex(const char* indexName, int slot, const IndexKey& keyPrototype, int32_t nodeOrder,
+                  int32_t treeCount);
+  int OpenIndex(const char* indexName, int slot, const IndexKey& keyPrototype, int32_t nodeOrder,
+                int accessMode);
   int CloseIndex(int slot);
 
   // The slot's tree, or null.

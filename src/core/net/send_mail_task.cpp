@@ -1,8 +1,8 @@
 #include "core/net/send_mail_task.h"
 
+#include "core/settings/program_settings.h"
 #include "core/thread/gated_reporter.h"
 #include "core/thread/thread.h"
-#include "core/settings/program_settings.h"
 
 namespace {
 

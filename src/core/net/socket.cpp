@@ -169,8 +169,8 @@ void Socket::ApplyShutdown(SocketHandle handle) {
 }
 
 int Socket::Bind() {
-  const int result = ::bind(main_handle_, reinterpret_cast<const sockaddr*>(&address_),
-                            sizeof address_);
+  const int result =
+      ::bind(main_handle_, reinterpret_cast<const sockaddr*>(&address_), sizeof address_);
   bound_ = result == 0;
   if (result != 0) SetErrorCode(SOCKET_BIND_ERROR);
   return result;
@@ -263,7 +263,8 @@ int Socket::RecvAll(SocketHandle handle, void* buffer, int n, int flags) {
   int received = 0;
   received_count_ = 0;
   while (received < n) {
-    const ssize_t result = ::recv(handle, bytes + received, static_cast<size_t>(n - received), flags);
+    const ssize_t result =
+        ::recv(handle, bytes + received, static_cast<size_t>(n - received), flags);
     if (result < 0 && errno == EINTR) continue;
     if (result <= 0) {
       SetErrorCode(SOCKET_RECEIVE_ERROR);
@@ -370,8 +371,8 @@ std::unique_ptr<HostEntry> Socket::ResolveHost(const std::string& text) {
     address.sin_family = AF_INET;
     address.sin_addr = dotted;
     char name[NI_MAXHOST];
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, name,
-                    sizeof name, nullptr, 0, NI_NAMEREQD) != 0) {
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, name, sizeof name,
+                    nullptr, 0, NI_NAMEREQD) != 0) {
       return nullptr;
     }
     entry->name = name;

@@ -97,18 +97,18 @@ class Socket {
   // main handle left open from an earlier use is closed first. A name
   // lookup runs on a helper thread so that Shutdown can end the wait.
   int InitSocket(int kind, int port, const char* host = nullptr);
-  int Bind();                 // fails with 3
-  int Connect();              // fails with 5
-  int Listen(int backlog);    // fails with 10
-  SocketHandle Accept();      // fails with 2; replaces (never closes) the remote handle
+  int Bind();               // fails with 3
+  int Connect();            // fails with 5
+  int Listen(int backlog);  // fails with 10
+  SocketHandle Accept();    // fails with 2; replaces (never closes) the remote handle
 
   // > 0 readable, 0 timed out, < 0 error. Sets no code.
   int WaitReadable(SocketHandle handle, long seconds, long microseconds);
 
   // Loop until n bytes or failure (a peer that closes is a failure).
-  int RecvAll(SocketHandle handle, void* buffer, int n, int flags = 0);  // fails with 13
-  int RecvAll(void* buffer, int n, int flags = 0);        // main handle
-  int RemoteRecvAll(void* buffer, int n, int flags = 0);  // remote handle
+  int RecvAll(SocketHandle handle, void* buffer, int n, int flags = 0);        // fails with 13
+  int RecvAll(void* buffer, int n, int flags = 0);                             // main handle
+  int RemoteRecvAll(void* buffer, int n, int flags = 0);                       // remote handle
   int SendAll(SocketHandle handle, const void* buffer, int n, int flags = 0);  // fails with 19
   int SendAll(const void* buffer, int n, int flags = 0);
   int RemoteSendAll(const void* buffer, int n, int flags = 0);
@@ -131,9 +131,9 @@ class Socket {
 
   // Copy of the host entry, or null. Sets no code.
   static std::unique_ptr<HostEntry> ResolveHost(const std::string& text);
-  int GetLocalHostName(std::string* name);       // fails with 8
-  int GetLocalAddress(std::string* address);     // dotted; fails with 8
-  int GetRemoteAddress(std::string* address);    // dotted; fails with 8
+  int GetLocalHostName(std::string* name);     // fails with 8
+  int GetLocalAddress(std::string* address);   // dotted; fails with 8
+  int GetRemoteAddress(std::string* address);  // dotted; fails with 8
   // The remote address ("UNKNOWN" when it cannot be formatted) and port.
   int GetRemoteEndpoint(std::string* address, int* port);
 

@@ -119,7 +119,8 @@ void ProgramSettings::ApplyPageLayoutKeys(const SettingsFile& file) {
   auto orientation = file.GetString("mswpOrientation");
   if (IsWord(orientation, "PORTRAIT")) PageLayout.PageOrientation = PrintSettings::kPortrait;
   if (IsWord(orientation, "LANDSCAPE")) PageLayout.PageOrientation = PrintSettings::kLandscape;
-  int paper = WordIndex(file.GetString("mswpPaperSize"), {"Letter", "Legal", "Tabloid", "A3", "A4"});
+  int paper =
+      WordIndex(file.GetString("mswpPaperSize"), {"Letter", "Legal", "Tabloid", "A3", "A4"});
   if (paper >= 0) PageLayout.PaperIndex = paper;
   int family = WordIndex(file.GetString("mswpFont"),
                          {"Swiss", "Roman", "Decorative", "Modern", "Script", "System"});

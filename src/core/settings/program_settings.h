@@ -42,7 +42,6 @@ class ProgramSettings : public ChatSessionState, public MailState, public BookHa
   void ApplyViewKeys(const SettingsFile& file);
 
  public:
-
   // Settings fields, with their built-in defaults.
   int32_t RememberProgramSettings = 0;
   int32_t RememberFrameSize = 0;

@@ -73,8 +73,8 @@ class Thread {
   // Signalled when the entry finishes.
   Condition condition_;
   std::atomic<bool> canceled_{false};
-  bool finished_ = false;   // the entry has done everything but return
-  bool orphaned_ = false;   // DestroyThread left it running: it deletes itself
+  bool finished_ = false;  // the entry has done everything but return
+  bool orphaned_ = false;  // DestroyThread left it running: it deletes itself
 };
 
 #endif  // QUILLO_CORE_THREAD_THREAD_H

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "core/settings/program_settings.h"
 #include "core/settings/startup.h"
 #include "gui/frame/main_frame.h"
-#include "core/settings/program_settings.h"
 
 bool QuilloApp::OnInit() {
   // wxApp::OnInit would parse the command line and refuse
@@ -18,8 +18,8 @@ bool QuilloApp::OnInit() {
   for (std::string& arg : args) arg_pointers.push_back(arg.data());
 
   TheProgramSettings = new ProgramSettings;
-  RunStartup(*TheProgramSettings,
-             StartupInputs::FromProcess(static_cast<int>(arg_pointers.size()), arg_pointers.data()));
+  RunStartup(*TheProgramSettings, StartupInputs::FromProcess(static_cast<int>(arg_pointers.size()),
+                                                             arg_pointers.data()));
 
   wxFrame* frame = CreateMainWindow(*TheProgramSettings);
   SetTopWindow(frame);
@@ -27,9 +27,7 @@ bool QuilloApp::OnInit() {
   return true;
 }
 
-wxFrame* QuilloApp::CreateMainWindow(ProgramSettings& settings) {
-  return new MainFrame(settings);
-}
+wxFrame* QuilloApp::CreateMainWindow(ProgramSettings& settings) { return new MainFrame(settings); }
 
 // The frame has closed; its close handler has stopped the workers and saved
 // the geometry. The settings go last: they own the address books and sockets.

@@ -48,10 +48,8 @@ class Playback {
     if (device_ == 0) return;
     if (SDL_QueueAudio(device_, buffer_, length_) != 0) return;
     SDL_PauseAudioDevice(device_, 0);
-    const auto deadline = std::chrono::steady_clock::now() + Duration() +
-                          std::chrono::seconds(2);
-    while (SDL_GetQueuedAudioSize(device_) > 0 &&
-           std::chrono::steady_clock::now() < deadline) {
+    const auto deadline = std::chrono::steady_clock::now() + Duration() + std::chrono::seconds(2);
+    while (SDL_GetQueuedAudioSize(device_) > 0 && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     // The device still holds its last buffer when the queue runs dry.
@@ -62,7 +60,8 @@ class Playback {
 
  private:
   std::chrono::milliseconds Duration() const {
-    const int frameBytes = SDL_AUDIO_BITSIZE(spec_.format) / 8 * (spec_.channels ? spec_.channels : 1);
+    const int frameBytes =
+        SDL_AUDIO_BITSIZE(spec_.format) / 8 * (spec_.channels ? spec_.channels : 1);
     if (frameBytes == 0 || spec_.freq == 0) return std::chrono::milliseconds(0);
     return std::chrono::milliseconds(1000LL * length_ / frameBytes / spec_.freq);
   }

@@ -6,16 +6,16 @@
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 
-#include "gui/panels/panel_style.h"
-#include "gui/panels/statistics_panel.h"
 #include "core/chat/chat_engine.h"
+#include "core/settings/program_settings.h"
+#include "core/settings/settings_file.h"
 #include "core/thread/time_stamp.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/main_frame.h"
 #include "gui/frame/program_message.h"
-#include "core/settings/program_settings.h"
-#include "core/settings/settings_file.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/panel_style.h"
+#include "gui/panels/statistics_panel.h"
 
 namespace {
 
@@ -38,35 +38,35 @@ wxBEGIN_EVENT_TABLE(ChatPanel, wxPanel)
   EVT_BUTTON(ToolkitId(ChatPanel::kStatsId), ChatPanel::OnStats)
   EVT_TEXT(ToolkitId(ChatPanel::kInputId), ChatPanel::OnInputChanged)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-ChatPanel::ChatPanel(wxWindow* parent, MainFrame& frame)
+    ChatPanel::ChatPanel(wxWindow* parent, MainFrame& frame)
     : wxPanel(parent, ToolkitId(kId), wxPoint(0, 0), wxSize(400, 400), wxTAB_TRAVERSAL),
       frame_(frame),
       settings_(frame.Settings()),
       reporter_(frame.GetReporter()) {
   // A size given at creation would become the minimum and hold the sash.
   SetMinSize(wxDefaultSize);
-  input_ = new wxTextCtrl(this, ToolkitId(kInputId), wxEmptyString, wxPoint(4, 5),
-                          wxSize(530, 100), wxTE_MULTILINE);
+  input_ = new wxTextCtrl(this, ToolkitId(kInputId), wxEmptyString, wxPoint(4, 5), wxSize(530, 100),
+                          wxTE_MULTILINE);
   new wxButton(this, ToolkitId(kSendId), "<Send>", wxPoint(4, 110), wxSize(116, 25));
-  multiLine_ = new wxCheckBox(this, wxID_ANY, "Process multi-line text", wxPoint(140, 110),
-                              wxSize(250, 25));
+  multiLine_ =
+      new wxCheckBox(this, wxID_ANY, "Process multi-line text", wxPoint(140, 110), wxSize(250, 25));
   new wxStaticBox(this, wxID_ANY, "Session", wxPoint(4, 155), wxSize(530, 60));
   struct Command {
     int id;
     const char* label;
     int x;
   };
-  const Command commands[] = {{kHostId, "Host", 17},     {kConnectId, "Connect", 87},
+  const Command commands[] = {{kHostId, "Host", 17},      {kConnectId, "Connect", 87},
                               {kConfigId, "Config", 153}, {kInviteId, "Invite", 219},
                               {kEndId, "End", 285},       {kStatsId, "Stats", 470}};
   // The session buttons keep their narrow fixed width; a slightly smaller
   // face, as the panels use, keeps "Connect" from being clipped on GTK.
   const wxFont buttonFont = PanelFont();
   for (const Command& command : commands) {
-    auto* button = new wxButton(this, ToolkitId(command.id), command.label,
-                                wxPoint(command.x, 175), wxSize(50, 25));
+    auto* button = new wxButton(this, ToolkitId(command.id), command.label, wxPoint(command.x, 175),
+                                wxSize(50, 25));
     button->SetFont(buttonFont);
   }
 }
@@ -118,8 +118,8 @@ void ChatPanel::Stats() { frame_.GetStatsPanel()->ShowText(JoinLines(StatsLines(
 
 void ChatPanel::PromptScreenName(bool forHost) {
   if (!ScreenNameIsDefault(settings_)) return;
-  wxTextEntryDialog prompt(this, "Please enter a screen name\n", "Screen name input",
-                           wxEmptyString, wxOK | wxCANCEL | wxCENTRE);
+  wxTextEntryDialog prompt(this, "Please enter a screen name\n", "Screen name input", wxEmptyString,
+                           wxOK | wxCANCEL | wxCENTRE);
   if (prompt.ShowModal() != wxID_OK) return;
   const std::string entry =
       CutOnCharacter(ProgramText(prompt.GetValue()), ProgramSettings::kMaxScreenName);

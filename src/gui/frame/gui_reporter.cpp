@@ -11,9 +11,7 @@ std::shared_ptr<GuiReporter> GuiReporter::Create(Sinks sinks, std::string audioF
 GuiReporter::GuiReporter(Sinks sinks, std::string audioFile)
     : sinks_(std::move(sinks)), audioFile_(std::move(audioFile)) {}
 
-void GuiReporter::ConversationLine(const std::string& text) {
-  Post(Target::kConversation, text);
-}
+void GuiReporter::ConversationLine(const std::string& text) { Post(Target::kConversation, text); }
 
 void GuiReporter::EventLine(const std::string& text) { Post(Target::kEvent, text); }
 

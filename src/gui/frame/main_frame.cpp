@@ -1,10 +1,8 @@
 #include "gui/frame/main_frame.h"
 
+#include <gtk/gtk.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
-
-#include <gtk/gtk.h>
-
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/statusbr.h>
@@ -16,28 +14,28 @@
 #include <cstdio>
 #include <ctime>
 
-#include "gui/frame/chat_panel.h"
-#include "core/chat/session_commands.h"
-#include "core/settings/startup.h"
-#include "gui/panels/config_panel.h"
-#include "gui/panels/connect_panel.h"
-#include "gui/panels/event_window.h"
-#include "gui/panels/invitation_panel.h"
 #include "core/chat/chat_engine.h"
-#include "gui/panels/statistics_panel.h"
+#include "core/chat/session_commands.h"
+#include "core/settings/program_settings.h"
+#include "core/settings/settings_file.h"
+#include "core/settings/startup.h"
+#include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
-#include "gui/print/page_setup_panel.h"
-#include "gui/print/print_commands.h"
-#include "gui/print/print_data.h"
-#include "core/settings/program_settings.h"
-#include "core/settings/settings_file.h"
 #include "gui/frame/shell.h"
 #include "gui/frame/splitter_window.h"
 #include "gui/frame/toolbar_art.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/config_panel.h"
+#include "gui/panels/connect_panel.h"
+#include "gui/panels/event_window.h"
+#include "gui/panels/invitation_panel.h"
+#include "gui/panels/statistics_panel.h"
+#include "gui/print/page_setup_panel.h"
+#include "gui/print/print_commands.h"
+#include "gui/print/print_data.h"
 
 MainFrame* TheMainFrame = nullptr;
 
@@ -79,9 +77,9 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
   EVT_MENU(ToolkitId(MainFrame::kWinSockInfo), MainFrame::OnWinSockInfo)
   EVT_TIMER(ToolkitId(kClockId), MainFrame::OnClockTick)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-MainFrame::MainFrame(ProgramSettings& settings)
+    MainFrame::MainFrame(ProgramSettings& settings)
     : wxFrame(nullptr, ToolkitId(kId), GuiText(settings.ProgramTitle),
               wxPoint(settings.MainFrameXPosition, settings.MainFrameYPosition),
               wxSize(settings.MainFrameWidth, settings.MainFrameHeight), wxDEFAULT_FRAME_STYLE),
@@ -89,14 +87,14 @@ MainFrame::MainFrame(ProgramSettings& settings)
       printData_(new ToolkitPrintData(settings.PageLayout)),
       clock_(this, ToolkitId(kClockId)) {
   TheMainFrame = this;
-  reporter_ = GuiReporter::Create(
-      {[this](const std::string& text) { AppendChatText(text); },
-       [this](const std::string& text) { eventWindow_->AppendText(text); },
-       [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
-       [](const std::string& a, const std::string& b, const std::string& c) {
-         ShowProgramMessage(a, b, c);
-       }},
-      settings.AudioFile);
+  reporter_ =
+      GuiReporter::Create({[this](const std::string& text) { AppendChatText(text); },
+                           [this](const std::string& text) { eventWindow_->AppendText(text); },
+                           [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
+                           [](const std::string& a, const std::string& b, const std::string& c) {
+                             ShowProgramMessage(a, b, c);
+                           }},
+                          settings.AudioFile);
 
   toolBarHorizontal_ = 1;
   toolBarRows_ = 1;
@@ -241,8 +239,8 @@ void MainFrame::RecreateToolBar() {
     delete old;
   }
   const long orientation = toolBarHorizontal_ ? wxTB_HORIZONTAL : wxTB_VERTICAL;
-  wxToolBar* bar = CreateToolBar(wxBORDER_NONE | wxTB_FLAT | wxTB_DOCKABLE | orientation,
-                                 ToolkitId(kToolBarId));
+  wxToolBar* bar =
+      CreateToolBar(wxBORDER_NONE | wxTB_FLAT | wxTB_DOCKABLE | orientation, ToolkitId(kToolBarId));
   bar->SetMargins(4, 4);
   bar->SetToolBitmapSize(wxSize(16, 16));
   struct Tool {
@@ -313,9 +311,7 @@ void MainFrame::OnClear(wxCommandEvent&) { conversation_->Clear(); }
 
 void MainFrame::OnExit(wxCommandEvent&) { Close(true); }
 
-void MainFrame::OnSave(wxCommandEvent&) {
-  SaveConversation(this, conversation_, settings_, false);
-}
+void MainFrame::OnSave(wxCommandEvent&) { SaveConversation(this, conversation_, settings_, false); }
 
 void MainFrame::OnSaveAs(wxCommandEvent&) {
   SaveConversation(this, conversation_, settings_, true);
@@ -369,8 +365,8 @@ std::string MainFrame::WinSockInfoText() {
                   ? INT_MAX
                   : static_cast<long>(limit.rlim_cur);
   }
-  const std::string description = std::string("BSD socket interface of the ") + names.sysname +
-                                  " kernel " + names.release;
+  const std::string description =
+      std::string("BSD socket interface of the ") + names.sysname + " kernel " + names.release;
   return Printf(
       "WinSock Version Requested: %d.%d\nCurrent WinSock Version: %d.%d\nDescription: "
       "%s\nSystem Status: %s\nMax number of sockets: %d\nMAX UDP datagram size: %d\n",
@@ -428,9 +424,9 @@ void MainFrame::WriteGeometry() {
 void MainFrame::DestroyPanels() {
   // The splitter must not lay out a pane that is gone.
   splitter_->Unsplit(chatPanel_);
-  for (wxWindow* panel : std::initializer_list<wxWindow*>{
-           chatPanel_, connectPanel_, eventWindow_, statsPanel_, configPanel_, invitationPanel_,
-           pageSetupPanel_}) {
+  for (wxWindow* panel :
+       std::initializer_list<wxWindow*>{chatPanel_, connectPanel_, eventWindow_, statsPanel_,
+                                        configPanel_, invitationPanel_, pageSetupPanel_}) {
     panel->Destroy();
   }
 }

@@ -16,7 +16,6 @@ void ShowProgramMessage(const std::string& first, const std::string& second,
 }
 
 bool AskProgramQuestion(const std::string& question) {
-  wxMessageDialog box(nullptr, GuiText(question), kCaption,
-                      wxYES_NO | wxICON_QUESTION | wxCENTRE);
+  wxMessageDialog box(nullptr, GuiText(question), kCaption, wxYES_NO | wxICON_QUESTION | wxCENTRE);
   return box.ShowModal() == wxID_YES;
 }

@@ -15,7 +15,8 @@ struct ArtEntry {
   size_t size;
 };
 
-#define QUILLO_ART(res, theme, data) {res, theme, data, sizeof(data)}
+#define QUILLO_ART(res, theme, data) \
+  { res, theme, data, sizeof(data) }
 const ArtEntry kArt[] = {
     QUILLO_ART("save", "document-save", kArt_save),
     QUILLO_ART("saveas", "document-save-as", kArt_saveas),

@@ -1,11 +1,10 @@
 #include "gui/panels/config_panel.h"
 
 #include <unistd.h>
-
 #include <wx/button.h>
-#include <wx/font.h>
 #include <wx/checkbox.h>
 #include <wx/dirdlg.h>
+#include <wx/font.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
 #include <wx/statbox.h>
@@ -14,11 +13,11 @@
 
 #include <cstdlib>
 
-#include "gui/panels/panel_style.h"
+#include "core/settings/program_settings.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
-#include "core/settings/program_settings.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/panel_style.h"
 
 namespace {
 
@@ -46,9 +45,9 @@ wxBEGIN_EVENT_TABLE(ConfigPanel, wxFrame)
   EVT_BUTTON(ToolkitId(ConfigPanel::kDefaultId), ConfigPanel::OnDefault)
   EVT_BUTTON(ToolkitId(ConfigPanel::kBrowseId), ConfigPanel::OnBrowse)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
+    ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
     : wxFrame(parent, ToolkitId(kId), "Quillo Config Panel", wxPoint(0, 0), wxSize(400, 490),
               kPanelStyle),
       settings_(settings) {
@@ -72,8 +71,8 @@ ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
   Label(panel, "Quillo Home Directory", 25, 221);
   homeDirectory_ = Field(panel, 25, 237, 250, 25);
   new wxButton(panel, ToolkitId(kBrowseId), "Browse", wxPoint(284, 237), wxSize(50, 25));
-  audio_ = new wxCheckBox(panel, wxID_ANY, "Enable audio alerts", wxPoint(25, 271),
-                          wxSize(250, 25));
+  audio_ =
+      new wxCheckBox(panel, wxID_ANY, "Enable audio alerts", wxPoint(25, 271), wxSize(250, 25));
 
   new wxStaticBox(panel, wxID_ANY, "Email Configuration", wxPoint(8, 305), wxSize(375, 90));
   // Wraps in its 150 pixels: tall enough for both lines.
@@ -145,8 +144,8 @@ void ConfigPanel::OnClose(wxCommandEvent&) { CloseAsked(); }
 void ConfigPanel::OnCancel(wxCommandEvent&) { LoadFields(); }
 
 void ConfigPanel::OnDefault(wxCommandEvent&) {
-  wxMessageDialog box(this, "This will default your configuration!\nContinue?",
-                      "Program Message", wxYES_NO | wxICON_EXCLAMATION);
+  wxMessageDialog box(this, "This will default your configuration!\nContinue?", "Program Message",
+                      wxYES_NO | wxICON_EXCLAMATION);
   if (box.ShowModal() != wxID_YES) return;
   settings_.QuilloPortNumber = settings_.DefaultPortNumber;
   settings_.EncryptionKey = settings_.DefaultEncryptionKey;

@@ -11,19 +11,19 @@
 
 #include <vector>
 
-#include "gui/panels/event_window.h"
 #include "core/books/book_sequences.h"
-#include "core/settings/panel_fields.h"
-#include "gui/panels/panel_style.h"
-#include "gui/panels/panel_wait.h"
 #include "core/chat/chat_engine.h"
+#include "core/settings/panel_fields.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/thread.h"
 #include "core/thread/time_stamp.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
-#include "core/settings/program_settings.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/event_window.h"
+#include "gui/panels/panel_style.h"
+#include "gui/panels/panel_wait.h"
 
 namespace {
 
@@ -62,10 +62,10 @@ wxBEGIN_EVENT_TABLE(ConnectPanel, wxFrame)
   EVT_BUTTON(ToolkitId(ConnectPanel::kRemoveId), ConnectPanel::OnRemove)
   EVT_LISTBOX(ToolkitId(ConnectPanel::kListId), ConnectPanel::OnSelectConnection)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, EventWindow& events,
-                           GuiReporter& reporter)
+    ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, EventWindow& events,
+                               GuiReporter& reporter)
     : wxFrame(parent, ToolkitId(kId), "Quillo Connect Panel", wxPoint(0, 0), wxSize(400, 400),
               kPanelStyle),
       settings_(settings),
@@ -92,8 +92,8 @@ ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, EventWin
   Button(panel, kCloseId, "Close", 91, 170);
   Button(panel, kHelpId, "Help", 157, 170);
   Label(panel, "Previous Connections", 122, 215, 150);
-  list_ = new wxListBox(panel, ToolkitId(kListId), wxPoint(8, 230), wxSize(375, 100), 0,
-                        nullptr, wxLB_SINGLE);
+  list_ = new wxListBox(panel, ToolkitId(kListId), wxPoint(8, 230), wxSize(375, 100), 0, nullptr,
+                        wxLB_SINGLE);
   Button(panel, kRemoveId, "Remove", 8, 340);
 }
 

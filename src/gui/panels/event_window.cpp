@@ -6,18 +6,18 @@
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 
-#include "gui/panels/panel_style.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/panel_style.h"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(EventWindow, wxFrame)
   EVT_BUTTON(ToolkitId(EventWindow::kCancelId), EventWindow::OnCancel)
   EVT_CLOSE(EventWindow::OnClose)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-EventWindow::EventWindow(wxWindow* parent)
+    EventWindow::EventWindow(wxWindow* parent)
     : wxFrame(parent, ToolkitId(kId), "Quillo Event Window", wxPoint(50, 50), wxSize(350, 320),
               kPanelStyle),
       font_(10, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL) {
@@ -30,8 +30,7 @@ EventWindow::EventWindow(wxWindow* parent)
   messages_ = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(16, 82), wxSize(310, 150),
                              wxTE_MULTILINE | wxTE_READONLY);
   messages_->SetFont(font_);
-  cancel_ = new wxButton(panel, ToolkitId(kCancelId), "Cancel", wxPoint(142, 255),
-                         wxSize(46, 25));
+  cancel_ = new wxButton(panel, ToolkitId(kCancelId), "Cancel", wxPoint(142, 255), wxSize(46, 25));
 }
 
 void EventWindow::Reset() {

@@ -1,5 +1,6 @@
 #include "gui/panels/invitation_panel.h"
 
+#include <strings.h>
 #include <wx/button.h>
 #include <wx/font.h>
 #include <wx/listbox.h>
@@ -9,20 +10,19 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
-#include <strings.h>
 #include <vector>
 
-#include "gui/panels/event_window.h"
 #include "core/books/book_sequences.h"
 #include "core/settings/panel_fields.h"
-#include "gui/panels/panel_style.h"
-#include "gui/panels/panel_wait.h"
+#include "core/settings/program_settings.h"
 #include "core/thread/thread.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
-#include "core/settings/program_settings.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/event_window.h"
+#include "gui/panels/panel_style.h"
+#include "gui/panels/panel_wait.h"
 
 namespace {
 
@@ -66,12 +66,12 @@ wxBEGIN_EVENT_TABLE(InvitationPanel, wxFrame)
   EVT_BUTTON(ToolkitId(InvitationPanel::kSendId), InvitationPanel::OnSend)
   EVT_BUTTON(ToolkitId(InvitationPanel::kCloseId), InvitationPanel::OnHide)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-InvitationPanel::InvitationPanel(wxWindow* parent, ProgramSettings& settings,
-                                 EventWindow& events, GuiReporter& reporter)
-    : wxFrame(parent, ToolkitId(kId), "Quillo Invitation Panel", wxPoint(0, 0),
-              wxSize(400, 440), kPanelStyle),
+    InvitationPanel::InvitationPanel(wxWindow* parent, ProgramSettings& settings,
+                                     EventWindow& events, GuiReporter& reporter)
+    : wxFrame(parent, ToolkitId(kId), "Quillo Invitation Panel", wxPoint(0, 0), wxSize(400, 440),
+              kPanelStyle),
       settings_(settings),
       events_(events),
       reporter_(reporter) {
@@ -90,8 +90,8 @@ InvitationPanel::InvitationPanel(wxWindow* parent, ProgramSettings& settings,
   new wxStaticBox(panel, wxID_ANY, "Invitation Database", wxPoint(8, 160), wxSize(375, 85));
   // Not a sorted list box: later lines must go to the top, so the panel
   // sorts the book's lines itself.
-  list_ = new wxListBox(panel, ToolkitId(kListId), wxPoint(25, 181), wxSize(340, 55), 0,
-                        nullptr, wxLB_SINGLE | wxLB_HSCROLL);
+  list_ = new wxListBox(panel, ToolkitId(kListId), wxPoint(25, 181), wxSize(340, 55), 0, nullptr,
+                        wxLB_SINGLE | wxLB_HSCROLL);
   new wxStaticBox(panel, wxID_ANY, "Message", wxPoint(8, 250), wxSize(375, 120));
   message_ = new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(25, 271), wxSize(340, 90),
                             wxTE_MULTILINE);
@@ -176,8 +176,7 @@ void InvitationPanel::OnSend(wxCommandEvent&) {
   }
   settings_.MailRecipient = TrimBlanks(ChooseRecipient());
   if (settings_.MailRecipient.empty()) {
-    ShowProgramMessage("Could not send email message.\n Invalid message recipient.\n", " ",
-                       " ");
+    ShowProgramMessage("Could not send email message.\n Invalid message recipient.\n", " ", " ");
     return;
   }
   settings_.InvitationSubject = "Quillo Invitation from " + settings_.ScreenName;

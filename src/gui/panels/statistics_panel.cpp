@@ -5,18 +5,18 @@
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 
-#include "gui/panels/panel_style.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/panel_style.h"
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(StatsPanel, wxFrame)
   EVT_BUTTON(ToolkitId(StatsPanel::kCloseId), StatsPanel::OnCloseButton)
   EVT_CLOSE(StatsPanel::OnClose)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-StatsPanel::StatsPanel(wxWindow* parent)
+    StatsPanel::StatsPanel(wxWindow* parent)
     : wxFrame(parent, ToolkitId(kId), "Quillo Online Stats", wxPoint(0, 0), wxSize(400, 420),
               kPanelStyle) {
   auto* panel = new wxPanel(this);

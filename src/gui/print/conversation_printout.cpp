@@ -3,8 +3,8 @@
 #include <wx/dc.h>
 #include <wx/textctrl.h>
 
-#include "gui/print/print_data.h"
 #include "core/settings/print_layout.h"
+#include "gui/print/print_data.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ bool ConversationPrintout::ReadMetrics() {
   GetPPIScreen(&screenPpiX_, &screenY);
   GetPPIPrinter(&printerPpiX_, &printerY);
   GetPageSizeMM(&pageWidthMm_, &pageHeightMm_);
-  return screenPpiX_ > 0 && screenY > 0 && printerPpiX_ > 0 && printerY > 0 &&
-         pageWidthMm_ > 0 && pageHeightMm_ > 0;
+  return screenPpiX_ > 0 && screenY > 0 && printerPpiX_ > 0 && printerY > 0 && pageWidthMm_ > 0 &&
+         pageHeightMm_ > 0;
 }
 
 void ConversationPrintout::SetUpScale(wxDC& dc) {
@@ -92,8 +92,7 @@ bool ConversationPrintout::MeasureForPrint() {
 bool ConversationPrintout::MeasureForPreview() {
   if (!ReadMetrics()) return false;
   mmScale_ = ::MillimetreScale(printerPpiX_, screenPpiX_);
-  linesPerPage_ =
-      PreviewLinesPerPage(mmScale_, pageHeightMm_, layout_.TopMargin, layout_.FontSize);
+  linesPerPage_ = PreviewLinesPerPage(mmScale_, pageHeightMm_, layout_.TopMargin, layout_.FontSize);
   return true;
 }
 

@@ -30,8 +30,8 @@ class wxTextCtrl;
 // real font metrics for a print job, arithmetically for a preview.
 class ConversationPrintout : public wxPrintout {
  public:
-  ConversationPrintout(const wxString& title, const wxTextCtrl& source,
-                       const PrintSettings& layout, const wxString& documentName);
+  ConversationPrintout(const wxString& title, const wxTextCtrl& source, const PrintSettings& layout,
+                       const wxString& documentName);
 
   // Sets LinesPerPage() from the attached surface and the metrics the
   // framework gave this printout. False when there is no usable surface or

@@ -12,12 +12,12 @@
 #include <algorithm>
 #include <string>
 
-#include "gui/frame/gui_text.h"
-#include "gui/print/print_data.h"
-#include "gui/frame/program_message.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
+#include "gui/frame/gui_text.h"
+#include "gui/frame/program_message.h"
 #include "gui/frame/window_ids.h"
+#include "gui/print/print_data.h"
 
 namespace {
 
@@ -54,17 +54,16 @@ wxChoice* List(wxWindow* parent, int x, int y, const wxArrayString& items) {
 }  // namespace
 
 wxBEGIN_EVENT_TABLE(PageSetupPanel, wxFrame)
-  EVT_BUTTON(ToolkitId(PageSetupPanel::kAccept), PageSetupPanel::OnAccept)
-  EVT_BUTTON(ToolkitId(PageSetupPanel::kCancel), PageSetupPanel::OnCancel)
-  EVT_BUTTON(ToolkitId(PageSetupPanel::kClose), PageSetupPanel::OnCloseButton)
-  EVT_BUTTON(ToolkitId(PageSetupPanel::kDefault), PageSetupPanel::OnDefault)
-  EVT_CLOSE(PageSetupPanel::OnCloseWindow)
-wxEND_EVENT_TABLE()
+    EVT_BUTTON(ToolkitId(PageSetupPanel::kAccept), PageSetupPanel::OnAccept)
+        EVT_BUTTON(ToolkitId(PageSetupPanel::kCancel), PageSetupPanel::OnCancel)
+            EVT_BUTTON(ToolkitId(PageSetupPanel::kClose), PageSetupPanel::OnCloseButton)
+                EVT_BUTTON(ToolkitId(PageSetupPanel::kDefault), PageSetupPanel::OnDefault)
+                    EVT_CLOSE(PageSetupPanel::OnCloseWindow) wxEND_EVENT_TABLE()
 
-PageSetupPanel::PageSetupPanel(wxWindow* parent, ProgramSettings& settings,
-                               ToolkitPrintData& print)
-    : wxFrame(parent, ToolkitId(kId), "Page Setup", wxPoint(50, 50), wxSize(350, 310),
-              kPanelStyle, "Page Setup"),
+                        PageSetupPanel::PageSetupPanel(wxWindow* parent, ProgramSettings& settings,
+                                                       ToolkitPrintData& print)
+    : wxFrame(parent, ToolkitId(kId), "Page Setup", wxPoint(50, 50), wxSize(350, 310), kPanelStyle,
+              "Page Setup"),
       settings_(settings),
       print_(print) {
   CreateControls();
@@ -85,8 +84,8 @@ void PageSetupPanel::CreateControls() {
   Label(panel, "Orientation", 9, 94);
   orientation_ = List(panel, 75, 92, Items(kOrientationItems, WXSIZEOF(kOrientationItems)));
   Label(panel, "Font", 9, 129);
-  font_ = List(panel, 75, 121,
-               Items(PrintSettings::kFontFamilyNames, PrintSettings::kFontFamilyCount));
+  font_ =
+      List(panel, 75, 121, Items(PrintSettings::kFontFamilyNames, PrintSettings::kFontFamilyCount));
   Label(panel, "Paper Size", 9, 158);
   paper_ = List(panel, 75, 156, Items(PrintSettings::kPaperNames, PrintSettings::kPaperCount));
   const wxStaticText* nameLabel = Label(panel, "Document name", 9, 202);

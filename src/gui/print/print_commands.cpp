@@ -14,11 +14,11 @@
 #include <memory>
 #include <string>
 
-#include "gui/print/conversation_printout.h"
-#include "gui/frame/gui_text.h"
-#include "gui/print/print_data.h"
-#include "gui/frame/program_message.h"
 #include "core/settings/program_settings.h"
+#include "gui/frame/gui_text.h"
+#include "gui/frame/program_message.h"
+#include "gui/print/conversation_printout.h"
+#include "gui/print/print_data.h"
 
 namespace {
 
@@ -134,16 +134,17 @@ wxPreviewFrame* PreviewConversation(wxFrame* frame, const wxTextCtrl* conversati
   }
   if (!preview->IsOk()) {
     delete preview;
-    ShowPlainBox("There was a problem previewing.\nPerhaps your current printer is not set "
-                 "correctly?",
-                 "Previewing");
+    ShowPlainBox(
+        "There was a problem previewing.\nPerhaps your current printer is not set "
+        "correctly?",
+        "Previewing");
     return nullptr;
   }
   print.Layout().LinesPerPage = shown->LinesPerPage();
   preview->SetZoom(150);
-  auto* window = new wxPreviewFrame(preview, frame, GuiText(settings.ProgramTitle),
-                                    wxDefaultPosition, wxDefaultSize, wxDEFAULT_FRAME_STYLE,
-                                    "frame");
+  auto* window =
+      new wxPreviewFrame(preview, frame, GuiText(settings.ProgramTitle), wxDefaultPosition,
+                         wxDefaultSize, wxDEFAULT_FRAME_STYLE, "frame");
   if (frame) window->SetIcons(frame->GetIcons());
   window->Centre(wxBOTH);
   window->InitializeWithModality(wxPreviewFrame_NonModal);

@@ -21,8 +21,8 @@ wxPaperSize PaperIdForIndex(int32_t index) {
 }
 
 bool IsSupportedPaper(wxPaperSize id) {
-  return id == wxPAPER_LETTER || id == wxPAPER_LEGAL || id == wxPAPER_A4 ||
-         id == wxPAPER_TABLOID || id == wxPAPER_A3;
+  return id == wxPAPER_LETTER || id == wxPAPER_LEGAL || id == wxPAPER_A4 || id == wxPAPER_TABLOID ||
+         id == wxPAPER_A3;
 }
 
 wxFontFamily FontFamilyForIndex(int32_t index) {
@@ -30,5 +30,5 @@ wxFontFamily FontFamilyForIndex(int32_t index) {
       wxFONTFAMILY_SWISS,  wxFONTFAMILY_ROMAN,  wxFONTFAMILY_DECORATIVE,
       wxFONTFAMILY_MODERN, wxFONTFAMILY_SCRIPT, wxFONTFAMILY_DEFAULT};
   return index >= 0 && index < PrintSettings::kFontFamilyCount ? kFamilies[index]
-                                                                : wxFONTFAMILY_SWISS;
+                                                               : wxFONTFAMILY_SWISS;
 }

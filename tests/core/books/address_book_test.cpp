@@ -1,13 +1,14 @@
+#include "core/books/address_book.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/books/address_book.h"
 #include "core/books/book_sequences.h"
-#include "core/books/name_key.h"
 #include "core/books/books_test_util.h"
+#include "core/books/name_key.h"
 #include "core/settings/program_settings.h"
 
 namespace {
@@ -66,7 +67,8 @@ TEST_F(AddressBookTest, ConnectionRecordLayoutByteForByte) {
   EXPECT_EQ(Le32(data, block + 8), 'N');
   std::vector<unsigned char> expected;
   auto put32 = [&](int32_t v) {
-    for (int i = 0; i < 4; ++i) expected.push_back(static_cast<unsigned char>(uint32_t(v) >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+      expected.push_back(static_cast<unsigned char>(uint32_t(v) >> (8 * i)));
   };
   auto putText = [&](const std::string& text) {
     put32(256);
@@ -88,9 +90,9 @@ TEST_F(AddressBookTest, ConnectionRecordLayoutByteForByte) {
 
   std::vector<unsigned char> index = ReadAll("prevconn.ihx");
   const size_t root = 7208;
-  EXPECT_EQ(Le32(index, root), 1);       // one key
-  EXPECT_EQ(Le32(index, root + 4), 0);   // a leaf
-  EXPECT_EQ(Le32(index, root + 8), 0);   // entry's child
+  EXPECT_EQ(Le32(index, root), 1);      // one key
+  EXPECT_EQ(Le32(index, root + 4), 0);  // a leaf
+  EXPECT_EQ(Le32(index, root + 8), 0);  // entry's child
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&index[root + 12])), "Alice");
   for (size_t i = 5; i < 256; ++i) ASSERT_EQ(index[root + 12 + i], 0);
   EXPECT_EQ(Le32(index, root + 12 + 256), int32_t(object));
@@ -130,8 +132,7 @@ TEST_F(AddressBookTest, AddLookUpAndUpdateInPlaceKeepsTheStoredCase) {
             StoreResult::kUnchanged);
   // The case differs, so the records differ: fields 1 to 7 are rewritten,
   // the stored nickname stays.
-  EXPECT_EQ(BookStoreConnection(book, {"alice", "10.0.0.1", 59152, 52917}),
-            StoreResult::kUpdated);
+  EXPECT_EQ(BookStoreConnection(book, {"alice", "10.0.0.1", 59152, 52917}), StoreResult::kUpdated);
   EXPECT_EQ(BookStoreConnection(book, {"aLiCe", "quillo.example.org", 7000, 70000}),
             StoreResult::kUpdated);
   EXPECT_EQ(ReadAll("prevconn.ihd").size(), size);  // rewritten where it was
@@ -175,15 +176,15 @@ TEST_F(AddressBookTest, RemoveDeletesRecordAndKey) {
 TEST_F(AddressBookTest, ListIgnoresCaseWhateverTheOrderOfAdding) {
   IndexedDatabase* book = Open("prevconn");
   ASSERT_NE(book, nullptr);
-  const std::vector<std::string> added = {"delta", "Bravo", "echo", "ALPHA", "charlie", "Foxtrot",
-                                          "golf", "Hotel", "india", "Juliet", "kilo", "Lima",
-                                          "mike", "November", "oscar"};
+  const std::vector<std::string> added = {"delta",   "Bravo", "echo",  "ALPHA",    "charlie",
+                                          "Foxtrot", "golf",  "Hotel", "india",    "Juliet",
+                                          "kilo",    "Lima",  "mike",  "November", "oscar"};
   for (const std::string& name : added) {
     ASSERT_EQ(BookStoreConnection(book, {name, "h", 1, 1}), StoreResult::kAdded);
   }
-  const std::vector<std::string> expected = {"ALPHA", "Bravo", "charlie", "delta", "echo",
-                                             "Foxtrot", "golf", "Hotel", "india", "Juliet",
-                                             "kilo", "Lima", "mike", "November", "oscar"};
+  const std::vector<std::string> expected = {"ALPHA",   "Bravo", "charlie", "delta",    "echo",
+                                             "Foxtrot", "golf",  "Hotel",   "india",    "Juliet",
+                                             "kilo",    "Lima",  "mike",    "November", "oscar"};
   EXPECT_EQ(Names(book), expected);
   EXPECT_EQ(int32_t(book->Tree(0)->Header().height), 2);
   Close(book);

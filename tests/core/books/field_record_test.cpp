@@ -27,10 +27,9 @@ class FieldRecordTest : public BookDirectory {
   }
   // Damages the stored object behind the book's back.
   void Damage(long offset, uint32_t value) {
-    const unsigned char bytes[4] = {static_cast<unsigned char>(value),
-                                    static_cast<unsigned char>(value >> 8),
-                                    static_cast<unsigned char>(value >> 16),
-                                    static_cast<unsigned char>(value >> 24)};
+    const unsigned char bytes[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
     book_->Data()->Write(bytes, 4, int32_t(object_ + offset), true, true);
   }
   IndexedDatabase* book_ = nullptr;

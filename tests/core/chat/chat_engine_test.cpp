@@ -128,8 +128,9 @@ TEST_F(ConversationTest, GuestSignsOffAndTheNextCallerIsGreeted) {
   EXPECT_EQ(guest_.settings.PeerSocket.load(), kInvalidSocket);
 
   ASSERT_TRUE(host_.reporter.WaitForConversation("Guest has been disconnected\n"));
-  EXPECT_NE(host_.reporter.Conversation().find("Guest has signed off\nGuest has been disconnected\n"),
-            std::string::npos);
+  EXPECT_NE(
+      host_.reporter.Conversation().find("Guest has signed off\nGuest has been disconnected\n"),
+      std::string::npos);
   ASSERT_TRUE(ChatEnd::WaitUntil(host_.settings.LineBusy, 0));
   EXPECT_EQ(host_.settings.Hosting.load(), 1);
   EXPECT_FALSE(host_.Send("anyone?"));
@@ -242,8 +243,8 @@ TEST(ChatWireTest, UnknownTypesAreSkippedAndNamesCutAt24) {
   MessageHeader signon;
   std::memset(signon.Data(), 'n', MessageHeader::kSize);
   ASSERT_TRUE(unterminated.SendBytes(signon.Data(), MessageHeader::kSize));
-  EXPECT_TRUE(host.reporter.WaitForConversation(std::string(24, 'n') +
-                                                " has established a connection\n"));
+  EXPECT_TRUE(
+      host.reporter.WaitForConversation(std::string(24, 'n') + " has established a connection\n"));
 }
 
 TEST(ChatHostileCallerTest, HostSurvivesBrokenCallers) {
@@ -251,8 +252,9 @@ TEST(ChatHostileCallerTest, HostSurvivesBrokenCallers) {
   ChatEnd host("Hostess");
   host.settings.SignOnTimeoutMilliseconds = 300;
   ASSERT_TRUE(host.Host(port));
-  const std::string failed = "Could not established a connection to \nSocket exception: Receive "
-                             "error\n";
+  const std::string failed =
+      "Could not established a connection to \nSocket exception: Receive "
+      "error\n";
   {
     RawCaller gone(port);  // connects and closes at once
   }
@@ -462,11 +464,11 @@ TEST(ChatReportTest, StatisticsFollowTheSession) {
   s.QuilloPortNumber = 4000;
   s.EncryptionKey = 1234;
   s.LineBusy = 1;
-  EXPECT_EQ(StatsLines(s),
-            (Lines{"You are not hosting any Quillo sessions", "You are configured as Quillo client",
-                   "", "You are connected to a Quillo server", "IP Address: 10.0.0.7",
-                   "Port Number: 4000", "Encryption Key: 1234", "",
-                   "Quillo session started at: Dec 05, 2026 07:48:06"}));
+  EXPECT_EQ(
+      StatsLines(s),
+      (Lines{"You are not hosting any Quillo sessions", "You are configured as Quillo client", "",
+             "You are connected to a Quillo server", "IP Address: 10.0.0.7", "Port Number: 4000",
+             "Encryption Key: 1234", "", "Quillo session started at: Dec 05, 2026 07:48:06"}));
   s.Hosting = 1;
   s.LineBusy = 0;
   const Lines server = {"You are configured as Quillo server", "IP Address: 10.0.0.7",
@@ -491,11 +493,10 @@ TEST(ChatReportTest, InvitationText) {
   s.QuilloPortNumber = 4000;
   s.EncryptionKey = 1234;
   EXPECT_EQ(InvitationLines(s, "Dec 05, 2026 07:48:06"),
-            (std::vector<std::string>{"Dec 05, 2026 07:48:06", "",
-                                      "This is an invitation to join the Ann Quillo session",
-                                      "The Ann Quillo line is open at:", "",
-                                      "Internet Address: 10.0.0.7", "Port Number: 4000",
-                                      "Encryption Key: 1234", ""}));
+            (std::vector<std::string>{
+                "Dec 05, 2026 07:48:06", "", "This is an invitation to join the Ann Quillo session",
+                "The Ann Quillo line is open at:", "", "Internet Address: 10.0.0.7",
+                "Port Number: 4000", "Encryption Key: 1234", ""}));
 }
 
 }  // namespace

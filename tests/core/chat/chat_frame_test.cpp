@@ -47,7 +47,7 @@ bool HasDuplicateEntries(const CipherTable& table) {
 TEST(CipherTableTest, MatchesPublishedReflectedCrc16Tables) {
   struct Case {
     uint16_t key, normal_poly, check;
-  } cases[] = {{0xA001, 0x8005, 0xBB3D},  // CRC-16/ARC
+  } cases[] = {{0xA001, 0x8005, 0xBB3D},   // CRC-16/ARC
                {0x8408, 0x1021, 0x2189}};  // CRC-16/KERMIT
   for (const Case& c : cases) {
     CipherTable table = BuildCipherTable(c.key);

@@ -14,10 +14,10 @@
 #include "core/chat/chat_engine.h"
 #include "core/chat/cipher_table.h"
 #include "core/chat/message_header.h"
-#include "support/test_support.h"
 #include "core/chat/recording_reporter.h"
-#include "core/thread/thread.h"
 #include "core/settings/program_settings.h"
+#include "core/thread/thread.h"
+#include "support/test_support.h"
 
 namespace chat_test {
 

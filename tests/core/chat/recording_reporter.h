@@ -18,7 +18,9 @@ class RecordingReporter : public Reporter {
     Add(&conversation_, text, "conversation:" + text);
   }
   void EventLine(const std::string& text) override { Add(&events_, text, text); }
-  void StatusText(const std::string& text) override { Add(&status_, text + "\n", "status:" + text); }
+  void StatusText(const std::string& text) override {
+    Add(&status_, text + "\n", "status:" + text);
+  }
   void ProgramMessage(const std::string& first, const std::string& second,
                       const std::string& third) override {
     Add(&messages_, first + second + third, "message:" + first + second + third);

@@ -329,9 +329,9 @@ TEST_F(DamagedTreeTest, WildCountsAndChildrenAreCorrupt) {
   struct Damage {
     int32_t at;
     const void* bytes;
-  } damages[] = {{int32_t(leaf_), &big},        // key count above capacity
-                 {int32_t(leaf_), &negative},   // negative key count
-                 {int32_t(root_) + 4, &wild},   // child outside the heap
+  } damages[] = {{int32_t(leaf_), &big},         // key count above capacity
+                 {int32_t(leaf_), &negative},    // negative key count
+                 {int32_t(root_) + 4, &wild},    // child outside the heap
                  {int32_t(leaf_) + 4, &root_}};  // child pointing back at the root
   const std::string sound = qtest::ReadBytes(Name());
   for (const Damage& d : damages) {

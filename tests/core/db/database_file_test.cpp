@@ -1,10 +1,11 @@
+#include "core/db/database_file.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "core/db/crc32.h"
-#include "core/db/database_file.h"
 #include "core/db/db_test_util.h"
 
 namespace {
@@ -157,7 +158,8 @@ TEST_F(DatabaseFileTest, FreeListLoopsAndWildAddressesAreDamage) {
     SCOPED_TRACE(c[2]);
     ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
     const int32_t n = int32_t(c[0]);
-    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68 + 42 * i);
+    for (int32_t i = 0; i < n; ++i)
+      ASSERT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68 + 42 * i);
     for (int32_t i = 0; i < n; ++i) ASSERT_EQ(file_.Delete(68 + 42 * i, 0), 1);
     PortableUInt32 damage = c[2];
     ASSERT_EQ(file_.Write(&damage, 4, int32_t(c[1]), true, false), 0);

@@ -1,8 +1,8 @@
 #ifndef QUILLO_TESTS_DB_DB_TEST_UTIL_H
 #define QUILLO_TESTS_DB_DB_TEST_UTIL_H
 
-#include "support/test_support.h"
 #include "core/db/db_test_keys.h"
+#include "support/test_support.h"
 
 using TempDir = qtest::ScratchDir;
 using qtest::FileSize;

@@ -1,11 +1,12 @@
+#include "core/db/indexed_database.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/db/indexed_database.h"
-#include "core/db/persistent_object.h"
 #include "core/db/db_test_util.h"
+#include "core/db/persistent_object.h"
 
 namespace {
 

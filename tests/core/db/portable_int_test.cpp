@@ -1,3 +1,5 @@
+#include "core/db/portable_int.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -7,7 +9,6 @@
 
 #include "core/db/crc32.h"
 #include "core/db/database_error.h"
-#include "core/db/portable_int.h"
 
 namespace {
 

@@ -1,12 +1,13 @@
 // The mailer as the Invitation panel drives it: fields of ProgramSettings.
+#include "core/net/mail_state.h"
+
 #include <gtest/gtest.h>
 
 #include "core/chat/recording_reporter.h"
-#include "support/test_support.h"
 #include "core/net/mail_test_job.h"
-#include "core/net/mail_state.h"
-#include "core/thread/thread.h"
 #include "core/settings/program_settings.h"
+#include "core/thread/thread.h"
+#include "support/test_support.h"
 
 namespace {
 

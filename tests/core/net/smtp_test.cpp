@@ -1,12 +1,11 @@
 // The SMTP client and the send-mail task: the dialogue against a small
 // scripted server for the failures, and the whole invitation against a real
 // SMTP server (aiosmtpd) on loopback.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -17,12 +16,12 @@
 #include <vector>
 
 #include "core/chat/recording_reporter.h"
-#include "support/real_smtp_server.h"
 #include "core/net/mail_test_job.h"
-#include "support/test_support.h"
 #include "core/net/send_mail_task.h"
 #include "core/net/smtp_client.h"
 #include "core/thread/thread.h"
+#include "support/real_smtp_server.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -138,7 +137,7 @@ int RunToEnd(SendMailTask& task, const MailJob& job, Reporter& reporter,
 }
 
 const std::vector<Step> kGoodDialogue = {
-    {"220 scripted ready\r\n"}, {"250 hello\r\n"},  {"250 reset\r\n"},   {"250 sender ok\r\n"},
+    {"220 scripted ready\r\n"}, {"250 hello\r\n"},    {"250 reset\r\n"},  {"250 sender ok\r\n"},
     {"250 recipient ok\r\n"},   {"354 go ahead\r\n"}, {"250 queued\r\n"}, {"221 bye\r\n"}};
 
 TEST(SmtpTextTest, AddressesGetOnlyTheBracketsTheyLack) {
@@ -185,11 +184,11 @@ TEST(SmtpDialogueTest, CommandsCarryBracketedAddressesAndTheMessageIsFramed) {
                                  "Subject: QuilloBcc: someone@example.org\r\n\r\n"
                                  "Join me\r\n..\r\n..hidden\r\nBye\r\n.\r\n"));
   EXPECT_EQ("QUIT\r\n", commands[6]);
-  EXPECT_THAT(reporter.Lines(),
-              ElementsAre("Connecting to mail server\n", "220-scripted\n220-says\n220 hello\n",
-                          "250-first\n250-SIZE 100\n250 last\n", "Sending message\n",
-                          "250 queued\n", "Disconnecting from the server\n", "221 bye\n",
-                          "Message sent\n"));
+  EXPECT_THAT(
+      reporter.Lines(),
+      ElementsAre("Connecting to mail server\n", "220-scripted\n220-says\n220 hello\n",
+                  "250-first\n250-SIZE 100\n250 last\n", "Sending message\n", "250 queued\n",
+                  "Disconnecting from the server\n", "221 bye\n", "Message sent\n"));
   EXPECT_EQ(kInvalidSocket, task.Client().MainHandle());
 }
 
@@ -202,8 +201,8 @@ TEST(SmtpDialogueTest, NoGreetingTimesOut) {
   EXPECT_EQ(-1, RunToEnd(task, Job(server.Port()), reporter, &took));
   EXPECT_GE(took, milliseconds(900));
   EXPECT_LT(took, milliseconds(5000));
-  EXPECT_THAT(reporter.Lines(), ElementsAre("Connecting to mail server\n",
-                                            "Socket exception: Request timed out\n"));
+  EXPECT_THAT(reporter.Lines(),
+              ElementsAre("Connecting to mail server\n", "Socket exception: Request timed out\n"));
   EXPECT_EQ(kInvalidSocket, task.Client().MainHandle());
 }
 
@@ -295,8 +294,9 @@ TEST(SmtpRealServerTest, InvitationArrivesWithHeadersAndTextIntact) {
   EXPECT_THAT(message, HasSubstr("From: <host@example.org>\n"));
   EXPECT_THAT(message, HasSubstr("To: <guest@example.org>\n"));
   EXPECT_THAT(message, HasSubstr("Subject: Quillo Invitation\n"));
-  EXPECT_TRUE(std::regex_search(message, std::regex("(^|\n)Date: [A-Z][a-z]{2}, [0-9]{2} [A-Z][a-z]{2} "
-                                                    "[0-9]{4} [0-9:]{8} - ")))
+  EXPECT_TRUE(
+      std::regex_search(message, std::regex("(^|\n)Date: [A-Z][a-z]{2}, [0-9]{2} [A-Z][a-z]{2} "
+                                            "[0-9]{4} [0-9:]{8} - ")))
       << message;
   EXPECT_THAT(message, HasSubstr("\n\n" + job.MailMessage));
 }

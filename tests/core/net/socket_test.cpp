@@ -1,11 +1,12 @@
 // The socket layer over loopback.
-#include <fcntl.h>
+#include "core/net/socket.h"
+
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,7 +16,6 @@
 #include <vector>
 
 #include "support/test_support.h"
-#include "core/net/socket.h"
 
 namespace {
 
@@ -98,8 +98,12 @@ TEST_F(SocketTest, LargeTransferArrivesWholeBothWays) {
   std::vector<char> out(1 << 20);
   for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char>(i * 7);
   std::vector<char> in(out.size());
-  std::thread sender([&] { EXPECT_EQ(static_cast<int>(out.size()), client_.SendAll(out.data(), static_cast<int>(out.size()))); });
-  EXPECT_EQ(static_cast<int>(in.size()), listener_.RemoteRecvAll(in.data(), static_cast<int>(in.size())));
+  std::thread sender([&] {
+    EXPECT_EQ(static_cast<int>(out.size()),
+              client_.SendAll(out.data(), static_cast<int>(out.size())));
+  });
+  EXPECT_EQ(static_cast<int>(in.size()),
+            listener_.RemoteRecvAll(in.data(), static_cast<int>(in.size())));
   sender.join();
   EXPECT_EQ(out, in);
   EXPECT_EQ(5, listener_.RemoteSendAll("hello", 5));

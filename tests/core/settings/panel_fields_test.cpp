@@ -1,9 +1,10 @@
 // How the panels read typed fields, and the Config panel's change test (its
 // commit is tested through the panel).
+#include "core/settings/panel_fields.h"
+
 #include <gtest/gtest.h>
 
 #include "core/settings/config_commit.h"
-#include "core/settings/panel_fields.h"
 #include "core/settings/program_settings.h"
 
 namespace {

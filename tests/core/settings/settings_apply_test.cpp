@@ -4,9 +4,9 @@
 #include <string>
 #include <tuple>
 
+#include "core/settings/page_layout_check.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
-#include "core/settings/page_layout_check.h"
 #include "core/settings/settings_test_files.h"
 
 namespace {
@@ -52,10 +52,11 @@ TEST_F(SettingsApplyTest, EmptyFileKeepsDefaultsButSettlesPaths) {
 }
 
 TEST_F(SettingsApplyTest, TextKeys) {
-  Apply("ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"
-        "MailServer=smtp.example.org\nReturnEmailAddress=ann@example.org\n"
-        "AudioFile=/snd/ping.wav\nPreviousConnectionsDB=prev\nInvitationDB=invites\n"
-        "WelcomeMessageFile=welcome.txt\nmswpDocumentName=Our Talk\n");
+  Apply(
+      "ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"
+      "MailServer=smtp.example.org\nReturnEmailAddress=ann@example.org\n"
+      "AudioFile=/snd/ping.wav\nPreviousConnectionsDB=prev\nInvitationDB=invites\n"
+      "WelcomeMessageFile=welcome.txt\nmswpDocumentName=Our Talk\n");
   EXPECT_EQ(settings_.ScreenName, "ABCDEFGHIJKLMNOPQRSTUVWX");  // first 24
   EXPECT_EQ(settings_.MailServer, "smtp.example.org");
   EXPECT_EQ(settings_.ReturnEmailAddress, "ann@example.org");
@@ -96,8 +97,9 @@ TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWordsAndViewFlagsNeedReme
   // The view flags need RememberProgramSettings.
   Apply("ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
   EXPECT_EQ(ViewFlags(), std::make_tuple(1, 0, 1));
-  Apply("RememberProgramSettings=true\n"
-        "ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
+  Apply(
+      "RememberProgramSettings=true\n"
+      "ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
   EXPECT_EQ(settings_.RememberProgramSettings, 1);
   EXPECT_EQ(ViewFlags(), std::make_tuple(0, 1, 0));
 }
@@ -117,8 +119,9 @@ TEST_F(SettingsApplyTest, GeometryNeedsBothRememberFlags) {
   EXPECT_EQ(settings_.MainFrameYPosition, 40);
   EXPECT_EQ(settings_.SplitterPosition, 200);
   // Below the minimums the values stay as they were; a missing key gives 0.
-  Apply("RememberProgramSettings=TRUE\nRememberFrameSize=TRUE\nMainFrameWidth=99\n"
-        "MainFrameHeight=100\nSplitterPosition=49\nMainFrameXPosition=-20\n");
+  Apply(
+      "RememberProgramSettings=TRUE\nRememberFrameSize=TRUE\nMainFrameWidth=99\n"
+      "MainFrameHeight=100\nSplitterPosition=49\nMainFrameXPosition=-20\n");
   EXPECT_EQ(settings_.MainFrameWidth, 800);
   EXPECT_EQ(settings_.MainFrameHeight, 100);
   EXPECT_EQ(settings_.SplitterPosition, 200);
@@ -127,11 +130,13 @@ TEST_F(SettingsApplyTest, GeometryNeedsBothRememberFlags) {
 }
 
 TEST_F(SettingsApplyTest, PageLayoutKeys) {
-  Apply("mswpFontSize=12\nmswpLeftMargin=25\nmswpOrientation=landscape\n"
-        "mswpFont=Modern\nmswpPaperSize=a4\n");
+  Apply(
+      "mswpFontSize=12\nmswpLeftMargin=25\nmswpOrientation=landscape\n"
+      "mswpFont=Modern\nmswpPaperSize=a4\n");
   EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
-  Apply("mswpFontSize=0\nmswpLeftMargin=-3\nmswpOrientation=Sideways\n"
-        "mswpFont=Gothic\nmswpPaperSize=A5\n");
+  Apply(
+      "mswpFontSize=0\nmswpLeftMargin=-3\nmswpOrientation=Sideways\n"
+      "mswpFont=Gothic\nmswpPaperSize=A5\n");
   EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
   Apply("mswpOrientation=PORTRAIT\nmswpFont=system\nmswpPaperSize=Letter\n");
   EXPECT_EQ(settings_.PageLayout.PageOrientation, PrintSettings::kPortrait);

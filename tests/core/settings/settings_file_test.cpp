@@ -85,15 +85,14 @@ TEST_F(SettingsFileTest, GetIntConvertsLikeAtoi) {
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
   const std::pair<const char*, int> cases[] = {
-      {"A", 42}, {"B", -17},       {"C", 5},         {"D", 0},      {"E", 0},
+      {"A", 42},        {"B", -17},       {"C", 5}, {"D", 0},     {"E", 0},
       {"F", INT32_MAX}, {"G", INT32_MIN}, {"H", 7}, {"I", 65535}, {"Missing", 0}};
   for (const auto& c : cases) EXPECT_EQ(file.GetInt(c.first), c.second) << c.first;
 }
 
 TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
   const std::string long_value = std::string(3000, 'x') + "ScreenName=Tail";
-  const std::string continued =
-      "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Bob\r\nZ=1\\\r\n";
+  const std::string continued = "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Bob\r\nZ=1\\\r\n";
   struct Case {
     std::string before, key, value;
     int count;

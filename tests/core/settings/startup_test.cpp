@@ -71,7 +71,8 @@ TEST_F(StartupTest, DefaultFileInWorkingDirectoryIsApplied) {
 }
 
 TEST_F(StartupTest, SecondOfTwoArgumentsWinsOverEnvironment) {
-  WriteBytes(dir_.File("args.ini"), "ScreenName=FromArgs\nHomeDirectory=" + dir_.File("elsewhere") + "\n");
+  WriteBytes(dir_.File("args.ini"),
+             "ScreenName=FromArgs\nHomeDirectory=" + dir_.File("elsewhere") + "\n");
   WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
   environment_["QUILLO"] = dir_.File("env.ini");
   EXPECT_TRUE(Start({"quillo", "ignored", dir_.File("args.ini")}));

@@ -1,21 +1,20 @@
 // Cooperative cancellation: workers blocked on sockets wake at once, and a
 // cancelled task delivers nothing more.
 #include <dirent.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "core/chat/recording_reporter.h"
-#include "support/test_support.h"
 #include "core/net/socket.h"
 #include "core/thread/commit_scope.h"
 #include "core/thread/gated_reporter.h"
 #include "core/thread/thread.h"
 #include "core/thread/thread_task.h"
+#include "support/test_support.h"
 
 namespace {
 

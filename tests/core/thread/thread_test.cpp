@@ -1,4 +1,6 @@
 // Life cycle of threads: start, join, cancel and destroy, and their texts.
+#include "core/thread/thread.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,10 +9,9 @@
 #include <mutex>
 #include <thread>
 
-#include "support/test_support.h"
-#include "core/thread/thread.h"
 #include "core/thread/thread_task.h"
 #include "core/thread/thread_texts.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -2,11 +2,10 @@
 // "quillo ANYTHING SETTINGS-PATH" and checks that start-up ran on that file
 // and the program kept running with its window up, rather than being turned
 // away by the toolkit's own option parsing.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -41,9 +40,7 @@ TEST(StartupProgram, TwoArgumentsNameTheSettingsFile) {
   // Start-up runs before the window shows: wait for its mark first, so the
   // window search cannot settle anything before the program has started.
   const bool read = qtest::WaitUntil(
-      [&] {
-        return std::filesystem::is_directory(home) || waitpid(child, nullptr, WNOHANG) != 0;
-      },
+      [&] { return std::filesystem::is_directory(home) || waitpid(child, nullptr, WNOHANG) != 0; },
       std::chrono::seconds(20));
   // --all: xdotool otherwise takes a window matching the title alone, and
   // the other display tests' frames are titled Quillo too.

@@ -1,12 +1,13 @@
 // The activity sound through SDL's disk driver: the samples reach the output
 // file, a missing file returns at once, and two overlapping calls each play
 // to the end.
+#include "gui/frame/activity_sound.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
 #include "gui/support/gui_test_main.h"
-#include "gui/frame/activity_sound.h"
 
 namespace {
 

@@ -2,21 +2,22 @@
 // frame and a client frame in one process talk over loopback. The commands'
 // texts and the session rules are checked without windows in tests/core/chat;
 // here, that the windows, input box and questions are wired to them.
+#include "gui/frame/chat_panel.h"
+
 #include <gmock/gmock.h>
 #include <wx/checkbox.h>
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 
-#include "gui/frame/chat_panel.h"
-#include "core/chat/session_commands.h"
-#include "gui/panels/invitation_panel.h"
-#include "gui/panels/statistics_panel.h"
 #include "core/chat/chat_engine.h"
-#include "gui/support/frame_fixture.h"
+#include "core/chat/session_commands.h"
 #include "core/thread/thread.h"
 #include "core/thread/thread_manager.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_text.h"
+#include "gui/panels/invitation_panel.h"
+#include "gui/panels/statistics_panel.h"
+#include "gui/support/frame_fixture.h"
 
 namespace {
 
@@ -60,8 +61,8 @@ class ChatSessionTest : public testing::Test {
     ASSERT_NE(nullptr, thread);
     ASSERT_TRUE(PumpUntil([&] { return thread->State() == ThreadState::EXITED; }));
     manager.DestroyThread(thread, false);
-    ASSERT_TRUE(PumpUntil(
-        [&] { return hostSettings->LineBusy == 1 && clientSettings->LineBusy == 1; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return hostSettings->LineBusy == 1 && clientSettings->LineBusy == 1; }));
   }
 
   // Types text at the end of the input box as a user would.
@@ -193,9 +194,10 @@ TEST_F(ChatSessionTest, ClosingWhileConnectedAsksThenSignsOff) {
   ConnectClient();
   std::string question;
   wxTEST_DIALOG(client->Close(), ExpectMessage(wxID_NO, &question));
-  EXPECT_EQ("You are currently connected to Quillo services.\n Would you like to end this "
-            "session and close the program?",
-            question);
+  EXPECT_EQ(
+      "You are currently connected to Quillo services.\n Would you like to end this "
+      "session and close the program?",
+      question);
   EXPECT_EQ(1, clientSettings->LineBusy.load());
   wxTEST_DIALOG(client->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
   EXPECT_EQ(0, clientSettings->LineBusy.load());
@@ -235,7 +237,9 @@ TEST(CutOnCharacterTest, KeepsWholeCharactersOnly) {
   EXPECT_EQ("abc", ChatPanel::CutOnCharacter("abc", 24));
   EXPECT_EQ("ab", ChatPanel::CutOnCharacter("abc", 2));
   EXPECT_EQ("a", ChatPanel::CutOnCharacter("a\xe2\x82\xac", 3));
-  EXPECT_EQ("a\xe2\x82\xac", ChatPanel::CutOnCharacter("a\xe2\x82\xac" "b", 4));
+  EXPECT_EQ("a\xe2\x82\xac", ChatPanel::CutOnCharacter("a\xe2\x82\xac"
+                                                       "b",
+                                                       4));
   EXPECT_EQ("", ChatPanel::CutOnCharacter("\xf0\x9f\x98\x80", 3));
 }
 
@@ -251,9 +255,10 @@ TEST_F(CloseWhileHostingTest, NoKeepsEverythingAndYesEndsBeforeGeometry) {
   ASSERT_TRUE(PumpUntil([&] { return settings->Hosting == 1; }));
   std::string question;
   wxTEST_DIALOG(frame->Close(), ExpectMessage(wxID_NO, &question));
-  EXPECT_EQ("You are currently hosting Quillo services.\n Would you like to end this session "
-            "and close the program?",
-            question);
+  EXPECT_EQ(
+      "You are currently hosting Quillo services.\n Would you like to end this session "
+      "and close the program?",
+      question);
   PumpEvents(std::chrono::milliseconds(20));
   EXPECT_TRUE(FrameAlive());
   EXPECT_EQ(1, settings->Hosting.load());

@@ -1,12 +1,13 @@
 // The GUI's reporter: order across threads, one append per burst, nothing
 // after Close().
+#include "gui/frame/gui_reporter.h"
+
 #include <atomic>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "gui/support/gui_test_main.h"
-#include "gui/frame/gui_reporter.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ struct Recorder {
   GuiReporter::Sinks Sinks() {
     return {[this](const std::string& t) { conversation.push_back(t), order.push_back("c"); },
             [this](const std::string& t) { event.push_back(t), order.push_back("e"); },
-            [this](const std::string& t) { status.push_back(t), order.push_back("s"); },
-            nullptr};
+            [this](const std::string& t) { status.push_back(t), order.push_back("s"); }, nullptr};
   }
 };
 

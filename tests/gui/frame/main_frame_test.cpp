@@ -5,10 +5,10 @@
 #include <wx/toolbar.h>
 
 #include "gui/frame/chat_panel.h"
-#include "gui/support/frame_fixture.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/splitter_window.h"
+#include "gui/support/frame_fixture.h"
 
 namespace {
 
@@ -111,9 +111,15 @@ TEST_F(MainFrameTest, HorizontalToolbarHasTheSevenToolsWithTheirTips) {
   const struct {
     int id;
     const char* tip;
-  } tools[] = {{15, "Save Conversation"}, {16, "Save Conversation As"}, {0, nullptr},
-               {28, "Print"},            {31, "Print Preview"},        {30, "Page Setup"},
-               {0, nullptr},             {32, "Clear"},                {0, nullptr},
+  } tools[] = {{15, "Save Conversation"},
+               {16, "Save Conversation As"},
+               {0, nullptr},
+               {28, "Print"},
+               {31, "Print Preview"},
+               {30, "Page Setup"},
+               {0, nullptr},
+               {32, "Clear"},
+               {0, nullptr},
                {51, "Online Help"}};
   for (size_t i = 0; i < 10; ++i) {
     const wxToolBarToolBase* tool = bar->GetToolByPos(i);
@@ -209,8 +215,7 @@ TEST_F(MainFrameTest, AboutWinSockAndHelpTopicsWithoutTheHelpFile) {
   EXPECT_NE(std::string::npos, message.find("\nSystem Status: Running\nMax number of sockets: "));
   EXPECT_NE(std::string::npos, message.find("\nMAX UDP datagram size: 65507\n"));
   wxTEST_DIALOG(Command(MainFrame::kHelpTopics), ExpectMessage(wxID_OK, &message));
-  EXPECT_EQ("ShellExecute Error: Document '" + settings->HelpFilePath + "' not found\n",
-            message);
+  EXPECT_EQ("ShellExecute Error: Document '" + settings->HelpFilePath + "' not found\n", message);
 }
 
 TEST_F(MainFrameTest, ClosingIdleWithBothFlagsWritesTheFiveKeysInOrder) {
@@ -223,11 +228,11 @@ TEST_F(MainFrameTest, ClosingIdleWithBothFlagsWritesTheFiveKeysInOrder) {
   Command(MainFrame::kExit);
   PumpEvents(std::chrono::milliseconds(20));
   EXPECT_FALSE(FrameAlive());
-  EXPECT_EQ("MainFrameWidth=" + std::to_string(size.x) + "\r\nMainFrameHeight=" +
-                std::to_string(size.y) + "\r\nMainFrameXPosition=" + std::to_string(position.x) +
-                "\r\nMainFrameYPosition=" + std::to_string(position.y) +
-                "\r\nSplitterPosition=170\r\n",
-            SettingsText());
+  EXPECT_EQ(
+      "MainFrameWidth=" + std::to_string(size.x) + "\r\nMainFrameHeight=" + std::to_string(size.y) +
+          "\r\nMainFrameXPosition=" + std::to_string(position.x) +
+          "\r\nMainFrameYPosition=" + std::to_string(position.y) + "\r\nSplitterPosition=170\r\n",
+      SettingsText());
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Opening documents and addresses through GIO, in private XDG directories:
 // the test's own .desktop handler for text/html and mailto is really run,
 // and what has no handler or does not exist gives the program's messages.
+#include "gui/frame/shell.h"
+
 #include <sys/stat.h>
 
 #include <cstdlib>
 
 #include "gui/support/gui_test_main.h"
-#include "gui/frame/shell.h"
 
 namespace {
 
@@ -83,8 +84,7 @@ TEST(ShellTest, AMissingDocumentGivesTheNotFoundText) {
   EXPECT_EQ(kShellNotFound, ShellOpen("file:///nonexistent/quillo/quillo.html"));
   std::string message, caption;
   wxTEST_DIALOG(OpenWithShell(help), ExpectMessage(wxID_OK, &message, &caption));
-  EXPECT_EQ("ShellExecute Error: Document '/nonexistent/quillo/quillo.html' not found\n",
-            message);
+  EXPECT_EQ("ShellExecute Error: Document '/nonexistent/quillo/quillo.html' not found\n", message);
   EXPECT_EQ("Program Message", caption);
 }
 

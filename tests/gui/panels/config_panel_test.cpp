@@ -1,13 +1,14 @@
 // The Config panel under Xvfb: the change test behind Accept and Close,
 // Default, Browse and what reaches the settings file.
+#include "gui/panels/config_panel.h"
+
 #include <unistd.h>
 #include <wx/checkbox.h>
 #include <wx/dirdlg.h>
 
-#include "gui/panels/config_panel.h"
-#include "gui/panels/panel_test_support.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/window_ids.h"
+#include "gui/panels/panel_test_support.h"
 
 namespace {
 
@@ -84,8 +85,7 @@ TEST_F(ConfigPanelTest, DefaultThenAcceptChangesMemoryOnly) {
   EXPECT_EQ("There are no changes to commit\n", message);
   EXPECT_EQ("Program Message", caption);
   EXPECT_TRUE(panel->IsShown());
-  EXPECT_EQ("QuilloPortNumber=4000\r\nEncryptionKey=1234\r\nEnableAudio=FALSE\r\n",
-            SettingsText());
+  EXPECT_EQ("QuilloPortNumber=4000\r\nEncryptionKey=1234\r\nEnableAudio=FALSE\r\n", SettingsText());
 }
 
 TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
@@ -115,7 +115,8 @@ TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
   EXPECT_EQ(1, settings->EnableAudio);
   std::string written = "ScreenName=" + name +
                         "\r\nMailServerPortNumber=2525\r\nMailServer=mail.example.org\r\n"
-                        "ReturnEmailAddress=ann@example.org\r\nHomeDirectory=" + dir.File("home") +
+                        "ReturnEmailAddress=ann@example.org\r\nHomeDirectory=" +
+                        dir.File("home") +
                         "\r\nEnableAudio=TRUE\r\nQuilloPortNumber=4000\r\nEncryptionKey=4464\r\n";
   EXPECT_EQ(written, SettingsText());
   // A later server without a port leaves the port alone; only the changed

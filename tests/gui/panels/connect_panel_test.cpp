@@ -1,12 +1,13 @@
 // The Connect panel under Xvfb: the field checks, OnConnect against a silent
 // loopback host and a closed port with Cancel pressed while it waits, and the
 // previous-connections book behind it.
+#include "gui/panels/connect_panel.h"
+
 #include <sys/resource.h>
 #include <wx/msgdlg.h>
 
-#include "gui/panels/connect_panel.h"
-#include "gui/panels/panel_test_support.h"
 #include "gui/frame/gui_text.h"
+#include "gui/panels/panel_test_support.h"
 
 namespace {
 
@@ -99,7 +100,8 @@ TEST_F(ConnectPanelTest, CancelWhileConnectingStopsTheThreadAndTheWaitCostsNoPro
   const double cpu_before = ProcessCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   Connect();
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = ProcessCpuSeconds() - cpu_before;
   EXPECT_GE(wall, 2.9);
   EXPECT_LT(wall, 8.0);

@@ -1,11 +1,12 @@
 // The event window, the statistics panel and the program's text conversion.
+#include "gui/panels/event_window.h"
+
 #include <wx/button.h>
 #include <wx/textctrl.h>
 
-#include "gui/panels/event_window.h"
+#include "gui/frame/gui_text.h"
 #include "gui/panels/statistics_panel.h"
 #include "gui/support/gui_test_main.h"
-#include "gui/frame/gui_text.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ TEST(StatsPanelTest, ShowsOnlyTheLatestTextAndHidesOnClose) {
 }
 
 TEST(GuiTextTest, ValidUtf8StaysAndOtherBytesShowAsLatin1) {
-  EXPECT_EQ(wxString(L"Gr\u00fc\u00dfe \u20ac"), GuiText("Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac"));
+  EXPECT_EQ(wxString(L"Gr\u00fc\u00dfe \u20ac"), GuiText("Gr\xc3\xbc\xc3\x9f"
+                                                         "e \xe2\x82\xac"));
   // A lone high byte, a cut sequence and an overlong form each keep every byte.
   EXPECT_EQ(wxString(L"caf\u00e9!"), GuiText("caf\xe9!"));
   EXPECT_EQ(wxString(L"x\u00e2\u0082"), GuiText("x\xe2\x82"));

@@ -3,16 +3,16 @@
 // bar, and closing the frame while a panel waits neither hangs nor crashes.
 #include <wx/statusbr.h>
 
+#include "core/chat/chat_engine.h"
 #include "gui/frame/chat_panel.h"
+#include "gui/frame/gui_text.h"
 #include "gui/panels/config_panel.h"
 #include "gui/panels/connect_panel.h"
 #include "gui/panels/invitation_panel.h"
-#include "gui/panels/statistics_panel.h"
-#include "core/chat/chat_engine.h"
-#include "gui/support/frame_fixture.h"
 #include "gui/panels/panel_test_support.h"
-#include "gui/frame/gui_text.h"
+#include "gui/panels/statistics_panel.h"
 #include "gui/print/page_setup_panel.h"
+#include "gui/support/frame_fixture.h"
 
 namespace {
 
@@ -45,11 +45,23 @@ TEST_F(FramePanelsTest, EveryPanelIsAHiddenChildFrameWithItsTitleIdSizeAndContro
     bool fixed;   // no minimise or maximise box
     std::vector<int> controls;
   } panels[] = {
-      {Connect(), "Quillo Connect Panel", 110000, {400, 400}, true,
+      {Connect(),
+       "Quillo Connect Panel",
+       110000,
+       {400, 400},
+       true,
        {110001, 110002, 110003, 110004, 110005}},
-      {Config(), "Quillo Config Panel", 110000, {400, 490}, true,
+      {Config(),
+       "Quillo Config Panel",
+       110000,
+       {400, 490},
+       true,
        {120001, 120002, 120003, 120004, 120005}},
-      {Invitation(), "Quillo Invitation Panel", 130000, {400, 440}, true,
+      {Invitation(),
+       "Quillo Invitation Panel",
+       130000,
+       {400, 440},
+       true,
        {130001, 130002, 130003, 130004, 130005}},
       {frame->GetEventWindow(), "Quillo Event Window", 161110, wxDefaultSize, true, {161111}},
       {frame->GetStatsPanel(), "Quillo Online Stats", 140000, {400, 420}, false, {140001}},
@@ -103,7 +115,8 @@ TEST_F(FramePanelsTest, AConnectionThroughTheFrameClosesTheEventWindowAndSetsThe
   EXPECT_FALSE(frame->GetEventWindow()->Running());
   EXPECT_EQ(1, settings->LineBusy.load());
   EXPECT_EQ("Connected to Quillo Session", ProgramText(frame->GetStatusBar()->GetStatusText(0)));
-  EXPECT_TRUE(PumpUntil([&] { return Transcript().find("Welcome to the Host") != std::string::npos; }));
+  EXPECT_TRUE(
+      PumpUntil([&] { return Transcript().find("Welcome to the Host") != std::string::npos; }));
   StopChatWorkers(*settings);
   StopChatWorkers(host);
 }

@@ -1,11 +1,12 @@
 // The Invitation panel under Xvfb: Add and Remove on the list,
 // the checks before a send, a real invitation through aiosmtpd on loopback
 // and Cancel while the mail server keeps silent.
+#include "gui/panels/invitation_panel.h"
+
 #include <wx/msgdlg.h>
 
-#include "gui/panels/invitation_panel.h"
-#include "gui/panels/panel_test_support.h"
 #include "gui/frame/gui_text.h"
+#include "gui/panels/panel_test_support.h"
 
 namespace {
 

@@ -111,4 +111,3 @@ SilentHost::SilentHost() : fd_(qtest::BoundSocket()) {
 }
 
 SilentHost::~SilentHost() { close(fd_); }
-

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "support/real_smtp_server.h"
+#include "core/settings/program_settings.h"
+#include "gui/frame/gui_reporter.h"
 #include "gui/panels/event_window.h"
 #include "gui/support/gui_test_main.h"
-#include "gui/frame/gui_reporter.h"
-#include "core/settings/program_settings.h"
+#include "support/real_smtp_server.h"
 
 // Selects a list line and sends the selection event, as a user's click.
 void SelectLine(wxListBox* list, int line);

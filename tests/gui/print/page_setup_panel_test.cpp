@@ -8,8 +8,8 @@
 #include <wx/statusbr.h>
 
 #include "core/settings/page_layout_check.h"
-#include "gui/print/print_test_support.h"
 #include "gui/frame/window_ids.h"
+#include "gui/print/print_test_support.h"
 
 namespace {
 

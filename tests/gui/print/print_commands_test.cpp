@@ -2,22 +2,22 @@
 // them, with the toolkit's own (GTK) printing; dialogs are answered through
 // the modal-dialog hook.
 
+#include "gui/print/print_commands.h"
+
 #include <sys/stat.h>
 #include <wx/filefn.h>
 #include <wx/print.h>
 #include <wx/printdlg.h>
 #include <wx/statusbr.h>
 
-#include "gui/print/print_test_support.h"
-#include "gui/print/print_commands.h"
 #include "core/settings/print_layout.h"
+#include "gui/print/print_test_support.h"
 
 namespace {
 
 // Answers the printer set-up dialog: notes the paper it was shown with and
 // chooses another.
-class ExpectPrinterSetup
-    : public wxExpectModalBase<wxPageSetupDialogBase, ExpectPrinterSetup> {
+class ExpectPrinterSetup : public wxExpectModalBase<wxPageSetupDialogBase, ExpectPrinterSetup> {
  public:
   ExpectPrinterSetup(wxPaperSize choose, int id, wxPaperSize* shown)
       : choose_(choose), id_(id), shown_(shown) {}
@@ -131,8 +131,7 @@ TEST_F(PrintCommandsTest, UnwritableFileIsReportedAndRetriedWithoutAsking) {
   text_->ChangeValue("line\n");
   std::string message, asked;
   wxTEST_DIALOG(EXPECT_FALSE(SaveConversation(frame_, text_, settings_, false)),
-                ExpectFilePath(path, wxID_OK, &asked),
-                ExpectMessage(wxID_OK, &message));
+                ExpectFilePath(path, wxID_OK, &asked), ExpectMessage(wxID_OK, &message));
   EXPECT_EQ(message, "Cannot write to the " + path + " file!");
   EXPECT_EQ(settings_.SaveFileName, path);
   EXPECT_EQ(settings_.SavedFileName, path);
@@ -174,8 +173,7 @@ TEST_F(PrintCommandsTest, PrinterSetupStartsFromThePageLayoutAndKeepsTheChoice) 
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A5);
 
   // Whichever button closed it.
-  wxTEST_DIALOG(PrinterSetup(frame_, *print_),
-                ExpectPrinterSetup(wxPAPER_A3, wxID_CANCEL, &shown));
+  wxTEST_DIALOG(PrinterSetup(frame_, *print_), ExpectPrinterSetup(wxPAPER_A3, wxID_CANCEL, &shown));
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A3);
 }
 

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <vector>
 
-#include "gui/print/print_test_support.h"
 #include "gui/print/conversation_printout.h"
 #include "gui/print/print_commands.h"
+#include "gui/print/print_test_support.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "gui/support/gui_test_main.h"
+#include "core/settings/program_settings.h"
 #include "gui/frame/gui_text.h"
 #include "gui/print/print_data.h"
-#include "core/settings/program_settings.h"
+#include "gui/support/gui_test_main.h"
 
 class PrintFrameTest : public testing::Test {
  protected:

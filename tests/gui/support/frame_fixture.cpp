@@ -1,7 +1,7 @@
 #include "gui/support/frame_fixture.h"
 
-#include "core/chat/session_commands.h"
 #include "core/chat/chat_engine.h"
+#include "core/chat/session_commands.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_text.h"
 
@@ -53,6 +53,4 @@ bool FrameTest::FrameAlive() {
   return false;
 }
 
-std::string FrameTest::Transcript() const {
-  return frame->Conversation()->TranscriptBytes();
-}
+std::string FrameTest::Transcript() const { return frame->Conversation()->TranscriptBytes(); }

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "gui/support/gui_test_main.h"
-#include "gui/frame/main_frame.h"
 #include "core/settings/program_settings.h"
+#include "gui/frame/main_frame.h"
 #include "gui/frame/window_ids.h"
+#include "gui/support/gui_test_main.h"
 
 // Settings that write to a private settings file and use a free chat port.
 std::unique_ptr<ProgramSettings> TestSettings(const TempDir& dir);

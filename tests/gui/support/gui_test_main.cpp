@@ -36,8 +36,8 @@ class UnexpectedDialogHook : public wxModalDialogHook {
 void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
                   const wxString& msg) {
   ADD_FAILURE_AT(file.utf8_str().data(), line)
-      << "wxWidgets assertion in " << func.utf8_str().data() << ": "
-      << cond.utf8_str().data() << " " << msg.utf8_str().data();
+      << "wxWidgets assertion in " << func.utf8_str().data() << ": " << cond.utf8_str().data()
+      << " " << msg.utf8_str().data();
 }
 
 class TestApp : public wxApp {

@@ -15,8 +15,8 @@
 #include <functional>
 #include <string>
 
-#include "support/loopback_port.h"
 #include "core/util/reporter.h"
+#include "support/loopback_port.h"
 
 // Lets the toolkit process pending events (and CallAfter calls) for about
 // the given time.
