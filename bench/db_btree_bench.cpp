@@ -67,7 +67,7 @@ int main() {
   }
   Report("remove", kKeys, start);
   std::printf("file %s: %d nodes at the end, height %d\n", name.c_str(),
-              int32_t(tree.Header().nodeCount), int32_t(tree.Header().height));
+              int32_t(tree.Header().node_count), int32_t(tree.Header().height));
   tree.Close();
   std::remove(name.c_str());
   return 0;

@@ -36,10 +36,10 @@ class BenchApp : public wxApp {
 // Runs event-loop turns (one dispatch of a GTK event, then the pending
 // wx events such as the reporter's drain) until done() or the timeout;
 // returns the longest time one turn took.
-double LongestTurn(const std::function<bool()>& done, double timeoutSeconds, bool* finished) {
+double LongestTurn(const std::function<bool()>& done, double timeout_seconds, bool* finished) {
   wxEventLoopBase* loop = wxEventLoopBase::GetActive();
   double longest = 0;
-  const auto end = Clock::now() + std::chrono::duration<double>(timeoutSeconds);
+  const auto end = Clock::now() + std::chrono::duration<double>(timeout_seconds);
   *finished = false;
   while (Clock::now() < end) {
     const auto start = Clock::now();
@@ -66,22 +66,22 @@ std::unique_ptr<ProgramSettings> Settings(const char* name, int port, const char
 }
 
 int Run(int lines) {
-  char dirTemplate[] = "/tmp/quillo-bench-XXXXXX";
-  const char* dir = mkdtemp(dirTemplate);
+  char dir_template[] = "/tmp/quillo-bench-XXXXXX";
+  const char* dir = mkdtemp(dir_template);
   const int port = qtest::FreePort();
-  auto hostSettings = Settings("Ann", port, dir);
-  auto clientSettings = Settings("Bob", port, dir);
-  auto* host = new MainFrame(*hostSettings);
-  auto* client = new MainFrame(*clientSettings);
+  auto host_settings = Settings("Ann", port, dir);
+  auto client_settings = Settings("Bob", port, dir);
+  auto* host = new MainFrame(*host_settings);
+  auto* client = new MainFrame(*client_settings);
   host->Show();
   client->Show();
   bool ok = false;
   host->GetChatPanel()->Host();
-  LongestTurn([&] { return hostSettings->Hosting == 1; }, 10, &ok);
-  Thread* connect = StartClientConnection(*clientSettings, client->GetReporter());
+  LongestTurn([&] { return host_settings->Hosting == 1; }, 10, &ok);
+  Thread* connect = StartClientConnection(*client_settings, client->GetReporter());
   LongestTurn([&] { return connect->State() == ThreadState::EXITED; }, 10, &ok);
   ThreadManager().DestroyThread(connect, false);
-  LongestTurn([&] { return hostSettings->LineBusy == 1; }, 10, &ok);
+  LongestTurn([&] { return host_settings->LineBusy == 1; }, 10, &ok);
   if (!ok) {
     std::fprintf(stderr, "no connection\n");
     return 1;
@@ -92,7 +92,7 @@ int Run(int lines) {
     // Send runs on the GUI thread in the program; here a thread stands in
     // for the partner's program so that the host's loop runs meanwhile.
     for (int i = 0; i < lines; ++i) {
-      SendChatLine(*clientSettings, client->GetReporter(), "flood line " + std::to_string(i));
+      SendChatLine(*client_settings, client->GetReporter(), "flood line " + std::to_string(i));
     }
   });
   const double longest = LongestTurn(
@@ -107,8 +107,8 @@ int Run(int lines) {
   sender.join();
   std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n", lines,
               ok ? "all" : "NOT ALL", seconds, lines / seconds, longest * 1000);
-  StopWorkerThreads(*hostSettings);
-  StopWorkerThreads(*clientSettings);
+  StopWorkerThreads(*host_settings);
+  StopWorkerThreads(*client_settings);
   host->Destroy();
   client->Destroy();
   wxTheApp->ProcessPendingEvents();
@@ -123,9 +123,9 @@ int Run(int lines) {
 int main(int argc, char** argv) {
   const int lines = argc > 1 ? std::atoi(argv[1]) : 10000;
   wxApp::SetInstance(new BenchApp);
-  int wxArgc = 1;
-  char* wxArgv[] = {argv[0], nullptr};
-  if (!wxEntryStart(wxArgc, wxArgv)) return 1;
+  int wx_argc = 1;
+  char* wx_argv[] = {argv[0], nullptr};
+  if (!wxEntryStart(wx_argc, wx_argv)) return 1;
   wxTheApp->CallOnInit();
   int result;
   {

@@ -37,8 +37,9 @@ void WalkDatabaseFile() {
     if (steps > 100000) std::abort();  // the walk always advances
     DatabaseBlockHeader h;
     if (file.Read(&h, sizeof h, int32_t(position)) != 0) break;
-    const int64_t length = uint32_t(h.blockLength);
-    if (h.checkWord == PortableUInt32(kBlockCheckWord) && file.IsPlausibleBlock(position, length)) {
+    const int64_t length = uint32_t(h.block_length);
+    if (h.check_word == PortableUInt32(kBlockCheckWord) &&
+        file.IsPlausibleBlock(position, length)) {
       if (uint32_t(h.status) == kBlockInUse && steps % 3 == 0) {
         file.Delete(int32_t(position + file.BlockHeaderSize()), steps & 1);
       }

@@ -27,17 +27,18 @@ void Discard(IndexedDatabase* handle) {
 
 }  // namespace
 
-BookFileNames MakeBookFileNames(const std::string& baseName, const std::string& dataExtension,
-                                const std::string& indexExtension) {
-  const std::string stem = baseName.substr(0, baseName.find('.'));
-  return BookFileNames{stem + dataExtension, stem + indexExtension};
+BookFileNames MakeBookFileNames(const std::string& base_name, const std::string& data_extension,
+                                const std::string& index_extension) {
+  const std::string stem = base_name.substr(0, base_name.find('.'));
+  return BookFileNames{stem + data_extension, stem + index_extension};
 }
 
-IndexedDatabase* OpenAddressBook(const std::string& baseName, IndexedDatabase* oldHandle,
-                                 bool verbose, Reporter* reporter, const std::string& dataExtension,
-                                 const std::string& indexExtension) {
-  const BookFileNames names = MakeBookFileNames(baseName, dataExtension, indexExtension);
-  if (oldHandle) Discard(oldHandle);
+IndexedDatabase* OpenAddressBook(const std::string& base_name, IndexedDatabase* old_handle,
+                                 bool verbose, Reporter* reporter,
+                                 const std::string& data_extension,
+                                 const std::string& index_extension) {
+  const BookFileNames names = MakeBookFileNames(base_name, data_extension, index_extension);
+  if (old_handle) Discard(old_handle);
   IndexedDatabase* handle = new (std::nothrow) IndexedDatabase;
   if (!handle) {
     Complain(verbose, reporter, kDbNoMemory);
@@ -63,7 +64,7 @@ IndexedDatabase* OpenAddressBook(const std::string& baseName, IndexedDatabase* o
   return handle;
 }
 
-int RebuildIndexFile(const std::string& indexName, IndexedDatabase* handle, bool verbose,
+int RebuildIndexFile(const std::string& index_name, IndexedDatabase* handle, bool verbose,
                      Reporter* reporter) {
   FieldRecord record(handle, 9);
   Say(verbose, reporter, "\nRebuilting the index file...\n");
@@ -72,12 +73,12 @@ int RebuildIndexFile(const std::string& indexName, IndexedDatabase* handle, bool
     return 0;
   }
   handle->CloseIndex(0);
-  if (std::remove(indexName.c_str()) != 0) {
+  if (std::remove(index_name.c_str()) != 0) {
     Say(verbose, reporter, "Error overwriting exiting file!\n");
     return 0;
   }
-  std::rename(kRebuildTempFile, indexName.c_str());
-  if (handle->OpenIndex(indexName.c_str(), 0, NameKey(), kBookNodeOrder, 2)) {
+  std::rename(kRebuildTempFile, index_name.c_str());
+  if (handle->OpenIndex(index_name.c_str(), 0, NameKey(), kBookNodeOrder, 2)) {
     Say(verbose, reporter, "Error re-opeing index file.\n");
     return 0;
   }

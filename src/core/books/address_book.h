@@ -22,22 +22,22 @@ struct BookFileNames {
   std::string data;
   std::string index;
 };
-BookFileNames MakeBookFileNames(const std::string& baseName, const std::string& dataExtension,
-                                const std::string& indexExtension);
+BookFileNames MakeBookFileNames(const std::string& base_name, const std::string& data_extension,
+                                const std::string& index_extension);
 
-// Closes and destroys oldHandle when there is one, then opens the book
+// Closes and destroys old_handle when there is one, then opens the book
 // read-write (read-only when that fails) and rebuilds a missing index.
 // Returns the new handle (owned by the caller, who closes it before
 // deleting it), or null. With verbose, failures go to the reporter as
 // program messages and the rebuild's progress as conversation lines.
-IndexedDatabase* OpenAddressBook(const std::string& baseName, IndexedDatabase* oldHandle,
+IndexedDatabase* OpenAddressBook(const std::string& base_name, IndexedDatabase* old_handle,
                                  bool verbose, Reporter* reporter,
-                                 const std::string& dataExtension = ".ihd",
-                                 const std::string& indexExtension = ".ihx");
+                                 const std::string& data_extension = ".ihd",
+                                 const std::string& index_extension = ".ihx");
 
 // Builds a new index from the data file in "tempfile.idx" and puts it in
-// place of indexName. 1 when the index was rebuilt and reloaded.
-int RebuildIndexFile(const std::string& indexName, IndexedDatabase* handle, bool verbose,
+// place of index_name. 1 when the index was rebuilt and reloaded.
+int RebuildIndexFile(const std::string& index_name, IndexedDatabase* handle, bool verbose,
                      Reporter* reporter);
 
 // Start-up: opens both books quietly and keeps the handles in settings.

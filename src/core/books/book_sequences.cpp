@@ -23,15 +23,15 @@ bool ListBook(IndexedDatabase* book, FieldRecord& record, ListHeaderCheck check,
               const std::function<bool(const FieldRecord&)>& each) {
   BTreeIndex* tree = book ? book->Tree(0) : nullptr;
   if (!tree) return false;
-  const bool searchesTest = check == ListHeaderCheck::kTestEachSearch;
+  const bool searches_test = check == ListHeaderCheck::kTestEachSearch;
   tree->TestHeader(check == ListHeaderCheck::kReloadOnce);
   NameKey key, scratch, previous;
-  if (!tree->FindFirst(key, searchesTest)) return int32_t(tree->Header().keyCount) == 0;
+  if (!tree->FindFirst(key, searches_test)) return int32_t(tree->Header().key_count) == 0;
   for (;;) {
     if (!record.ReadAt(key.RecordAddress())) return false;
     if (!each(record)) return true;
     std::memcpy(previous.KeyData(), key.KeyData(), size_t(key.KeySize()));
-    if (!tree->FindNext(key, scratch, searchesTest)) return true;
+    if (!tree->FindNext(key, scratch, searches_test)) return true;
     // Keys come strictly ascending from a sound index; anything else would
     // walk a damaged one round and round.
     if (!key.GreaterThan(previous)) return false;
@@ -81,12 +81,12 @@ bool BookListRecipients(IndexedDatabase* book, std::vector<RecipientValues>* rec
 
 StoreResult BookStoreRecipient(IndexedDatabase* book, const RecipientValues& entered) {
   if (!book) return StoreResult::kFailed;
-  InvitationRecord record(book, entered.nickname, entered.emailAddress);
+  InvitationRecord record(book, entered.nickname, entered.email_address);
   return AddOrUpdateRecord(record);
 }
 
 bool BookDeleteRecipient(IndexedDatabase* book, const RecipientValues& recipient) {
   if (!book) return false;
-  InvitationRecord record(book, recipient.nickname, recipient.emailAddress);
+  InvitationRecord record(book, recipient.nickname, recipient.email_address);
   return record.Find() && RemoveRecord(record);
 }

@@ -61,7 +61,7 @@ bool BookDeleteConnection(IndexedDatabase* book, const std::string& nickname);
 // Typed helpers for the invitation book (the Invitation panel).
 struct RecipientValues {
   std::string nickname;
-  std::string emailAddress;
+  std::string email_address;
 };
 bool BookListRecipients(IndexedDatabase* book, std::vector<RecipientValues>* recipients);
 StoreResult BookStoreRecipient(IndexedDatabase* book, const RecipientValues& entered);

@@ -13,9 +13,9 @@ DatabaseFile* DataOf(IndexedDatabase* database) { return database ? database->Da
 
 FieldRecord::FieldRecord() = default;
 
-FieldRecord::FieldRecord(IndexedDatabase* database, int fieldCount) {
+FieldRecord::FieldRecord(IndexedDatabase* database, int field_count) {
   Attach(database);
-  SetFieldCount(fieldCount);
+  SetFieldCount(field_count);
 }
 
 FieldRecord::FieldRecord(const FieldRecord& other) : PersistentObject() { CopyFrom(other, true); }
@@ -26,7 +26,7 @@ int FieldRecord::SetFieldCount(int n) {
   if (n < 1) n = 1;
   if (n > kMaxFields) n = kMaxFields;
   if (fields_.size() >= size_t(n)) {
-    fieldCount_ = uint32_t(n);
+    field_count_ = uint32_t(n);
     return 1;
   }
   try {
@@ -35,7 +35,7 @@ int FieldRecord::SetFieldCount(int n) {
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  fieldCount_ = uint32_t(n);
+  field_count_ = uint32_t(n);
   return 1;
 }
 
@@ -43,9 +43,9 @@ int FieldRecord::CopyFrom(const FieldRecord& other, bool identity) {
   if (!SetFieldCount(other.FieldCount())) return 0;
   for (int i = 0; i < FieldCount(); ++i) fields_[size_t(i)] = other.fields_[size_t(i)];
   if (identity) {
-    classId_ = other.classId_;
+    class_id_ = other.class_id_;
     database_ = other.database_;
-    objectAddress_ = other.objectAddress_;
+    object_address_ = other.object_address_;
   }
   return 1;
 }
@@ -64,14 +64,14 @@ void FieldRecord::SetField(int i, const void* bytes, size_t n) {
 }
 
 int32_t FieldRecord::ObjectLength() const {
-  int64_t length = 4 + 4 * int64_t(fieldCount_);
+  int64_t length = 4 + 4 * int64_t(field_count_);
   for (int i = 0; i < FieldCount(); ++i) length += int64_t(fields_[size_t(i)].Length());
   return int32_t(length);
 }
 
-NameKey FieldRecord::MakeKey(FileAddress recordAddress) const {
+NameKey FieldRecord::MakeKey(FileAddress record_address) const {
   const std::string name = FieldText(0);
-  return NameKey(name.c_str(), name.size(), recordAddress, classId_);
+  return NameKey(name.c_str(), name.size(), record_address, class_id_);
 }
 
 bool FieldRecord::Equals(const FieldRecord& other) const {
@@ -93,9 +93,9 @@ int FieldRecord::Write() {
   if (!data) return kDbNoDatabase;
   FileAddress at = data->Alloc(ObjectLength() + 8, kAllocFirstFit);
   if (int32_t(at) == 0) return data->LastError() ? data->LastError() : 7;
-  PortableInt32 header[2] = {classId_, at};
+  PortableInt32 header[2] = {class_id_, at};
   if (int rc = WriteObjectHeader(header, at)) return rc;
-  PortableUInt32 count = fieldCount_;
+  PortableUInt32 count = field_count_;
   if (int rc = data->Write(&count, 4, -1, true, true)) return rc;
   for (int i = 0; i < FieldCount(); ++i) {
     const ByteString& f = fields_[size_t(i)];
@@ -105,7 +105,7 @@ int FieldRecord::Write() {
       if (int rc = data->Write(f.Data(), f.Length(), -1, true, true)) return rc;
     }
   }
-  objectAddress_ = at;
+  object_address_ = at;
   if (database_->UseIndex()) {
     NameKey key = MakeKey(at);
     NameKey scratch;
@@ -124,7 +124,7 @@ int64_t FieldRecord::ObjectCapacity(FileAddress address) {
   }
   DatabaseBlockHeader h;
   if (data->ReadBlockHeader(h, int32_t(block))) return -1;
-  const int64_t length = uint32_t(h.blockLength);
+  const int64_t length = uint32_t(h.block_length);
   if (!data->IsPlausibleBlock(block, length)) {
     data->SetLastError(kDbFileCorrupt);
     return -1;
@@ -143,12 +143,12 @@ int FieldRecord::Read(FileAddress address) {
   }
   PortableInt32 header[2];
   if (int rc = ReadObjectHeader(header, address)) return rc;
-  if (header[0] != classId_) {
+  if (header[0] != class_id_) {
     data->SetLastError(kDbWrongObjectType);
     return kDbWrongObjectType;
   }
   if (int rc = ReadFields(capacity)) return rc;
-  objectAddress_ = address;
+  object_address_ = address;
   return 0;
 }
 
@@ -156,9 +156,9 @@ int FieldRecord::Read(FileAddress address) {
 // the object's capacity.
 int FieldRecord::ReadFields(int64_t capacity) {
   DatabaseFile* data = database_->Data();
-  PortableUInt32 storedCount;
-  if (int rc = data->Read(&storedCount, 4, -1)) return rc;
-  const uint32_t n = storedCount;
+  PortableUInt32 stored_count;
+  if (int rc = data->Read(&stored_count, 4, -1)) return rc;
+  const uint32_t n = stored_count;
   if (n < 1 || n > uint32_t(kMaxFields) || 12 + 4 * int64_t(n) > capacity) {
     data->SetLastError(kDbFileCorrupt);
     return kDbFileCorrupt;
@@ -169,10 +169,10 @@ int FieldRecord::ReadFields(int64_t capacity) {
   }
   int64_t used = 12;
   for (int i = 0; i < FieldCount(); ++i) {
-    PortableUInt32 storedLength;
-    if (int rc = data->Read(&storedLength, 4, -1)) return rc;
+    PortableUInt32 stored_length;
+    if (int rc = data->Read(&stored_length, 4, -1)) return rc;
     used += 4;
-    const int64_t length = uint32_t(storedLength);
+    const int64_t length = uint32_t(stored_length);
     // What is left must also hold the later fields' length words.
     if (length > capacity - used - 4 * int64_t(FieldCount() - 1 - i)) {
       data->SetLastError(kDbFileCorrupt);
@@ -193,7 +193,7 @@ int FieldRecord::Find() {
   NameKey key = MakeKey(0);
   NameKey scratch;
   if (!FindKey(key, scratch, 0, true)) return 0;
-  objectAddress_ = key.RecordAddress();
+  object_address_ = key.RecordAddress();
   return 1;
 }
 
@@ -202,17 +202,17 @@ int FieldRecord::Delete() {
   NameKey key = MakeKey(0);
   NameKey scratch;
   if (!FindKey(key, scratch, 0, true)) return 0;
-  objectAddress_ = key.RecordAddress();
-  if (!DeleteObject(objectAddress_)) return 0;
+  object_address_ = key.RecordAddress();
+  if (!DeleteObject(object_address_)) return 0;
   return DeleteKey(key, scratch, 0, true) ? 1 : 0;
 }
 
 int FieldRecord::UpdateInPlace() {
   DatabaseFile* data = DataOf(database_);
   if (!data) return 0;
-  const int64_t capacity = ObjectCapacity(objectAddress_);
+  const int64_t capacity = ObjectCapacity(object_address_);
   if (capacity < 12) return 0;
-  const int64_t object = int32_t(objectAddress_);
+  const int64_t object = int32_t(object_address_);
   int64_t position = object + 12;
   const int last = FieldCount() < 8 ? FieldCount() - 1 : 7;
   for (int i = 0; i <= last; ++i) {
@@ -234,11 +234,11 @@ int FieldRecord::UpdateInPlace() {
   return 1;
 }
 
-int FieldRecord::RebuildIndex(const char* tempName, int32_t treeCount, int32_t nodeOrder) {
+int FieldRecord::RebuildIndex(const char* temp_name, int32_t tree_count, int32_t node_order) {
   if (!database_ || !database_->UseIndex() || !database_->Data()) return 0;
   DatabaseFile* data = database_->Data();
-  std::unique_ptr<BTreeIndex> tree(new (std::nothrow) BTreeIndex(NameKey(), nodeOrder, -1));
-  if (!tree || tree->CreateFile(tempName, treeCount)) return 0;
+  std::unique_ptr<BTreeIndex> tree(new (std::nothrow) BTreeIndex(NameKey(), node_order, -1));
+  if (!tree || tree->CreateFile(temp_name, tree_count)) return 0;
   const int64_t end = int32_t(data->GetEndOfFile());
   int64_t position = int32_t(data->FindFirstBlock(0));
   if (position == 0) return 0;
@@ -246,10 +246,10 @@ int FieldRecord::RebuildIndex(const char* tempName, int32_t treeCount, int32_t n
   while (position + data->BlockHeaderSize() < end) {
     DatabaseBlockHeader h;
     if (data->Read(&h, sizeof h, int32_t(position))) return 0;
-    const int64_t length = uint32_t(h.blockLength);
+    const int64_t length = uint32_t(h.block_length);
     // A damaged check word, or a length no block can have, is not a block
     // boundary: the walk moves on byte by byte.
-    if (h.checkWord != PortableUInt32(kBlockCheckWord) ||
+    if (h.check_word != PortableUInt32(kBlockCheckWord) ||
         !data->IsPlausibleBlock(position, length)) {
       ++position;
       continue;
@@ -257,7 +257,7 @@ int FieldRecord::RebuildIndex(const char* tempName, int32_t treeCount, int32_t n
     const FileAddress object = int32_t(position + data->BlockHeaderSize());
     PortableInt32 header[2];
     if (uint32_t(h.status) == kBlockInUse && ReadObjectHeader(header, object) == 0 &&
-        header[0] == classId_ && Read(object) == 0) {
+        header[0] == class_id_ && Read(object) == 0) {
       ++found;
       NameKey key = MakeKey(object);
       NameKey scratch;

@@ -27,7 +27,7 @@ class FieldRecord : public PersistentObject {
   static constexpr int kMaxFields = 255;
 
   FieldRecord();
-  FieldRecord(IndexedDatabase* database, int fieldCount);
+  FieldRecord(IndexedDatabase* database, int field_count);
   // A default record, then CopyFrom with identity.
   FieldRecord(const FieldRecord& other);
   FieldRecord& operator=(const FieldRecord&) = delete;
@@ -52,20 +52,20 @@ class FieldRecord : public PersistentObject {
   // Rewrites fields 1 to 7 of the stored object without moving it; every
   // field keeps its stored length. 1 on success.
   int UpdateInPlace();
-  // Builds a new index of the data file's records in tempName. 1 on success.
-  int RebuildIndex(const char* tempName, int32_t treeCount, int32_t nodeOrder);
+  // Builds a new index of the data file's records in temp_name. 1 on success.
+  int RebuildIndex(const char* temp_name, int32_t tree_count, int32_t node_order);
 
-  int FieldCount() const { return int(fieldCount_); }
+  int FieldCount() const { return int(field_count_); }
   ByteString& Field(int i) { return fields_[size_t(i)]; }
   const ByteString& Field(int i) const { return fields_[size_t(i)]; }
   // Field i up to its first NUL byte; empty when there is no such field.
   std::string FieldText(int i) const;
   // Loads n bytes into field i.
   void SetField(int i, const void* bytes, size_t n);
-  PortableInt32 ClassId() const { return classId_; }
+  PortableInt32 ClassId() const { return class_id_; }
 
  protected:
-  NameKey MakeKey(FileAddress recordAddress) const;
+  NameKey MakeKey(FileAddress record_address) const;
 
  private:
   // The object data bytes of the block holding the object at address, or
@@ -73,8 +73,8 @@ class FieldRecord : public PersistentObject {
   int64_t ObjectCapacity(FileAddress address);
   int ReadFields(int64_t capacity);
 
-  PortableInt32 classId_ = kClassId;
-  uint32_t fieldCount_ = 0;
+  PortableInt32 class_id_ = kClassId;
+  uint32_t field_count_ = 0;
   std::vector<ByteString> fields_;
 };
 

@@ -13,16 +13,16 @@ class InvitationRecord : public FieldRecord {
 
   explicit InvitationRecord(IndexedDatabase* database);
   InvitationRecord(IndexedDatabase* database, const std::string& nickname,
-                   const std::string& emailAddress);
+                   const std::string& email_address);
   InvitationRecord(const InvitationRecord& other);
 
-  void SetValues(const std::string& nickname, const std::string& emailAddress);
+  void SetValues(const std::string& nickname, const std::string& email_address);
   std::string Nickname() const { return FieldText(0); }
   std::string EmailAddress() const { return FieldText(1); }
 
  private:
   char nickname_[256] = {};
-  char emailAddress_[256] = {};
+  char email_address_[256] = {};
 };
 
 #endif  // QUILLO_CORE_BOOKS_INVITATION_RECORD_H

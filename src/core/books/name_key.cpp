@@ -4,11 +4,12 @@
 
 NameKey::NameKey() : IndexKey(data_) { std::memset(data_, 0, sizeof data_); }
 
-NameKey::NameKey(const char* name, size_t length, FileAddress recordAddress, PortableInt32 classId)
+NameKey::NameKey(const char* name, size_t length, FileAddress record_address,
+                 PortableInt32 class_id)
     : NameKey() {
   CopyKeyText(reinterpret_cast<char*>(data_), name, length);
-  std::memcpy(data_ + 256, &recordAddress, 4);
-  std::memcpy(data_ + 260, &classId, 4);
+  std::memcpy(data_ + 256, &record_address, 4);
+  std::memcpy(data_ + 260, &class_id, 4);
 }
 
 bool NameKey::Equals(const IndexKey& other) const {

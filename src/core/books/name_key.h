@@ -17,7 +17,7 @@ class NameKey : public IndexKey {
 
   NameKey();
   // length 0: up to the text's NUL.
-  NameKey(const char* name, size_t length, FileAddress recordAddress, PortableInt32 classId);
+  NameKey(const char* name, size_t length, FileAddress record_address, PortableInt32 class_id);
 
   int KeySize() const override { return kKeySize; }
   bool Equals(const IndexKey& other) const override;

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <new>
 
-BTreeIndex::BTreeIndex(const IndexKey& keyPrototype, int32_t nodeOrder, int32_t reserved)
-    : keySize_(keyPrototype.KeySize()) {
-  header_.order = nodeOrder;
-  header_.entrySize = keySize_ + 4;
+BTreeIndex::BTreeIndex(const IndexKey& key_prototype, int32_t node_order, int32_t reserved)
+    : key_size_(key_prototype.KeySize()) {
+  header_.order = node_order;
+  header_.entry_size = key_size_ + 4;
   header_.reserved = reserved;
 }
 
@@ -17,48 +17,48 @@ int BTreeIndex::Fail(int code) {
   return 0;
 }
 
-int BTreeIndex::CreateFile(const char* name, int32_t treeCount) {
+int BTreeIndex::CreateFile(const char* name, int32_t tree_count) {
   if (int rc = Close()) return rc;
   std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile);
   if (!file) return kDbNoMemory;
-  if (treeCount < 1) treeCount = 1;
+  if (tree_count < 1) tree_count = 1;
   // The file is kept even when it fails, so that LastError() tells why.
   file_ = std::move(file);
-  const int64_t area = int64_t(treeCount) * int64_t(sizeof(BTreeHeader));
+  const int64_t area = int64_t(tree_count) * int64_t(sizeof(BTreeHeader));
   if (int rc = file_->Create(name, area > INT32_MAX ? -1 : int32_t(area), 'C')) return rc;
   return Init(true, file_->FileHeaderSize());
 }
 
-int BTreeIndex::OpenFile(const char* name, int accessMode) {
+int BTreeIndex::OpenFile(const char* name, int access_mode) {
   if (int rc = Close()) return rc;
   std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile);
   if (!file) return kDbNoMemory;
   file_ = std::move(file);
-  if (int rc = file_->Open(name, accessMode)) return rc;
+  if (int rc = file_->Open(name, access_mode)) return rc;
   return Init(false, file_->FileHeaderSize());
 }
 
-int BTreeIndex::Init(std::unique_ptr<DatabaseFile> file, bool isNew, FileAddress headerAddress) {
+int BTreeIndex::Init(std::unique_ptr<DatabaseFile> file, bool is_new, FileAddress header_address) {
   file_ = std::move(file);
-  return Init(isNew, headerAddress);
+  return Init(is_new, header_address);
 }
 
-int BTreeIndex::Init(bool isNew, FileAddress headerAddress) {
+int BTreeIndex::Init(bool is_new, FileAddress header_address) {
   if (!file_) return kDbNoDatabase;
-  headerAddress_ = headerAddress;
-  headerLoaded_ = false;
-  if (!isNew) return ReadHeader();
+  header_address_ = header_address;
+  header_loaded_ = false;
+  if (!is_new) return ReadHeader();
   if (header_.order < 2 || int32_t(header_.order) > kMaxOrder) {
     file_->SetLastError(kDbFileCorrupt);
     return kDbFileCorrupt;
   }
   FileAddress root = file_->Alloc(NodeSize(), kAllocFirstFit);
   if (int32_t(root) == 0) return file_->LastError();
-  header_.keyCount = 0;
-  header_.nodeCount = 1;
+  header_.key_count = 0;
+  header_.node_count = 1;
   header_.height = 1;
   header_.root = root;
-  headerLoaded_ = true;
+  header_loaded_ = true;
   if (int rc = WriteHeader()) return rc;
   BTreeNode node = NewNode();
   return node.WriteNode(*file_, root);
@@ -73,29 +73,29 @@ int BTreeIndex::Close() {
 
 int BTreeIndex::WriteHeader() {
   // A header that was never read or made is not written over the stored one.
-  if (!file_ || !headerLoaded_ || !file_->IsWritable() || !file_->IsReady()) return 0;
-  return file_->Write(&header_, sizeof header_, headerAddress_, true, true);
+  if (!file_ || !header_loaded_ || !file_->IsWritable() || !file_->IsReady()) return 0;
+  return file_->Write(&header_, sizeof header_, header_address_, true, true);
 }
 
 bool BTreeIndex::HeaderIsSound(const BTreeHeader& h) const {
   const int32_t root = h.root;
   const int32_t order = h.order;
   const int32_t height = h.height;
-  return int32_t(h.entrySize) == keySize_ + 4 && order >= 2 && order <= kMaxOrder && height >= 1 &&
-         height <= kMaxDepth && int32_t(h.keyCount) >= 0 &&
-         root - file_->BlockHeaderSize() >= int32_t(file_->Header().heapStart);
+  return int32_t(h.entry_size) == key_size_ + 4 && order >= 2 && order <= kMaxOrder &&
+         height >= 1 && height <= kMaxDepth && int32_t(h.key_count) >= 0 &&
+         root - file_->BlockHeaderSize() >= int32_t(file_->Header().heap_start);
 }
 
 int BTreeIndex::ReadHeader() {
   if (!file_) return kDbNoDatabase;
   BTreeHeader stored;
-  if (int rc = file_->Read(&stored, sizeof stored, headerAddress_)) return rc;
+  if (int rc = file_->Read(&stored, sizeof stored, header_address_)) return rc;
   if (!HeaderIsSound(stored)) {
     file_->SetLastError(kDbFileCorrupt);
     return kDbFileCorrupt;
   }
   header_ = stored;
-  headerLoaded_ = true;
+  header_loaded_ = true;
   return 0;
 }
 
@@ -105,8 +105,8 @@ int BTreeIndex::Flush() {
   return file_->Flush();
 }
 
-int BTreeIndex::ReloadHeader(bool flushFirst) {
-  if (flushFirst) {
+int BTreeIndex::ReloadHeader(bool flush_first) {
+  if (flush_first) {
     if (int rc = Flush()) return rc;
   }
   return ReadHeader();
@@ -116,7 +116,7 @@ int BTreeIndex::TestHeader(bool reload) {
   if (!file_) return 8;
   file_->DiscardBuffer();
   BTreeHeader stored;
-  if (file_->Read(&stored, sizeof stored, headerAddress_)) return 8;
+  if (file_->Read(&stored, sizeof stored, header_address_)) return 8;
   const PortableInt32* disk = &stored.order;
   const PortableInt32* memory = &header_.order;
   int last = 0;
@@ -159,20 +159,20 @@ int BTreeIndex::DescendLeft(BTreeNode& node, FileAddress address, AddressStack* 
       file_->SetLastError(kDbNoMemory);
       return kDbNoMemory;
     }
-    address = node.leftChild;
+    address = node.left_child;
   }
 }
 
-int BTreeIndex::Find(IndexKey& key, IndexKey& compareKey, bool testHeader) {
+int BTreeIndex::Find(IndexKey& key, IndexKey& compare_key, bool test_header) {
   if (!file_) return 0;
-  if (testHeader) TestHeader(true);
+  if (test_header) TestHeader(true);
   BTreeNode node = NewNode();
   FileAddress address = header_.root;
   for (int depth = 0; int32_t(address) != 0; ++depth) {
     if (depth > kMaxDepth) return Fail(kDbFileCorrupt);
     if (ReadNodeAt(node, address)) return 0;
     int index;
-    if (node.FindKeyLocation(key, compareKey, &index) == 0) {
+    if (node.FindKeyLocation(key, compare_key, &index) == 0) {
       node.GetKey(key, index);
       return 1;
     }
@@ -181,10 +181,10 @@ int BTreeIndex::Find(IndexKey& key, IndexKey& compareKey, bool testHeader) {
   return Fail(kDbEntryNotFound);
 }
 
-int BTreeIndex::FindFirst(IndexKey& key, bool testHeader) {
+int BTreeIndex::FindFirst(IndexKey& key, bool test_header) {
   if (!file_) return 0;
-  if (testHeader) TestHeader(true);
-  if (int32_t(header_.keyCount) == 0) return Fail(kDbEntryNotFound);
+  if (test_header) TestHeader(true);
+  if (int32_t(header_.key_count) == 0) return Fail(kDbEntryNotFound);
   BTreeNode node = NewNode();
   if (DescendLeft(node, header_.root, nullptr)) return 0;
   if (node.count == 0) return Fail(kDbEntryNotFound);
@@ -192,21 +192,21 @@ int BTreeIndex::FindFirst(IndexKey& key, bool testHeader) {
   return 1;
 }
 
-int BTreeIndex::FindNext(IndexKey& key, IndexKey& compareKey, bool testHeader) {
+int BTreeIndex::FindNext(IndexKey& key, IndexKey& compare_key, bool test_header) {
   if (!file_) return 0;
-  if (testHeader) TestHeader(true);
+  if (test_header) TestHeader(true);
   BTreeNode node = NewNode();
-  FileAddress rememberedNode = 0;
-  int rememberedIndex = 0;
+  FileAddress remembered_node = 0;
+  int remembered_index = 0;
   FileAddress address = header_.root;
   for (int depth = 0; int32_t(address) != 0; ++depth) {
     if (depth > kMaxDepth) return Fail(kDbFileCorrupt);
     if (ReadNodeAt(node, address)) return 0;
     int i;
-    if (node.FindKeyLocation(key, compareKey, &i) != 0) {
+    if (node.FindKeyLocation(key, compare_key, &i) != 0) {
       if (i < node.count - 1) {
-        rememberedNode = address;
-        rememberedIndex = i;
+        remembered_node = address;
+        remembered_index = i;
       }
       address = node.GetChild(i);
       continue;
@@ -221,10 +221,10 @@ int BTreeIndex::FindNext(IndexKey& key, IndexKey& compareKey, bool testHeader) {
       node.GetKey(key, i + 1);
       return 1;
     }
-    if (int32_t(rememberedNode) == 0) return 0;
-    if (ReadNodeAt(node, rememberedNode)) return 0;
-    if (rememberedIndex + 1 >= node.count) return Fail(kDbEntryNotFound);
-    node.GetKey(key, rememberedIndex + 1);
+    if (int32_t(remembered_node) == 0) return 0;
+    if (ReadNodeAt(node, remembered_node)) return 0;
+    if (remembered_index + 1 >= node.count) return Fail(kDbEntryNotFound);
+    node.GetKey(key, remembered_index + 1);
     return 1;
   }
   return Fail(kDbEntryNotFound);

@@ -12,10 +12,10 @@
 
 // The 28-byte header of one tree, kept in the index file's static area.
 struct BTreeHeader {
-  PortableInt32 order;      // a node holds order - 1 entries at most
-  PortableInt32 entrySize;  // KeySize() + 4
-  PortableInt32 keyCount;
-  PortableInt32 nodeCount;
+  PortableInt32 order;       // a node holds order - 1 entries at most
+  PortableInt32 entry_size;  // KeySize() + 4
+  PortableInt32 key_count;
+  PortableInt32 node_count;
   PortableInt32 height;  // levels of nodes
   FileAddress root;
   PortableInt32 reserved;  // set at construction, never changed
@@ -38,36 +38,36 @@ static_assert(sizeof(BTreeHeader) == 28, "tree header is 28 bytes");
 // One thread at a time.
 class BTreeIndex {
  public:
-  BTreeIndex(const IndexKey& keyPrototype, int32_t nodeOrder, int32_t reserved);
+  BTreeIndex(const IndexKey& key_prototype, int32_t node_order, int32_t reserved);
   virtual ~BTreeIndex();
   BTreeIndex(const BTreeIndex&) = delete;
   BTreeIndex& operator=(const BTreeIndex&) = delete;
 
   // Results are database error codes, 0 = success.
-  int CreateFile(const char* name, int32_t treeCount);
-  int OpenFile(const char* name, int accessMode);
-  int Init(std::unique_ptr<DatabaseFile> file, bool isNew, FileAddress headerAddress);
-  int Init(bool isNew, FileAddress headerAddress);
+  int CreateFile(const char* name, int32_t tree_count);
+  int OpenFile(const char* name, int access_mode);
+  int Init(std::unique_ptr<DatabaseFile> file, bool is_new, FileAddress header_address);
+  int Init(bool is_new, FileAddress header_address);
   int Close();
   int WriteHeader();
   int ReadHeader();
   int Flush();
-  int ReloadHeader(bool flushFirst);
+  int ReloadHeader(bool flush_first);
   // 0 when the stored header equals the one in memory, else the number
   // (1..7) of the last differing field; 8 when it cannot be read.
   int TestHeader(bool reload);
 
   // 1 on success, 0 on failure (reason in the file's last error).
-  int Insert(IndexKey& key, IndexKey& compareKey, bool flush);
-  int Remove(IndexKey& key, IndexKey& compareKey, bool flush);
-  int Find(IndexKey& key, IndexKey& compareKey, bool testHeader);
-  int FindFirst(IndexKey& key, bool testHeader);
-  int FindNext(IndexKey& key, IndexKey& compareKey, bool testHeader);
+  int Insert(IndexKey& key, IndexKey& compare_key, bool flush);
+  int Remove(IndexKey& key, IndexKey& compare_key, bool flush);
+  int Find(IndexKey& key, IndexKey& compare_key, bool test_header);
+  int FindFirst(IndexKey& key, bool test_header);
+  int FindNext(IndexKey& key, IndexKey& compare_key, bool test_header);
 
   DatabaseFile* File() { return file_.get(); }
   const BTreeHeader& Header() const { return header_; }
-  FileAddress HeaderAddress() const { return headerAddress_; }
-  int32_t NodeSize() const { return BTreeNode::NodeSize(header_.order, header_.entrySize); }
+  FileAddress HeaderAddress() const { return header_address_; }
+  int32_t NodeSize() const { return BTreeNode::NodeSize(header_.order, header_.entry_size); }
   // The file's last error; 28 without a file.
   int LastError() const { return file_ ? file_->LastError() : kDbNoDatabase; }
 
@@ -77,7 +77,7 @@ class BTreeIndex {
 
  private:
   int Fail(int code);
-  BTreeNode NewNode() const { return BTreeNode(header_.order, header_.entrySize); }
+  BTreeNode NewNode() const { return BTreeNode(header_.order, header_.entry_size); }
   bool IsNodeAddress(FileAddress address);
   int ReadNodeAt(BTreeNode& node, FileAddress address);
   bool HeaderIsSound(const BTreeHeader& header) const;
@@ -85,18 +85,18 @@ class BTreeIndex {
 
   // Insertion and removal steps.
   int PlaceEntry(BTreeNode& node, FileAddress address, int position, IndexKey& key,
-                 IndexKey& compareKey);
-  int Rebalance(BTreeNode& current, IndexKey& key, IndexKey& compareKey);
+                 IndexKey& compare_key);
+  int Rebalance(BTreeNode& current, IndexKey& key, IndexKey& compare_key);
   int BorrowFromLeft(BTreeNode& parent, int k, BTreeNode& left, BTreeNode& right);
   int BorrowFromRight(BTreeNode& parent, int k, BTreeNode& left, BTreeNode& right);
   int Merge(BTreeNode& parent, int k, BTreeNode& left, BTreeNode& right);
   int CollapseRoot(BTreeNode& current);
 
-  int32_t keySize_;
+  int32_t key_size_;
   std::unique_ptr<DatabaseFile> file_;
-  FileAddress headerAddress_ = 0;
+  FileAddress header_address_ = 0;
   BTreeHeader header_{};
-  bool headerLoaded_ = false;  // header_ holds a tree's header, not just defaults
+  bool header_loaded_ = false;  // header_ holds a tree's header, not just defaults
   AddressStack stack_;
 };
 

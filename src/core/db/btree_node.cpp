@@ -8,28 +8,28 @@ namespace {
 
 struct NodeHead {
   PortableInt32 count;
-  FileAddress leftChild;
+  FileAddress left_child;
 };
 static_assert(sizeof(NodeHead) == 8, "node head is 8 bytes");
 
 }  // namespace
 
-BTreeNode::BTreeNode(int32_t order, int32_t entrySize)
-    : maxEntries_(EffectiveOrder(order) - 1),
-      entrySize_(entrySize),
-      buffer_(size_t(maxEntries_) * size_t(entrySize)) {}
+BTreeNode::BTreeNode(int32_t order, int32_t entry_size)
+    : max_entries_(EffectiveOrder(order) - 1),
+      entry_size_(entry_size),
+      buffer_(size_t(max_entries_) * size_t(entry_size)) {}
 
 int BTreeNode::ReadNode(DatabaseFile& file, FileAddress at) {
   NodeHead head;
   if (int rc = file.Read(&head, sizeof head, at)) return rc;
   const int32_t n = head.count;
-  if (n < 0 || n > maxEntries_) {
+  if (n < 0 || n > max_entries_) {
     file.SetLastError(kDbFileCorrupt);
     return kDbFileCorrupt;
   }
-  if (int rc = file.Read(buffer_.data(), size_t(n) * entrySize_, -1)) return rc;
+  if (int rc = file.Read(buffer_.data(), size_t(n) * entry_size_, -1)) return rc;
   count = n;
-  leftChild = head.leftChild;
+  left_child = head.left_child;
   address = at;
   return 0;
 }
@@ -37,19 +37,19 @@ int BTreeNode::ReadNode(DatabaseFile& file, FileAddress at) {
 int BTreeNode::WriteNode(DatabaseFile& file, FileAddress at) {
   NodeHead head;
   head.count = count;
-  head.leftChild = leftChild;
+  head.left_child = left_child;
   if (int rc = file.Write(&head, sizeof head, at, false, false)) return rc;
-  return file.Write(buffer_.data(), size_t(count) * entrySize_, -1, false, false);
+  return file.Write(buffer_.data(), size_t(count) * entry_size_, -1, false, false);
 }
 
-int BTreeNode::FindKeyLocation(const IndexKey& key, IndexKey& compareKey, int* index) const {
+int BTreeNode::FindKeyLocation(const IndexKey& key, IndexKey& compare_key, int* index) const {
   for (int i = count - 1; i >= 0; --i) {
-    GetKey(compareKey, i);
-    if (key.GreaterThan(compareKey)) {
+    GetKey(compare_key, i);
+    if (key.GreaterThan(compare_key)) {
       *index = i;
       return 1;
     }
-    if (key.Equals(compareKey)) {
+    if (key.Equals(compare_key)) {
       *index = i;
       return 0;
     }
@@ -65,18 +65,18 @@ FileAddress BTreeNode::EntryChild(int i) const {
 }
 
 void BTreeNode::SetEntryChild(int i, FileAddress child) {
-  std::memcpy(&buffer_[size_t(i) * entrySize_], &child, sizeof child);
+  std::memcpy(&buffer_[size_t(i) * entry_size_], &child, sizeof child);
 }
 
 void BTreeNode::GetKey(IndexKey& key, int i) const {
   key.child = EntryChild(i);
-  std::memcpy(key.KeyData(), Entry(i) + 4, size_t(entrySize_) - 4);
+  std::memcpy(key.KeyData(), Entry(i) + 4, size_t(entry_size_) - 4);
 }
 
 void BTreeNode::SetKey(const IndexKey& key, int i) {
-  unsigned char* e = &buffer_[size_t(i) * entrySize_];
+  unsigned char* e = &buffer_[size_t(i) * entry_size_];
   std::memcpy(e, &key.child, 4);
-  std::memcpy(e + 4, key.KeyData(), size_t(entrySize_) - 4);
+  std::memcpy(e + 4, key.KeyData(), size_t(entry_size_) - 4);
 }
 
 void BTreeNode::InsertKey(const IndexKey& key, int i) {
@@ -86,18 +86,18 @@ void BTreeNode::InsertKey(const IndexKey& key, int i) {
 
 void BTreeNode::InsertEntry(const unsigned char* entry, int i) {
   unsigned char* base = buffer_.data();
-  std::memmove(base + size_t(i + 1) * entrySize_, base + size_t(i) * entrySize_,
-               size_t(count - i) * entrySize_);
+  std::memmove(base + size_t(i + 1) * entry_size_, base + size_t(i) * entry_size_,
+               size_t(count - i) * entry_size_);
   ++count;
   if (entry) SetEntry(entry, i);
 }
 
 void BTreeNode::SetEntry(const unsigned char* entry, int i) {
-  std::memmove(&buffer_[size_t(i) * entrySize_], entry, size_t(entrySize_));
+  std::memmove(&buffer_[size_t(i) * entry_size_], entry, size_t(entry_size_));
 }
 
 bool BTreeNode::AppendEntry(const unsigned char* entry) {
-  if (count >= maxEntries_) return false;
+  if (count >= max_entries_) return false;
   InsertEntry(entry, count);
   return true;
 }
@@ -105,21 +105,21 @@ bool BTreeNode::AppendEntry(const unsigned char* entry) {
 void BTreeNode::DeleteKey(int i) {
   --count;
   unsigned char* base = buffer_.data();
-  std::memmove(base + size_t(i) * entrySize_, base + size_t(i + 1) * entrySize_,
-               size_t(count - i) * entrySize_);
+  std::memmove(base + size_t(i) * entry_size_, base + size_t(i + 1) * entry_size_,
+               size_t(count - i) * entry_size_);
 }
 
 void BTreeNode::SplitInto(BTreeNode& sibling, int m) {
   const int moved = count - m;
-  std::memcpy(sibling.buffer_.data(), Entry(m), size_t(moved) * entrySize_);
+  std::memcpy(sibling.buffer_.data(), Entry(m), size_t(moved) * entry_size_);
   sibling.count = moved;
   count = m;
 }
 
 bool BTreeNode::Append(const BTreeNode& other) {
-  if (count + other.count > maxEntries_) return false;
-  std::memcpy(&buffer_[size_t(count) * entrySize_], other.buffer_.data(),
-              size_t(other.count) * entrySize_);
+  if (count + other.count > max_entries_) return false;
+  std::memcpy(&buffer_[size_t(count) * entry_size_], other.buffer_.data(),
+              size_t(other.count) * entry_size_);
   count += other.count;
   return true;
 }

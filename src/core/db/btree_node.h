@@ -13,7 +13,7 @@ class DatabaseFile;
 //
 // Stored form, at the node's object address in the index file: the key
 // count n and the left child (two PortableInt32), then n entries of
-// entrySize bytes, each a child address followed by the key data. The block
+// entry_size bytes, each a child address followed by the key data. The block
 // is allocated for a full node (NodeSize()); only the used entries are
 // written. A node is a leaf exactly when its left child is 0.
 //
@@ -22,11 +22,11 @@ class DatabaseFile;
 class BTreeNode {
  public:
   // An order below 5 counts as 5.
-  BTreeNode(int32_t order, int32_t entrySize);
+  BTreeNode(int32_t order, int32_t entry_size);
 
   static int32_t EffectiveOrder(int32_t order) { return order < 5 ? 5 : order; }
-  static int32_t NodeSize(int32_t order, int32_t entrySize) {
-    return entrySize * (EffectiveOrder(order) - 1) + 8;
+  static int32_t NodeSize(int32_t order, int32_t entry_size) {
+    return entry_size * (EffectiveOrder(order) - 1) + 8;
   }
 
   // 0 or the file's error; 15 when the stored count is impossible.
@@ -35,8 +35,8 @@ class BTreeNode {
   int WriteNode(DatabaseFile& file, FileAddress address);
 
   // 1: key belongs after entry *index; 0: found at *index; -1: below every
-  // entry (*index = -1). compareKey holds the last entry compared.
-  int FindKeyLocation(const IndexKey& key, IndexKey& compareKey, int* index) const;
+  // entry (*index = -1). compare_key holds the last entry compared.
+  int FindKeyLocation(const IndexKey& key, IndexKey& compare_key, int* index) const;
   void GetKey(IndexKey& key, int i) const;
   void SetKey(const IndexKey& key, int i);
   // Callers ensure room (Count() < MaxEntries()).
@@ -48,7 +48,7 @@ class BTreeNode {
   bool Append(const BTreeNode& other);
 
   // Raw entries, used when nodes trade entries among themselves.
-  const unsigned char* Entry(int i) const { return &buffer_[size_t(i) * entrySize_]; }
+  const unsigned char* Entry(int i) const { return &buffer_[size_t(i) * entry_size_]; }
   void InsertEntry(const unsigned char* entry, int i);
   void SetEntry(const unsigned char* entry, int i);
   bool AppendEntry(const unsigned char* entry);
@@ -56,21 +56,21 @@ class BTreeNode {
   void SetEntryChild(int i, FileAddress child);
 
   // i = -1: the left child; else the child of entry i.
-  FileAddress GetChild(int i) const { return i < 0 ? leftChild : EntryChild(i); }
-  bool IsLeaf() const { return int32_t(leftChild) == 0; }
-  bool IsUnderflowing() const { return count < maxEntries_ / 2; }
-  bool CanLend() const { return count > maxEntries_ / 2; }
-  int MaxEntries() const { return maxEntries_; }
-  int EntrySize() const { return entrySize_; }
+  FileAddress GetChild(int i) const { return i < 0 ? left_child : EntryChild(i); }
+  bool IsLeaf() const { return int32_t(left_child) == 0; }
+  bool IsUnderflowing() const { return count < max_entries_ / 2; }
+  bool CanLend() const { return count > max_entries_ / 2; }
+  int MaxEntries() const { return max_entries_; }
+  int EntrySize() const { return entry_size_; }
   int Count() const { return count; }
 
   int count = 0;
-  FileAddress leftChild = 0;
+  FileAddress left_child = 0;
   FileAddress address = -1;
 
  private:
-  int maxEntries_;
-  int entrySize_;
+  int max_entries_;
+  int entry_size_;
   std::vector<unsigned char> buffer_;
 };
 

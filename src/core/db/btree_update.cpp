@@ -36,7 +36,7 @@ void SetChild(std::vector<unsigned char>& entry, FileAddress child) {
 
 }  // namespace
 
-int BTreeIndex::Insert(IndexKey& key, IndexKey& compareKey, bool flush) {
+int BTreeIndex::Insert(IndexKey& key, IndexKey& compare_key, bool flush) {
   if (!file_) return 0;
   KeySnapshot restore(key);
   stack_.Clear();
@@ -47,14 +47,14 @@ int BTreeIndex::Insert(IndexKey& key, IndexKey& compareKey, bool flush) {
     if (depth > kMaxDepth) return Fail(kDbFileCorrupt);
     if (ReadNodeAt(node, address)) return (stack_.Clear(), 0);
     if (!stack_.Push(address)) return (stack_.Clear(), Fail(kDbNoMemory));
-    if (node.FindKeyLocation(key, compareKey, &index) == 0) {
+    if (node.FindKeyLocation(key, compare_key, &index) == 0) {
       stack_.Clear();
       return Fail(kDbDuplicateEntry);
     }
     address = node.GetChild(index);
   }
   key.child = 0;  // a new key always goes into a leaf
-  const int placed = PlaceEntry(node, stack_.Pop(), index + 1, key, compareKey);
+  const int placed = PlaceEntry(node, stack_.Pop(), index + 1, key, compare_key);
   stack_.Clear();
   if (!placed) return 0;
   if (flush && Flush()) return 0;
@@ -64,37 +64,37 @@ int BTreeIndex::Insert(IndexKey& key, IndexKey& compareKey, bool flush) {
 // Puts key at position into node (stored at address), splitting full nodes
 // upwards along the remembered path. 1 when the key is in the tree.
 int BTreeIndex::PlaceEntry(BTreeNode& node, FileAddress address, int position, IndexKey& key,
-                           IndexKey& compareKey) {
+                           IndexKey& compare_key) {
   const int order = BTreeNode::EffectiveOrder(header_.order);
   for (int level = 0;; ++level) {
     if (int32_t(address) == 0) return Fail(kDbInsertError);
     if (level > 0) {
       if (ReadNodeAt(node, address)) return 0;
       int index;
-      node.FindKeyLocation(key, compareKey, &index);
+      node.FindKeyLocation(key, compare_key, &index);
       position = index + 1;
     }
     if (node.count < node.MaxEntries()) {
       node.InsertKey(key, position);
       if (node.WriteNode(*file_, address)) return 0;
-      header_.keyCount = header_.keyCount + 1;
+      header_.key_count = header_.key_count + 1;
       return 1;
     }
     // Both new blocks are had before anything is written, so a failed
     // allocation leaves the tree as it was.
-    const bool splittingRoot = address == header_.root;
-    FileAddress siblingAddress = file_->Alloc(NodeSize(), kAllocFirstFit);
-    if (int32_t(siblingAddress) == 0) return 0;
-    FileAddress newRoot = 0;
-    if (splittingRoot) {
-      newRoot = file_->Alloc(NodeSize(), kAllocFirstFit);
-      if (int32_t(newRoot) == 0) {
+    const bool splitting_root = address == header_.root;
+    FileAddress sibling_address = file_->Alloc(NodeSize(), kAllocFirstFit);
+    if (int32_t(sibling_address) == 0) return 0;
+    FileAddress new_root = 0;
+    if (splitting_root) {
+      new_root = file_->Alloc(NodeSize(), kAllocFirstFit);
+      if (int32_t(new_root) == 0) {
         const int error = file_->LastError();
-        file_->Delete(siblingAddress, 1);
+        file_->Delete(sibling_address, 1);
         return Fail(error);
       }
     }
-    header_.nodeCount = header_.nodeCount + 1;
+    header_.node_count = header_.node_count + 1;
     BTreeNode sibling = NewNode();
     // The key goes to the half that leaves both halves with at least
     // (order - 1) / 2 entries, or is passed up itself.
@@ -114,26 +114,26 @@ int BTreeIndex::PlaceEntry(BTreeNode& node, FileAddress address, int position, I
     } else {
       node.SplitInto(sibling, m);
     }
-    sibling.leftChild = key.child;
-    key.child = siblingAddress;
-    if (sibling.WriteNode(*file_, siblingAddress)) return 0;
+    sibling.left_child = key.child;
+    key.child = sibling_address;
+    if (sibling.WriteNode(*file_, sibling_address)) return 0;
     if (node.WriteNode(*file_, address)) return 0;
-    if (splittingRoot) {
+    if (splitting_root) {
       BTreeNode root = NewNode();
-      root.leftChild = address;
+      root.left_child = address;
       root.InsertKey(key, 0);
-      if (root.WriteNode(*file_, newRoot)) return 0;
-      header_.nodeCount = header_.nodeCount + 1;
+      if (root.WriteNode(*file_, new_root)) return 0;
+      header_.node_count = header_.node_count + 1;
       header_.height = header_.height + 1;
-      header_.root = newRoot;
-      header_.keyCount = header_.keyCount + 1;
+      header_.root = new_root;
+      header_.key_count = header_.key_count + 1;
       return 1;
     }
     address = stack_.Pop();
   }
 }
 
-int BTreeIndex::Remove(IndexKey& key, IndexKey& compareKey, bool flush) {
+int BTreeIndex::Remove(IndexKey& key, IndexKey& compare_key, bool flush) {
   if (!file_) return 0;
   KeySnapshot restore(key);
   stack_.Clear();
@@ -144,7 +144,7 @@ int BTreeIndex::Remove(IndexKey& key, IndexKey& compareKey, bool flush) {
     if (int32_t(address) == 0) return (stack_.Clear(), Fail(kDbEntryNotFound));
     if (depth > kMaxDepth) return (stack_.Clear(), Fail(kDbFileCorrupt));
     if (ReadNodeAt(found, address)) return (stack_.Clear(), 0);
-    if (found.FindKeyLocation(key, compareKey, &i) == 0) break;
+    if (found.FindKeyLocation(key, compare_key, &i) == 0) break;
     if (!stack_.Push(address)) return (stack_.Clear(), Fail(kDbNoMemory));
     address = found.GetChild(i);
   }
@@ -170,8 +170,8 @@ int BTreeIndex::Remove(IndexKey& key, IndexKey& compareKey, bool flush) {
     std::memcpy(&key.child, successor.data(), 4);
     std::memcpy(key.KeyData(), successor.data() + 4, successor.size() - 4);
   }
-  header_.keyCount = header_.keyCount - 1;
-  const int ok = Rebalance(leaf, key, compareKey) && CollapseRoot(leaf);
+  header_.key_count = header_.key_count - 1;
+  const int ok = Rebalance(leaf, key, compare_key) && CollapseRoot(leaf);
   stack_.Clear();
   if (!ok) return 0;
   if (flush && Flush()) return 0;
@@ -180,14 +180,14 @@ int BTreeIndex::Remove(IndexKey& key, IndexKey& compareKey, bool flush) {
 
 // Restores the minimum fill from current upwards along the remembered path.
 // On return current holds the last node handled.
-int BTreeIndex::Rebalance(BTreeNode& current, IndexKey& key, IndexKey& compareKey) {
+int BTreeIndex::Rebalance(BTreeNode& current, IndexKey& key, IndexKey& compare_key) {
   while (current.IsUnderflowing() && current.address != header_.root) {
-    FileAddress parentAddress = stack_.Pop();
-    if (int32_t(parentAddress) == 0) return Fail(kDbFileCorrupt);
+    FileAddress parent_address = stack_.Pop();
+    if (int32_t(parent_address) == 0) return Fail(kDbFileCorrupt);
     BTreeNode parent = NewNode();
-    if (ReadNodeAt(parent, parentAddress)) return 0;
+    if (ReadNodeAt(parent, parent_address)) return 0;
     int i;
-    parent.FindKeyLocation(key, compareKey, &i);
+    parent.FindKeyLocation(key, compare_key, &i);
     if (parent.count == 0 || parent.GetChild(i) != current.address) return Fail(kDbFileCorrupt);
     const int n = parent.count;
     BTreeNode other = NewNode();
@@ -221,10 +221,10 @@ int BTreeIndex::Rebalance(BTreeNode& current, IndexKey& key, IndexKey& compareKe
 int BTreeIndex::BorrowFromLeft(BTreeNode& parent, int k, BTreeNode& left, BTreeNode& right) {
   if (left.count == 0 || right.count >= right.MaxEntries()) return Fail(kDbFileCorrupt);
   std::vector<unsigned char> separator = CopyEntry(parent, k);
-  SetChild(separator, right.leftChild);
+  SetChild(separator, right.left_child);
   right.InsertEntry(separator.data(), 0);
   const int last = left.count - 1;
-  right.leftChild = left.EntryChild(last);
+  right.left_child = left.EntryChild(last);
   std::vector<unsigned char> lifted = CopyEntry(left, last);
   SetChild(lifted, right.address);
   parent.SetEntry(lifted.data(), k);
@@ -240,9 +240,9 @@ int BTreeIndex::BorrowFromLeft(BTreeNode& parent, int k, BTreeNode& left, BTreeN
 int BTreeIndex::BorrowFromRight(BTreeNode& parent, int k, BTreeNode& left, BTreeNode& right) {
   if (right.count == 0) return Fail(kDbFileCorrupt);
   std::vector<unsigned char> separator = CopyEntry(parent, k);
-  SetChild(separator, right.leftChild);
+  SetChild(separator, right.left_child);
   if (!left.AppendEntry(separator.data())) return Fail(kDbFileCorrupt);
-  right.leftChild = right.EntryChild(0);
+  right.left_child = right.EntryChild(0);
   std::vector<unsigned char> lifted = CopyEntry(right, 0);
   SetChild(lifted, right.address);
   parent.SetEntry(lifted.data(), k);
@@ -258,14 +258,14 @@ int BTreeIndex::BorrowFromRight(BTreeNode& parent, int k, BTreeNode& left, BTree
 int BTreeIndex::Merge(BTreeNode& parent, int k, BTreeNode& left, BTreeNode& right) {
   if (left.count + 1 + right.count > left.MaxEntries()) return Fail(kDbFileCorrupt);
   std::vector<unsigned char> separator = CopyEntry(parent, k);
-  SetChild(separator, right.leftChild);
+  SetChild(separator, right.left_child);
   left.AppendEntry(separator.data());
   left.Append(right);
   parent.DeleteKey(k);
   if (!file_->Delete(right.address, 1)) {
     return Fail(file_->LastError() ? file_->LastError() : int(kDbFileCorrupt));
   }
-  header_.nodeCount = header_.nodeCount - 1;
+  header_.node_count = header_.node_count - 1;
   if (parent.WriteNode(*file_, parent.address) || left.WriteNode(*file_, left.address)) return 0;
   return 1;
 }
@@ -280,11 +280,11 @@ int BTreeIndex::CollapseRoot(BTreeNode& current) {
   }
   if (root.count != 0 || header_.height <= 1) return 1;
   if (root.IsLeaf()) return Fail(kDbFileCorrupt);
-  FileAddress oldRoot = header_.root;
-  header_.root = root.leftChild;
-  header_.nodeCount = header_.nodeCount - 1;
+  FileAddress old_root = header_.root;
+  header_.root = root.left_child;
+  header_.node_count = header_.node_count - 1;
   header_.height = header_.height - 1;
-  if (!file_->Delete(oldRoot, 1)) {
+  if (!file_->Delete(old_root, 1)) {
     return Fail(file_->LastError() ? file_->LastError() : int(kDbFileCorrupt));
   }
   return 1;

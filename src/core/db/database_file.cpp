@@ -22,7 +22,7 @@ DatabaseFile::DatabaseFile() : name_(kClosedName) {}
 DatabaseFile::~DatabaseFile() { Close(); }
 
 int DatabaseFile::Fail(int code) {
-  lastError_ = code;
+  last_error_ = code;
   return code;
 }
 
@@ -32,19 +32,19 @@ int DatabaseFile::FileHeaderSize() const {
 
 int DatabaseFile::BlockHeaderSize() const { return revision_ == 'C' ? 28 : 16; }
 
-bool DatabaseFile::IsPlausibleBlock(int64_t blockAddress, int64_t blockLength) const {
-  return blockAddress >= int32_t(header_.heapStart) && blockLength >= BlockOverhead() &&
-         blockAddress + blockLength <= int32_t(header_.endOfFile);
+bool DatabaseFile::IsPlausibleBlock(int64_t block_address, int64_t block_length) const {
+  return block_address >= int32_t(header_.heap_start) && block_length >= BlockOverhead() &&
+         block_address + block_length <= int32_t(header_.end_of_file);
 }
 
 bool DatabaseFile::HeaderIsSound(const DatabaseFileHeader& header) const {
-  return int32_t(header.heapStart) >= FileHeaderSize() &&
-         int32_t(header.endOfFile) >= int32_t(header.heapStart);
+  return int32_t(header.heap_start) >= FileHeaderSize() &&
+         int32_t(header.end_of_file) >= int32_t(header.heap_start);
 }
 
-int DatabaseFile::Create(const char* name, int32_t staticAreaSize, char revision) {
+int DatabaseFile::Create(const char* name, int32_t static_area_size, char revision) {
   if (int rc = Close()) return rc;
-  if (staticAreaSize < 0 || staticAreaSize > kMaxAddress - 40) return Fail(kDbCreateError);
+  if (static_area_size < 0 || static_area_size > kMaxAddress - 40) return Fail(kDbCreateError);
   if (revision == 0 || revision == ' ') {
     revision_ = 0;
   } else if (revision == 'A' || revision == 'a') {
@@ -57,14 +57,14 @@ int DatabaseFile::Create(const char* name, int32_t staticAreaSize, char revision
   stream_ = std::fopen(name, "w+b");
   if (!stream_) return Fail(kDbCreateError);
   name_ = name;
-  isOpen_ = isReady_ = isWritable_ = true;
-  lastOperation_ = LastOperation::kWrite;
+  is_open_ = is_ready_ = is_writable_ = true;
+  last_operation_ = LastOperation::kWrite;
 
   header_ = DatabaseFileHeader{};
-  header_.freeSpace = 0;
-  header_.endOfFile = FileHeaderSize() + staticAreaSize;
-  header_.heapStart = FileHeaderSize() + staticAreaSize;
-  header_.highestBlock = 0;
+  header_.free_space = 0;
+  header_.end_of_file = FileHeaderSize() + static_area_size;
+  header_.heap_start = FileHeaderSize() + static_area_size;
+  header_.highest_block = 0;
   std::memcpy(header_.signature, kSignature, 7);
   header_.signature[7] = revision_;
   header_.version = kLibraryVersion;
@@ -73,48 +73,48 @@ int DatabaseFile::Create(const char* name, int32_t staticAreaSize, char revision
     DatabaseLockHeader lock{};
     if (int rc = Write(&lock, sizeof lock, 28, true, true)) return rc;
   }
-  if (int32_t(header_.heapStart) > FileHeaderSize()) {
+  if (int32_t(header_.heap_start) > FileHeaderSize()) {
     const char zero = 0;
-    if (int rc = Write(&zero, 1, int32_t(header_.heapStart) - 1, true, true)) return rc;
+    if (int rc = Write(&zero, 1, int32_t(header_.heap_start) - 1, true, true)) return rc;
   }
-  lastError_ = 0;
+  last_error_ = 0;
   return 0;
 }
 
-int DatabaseFile::Open(const char* name, int accessMode) {
+int DatabaseFile::Open(const char* name, int access_mode) {
   if (int rc = Close()) return rc;
-  stream_ = std::fopen(name, accessMode ? "r+b" : "rb");
+  stream_ = std::fopen(name, access_mode ? "r+b" : "rb");
   if (!stream_) return Fail(kDbOpenError);
   name_ = name;
-  isOpen_ = isReady_ = true;
-  isWritable_ = accessMode != 0;
-  lastOperation_ = LastOperation::kWrite;
+  is_open_ = is_ready_ = true;
+  is_writable_ = access_mode != 0;
+  last_operation_ = LastOperation::kWrite;
   if (int rc = ReadFileHeader()) {
-    isReady_ = false;
+    is_ready_ = false;
     return rc;
   }
   if (std::memcmp(header_.signature, kSignature, 7) != 0) {
-    isReady_ = false;
+    is_ready_ = false;
     return Fail(kDbWrongFileType);
   }
   revision_ = header_.signature[7];
   if (!HeaderIsSound(header_)) {
-    isReady_ = false;
+    is_ready_ = false;
     return Fail(kDbFileCorrupt);
   }
   struct stat st {};
-  if (stat(name, &st) == 0 && st.st_size > int32_t(header_.endOfFile) &&
+  if (stat(name, &st) == 0 && st.st_size > int32_t(header_.end_of_file) &&
       st.st_size <= kMaxAddress) {
-    header_.endOfFile = static_cast<int32_t>(st.st_size);
+    header_.end_of_file = static_cast<int32_t>(st.st_size);
     if (int rc = Flush()) return rc;
   }
-  lastError_ = 0;
+  last_error_ = 0;
   return 0;
 }
 
 int DatabaseFile::Close() {
   int rc = 0;
-  if (isOpen_ && isReady_ && isWritable_) rc = WriteFileHeader();
+  if (is_open_ && is_ready_ && is_writable_) rc = WriteFileHeader();
   if (stream_) {
     // The stream is gone after fclose whatever it returns, so it is never
     // used again; a failure is still reported.
@@ -122,21 +122,21 @@ int DatabaseFile::Close() {
     stream_ = nullptr;
   }
   name_ = kClosedName;
-  isOpen_ = isReady_ = isWritable_ = false;
-  lastError_ = rc;
+  is_open_ = is_ready_ = is_writable_ = false;
+  last_error_ = rc;
   return rc;
 }
 
 int DatabaseFile::Flush() {
-  if (!isWritable_) {
-    lastError_ = 0;
+  if (!is_writable_) {
+    last_error_ = 0;
     return 0;
   }
   if (int rc = WriteFileHeader()) return rc;
   if (std::fflush(stream_) != 0) return Fail(kDbWriteError);
   if (std::fseek(stream_, 0, SEEK_CUR) != 0) return Fail(kDbSeekError);
-  lastOperation_ = LastOperation::kSeek;
-  lastError_ = 0;
+  last_operation_ = LastOperation::kSeek;
+  last_error_ = 0;
   return 0;
 }
 
@@ -150,7 +150,7 @@ FileAddress DatabaseFile::Tell() {
     Fail(kDbPositionError);
     return -1;
   }
-  lastError_ = 0;
+  last_error_ = 0;
   return static_cast<int32_t>(p);
 }
 
@@ -171,44 +171,44 @@ FileAddress DatabaseFile::SeekTo(FileAddress address) {
     Fail(kDbSeekError);
     return -1;
   }
-  lastOperation_ = LastOperation::kSeek;
+  last_operation_ = LastOperation::kSeek;
   return Tell();
 }
 
 int DatabaseFile::SeekCurrent() {
   if (std::fseek(stream_, 0, SEEK_CUR) != 0) return Fail(kDbSeekError);
-  lastOperation_ = LastOperation::kSeek;
+  last_operation_ = LastOperation::kSeek;
   return 0;
 }
 
 int DatabaseFile::Read(void* buffer, size_t length, FileAddress address) {
   if (!IsReady()) return Fail(kDbNotReady);
   if (address != -1) {
-    if (int32_t(SeekTo(address)) == -1) return lastError_;
-  } else if (lastOperation_ == LastOperation::kWrite) {
+    if (int32_t(SeekTo(address)) == -1) return last_error_;
+  } else if (last_operation_ == LastOperation::kWrite) {
     if (int rc = SeekCurrent()) return rc;
   }
-  lastOperation_ = LastOperation::kRead;
+  last_operation_ = LastOperation::kRead;
   if (length > 0 && std::fread(buffer, 1, length, stream_) != length) {
     std::clearerr(stream_);
     return Fail(kDbReadError);
   }
-  lastError_ = 0;
+  last_error_ = 0;
   return 0;
 }
 
 int DatabaseFile::Write(const void* buffer, size_t length, FileAddress address, bool flush,
                         bool verify) {
-  if (!isWritable_) return Fail(kDbNotWritable);
+  if (!is_writable_) return Fail(kDbNotWritable);
   if (!IsReady()) return Fail(kDbNotReady);
   if (address != -1) {
-    if (int32_t(SeekTo(address)) == -1) return lastError_;
-  } else if (lastOperation_ == LastOperation::kRead) {
+    if (int32_t(SeekTo(address)) == -1) return last_error_;
+  } else if (last_operation_ == LastOperation::kRead) {
     if (int rc = SeekCurrent()) return rc;
   }
   FileAddress start = Tell();
   if (int32_t(start) == -1) return Fail(kDbPositionError);
-  lastOperation_ = LastOperation::kWrite;
+  last_operation_ = LastOperation::kWrite;
   if (length > 0 && std::fwrite(buffer, 1, length, stream_) != length) {
     std::clearerr(stream_);
     return Fail(kDbWriteError);
@@ -222,7 +222,7 @@ int DatabaseFile::Write(const void* buffer, size_t length, FileAddress address, 
     if (int rc = ChecksumInto(length, start, &stored)) return rc;
     if (stored != Crc32::Of(buffer, length)) return Fail(kDbChecksumError);
   }
-  lastError_ = 0;
+  last_error_ = 0;
   return 0;
 }
 
@@ -233,7 +233,7 @@ int DatabaseFile::ChecksumInto(size_t length, FileAddress address, uint32_t* crc
     *crc = Crc32::Of(buffer.get(), length);
     return 0;
   }
-  if (int32_t(SeekTo(address)) == -1) return lastError_;
+  if (int32_t(SeekTo(address)) == -1) return last_error_;
   Crc32 sum;
   for (size_t i = 0; i < length; ++i) {
     unsigned char byte;
@@ -257,7 +257,7 @@ void DatabaseFile::DiscardBuffer() {
   if (!stream_) return;
   std::fflush(stream_);
   std::fseek(stream_, 0, SEEK_CUR);
-  lastOperation_ = LastOperation::kSeek;
+  last_operation_ = LastOperation::kSeek;
 }
 
 int DatabaseFile::ReadHeaderInto(DatabaseFileHeader& header) {
@@ -269,93 +269,94 @@ int DatabaseFile::ReadHeaderInto(DatabaseFileHeader& header) {
 
 FileAddress DatabaseFile::GetEndOfFile() {
   DatabaseFileHeader disk;
-  if (ReadHeaderInto(disk) == 0 && disk.endOfFile != header_.endOfFile) header_ = disk;
-  return header_.endOfFile;
+  if (ReadHeaderInto(disk) == 0 && disk.end_of_file != header_.end_of_file) header_ = disk;
+  return header_.end_of_file;
 }
 
 int DatabaseFile::ReloadHeader() {
   DatabaseFileHeader disk;
   if (ReadHeaderInto(disk) != 0) return 0;
-  if (disk.freeSpace != header_.freeSpace || disk.endOfFile != header_.endOfFile ||
-      disk.heapStart != header_.heapStart || disk.highestBlock != header_.highestBlock) {
+  if (disk.free_space != header_.free_space || disk.end_of_file != header_.end_of_file ||
+      disk.heap_start != header_.heap_start || disk.highest_block != header_.highest_block) {
     header_ = disk;
     return 1;
   }
   return 0;
 }
 
-int DatabaseFile::ReadBlockHeader(DatabaseBlockHeader& header, FileAddress blockAddress) {
-  if (int rc = Read(&header, sizeof header, blockAddress)) return rc;
-  if (header.checkWord != PortableUInt32(kBlockCheckWord)) return Fail(kDbSyncError);
+int DatabaseFile::ReadBlockHeader(DatabaseBlockHeader& header, FileAddress block_address) {
+  if (int rc = Read(&header, sizeof header, block_address)) return rc;
+  if (header.check_word != PortableUInt32(kBlockCheckWord)) return Fail(kDbSyncError);
   return 0;
 }
 
-int DatabaseFile::WriteBlockHeader(const DatabaseBlockHeader& header, FileAddress blockAddress) {
-  return Write(&header, sizeof header, blockAddress, true, true);
+int DatabaseFile::WriteBlockHeader(const DatabaseBlockHeader& header, FileAddress block_address) {
+  return Write(&header, sizeof header, block_address, true, true);
 }
 
 void DatabaseFile::DisableReuse() {
-  header_.freeSpace = -1;
+  header_.free_space = -1;
   WriteFileHeader();
 }
 
 FileAddress DatabaseFile::UnlinkFreeBlock(FileAddress block, FileAddress previous,
-                                          DatabaseBlockHeader& previousHeader, FileAddress next) {
+                                          DatabaseBlockHeader& previous_header, FileAddress next) {
   if (int32_t(previous) == 0) {
-    header_.freeSpace = next;
+    header_.free_space = next;
     if (WriteFileHeader()) return 0;
   } else {
-    previousHeader.nextFree = next;
-    if (WriteBlockHeader(previousHeader, previous)) return 0;
+    previous_header.next_free = next;
+    if (WriteBlockHeader(previous_header, previous)) return 0;
   }
   return block;
 }
 
 FileAddress DatabaseFile::FirstFit(int64_t length) {
-  if (int32_t(header_.freeSpace) == -1) return 0;
+  if (int32_t(header_.free_space) == -1) return 0;
   const int64_t overhead = BlockOverhead();
   // A sound list visits each block once; more steps than blocks can fit in
   // the heap mean the list loops.
-  const int64_t maxSteps =
-      (int64_t(int32_t(header_.endOfFile)) - int32_t(header_.heapStart)) / overhead + 1;
+  const int64_t max_steps =
+      (int64_t(int32_t(header_.end_of_file)) - int32_t(header_.heap_start)) / overhead + 1;
   FileAddress previous = 0;
-  DatabaseBlockHeader previousHeader{};
-  FileAddress block = header_.freeSpace;
+  DatabaseBlockHeader previous_header{};
+  FileAddress block = header_.free_space;
   for (int64_t step = 0; block != 0; ++step) {
     DatabaseBlockHeader h;
-    if (step >= maxSteps || !IsPlausibleBlock(int32_t(block), overhead)) {
+    if (step >= max_steps || !IsPlausibleBlock(int32_t(block), overhead)) {
       DisableReuse();
       return 0;
     }
     if (Read(&h, sizeof h, block)) return 0;
     const uint32_t status = h.status;
-    if (h.checkWord != PortableUInt32(kBlockCheckWord) ||
-        (status != kBlockDeleted && status != kBlockRemoved) || h.nextFree == block ||
-        !IsPlausibleBlock(int32_t(block), uint32_t(h.blockLength))) {
+    if (h.check_word != PortableUInt32(kBlockCheckWord) ||
+        (status != kBlockDeleted && status != kBlockRemoved) || h.next_free == block ||
+        !IsPlausibleBlock(int32_t(block), uint32_t(h.block_length))) {
       DisableReuse();
       return 0;
     }
-    const int64_t blockLength = uint32_t(h.blockLength);
-    if (blockLength == length) return UnlinkFreeBlock(block, previous, previousHeader, h.nextFree);
-    if (blockLength > length + overhead) {
+    const int64_t block_length = uint32_t(h.block_length);
+    if (block_length == length)
+      return UnlinkFreeBlock(block, previous, previous_header, h.next_free);
+    if (block_length > length + overhead) {
       FileAddress rest = static_cast<int32_t>(int32_t(block) + length);
-      DatabaseBlockHeader restHeader{};
-      restHeader.checkWord = kBlockCheckWord;
-      restHeader.blockLength = static_cast<uint32_t>(blockLength - length);
-      restHeader.status = kBlockRemoved;
-      restHeader.nextFree = h.nextFree;
-      if (WriteBlockHeader(restHeader, rest)) return 0;
-      return UnlinkFreeBlock(block, previous, previousHeader, rest);
+      DatabaseBlockHeader rest_header{};
+      rest_header.check_word = kBlockCheckWord;
+      rest_header.block_length = static_cast<uint32_t>(block_length - length);
+      rest_header.status = kBlockRemoved;
+      rest_header.next_free = h.next_free;
+      if (WriteBlockHeader(rest_header, rest)) return 0;
+      return UnlinkFreeBlock(block, previous, previous_header, rest);
     }
     previous = block;
-    previousHeader = h;
-    block = h.nextFree;
+    previous_header = h;
+    block = h.next_free;
   }
   return 0;
 }
 
-FileAddress DatabaseFile::Alloc(int32_t objectLength, int method) {
-  if (!isWritable_) {
+FileAddress DatabaseFile::Alloc(int32_t object_length, int method) {
+  if (!is_writable_) {
     Fail(kDbNotWritable);
     return 0;
   }
@@ -363,69 +364,69 @@ FileAddress DatabaseFile::Alloc(int32_t objectLength, int method) {
     Fail(kDbNotReady);
     return 0;
   }
-  lastError_ = 0;
-  const int64_t length = int64_t(objectLength) + BlockOverhead();
-  if (objectLength < 0 || int64_t(int32_t(header_.endOfFile)) + length > kMaxAddress) {
+  last_error_ = 0;
+  const int64_t length = int64_t(object_length) + BlockOverhead();
+  if (object_length < 0 || int64_t(int32_t(header_.end_of_file)) + length > kMaxAddress) {
     Fail(7);  // block allocation error
     return 0;
   }
   FileAddress block = 0;
-  if (header_.freeSpace != 0) {
+  if (header_.free_space != 0) {
     // Best fit is served by first fit: nothing in the program asks for it.
     if (method == kAllocFirstFit || method == kAllocBestFit) block = FirstFit(length);
   }
   if (int32_t(block) == 0) {
-    block = header_.endOfFile;
-    header_.endOfFile = static_cast<int32_t>(int32_t(block) + length);
+    block = header_.end_of_file;
+    header_.end_of_file = static_cast<int32_t>(int32_t(block) + length);
     const char zero = 0;
-    if (Write(&zero, 1, int32_t(header_.endOfFile) - 1, true, true)) return 0;
-    header_.highestBlock = block;
+    if (Write(&zero, 1, int32_t(header_.end_of_file) - 1, true, true)) return 0;
+    header_.highest_block = block;
   }
   DatabaseBlockHeader h{};
-  h.checkWord = kBlockCheckWord;
-  h.blockLength = static_cast<uint32_t>(length);
+  h.check_word = kBlockCheckWord;
+  h.block_length = static_cast<uint32_t>(length);
   h.status = kBlockInUse;
-  h.nextFree = 0;
+  h.next_free = 0;
   if (WriteBlockHeader(h, block)) return 0;
   if (revision_ == 'C') {
     DatabaseLockHeader lock{};
     if (Write(&lock, sizeof lock, -1, true, true)) return 0;
   }
-  if (block > header_.highestBlock) header_.highestBlock = block;
+  if (block > header_.highest_block) header_.highest_block = block;
   if (WriteFileHeader()) return 0;
   FileAddress object = int32_t(block) + BlockHeaderSize();
   if (int32_t(SeekTo(object)) == -1) return 0;
-  lastError_ = 0;
+  last_error_ = 0;
   return object;
 }
 
-int DatabaseFile::Delete(FileAddress objectAddress, int remove) {
+int DatabaseFile::Delete(FileAddress object_address, int remove) {
   if (!IsReady()) {
     Fail(kDbNotReady);
     return 0;
   }
-  lastError_ = 0;
-  const int64_t block = int64_t(int32_t(objectAddress)) - BlockHeaderSize();
+  last_error_ = 0;
+  const int64_t block = int64_t(int32_t(object_address)) - BlockHeaderSize();
   if (!IsPlausibleBlock(block, BlockOverhead())) {
     Fail(kDbFileCorrupt);
     return 0;
   }
   DatabaseBlockHeader h;
   if (ReadBlockHeader(h, static_cast<int32_t>(block))) return 0;
-  if (!IsPlausibleBlock(block, uint32_t(h.blockLength))) {
+  if (!IsPlausibleBlock(block, uint32_t(h.block_length))) {
     Fail(kDbFileCorrupt);
     return 0;
   }
   if (uint32_t(h.status) != kBlockInUse) return 0;
   h.status = remove ? kBlockRemoved : kBlockDeleted;
-  if (!isWritable_) {
+  if (!is_writable_) {
     Fail(kDbNotWritable);
     return 0;
   }
-  h.nextFree = header_.freeSpace;
+  h.next_free = header_.free_space;
   if (WriteBlockHeader(h, static_cast<int32_t>(block))) return 0;
-  if (header_.freeSpace != -1) {
-    header_.freeSpace = static_cast<int32_t>(block);
+  if (header_.free_space != -1) {
+    header_.free_space = static_cast<int32_t>(block);
     if (WriteFileHeader()) return 0;
   }
   return 1;
@@ -433,16 +434,16 @@ int DatabaseFile::Delete(FileAddress objectAddress, int remove) {
 
 FileAddress DatabaseFile::FindFirstBlock(FileAddress offset) {
   ReloadHeader();
-  lastError_ = 0;
-  const int64_t end = int32_t(header_.endOfFile);
-  if (header_.heapStart == header_.endOfFile) return 0;
-  int64_t position = int32_t(offset) == 0 ? int32_t(header_.heapStart) : int32_t(offset);
+  last_error_ = 0;
+  const int64_t end = int32_t(header_.end_of_file);
+  if (header_.heap_start == header_.end_of_file) return 0;
+  int64_t position = int32_t(offset) == 0 ? int32_t(header_.heap_start) : int32_t(offset);
   if (position >= end) return 0;
-  if (position < int32_t(header_.heapStart)) position = int32_t(header_.heapStart);
+  if (position < int32_t(header_.heap_start)) position = int32_t(header_.heap_start);
   for (; position + BlockHeaderSize() < end; ++position) {
     DatabaseBlockHeader h;
     if (Read(&h, sizeof h, static_cast<int32_t>(position))) return 0;
-    if (h.checkWord == PortableUInt32(kBlockCheckWord)) {
+    if (h.check_word == PortableUInt32(kBlockCheckWord)) {
       SeekTo(static_cast<int32_t>(position));
       return static_cast<int32_t>(position);
     }

@@ -10,11 +10,11 @@
 
 // The 28-byte header at the start of every database file.
 struct DatabaseFileHeader {
-  FileAddress freeSpace;     // first block on the free list; 0 empty; -1 reuse disabled
-  FileAddress endOfFile;     // where the next appended block starts
-  FileAddress heapStart;     // header sizes + static area: the first possible block
-  FileAddress highestBlock;  // highest block ever allocated; 0 in a new file
-  char signature[8];         // "KVSBASE" and the revision letter
+  FileAddress free_space;     // first block on the free list; 0 empty; -1 reuse disabled
+  FileAddress end_of_file;    // where the next appended block starts
+  FileAddress heap_start;     // header sizes + static area: the first possible block
+  FileAddress highest_block;  // highest block ever allocated; 0 in a new file
+  char signature[8];          // "KVSBASE" and the revision letter
   PortableInt32 version;
 };
 static_assert(sizeof(DatabaseFileHeader) == 28, "file header is 28 bytes");
@@ -27,10 +27,10 @@ static_assert(sizeof(DatabaseLockHeader) == 12, "lock header is 12 bytes");
 
 // The 16 bytes at the start of every block of the heap.
 struct DatabaseBlockHeader {
-  PortableUInt32 checkWord;    // always kBlockCheckWord
-  PortableUInt32 blockLength;  // headers + object data + reserved room
-  PortableUInt32 status;       // kBlockInUse, kBlockDeleted or kBlockRemoved
-  FileAddress nextFree;        // next block on the free list; 0 = last
+  PortableUInt32 check_word;    // always kBlockCheckWord
+  PortableUInt32 block_length;  // headers + object data + reserved room
+  PortableUInt32 status;        // kBlockInUse, kBlockDeleted or kBlockRemoved
+  FileAddress next_free;        // next block on the free list; 0 = last
 };
 static_assert(sizeof(DatabaseBlockHeader) == 16, "block header is 16 bytes");
 
@@ -66,17 +66,17 @@ class DatabaseFile {
   DatabaseFile& operator=(const DatabaseFile&) = delete;
 
   // revision: 0 or ' ' no letter, 'A'/'a', 'B'/'b', anything else 'C'.
-  virtual int Create(const char* name, int32_t staticAreaSize, char revision = 'C');
-  // accessMode 0 read-only, anything else read-write.
-  virtual int Open(const char* name, int accessMode);
+  virtual int Create(const char* name, int32_t static_area_size, char revision = 'C');
+  // access_mode 0 read-only, anything else read-write.
+  virtual int Open(const char* name, int access_mode);
   virtual int Close();
   virtual int Flush();
-  // Object address of a new block with objectLength data bytes, or 0 (the
+  // Object address of a new block with object_length data bytes, or 0 (the
   // reason in LastError()). The file is left positioned at the result.
-  virtual FileAddress Alloc(int32_t objectLength, int method);
+  virtual FileAddress Alloc(int32_t object_length, int method);
 
   // Frees the block of an object (remove 1: status 'R', 0: 'D'). 1 when freed.
-  int Delete(FileAddress objectAddress, int remove);
+  int Delete(FileAddress object_address, int remove);
   // address -1: the current position.
   int Read(void* buffer, size_t length, FileAddress address);
   int Write(const void* buffer, size_t length, FileAddress address, bool flush, bool verify);
@@ -86,8 +86,8 @@ class DatabaseFile {
   int ReloadHeader();
   FileAddress FindFirstBlock(FileAddress offset);
 
-  int ReadBlockHeader(DatabaseBlockHeader& header, FileAddress blockAddress);
-  int WriteBlockHeader(const DatabaseBlockHeader& header, FileAddress blockAddress);
+  int ReadBlockHeader(DatabaseBlockHeader& header, FileAddress block_address);
+  int WriteBlockHeader(const DatabaseBlockHeader& header, FileAddress block_address);
   int ReadFileHeader();
   int WriteFileHeader();
   // Drops buffered input, so that the next read sees what another writer
@@ -96,8 +96,8 @@ class DatabaseFile {
   // CRC-32 of length bytes at address; 0 when they cannot be read.
   uint32_t Checksum(size_t length, FileAddress address);
 
-  int LastError() const { return lastError_; }
-  void SetLastError(int code) { lastError_ = code; }
+  int LastError() const { return last_error_; }
+  void SetLastError(int code) { last_error_ = code; }
   int FileHeaderSize() const;
   int BlockHeaderSize() const;
   // Bytes a block holds besides its object data.
@@ -106,13 +106,13 @@ class DatabaseFile {
   const DatabaseFileHeader& Header() const { return header_; }
   const std::string& Name() const { return name_; }
   char Revision() const { return revision_; }
-  bool IsOpen() const { return isOpen_; }
-  bool IsReady() const { return isOpen_ && isReady_; }
-  bool IsWritable() const { return isWritable_; }
+  bool IsOpen() const { return is_open_; }
+  bool IsReady() const { return is_open_ && is_ready_; }
+  bool IsWritable() const { return is_writable_; }
 
-  // Whether a block of the given length could lie at blockAddress inside
+  // Whether a block of the given length could lie at block_address inside
   // the heap as the header describes it.
-  bool IsPlausibleBlock(int64_t blockAddress, int64_t blockLength) const;
+  bool IsPlausibleBlock(int64_t block_address, int64_t block_length) const;
 
  private:
   enum class LastOperation { kRead, kWrite, kSeek };
@@ -122,7 +122,7 @@ class DatabaseFile {
   bool HeaderIsSound(const DatabaseFileHeader& header) const;
   FileAddress FirstFit(int64_t length);
   FileAddress UnlinkFreeBlock(FileAddress block, FileAddress previous,
-                              DatabaseBlockHeader& previousHeader, FileAddress next);
+                              DatabaseBlockHeader& previous_header, FileAddress next);
   void DisableReuse();
   int ChecksumInto(size_t length, FileAddress address, uint32_t* crc);
   int SeekCurrent();
@@ -131,11 +131,11 @@ class DatabaseFile {
   char revision_ = 'C';
   DatabaseFileHeader header_{};
   FILE* stream_ = nullptr;
-  LastOperation lastOperation_ = LastOperation::kSeek;
-  int lastError_ = 0;
-  bool isOpen_ = false;
-  bool isReady_ = false;
-  bool isWritable_ = false;
+  LastOperation last_operation_ = LastOperation::kSeek;
+  int last_error_ = 0;
+  bool is_open_ = false;
+  bool is_ready_ = false;
+  bool is_writable_ = false;
 };
 
 #endif  // QUILLO_CORE_DB_DATABASE_FILE_H

@@ -11,7 +11,7 @@
 // Equals. The key data buffer belongs to the derived key.
 class IndexKey {
  public:
-  explicit IndexKey(unsigned char* keyData) : keyData_(keyData) {}
+  explicit IndexKey(unsigned char* key_data) : key_data_(key_data) {}
   virtual ~IndexKey() = default;
   IndexKey(const IndexKey&) = delete;
   IndexKey& operator=(const IndexKey&) = delete;
@@ -20,14 +20,14 @@ class IndexKey {
   virtual bool Equals(const IndexKey& other) const = 0;
   virtual bool GreaterThan(const IndexKey& other) const = 0;
 
-  unsigned char* KeyData() { return keyData_; }
-  const unsigned char* KeyData() const { return keyData_; }
+  unsigned char* KeyData() { return key_data_; }
+  const unsigned char* KeyData() const { return key_data_; }
 
   // The node to the right of this key (0 in leaves).
   FileAddress child = 0;
 
  private:
-  unsigned char* keyData_;
+  unsigned char* key_data_;
 };
 
 // Key text: 255 characters at most in a 256-byte buffer.

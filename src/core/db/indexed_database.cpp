@@ -36,7 +36,7 @@ IndexSlot* IndexedDatabase::Slot(int slot) {
 
 bool IndexedDatabase::RebuildNeeded(int slot) {
   IndexSlot* s = Slot(slot);
-  return s && s->rebuildNeeded;
+  return s && s->rebuild_needed;
 }
 
 BTreeIndex* IndexedDatabase::Tree(int slot) {
@@ -55,38 +55,38 @@ int IndexedDatabase::IndexLastError(int slot) {
   return tree ? tree->LastError() : kDbNoDatabase;
 }
 
-int IndexedDatabase::Open(const char* dataName, const char* indexName, const IndexKey& keyPrototype,
-                          int32_t nodeOrder, int accessMode, int useIndex,
-                          int32_t dataStaticAreaSize, int32_t treeCount) {
+int IndexedDatabase::Open(const char* data_name, const char* index_name,
+                          const IndexKey& key_prototype, int32_t node_order, int access_mode,
+                          int use_index, int32_t data_static_area_size, int32_t tree_count) {
   if (int rc = Close()) return rc;
-  useIndex_ = useIndex;
-  if (useIndex_) {
+  use_index_ = use_index;
+  if (use_index_) {
     if (!MakeTable(1)) {
-      useIndex_ = 0;
+      use_index_ = 0;
     } else {
       IndexSlot* slot = Slot(0);
-      slot->keyEntrySize = keyPrototype.KeySize() + 4;
-      slot->nodeOrder = nodeOrder;
-      slot->isOpen = 1;
+      slot->key_entry_size = key_prototype.KeySize() + 4;
+      slot->node_order = node_order;
+      slot->is_open = 1;
     }
   }
-  if (!FileExists(dataName)) {
-    if (CreateData(dataName, dataStaticAreaSize)) return LastError();
-    existingFile_ = 0;
-    if (useIndex_ && CreateIndex(indexName, 0, keyPrototype, nodeOrder, treeCount)) {
+  if (!FileExists(data_name)) {
+    if (CreateData(data_name, data_static_area_size)) return LastError();
+    existing_file_ = 0;
+    if (use_index_ && CreateIndex(index_name, 0, key_prototype, node_order, tree_count)) {
       return IndexLastError(0);
     }
     return 0;
   }
-  if (OpenData(dataName, accessMode)) return LastError();
-  existingFile_ = 1;
-  if (!useIndex_) return 0;
+  if (OpenData(data_name, access_mode)) return LastError();
+  existing_file_ = 1;
+  if (!use_index_) return 0;
   int rc;
-  if (!FileExists(indexName)) {
-    Slot(0)->rebuildNeeded = 1;
-    rc = CreateIndex(indexName, 0, keyPrototype, nodeOrder, treeCount);
+  if (!FileExists(index_name)) {
+    Slot(0)->rebuild_needed = 1;
+    rc = CreateIndex(index_name, 0, key_prototype, node_order, tree_count);
   } else {
-    rc = OpenIndex(indexName, 0, keyPrototype, nodeOrder, accessMode);
+    rc = OpenIndex(index_name, 0, key_prototype, node_order, access_mode);
   }
   return rc ? IndexLastError(0) : 0;
 }
@@ -96,7 +96,7 @@ int IndexedDatabase::Close() {
   if (indexes_) {
     for (size_t i = 0; i < indexes_->slots.size(); ++i) {
       if (int rc = CloseIndex(int(i))) {
-        indexes_->lastFailedSlot = int(i);
+        indexes_->last_failed_slot = int(i);
         return rc;
       }
     }
@@ -105,18 +105,18 @@ int IndexedDatabase::Close() {
   return 0;
 }
 
-int IndexedDatabase::CreateData(const char* name, int32_t staticAreaSize) {
+int IndexedDatabase::CreateData(const char* name, int32_t static_area_size) {
   if (int rc = CloseData()) return rc;
   data_.reset(new (std::nothrow) DatabaseFile);
   if (!data_) return kDbNoMemory;
-  return data_->Create(name, staticAreaSize, 'C');
+  return data_->Create(name, static_area_size, 'C');
 }
 
-int IndexedDatabase::OpenData(const char* name, int accessMode) {
+int IndexedDatabase::OpenData(const char* name, int access_mode) {
   if (int rc = CloseData()) return rc;
   data_.reset(new (std::nothrow) DatabaseFile);
   if (!data_) return kDbNoMemory;
-  return data_->Open(name, accessMode);
+  return data_->Open(name, access_mode);
 }
 
 int IndexedDatabase::CloseData() {
@@ -126,25 +126,25 @@ int IndexedDatabase::CloseData() {
   return 0;
 }
 
-int IndexedDatabase::CreateIndex(const char* indexName, int slot, const IndexKey& keyPrototype,
-                                 int32_t nodeOrder, int32_t treeCount) {
-  if (treeCount < 1) treeCount = 1;
+int IndexedDatabase::CreateIndex(const char* index_name, int slot, const IndexKey& key_prototype,
+                                 int32_t node_order, int32_t tree_count) {
+  if (tree_count < 1) tree_count = 1;
   IndexSlot* s = Slot(slot);
   if (!s) return kDbNoDatabase;
   if (int rc = CloseIndex(slot)) return rc;
-  s->tree.reset(new (std::nothrow) BTreeIndex(keyPrototype, nodeOrder, -1));
+  s->tree.reset(new (std::nothrow) BTreeIndex(key_prototype, node_order, -1));
   if (!s->tree) return kDbNoMemory;
-  return s->tree->CreateFile(indexName, treeCount);
+  return s->tree->CreateFile(index_name, tree_count);
 }
 
-int IndexedDatabase::OpenIndex(const char* indexName, int slot, const IndexKey& keyPrototype,
-                               int32_t nodeOrder, int accessMode) {
+int IndexedDatabase::OpenIndex(const char* index_name, int slot, const IndexKey& key_prototype,
+                               int32_t node_order, int access_mode) {
   IndexSlot* s = Slot(slot);
   if (!s) return kDbNoDatabase;
   if (int rc = CloseIndex(slot)) return rc;
-  s->tree.reset(new (std::nothrow) BTreeIndex(keyPrototype, nodeOrder, -1));
+  s->tree.reset(new (std::nothrow) BTreeIndex(key_prototype, node_order, -1));
   if (!s->tree) return kDbNoMemory;
-  return s->tree->OpenFile(indexName, accessMode);
+  return s->tree->OpenFile(index_name, access_mode);
 }
 
 int IndexedDatabase::CloseIndex(int slot) {
@@ -152,6 +152,6 @@ int IndexedDatabase::CloseIndex(int slot) {
   if (!s || !s->tree) return 0;
   if (int rc = s->tree->Close()) return rc;
   s->tree.reset();
-  s->isOpen = 0;
+  s->is_open = 0;
   return 0;
 }

@@ -12,19 +12,19 @@
 // One index slot of an IndexedDatabase: an open tree, or none.
 struct IndexSlot {
   std::unique_ptr<BTreeIndex> tree;
-  PortableInt32 keyEntrySize = kDefaultKeyEntrySize;
-  PortableInt32 nodeOrder = kDefaultNodeOrder;
-  int isOpen = 0;
+  PortableInt32 key_entry_size = kDefaultKeyEntrySize;
+  PortableInt32 node_order = kDefaultNodeOrder;
+  int is_open = 0;
   // Set when the data file existed but the index file did not: the owner
   // rebuilds the index from the data file.
-  int rebuildNeeded = 0;
+  int rebuild_needed = 0;
 };
 
 // The index slots of an IndexedDatabase (at most 255).
 struct IndexTable {
   static constexpr int kMaxSlots = 255;
   std::vector<std::unique_ptr<IndexSlot>> slots;
-  int lastFailedSlot = -1;
+  int last_failed_slot = -1;
 };
 
 // A data file of records plus index slots, each of which may hold a
@@ -41,18 +41,18 @@ class IndexedDatabase {
   IndexedDatabase(const IndexedDatabase&) = delete;
   IndexedDatabase& operator=(const IndexedDatabase&) = delete;
 
-  int Open(const char* dataName, const char* indexName, const IndexKey& keyPrototype,
-           int32_t nodeOrder, int accessMode, int useIndex, int32_t dataStaticAreaSize,
-           int32_t treeCount);
+  int Open(const char* data_name, const char* index_name, const IndexKey& key_prototype,
+           int32_t node_order, int access_mode, int use_index, int32_t data_static_area_size,
+           int32_t tree_count);
   int Close();
 
-  int CreateData(const char* name, int32_t staticAreaSize);
-  int OpenData(const char* name, int accessMode);
+  int CreateData(const char* name, int32_t static_area_size);
+  int OpenData(const char* name, int access_mode);
   int CloseData();
-  int CreateIndex(const char* indexName, int slot, const IndexKey& keyPrototype, int32_t nodeOrder,
-                  int32_t treeCount);
-  int OpenIndex(const char* indexName, int slot, const IndexKey& keyPrototype, int32_t nodeOrder,
-                int accessMode);
+  int CreateIndex(const char* index_name, int slot, const IndexKey& key_prototype,
+                  int32_t node_order, int32_t tree_count);
+  int OpenIndex(const char* index_name, int slot, const IndexKey& key_prototype, int32_t node_order,
+                int access_mode);
   int CloseIndex(int slot);
 
   // The slot's tree, or null.
@@ -62,8 +62,8 @@ class IndexedDatabase {
   int IndexLastError(int slot);
 
   DatabaseFile* Data() { return data_.get(); }
-  int ExistingFile() const { return existingFile_; }
-  int UseIndex() const { return useIndex_; }
+  int ExistingFile() const { return existing_file_; }
+  int UseIndex() const { return use_index_; }
   IndexTable* Table() { return indexes_.get(); }
   IndexSlot* Slot(int slot);
   bool RebuildNeeded(int slot);
@@ -73,8 +73,8 @@ class IndexedDatabase {
 
   std::unique_ptr<DatabaseFile> data_;
   std::unique_ptr<IndexTable> indexes_;
-  int existingFile_ = 0;
-  int useIndex_ = 0;
+  int existing_file_ = 0;
+  int use_index_ = 0;
 };
 
 #endif  // QUILLO_CORE_DB_INDEXED_DATABASE_H

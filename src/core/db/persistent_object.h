@@ -32,23 +32,23 @@ class PersistentObject {
   // 28 when the database has no data file.
   int Attach(IndexedDatabase* database);
   IndexedDatabase* Database() const { return database_; }
-  FileAddress ObjectAddress() const { return objectAddress_; }
-  void SetObjectAddress(FileAddress address) { objectAddress_ = address; }
+  FileAddress ObjectAddress() const { return object_address_; }
+  void SetObjectAddress(FileAddress address) { object_address_ = address; }
 
   int WriteObjectHeader(const void* header8, FileAddress address);
   int ReadObjectHeader(void* header8, FileAddress address);
-  // 1 when stored (or, with checkFirst, already present).
-  int WriteUnique(bool checkFirst);
+  // 1 when stored (or, with check_first, already present).
+  int WriteUnique(bool check_first);
   int ReadAt(FileAddress address);
   int ReadCurrent();
   int DeleteObject(FileAddress address);
-  int AddKey(IndexKey& key, IndexKey& compareKey, int slot, bool flush);
-  int FindKey(IndexKey& key, IndexKey& compareKey, int slot, bool testHeader);
-  int DeleteKey(IndexKey& key, IndexKey& compareKey, int slot, bool flush);
+  int AddKey(IndexKey& key, IndexKey& compare_key, int slot, bool flush);
+  int FindKey(IndexKey& key, IndexKey& compare_key, int slot, bool test_header);
+  int DeleteKey(IndexKey& key, IndexKey& compare_key, int slot, bool flush);
 
  protected:
   IndexedDatabase* database_ = nullptr;
-  FileAddress objectAddress_ = 0;
+  FileAddress object_address_ = 0;
 };
 
 #endif  // QUILLO_CORE_DB_PERSISTENT_OBJECT_H

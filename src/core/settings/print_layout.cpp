@@ -2,43 +2,44 @@
 
 #include <cmath>
 
-float MillimetreScale(int printerPpiX, int screenPpiX) {
-  const float ratio = static_cast<float>(printerPpiX) / static_cast<float>(screenPpiX);
-  return static_cast<float>(printerPpiX) / (ratio * 25.1f);
+float MillimetreScale(int printer_ppi_x, int screen_ppi_x) {
+  const float ratio = static_cast<float>(printer_ppi_x) / static_cast<float>(screen_ppi_x);
+  return static_cast<float>(printer_ppi_x) / (ratio * 25.1f);
 }
 
-double SurfaceUserScale(int surfaceWidth, int pageWidth, int printerPpiX, int screenPpiX) {
-  const double ratio = static_cast<double>(printerPpiX) / screenPpiX;
-  return static_cast<double>(surfaceWidth) / pageWidth * ratio;
+double SurfaceUserScale(int surface_width, int page_width, int printer_ppi_x, int screen_ppi_x) {
+  const double ratio = static_cast<double>(printer_ppi_x) / screen_ppi_x;
+  return static_cast<double>(surface_width) / page_width * ratio;
 }
 
-int32_t PreviewLinesPerPage(float mmScale, int pageHeightMm, double topMargin, int32_t fontSize) {
+int32_t PreviewLinesPerPage(float mm_scale, int page_height_mm, double top_margin,
+                            int32_t font_size) {
   const double k = 1.7;
-  const double bottom = (pageHeightMm - static_cast<int>(topMargin)) * mmScale;
+  const double bottom = (page_height_mm - static_cast<int>(top_margin)) * mm_scale;
   const int reserve = static_cast<int>(15 / k) + 15;
-  const double top = mmScale * topMargin;
-  const int lineHeight = static_cast<int>(fontSize + fontSize / k);
-  if (lineHeight <= 0) return 1;
-  const int lines = static_cast<int>((bottom - reserve - top) / lineHeight);
+  const double top = mm_scale * top_margin;
+  const int line_height = static_cast<int>(font_size + font_size / k);
+  if (line_height <= 0) return 1;
+  const int lines = static_cast<int>((bottom - reserve - top) / line_height);
   return lines > 0 ? lines : 1;
 }
 
-int32_t MeasuredLinesPerPage(double firstLineTop, double bottom, double footerHeight,
-                             double lineHeight) {
-  if (!(lineHeight > 0)) return 1;
-  double y = firstLineTop;
+int32_t MeasuredLinesPerPage(double first_line_top, double bottom, double footer_height,
+                             double line_height) {
+  if (!(line_height > 0)) return 1;
+  double y = first_line_top;
   int32_t n = 0;
   // The body ends where the footer's height above the bottom margin begins;
   // the first line is always counted so that every page shows something.
   do {
-    y += lineHeight;
+    y += line_height;
     ++n;
-  } while (y < bottom - footerHeight);
+  } while (y < bottom - footer_height);
   return n;
 }
 
-int PageCount(int64_t lines, int32_t linesPerPage) {
-  if (linesPerPage < 1) linesPerPage = 1;
-  if (lines <= linesPerPage) return 1;
-  return static_cast<int>((lines + linesPerPage - 1) / linesPerPage);
+int PageCount(int64_t lines, int32_t lines_per_page) {
+  if (lines_per_page < 1) lines_per_page = 1;
+  if (lines <= lines_per_page) return 1;
+  return static_cast<int>((lines + lines_per_page - 1) / lines_per_page);
 }

@@ -29,7 +29,7 @@ class Playback {
   explicit Playback(const std::string& path) {
     std::lock_guard<std::mutex> hold(SdlLock());
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-    audioUp_ = true;
+    audio_up_ = true;
     if (!SDL_LoadWAV(path.c_str(), &spec_, &buffer_, &length_)) return;
     device_ = SDL_OpenAudioDevice(nullptr, 0, &spec_, nullptr, 0);
   }
@@ -38,7 +38,7 @@ class Playback {
     std::lock_guard<std::mutex> hold(SdlLock());
     if (device_ != 0) SDL_CloseAudioDevice(device_);
     if (buffer_) SDL_FreeWAV(buffer_);
-    if (audioUp_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (audio_up_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
 
   Playback(const Playback&) = delete;
@@ -53,20 +53,21 @@ class Playback {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     // The device still holds its last buffer when the queue runs dry.
-    const double bufferSeconds = static_cast<double>(spec_.samples) / (spec_.freq ? spec_.freq : 1);
-    std::this_thread::sleep_for(std::chrono::duration<double>(bufferSeconds) +
+    const double buffer_seconds =
+        static_cast<double>(spec_.samples) / (spec_.freq ? spec_.freq : 1);
+    std::this_thread::sleep_for(std::chrono::duration<double>(buffer_seconds) +
                                 std::chrono::milliseconds(20));
   }
 
  private:
   std::chrono::milliseconds Duration() const {
-    const int frameBytes =
+    const int frame_bytes =
         SDL_AUDIO_BITSIZE(spec_.format) / 8 * (spec_.channels ? spec_.channels : 1);
-    if (frameBytes == 0 || spec_.freq == 0) return std::chrono::milliseconds(0);
-    return std::chrono::milliseconds(1000LL * length_ / frameBytes / spec_.freq);
+    if (frame_bytes == 0 || spec_.freq == 0) return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(1000LL * length_ / frame_bytes / spec_.freq);
   }
 
-  bool audioUp_ = false;
+  bool audio_up_ = false;
   SDL_AudioSpec spec_{};
   Uint8* buffer_ = nullptr;
   Uint32 length_ = 0;
@@ -75,7 +76,7 @@ class Playback {
 
 }  // namespace
 
-void PlayActivitySound(const std::string& fileText) {
-  Playback playback(StripQuotes(fileText));
+void PlayActivitySound(const std::string& file_text) {
+  Playback playback(StripQuotes(file_text));
   playback.PlayToEnd();
 }

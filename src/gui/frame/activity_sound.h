@@ -9,6 +9,6 @@
 // returns at once and silently. Callable from any thread; overlapping calls
 // each open their own device, so neither cuts the other off. Callers check
 // EnableAudio first.
-void PlayActivitySound(const std::string& fileText);
+void PlayActivitySound(const std::string& file_text);
 
 #endif  // QUILLO_GUI_FRAME_ACTIVITY_SOUND_H

@@ -50,7 +50,7 @@ wxEND_EVENT_TABLE()
   input_ = new wxTextCtrl(this, ToolkitId(kInputId), wxEmptyString, wxPoint(4, 5), wxSize(530, 100),
                           wxTE_MULTILINE);
   new wxButton(this, ToolkitId(kSendId), "<Send>", wxPoint(4, 110), wxSize(116, 25));
-  multiLine_ =
+  multi_line_ =
       new wxCheckBox(this, wxID_ANY, "Process multi-line text", wxPoint(140, 110), wxSize(250, 25));
   new wxStaticBox(this, wxID_ANY, "Session", wxPoint(4, 155), wxSize(530, 60));
   struct Command {
@@ -63,23 +63,23 @@ wxEND_EVENT_TABLE()
                               {kEndId, "End", 285},       {kStatsId, "Stats", 470}};
   // The session buttons keep their narrow fixed width; a slightly smaller
   // face, as the panels use, keeps "Connect" from being clipped on GTK.
-  const wxFont buttonFont = PanelFont();
+  const wxFont button_font = PanelFont();
   for (const Command& command : commands) {
     auto* button = new wxButton(this, ToolkitId(command.id), command.label, wxPoint(command.x, 175),
                                 wxSize(50, 25));
-    button->SetFont(buttonFont);
+    button->SetFont(button_font);
   }
 }
 
 // GTK must not see its buffer cleared inside its own change notification, so
 // Enter sends on the next turn of the event loop.
 void ChatPanel::OnInputChanged(wxCommandEvent&) {
-  if (multiLine_->GetValue() || sendPending_) return;
+  if (multi_line_->GetValue() || send_pending_) return;
   if (!input_->GetValue().Contains("\n")) return;
-  sendPending_ = true;
+  send_pending_ = true;
   CallAfter([this] {
-    sendPending_ = false;
-    if (!multiLine_->GetValue() && input_->GetValue().Contains("\n")) Send();
+    send_pending_ = false;
+    if (!multi_line_->GetValue() && input_->GetValue().Contains("\n")) Send();
   });
 }
 
@@ -116,21 +116,21 @@ void ChatPanel::End() {
 
 void ChatPanel::Stats() { frame_.GetStatsPanel()->ShowText(JoinLines(StatsLines(settings_))); }
 
-void ChatPanel::PromptScreenName(bool forHost) {
+void ChatPanel::PromptScreenName(bool for_host) {
   if (!ScreenNameIsDefault(settings_)) return;
   wxTextEntryDialog prompt(this, "Please enter a screen name\n", "Screen name input", wxEmptyString,
                            wxOK | wxCANCEL | wxCENTRE);
   if (prompt.ShowModal() != wxID_OK) return;
   const std::string entry =
       CutOnCharacter(ProgramText(prompt.GetValue()), ProgramSettings::kMaxScreenName);
-  AcceptScreenName(settings_, entry, forHost);
+  AcceptScreenName(settings_, entry, for_host);
   SettingsFile file(settings_.SettingsFilePath);
   file.Put("ScreenName", settings_.ScreenName);
 }
 
-std::string ChatPanel::CutOnCharacter(const std::string& text, size_t maxBytes) {
-  if (text.size() <= maxBytes) return text;
-  size_t end = maxBytes;
+std::string ChatPanel::CutOnCharacter(const std::string& text, size_t max_bytes) {
+  if (text.size() <= max_bytes) return text;
+  size_t end = max_bytes;
   // Step back over continuation bytes to the start of the cut character.
   while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
   return text.substr(0, end);

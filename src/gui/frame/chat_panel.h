@@ -34,7 +34,7 @@ class ChatPanel : public wxPanel {
   ChatPanel(wxWindow* parent, MainFrame& frame);
 
   wxTextCtrl* Input() const { return input_; }
-  wxCheckBox* MultiLine() const { return multiLine_; }
+  wxCheckBox* MultiLine() const { return multi_line_; }
 
   // The commands, as their buttons run them.
   void Send();
@@ -49,11 +49,11 @@ class ChatPanel : public wxPanel {
   // still the built-in one. On OK the name is taken (cut to the longest
   // whole-character prefix of at most 24 bytes) and written to the settings
   // file.
-  void PromptScreenName(bool forHost);
+  void PromptScreenName(bool for_host);
 
-  // The longest prefix of text of at most maxBytes bytes that does not cut
+  // The longest prefix of text of at most max_bytes bytes that does not cut
   // a UTF-8 character in two.
-  static std::string CutOnCharacter(const std::string& text, size_t maxBytes);
+  static std::string CutOnCharacter(const std::string& text, size_t max_bytes);
 
  private:
   void OnSend(wxCommandEvent&) { Send(); }
@@ -69,8 +69,8 @@ class ChatPanel : public wxPanel {
   ProgramSettings& settings_;
   Reporter& reporter_;
   wxTextCtrl* input_;
-  wxCheckBox* multiLine_;
-  bool sendPending_ = false;
+  wxCheckBox* multi_line_;
+  bool send_pending_ = false;
 
   wxDECLARE_EVENT_TABLE();
 };

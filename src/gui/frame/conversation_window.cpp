@@ -3,7 +3,7 @@
 #include "gui/frame/gui_text.h"
 #include "gui/frame/window_ids.h"
 
-ConversationWindow::ConversationWindow(wxWindow* parent, const std::string& programTitle)
+ConversationWindow::ConversationWindow(wxWindow* parent, const std::string& program_title)
     : wxTextCtrl(parent, ToolkitId(kId), wxEmptyString, wxDefaultPosition, wxSize(400, 400),
                  wxTE_MULTILINE | wxTE_READONLY),
       font_(10, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL) {
@@ -11,7 +11,7 @@ ConversationWindow::ConversationWindow(wxWindow* parent, const std::string& prog
   // splitter from placing its sash above 400 pixels.
   SetMinSize(wxDefaultSize);
   SetFont(font_);
-  AppendBytes(programTitle + " 100% secure private point-to-point conversations\n");
+  AppendBytes(program_title + " 100% secure private point-to-point conversations\n");
 }
 
 void ConversationWindow::AppendBytes(const std::string& bytes) {

@@ -14,7 +14,7 @@ class ConversationWindow : public wxTextCtrl {
   static constexpr int kId = 1026;
 
   // Starts with the banner line naming the program.
-  ConversationWindow(wxWindow* parent, const std::string& programTitle);
+  ConversationWindow(wxWindow* parent, const std::string& program_title);
 
   // Appends the program's bytes as they stand and scrolls to the end.
   void AppendBytes(const std::string& bytes);

@@ -4,12 +4,12 @@
 
 #include "gui/frame/activity_sound.h"
 
-std::shared_ptr<GuiReporter> GuiReporter::Create(Sinks sinks, std::string audioFile) {
-  return std::shared_ptr<GuiReporter>(new GuiReporter(std::move(sinks), std::move(audioFile)));
+std::shared_ptr<GuiReporter> GuiReporter::Create(Sinks sinks, std::string audio_file) {
+  return std::shared_ptr<GuiReporter>(new GuiReporter(std::move(sinks), std::move(audio_file)));
 }
 
-GuiReporter::GuiReporter(Sinks sinks, std::string audioFile)
-    : sinks_(std::move(sinks)), audioFile_(std::move(audioFile)) {}
+GuiReporter::GuiReporter(Sinks sinks, std::string audio_file)
+    : sinks_(std::move(sinks)), audio_file_(std::move(audio_file)) {}
 
 void GuiReporter::ConversationLine(const std::string& text) { Post(Target::kConversation, text); }
 
@@ -24,7 +24,7 @@ void GuiReporter::ProgramMessage(const std::string& first, const std::string& se
   if (sinks_.message && !closed_) sinks_.message(first, second, third);
 }
 
-void GuiReporter::PlayActivitySound() { ::PlayActivitySound(audioFile_); }
+void GuiReporter::PlayActivitySound() { ::PlayActivitySound(audio_file_); }
 
 bool GuiReporter::MainFrameMinimised() { return minimised_; }
 

@@ -30,7 +30,7 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
     std::function<void(const std::string&, const std::string&, const std::string&)> message;
   };
 
-  static std::shared_ptr<GuiReporter> Create(Sinks sinks, std::string audioFile);
+  static std::shared_ptr<GuiReporter> Create(Sinks sinks, std::string audio_file);
 
   void ConversationLine(const std::string& text) override;
   void EventLine(const std::string& text) override;
@@ -55,12 +55,12 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
     std::string text;
   };
 
-  GuiReporter(Sinks sinks, std::string audioFile);
+  GuiReporter(Sinks sinks, std::string audio_file);
   void Post(Target target, const std::string& text);
   void Deliver(std::vector<Item> items);
 
   Sinks sinks_;
-  const std::string audioFile_;
+  const std::string audio_file_;
   std::atomic<bool> minimised_{false};
   std::mutex lock_;  // guards queue_, scheduled_, closed_
   std::vector<Item> queue_;

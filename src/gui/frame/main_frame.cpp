@@ -84,33 +84,33 @@ wxEND_EVENT_TABLE()
               wxPoint(settings.MainFrameXPosition, settings.MainFrameYPosition),
               wxSize(settings.MainFrameWidth, settings.MainFrameHeight), wxDEFAULT_FRAME_STYLE),
       settings_(settings),
-      printData_(new ToolkitPrintData(settings.PageLayout)),
+      print_data_(new ToolkitPrintData(settings.PageLayout)),
       clock_(this, ToolkitId(kClockId)) {
   TheMainFrame = this;
   reporter_ =
       GuiReporter::Create({[this](const std::string& text) { AppendChatText(text); },
-                           [this](const std::string& text) { eventWindow_->AppendText(text); },
+                           [this](const std::string& text) { event_window_->AppendText(text); },
                            [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
                            [](const std::string& a, const std::string& b, const std::string& c) {
                              ShowProgramMessage(a, b, c);
                            }},
                           settings.AudioFile);
 
-  toolBarHorizontal_ = 1;
-  toolBarRows_ = 1;
+  tool_bar_horizontal_ = 1;
+  tool_bar_rows_ = 1;
   SetIcons(ProgramIcon());
   BuildMenuBar();
 
   splitter_ = new SplitterWindow(this);
   conversation_ = new ConversationWindow(splitter_, settings.ProgramTitle);
   CreatePanels();
-  chatPanel_ = new ChatPanel(splitter_, *this);
-  pageSetupPanel_ = new PageSetupPanel(this, settings_, *printData_);
-  splitter_->SplitHorizontally(conversation_, chatPanel_, settings.SplitterPosition);
+  chat_panel_ = new ChatPanel(splitter_, *this);
+  page_setup_panel_ = new PageSetupPanel(this, settings_, *print_data_);
+  splitter_->SplitHorizontally(conversation_, chat_panel_, settings.SplitterPosition);
   conversation_->Show();
 
   if (settings.ViewToolBar == 1) {
-    if (settings.ToolBarOrientation == 0) toolBarHorizontal_ = 0;
+    if (settings.ToolBarOrientation == 0) tool_bar_horizontal_ = 0;
     RecreateToolBar();
   }
   GetMenuBar()->Check(ToolkitId(kViewToolBar), settings.ViewToolBar == 1);
@@ -182,24 +182,24 @@ void MainFrame::BuildStatusBar() {
 
 void MainFrame::CreatePanels() {
   // The Connect and Invitation panels report into the event window.
-  eventWindow_ = new EventWindow(this);
-  connectPanel_ = new ::ConnectPanel(this, settings_, *eventWindow_, *reporter_);
-  statsPanel_ = new StatsPanel(this);
-  configPanel_ = new ::ConfigPanel(this, settings_);
-  invitationPanel_ = new ::InvitationPanel(this, settings_, *eventWindow_, *reporter_);
+  event_window_ = new EventWindow(this);
+  connect_panel_ = new ::ConnectPanel(this, settings_, *event_window_, *reporter_);
+  stats_panel_ = new StatsPanel(this);
+  config_panel_ = new ::ConfigPanel(this, settings_);
+  invitation_panel_ = new ::InvitationPanel(this, settings_, *event_window_, *reporter_);
 }
 
-wxFrame* MainFrame::ConnectPanel() const { return connectPanel_; }
-wxFrame* MainFrame::ConfigPanel() const { return configPanel_; }
-wxFrame* MainFrame::InvitationPanel() const { return invitationPanel_; }
+wxFrame* MainFrame::ConnectPanel() const { return connect_panel_; }
+wxFrame* MainFrame::ConfigPanel() const { return config_panel_; }
+wxFrame* MainFrame::InvitationPanel() const { return invitation_panel_; }
 
 // The Connect panel refills its list and the Config panel reloads its
 // fields on every showing.
 void MainFrame::ShowPanel(wxFrame* panel) {
-  if (panel == connectPanel_) {
-    connectPanel_->FillPreviousConnections();
-  } else if (panel == configPanel_) {
-    configPanel_->ShowConfigPanel();
+  if (panel == connect_panel_) {
+    connect_panel_->FillPreviousConnections();
+  } else if (panel == config_panel_) {
+    config_panel_->ShowConfigPanel();
   } else {
     panel->Show();
     panel->Raise();
@@ -207,8 +207,8 @@ void MainFrame::ShowPanel(wxFrame* panel) {
 }
 
 void MainFrame::ShowInvitation(const std::string& text) {
-  invitationText_ = text;
-  invitationPanel_->ShowInvitation(text);
+  invitation_text_ = text;
+  invitation_panel_->ShowInvitation(text);
 }
 
 void MainFrame::AppendChatText(const std::string& text) {
@@ -238,7 +238,7 @@ void MainFrame::RecreateToolBar() {
     SetToolBar(nullptr);
     delete old;
   }
-  const long orientation = toolBarHorizontal_ ? wxTB_HORIZONTAL : wxTB_VERTICAL;
+  const long orientation = tool_bar_horizontal_ ? wxTB_HORIZONTAL : wxTB_VERTICAL;
   wxToolBar* bar =
       CreateToolBar(wxBORDER_NONE | wxTB_FLAT | wxTB_DOCKABLE | orientation, ToolkitId(kToolBarId));
   bar->SetMargins(4, 4);
@@ -266,7 +266,7 @@ void MainFrame::RecreateToolBar() {
     bar->AddTool(ToolkitId(tool.id), wxEmptyString, ToolbarBitmap(tool.resource), tool.tip);
   }
   bar->Realize();
-  bar->SetRows(toolBarHorizontal_ ? toolBarRows_ : 10 / toolBarRows_);
+  bar->SetRows(tool_bar_horizontal_ ? tool_bar_rows_ : 10 / tool_bar_rows_);
   // The client area moves when the toolbar changes sides.
   SendSizeEvent();
 }
@@ -288,8 +288,8 @@ void MainFrame::OnViewToolBar(wxCommandEvent&) {
     WriteSetting("ViewToolBar", "FALSE");
     return;
   }
-  toolBarHorizontal_ = 1;
-  toolBarRows_ = 1;
+  tool_bar_horizontal_ = 1;
+  tool_bar_rows_ = 1;
   RecreateToolBar();
   WriteSetting("ViewToolBar", "TRUE");
 }
@@ -302,8 +302,8 @@ void MainFrame::OnMoveToolBar(wxCommandEvent&) {
     settings_.ToolBarOrientation = 0;
     WriteSetting("ToolBarOrientation", "Vertical");
   }
-  toolBarHorizontal_ = !toolBarHorizontal_;
-  toolBarRows_ = 1;
+  tool_bar_horizontal_ = !tool_bar_horizontal_;
+  tool_bar_rows_ = 1;
   RecreateToolBar();
 }
 
@@ -318,16 +318,16 @@ void MainFrame::OnSaveAs(wxCommandEvent&) {
 }
 
 void MainFrame::OnPrint(wxCommandEvent&) {
-  PrintConversation(this, conversation_, settings_, *printData_);
+  PrintConversation(this, conversation_, settings_, *print_data_);
 }
 
 void MainFrame::OnPreview(wxCommandEvent&) {
-  PreviewConversation(this, conversation_, settings_, *printData_);
+  PreviewConversation(this, conversation_, settings_, *print_data_);
 }
 
-void MainFrame::OnPrinterSetup(wxCommandEvent&) { PrinterSetup(this, *printData_); }
+void MainFrame::OnPrinterSetup(wxCommandEvent&) { PrinterSetup(this, *print_data_); }
 
-void MainFrame::OnPageSetup(wxCommandEvent&) { pageSetupPanel_->ShowPageSetupPanel(); }
+void MainFrame::OnPageSetup(wxCommandEvent&) { page_setup_panel_->ShowPageSetupPanel(); }
 
 void MainFrame::OnHelpTopics(wxCommandEvent&) { OpenWithShell(settings_.HelpFilePath); }
 
@@ -423,10 +423,10 @@ void MainFrame::WriteGeometry() {
 
 void MainFrame::DestroyPanels() {
   // The splitter must not lay out a pane that is gone.
-  splitter_->Unsplit(chatPanel_);
+  splitter_->Unsplit(chat_panel_);
   for (wxWindow* panel :
-       std::initializer_list<wxWindow*>{chatPanel_, connectPanel_, eventWindow_, statsPanel_,
-                                        configPanel_, invitationPanel_, pageSetupPanel_}) {
+       std::initializer_list<wxWindow*>{chat_panel_, connect_panel_, event_window_, stats_panel_,
+                                        config_panel_, invitation_panel_, page_setup_panel_}) {
     panel->Destroy();
   }
 }

@@ -60,15 +60,15 @@ class MainFrame : public wxFrame {
 
   ProgramSettings& Settings() const { return settings_; }
   ConversationWindow* Conversation() const { return conversation_; }
-  ChatPanel* GetChatPanel() const { return chatPanel_; }
+  ChatPanel* GetChatPanel() const { return chat_panel_; }
   SplitterWindow* Splitter() const { return splitter_; }
-  EventWindow* GetEventWindow() const { return eventWindow_; }
-  StatsPanel* GetStatsPanel() const { return statsPanel_; }
+  EventWindow* GetEventWindow() const { return event_window_; }
+  StatsPanel* GetStatsPanel() const { return stats_panel_; }
   wxFrame* ConnectPanel() const;
   wxFrame* ConfigPanel() const;
   wxFrame* InvitationPanel() const;
-  ::PageSetupPanel* GetPageSetupPanel() const { return pageSetupPanel_; }
-  ToolkitPrintData& PrintData() const { return *printData_; }
+  ::PageSetupPanel* GetPageSetupPanel() const { return page_setup_panel_; }
+  ToolkitPrintData& PrintData() const { return *print_data_; }
   // The reporter handed to the chat engine and every worker.
   Reporter& GetReporter() const;
   GuiReporter& GetGuiReporter() const { return *reporter_; }
@@ -77,15 +77,15 @@ class MainFrame : public wxFrame {
   void ShowPanel(wxFrame* panel);
   // The Invite command's text for the Invitation panel, and the panel.
   void ShowInvitation(const std::string& text);
-  const std::string& InvitationText() const { return invitationText_; }
+  const std::string& InvitationText() const { return invitation_text_; }
   // Whether the frame asks the desktop for attention (a chat line arrived
   // while it was not the active window).
   bool WantsAttention() const { return urgent_; }
 
   // Rebuilds the toolbar from scratch after ToolBarHorizontal.
   void RecreateToolBar();
-  bool ToolBarHorizontal() const { return toolBarHorizontal_ != 0; }
-  int ToolBarRows() const { return toolBarRows_; }
+  bool ToolBarHorizontal() const { return tool_bar_horizontal_ != 0; }
+  int ToolBarRows() const { return tool_bar_rows_; }
 
   // The texts of the two information boxes.
   std::string AboutText() const;
@@ -127,18 +127,18 @@ class MainFrame : public wxFrame {
   std::shared_ptr<GuiReporter> reporter_;
   SplitterWindow* splitter_ = nullptr;
   ConversationWindow* conversation_ = nullptr;
-  ChatPanel* chatPanel_ = nullptr;
-  EventWindow* eventWindow_ = nullptr;
-  StatsPanel* statsPanel_ = nullptr;
-  ::ConnectPanel* connectPanel_ = nullptr;
-  ::ConfigPanel* configPanel_ = nullptr;
-  ::InvitationPanel* invitationPanel_ = nullptr;
-  ::PageSetupPanel* pageSetupPanel_ = nullptr;
-  std::unique_ptr<ToolkitPrintData> printData_;
-  std::string invitationText_;
+  ChatPanel* chat_panel_ = nullptr;
+  EventWindow* event_window_ = nullptr;
+  StatsPanel* stats_panel_ = nullptr;
+  ::ConnectPanel* connect_panel_ = nullptr;
+  ::ConfigPanel* config_panel_ = nullptr;
+  ::InvitationPanel* invitation_panel_ = nullptr;
+  ::PageSetupPanel* page_setup_panel_ = nullptr;
+  std::unique_ptr<ToolkitPrintData> print_data_;
+  std::string invitation_text_;
   wxTimer clock_;
-  int32_t toolBarHorizontal_ = 1;
-  int32_t toolBarRows_ = 1;
+  int32_t tool_bar_horizontal_ = 1;
+  int32_t tool_bar_rows_ = 1;
   bool closing_ = false;
   bool urgent_ = false;
 

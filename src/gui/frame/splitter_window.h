@@ -15,7 +15,7 @@ class SplitterWindow : public wxSplitterWindow {
  private:
   void OnDoubleClickSash(int x, int y) override;
   void OnUnsplit(wxWindow* removed) override;
-  bool OnSashPositionChange(int newSashPosition) override;
+  bool OnSashPositionChange(int new_sash_position) override;
 };
 
 #endif  // QUILLO_GUI_FRAME_SPLITTER_WINDOW_H

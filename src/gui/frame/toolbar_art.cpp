@@ -10,7 +10,7 @@ namespace {
 
 struct ArtEntry {
   const char* resource;
-  const char* themeName;
+  const char* theme_name;
   const unsigned char* png;
   size_t size;
 };
@@ -51,7 +51,7 @@ wxBitmap BuiltInToolbarBitmap(const std::string& resource) {
 wxBitmap ToolbarBitmap(const std::string& resource) {
   const ArtEntry* entry = FindArt(resource);
   if (!entry) return wxNullBitmap;
-  wxBitmap themed = wxArtProvider::GetBitmap(entry->themeName, wxART_TOOLBAR, wxSize(16, 16));
+  wxBitmap themed = wxArtProvider::GetBitmap(entry->theme_name, wxART_TOOLBAR, wxSize(16, 16));
   if (themed.IsOk() && themed.GetWidth() == 16 && themed.GetHeight() == 16) return themed;
   return BuiltInToolbarBitmap(resource);
 }

@@ -7,8 +7,8 @@
 // mapping derives from the program's own: the group (id / 10000) and the
 // member (id % 100). Groups 10..98 land between 21000 and 29899, above
 // wxID_HIGHEST and below the toolkit's limit.
-constexpr int ToolkitId(int programId) {
-  return 20000 + (programId / 10000) * 100 + programId % 100;
+constexpr int ToolkitId(int program_id) {
+  return 20000 + (program_id / 10000) * 100 + program_id % 100;
 }
 
 static_assert(ToolkitId(100000) == 21000, "main frame group");

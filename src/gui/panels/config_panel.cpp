@@ -30,8 +30,8 @@ void Label(wxWindow* parent, const char* text, int x, int y, int width = -1, int
   new wxStaticText(parent, wxID_ANY, text, wxPoint(x, y), wxSize(width, height));
 }
 
-void Button(wxWindow* parent, int programId, const char* text, int x) {
-  new wxButton(parent, ToolkitId(programId), text, wxPoint(x, 415), wxSize(50, 25));
+void Button(wxWindow* parent, int program_id, const char* text, int x) {
+  new wxButton(parent, ToolkitId(program_id), text, wxPoint(x, 415), wxSize(50, 25));
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ wxEND_EVENT_TABLE()
   panel->SetFont(PanelFont());
   new wxStaticBox(panel, wxID_ANY, "Quillo Configuration", wxPoint(8, 4), wxSize(375, 190));
   Label(panel, "Screen Name", 25, 29, 100, 25);
-  screenName_ = Field(panel, 110, 25, 200, 25);
+  screen_name_ = Field(panel, 110, 25, 200, 25);
   Label(panel, "Port Number", 25, 55, 100, 25);
   port_ = Field(panel, 25, 70, 75, 25);
   Label(panel, "Encryption Key", 120, 55, 100, 25);
@@ -69,7 +69,7 @@ wxEND_EVENT_TABLE()
 
   new wxStaticBox(panel, wxID_ANY, "Program Configuration", wxPoint(8, 200), wxSize(375, 100));
   Label(panel, "Quillo Home Directory", 25, 221);
-  homeDirectory_ = Field(panel, 25, 237, 250, 25);
+  home_directory_ = Field(panel, 25, 237, 250, 25);
   new wxButton(panel, ToolkitId(kBrowseId), "Browse", wxPoint(284, 237), wxSize(50, 25));
   audio_ =
       new wxCheckBox(panel, wxID_ANY, "Enable audio alerts", wxPoint(25, 271), wxSize(250, 25));
@@ -77,7 +77,7 @@ wxEND_EVENT_TABLE()
   new wxStaticBox(panel, wxID_ANY, "Email Configuration", wxPoint(8, 305), wxSize(375, 90));
   // Wraps in its 150 pixels: tall enough for both lines.
   Label(panel, "Mail Server Internet Address", 25, 330, 150, 32);
-  mailServer_ = Field(panel, 170, 326, 200, 25);
+  mail_server_ = Field(panel, 170, 326, 200, 25);
   Label(panel, "Your Email Address", 25, 365, 150, 25);
   email_ = Field(panel, 170, 361, 200, 25);
 
@@ -96,27 +96,27 @@ void ConfigPanel::ShowConfigPanel() {
 void ConfigPanel::LoadFields() {
   const ConfigFields stored = ConfigFields::From(settings_);
   for (wxTextCtrl* field :
-       {screenName_, welcome_, port_, key_, homeDirectory_, mailServer_, email_}) {
+       {screen_name_, welcome_, port_, key_, home_directory_, mail_server_, email_}) {
     field->Clear();
   }
-  screenName_->ChangeValue(GuiText(stored.ScreenName));
+  screen_name_->ChangeValue(GuiText(stored.ScreenName));
   welcome_->ChangeValue(GuiText(stored.Greeting));
   port_->ChangeValue(GuiText(stored.Port));
   key_->ChangeValue(GuiText(stored.Key));
-  homeDirectory_->ChangeValue(GuiText(stored.HomeDirectory));
-  mailServer_->ChangeValue(GuiText(stored.MailServer));
+  home_directory_->ChangeValue(GuiText(stored.HomeDirectory));
+  mail_server_->ChangeValue(GuiText(stored.MailServer));
   email_->ChangeValue(GuiText(stored.ReturnEmailAddress));
   audio_->SetValue(stored.EnableAudio);
 }
 
 ConfigFields ConfigPanel::Fields() const {
   ConfigFields fields;
-  fields.ScreenName = ProgramText(screenName_->GetValue());
+  fields.ScreenName = ProgramText(screen_name_->GetValue());
   fields.Port = ProgramText(port_->GetValue());
   fields.Key = ProgramText(key_->GetValue());
   fields.Greeting = ProgramText(welcome_->GetValue());
-  fields.HomeDirectory = ProgramText(homeDirectory_->GetValue());
-  fields.MailServer = ProgramText(mailServer_->GetValue());
+  fields.HomeDirectory = ProgramText(home_directory_->GetValue());
+  fields.MailServer = ProgramText(mail_server_->GetValue());
   fields.ReturnEmailAddress = ProgramText(email_->GetValue());
   fields.EnableAudio = audio_->GetValue();
   return fields;
@@ -156,7 +156,7 @@ void ConfigPanel::OnDefault(wxCommandEvent&) {
 void ConfigPanel::OnBrowse(wxCommandEvent&) {
   char* current = ::getcwd(nullptr, 0);
   wxDirDialog chooser(this, "Selecting a folder location for grabs", wxEmptyString);
-  if (chooser.ShowModal() == wxID_OK) homeDirectory_->ChangeValue(chooser.GetPath());
+  if (chooser.ShowModal() == wxID_OK) home_directory_->ChangeValue(chooser.GetPath());
   // The chooser may have moved the process elsewhere; the address books
   // and the help file are found relative to where it was.
   if (current != nullptr && ::chdir(current) != 0) {

@@ -45,13 +45,13 @@ class ConfigPanel : public wxFrame {
   void OnDefault(wxCommandEvent& event);
   void OnBrowse(wxCommandEvent& event);
 
-  wxTextCtrl* ScreenNameField() const { return screenName_; }
+  wxTextCtrl* ScreenNameField() const { return screen_name_; }
   wxTextCtrl* PortField() const { return port_; }
   wxTextCtrl* KeyField() const { return key_; }
   wxTextCtrl* WelcomeField() const { return welcome_; }
-  wxTextCtrl* HomeDirectoryField() const { return homeDirectory_; }
+  wxTextCtrl* HomeDirectoryField() const { return home_directory_; }
   wxCheckBox* AudioBox() const { return audio_; }
-  wxTextCtrl* MailServerField() const { return mailServer_; }
+  wxTextCtrl* MailServerField() const { return mail_server_; }
   wxTextCtrl* EmailField() const { return email_; }
 
  private:
@@ -59,13 +59,13 @@ class ConfigPanel : public wxFrame {
   void CloseAsked();
 
   ProgramSettings& settings_;
-  wxTextCtrl* screenName_;
+  wxTextCtrl* screen_name_;
   wxTextCtrl* port_;
   wxTextCtrl* key_;
   wxTextCtrl* welcome_;
-  wxTextCtrl* homeDirectory_;
+  wxTextCtrl* home_directory_;
   wxCheckBox* audio_;
-  wxTextCtrl* mailServer_;
+  wxTextCtrl* mail_server_;
   wxTextCtrl* email_;
 
   wxDECLARE_EVENT_TABLE();

@@ -45,8 +45,8 @@ void Label(wxWindow* parent, const char* text, int x, int y, int width = 100, in
   new wxStaticText(parent, wxID_ANY, text, wxPoint(x, y), wxSize(width, height));
 }
 
-void Button(wxWindow* parent, int programId, const char* text, int x, int y) {
-  new wxButton(parent, ToolkitId(programId), text, wxPoint(x, y), wxSize(50, 25));
+void Button(wxWindow* parent, int program_id, const char* text, int x, int y) {
+  new wxButton(parent, ToolkitId(program_id), text, wxPoint(x, y), wxSize(50, 25));
 }
 
 wxString Number(int32_t value) { return wxString::Format("%d", static_cast<int>(value)); }

@@ -34,7 +34,7 @@ wxEND_EVENT_TABLE()
 }
 
 void EventWindow::Reset() {
-  cancelCount_ = 0;
+  cancel_count_ = 0;
   running_ = 0;
   gauge_->SetValue(0);
   messages_->Clear();
@@ -50,7 +50,7 @@ void EventWindow::AppendText(const std::string& text) {
 
 void EventWindow::CancelOrClose() {
   if (running_) {
-    ++cancelCount_;
+    ++cancel_count_;
     return;
   }
   Reset();

@@ -38,7 +38,7 @@ class EventWindow : public wxFrame {
   int Range() const;
   int Value() const;
 
-  int32_t CancelCount() const { return cancelCount_; }
+  int32_t CancelCount() const { return cancel_count_; }
   bool Running() const { return running_ != 0; }
   void SetRunning(bool running) { running_ = running ? 1 : 0; }
 
@@ -53,7 +53,7 @@ class EventWindow : public wxFrame {
   wxTextCtrl* messages_;
   wxButton* cancel_;
   wxFont font_;
-  int32_t cancelCount_ = 0;
+  int32_t cancel_count_ = 0;
   int32_t running_ = 0;
 
   wxDECLARE_EVENT_TABLE();

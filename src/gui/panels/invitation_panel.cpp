@@ -37,7 +37,7 @@ class RecipientData : public wxClientData {
 };
 
 std::string LineOf(const RecipientValues& recipient) {
-  return recipient.nickname + " - " + recipient.emailAddress;
+  return recipient.nickname + " - " + recipient.email_address;
 }
 
 // The order of a sorted list box: letter case aside, then byte by byte.
@@ -52,8 +52,8 @@ void Label(wxWindow* parent, const char* text, int x, int y, int width) {
   new wxStaticText(parent, wxID_ANY, text, wxPoint(x, y), wxSize(width, 25));
 }
 
-void Button(wxWindow* parent, int programId, const char* text, int x, int y) {
-  new wxButton(parent, ToolkitId(programId), text, wxPoint(x, y), wxSize(50, 25));
+void Button(wxWindow* parent, int program_id, const char* text, int x, int y) {
+  new wxButton(parent, ToolkitId(program_id), text, wxPoint(x, y), wxSize(50, 25));
 }
 
 }  // namespace
@@ -121,9 +121,9 @@ void InvitationPanel::OnAdd(wxCommandEvent&) { Add(); }
 void InvitationPanel::Add() {
   RecipientValues recipient;
   recipient.nickname = TrimBlanks(ProgramText(nickname_->GetValue()));
-  recipient.emailAddress = TrimBlanks(ProgramText(email_->GetValue()));
+  recipient.email_address = TrimBlanks(ProgramText(email_->GetValue()));
   if (recipient.nickname.empty()) recipient.nickname = "QuilloClient";
-  if (recipient.emailAddress.empty()) {
+  if (recipient.email_address.empty()) {
     ShowProgramMessage("Could not add database entry.\n Invalid Recipient Email Address.\n", " ",
                        " ");
     return;
@@ -189,7 +189,7 @@ std::string InvitationPanel::ChooseRecipient() {
     const int selected = list_->GetSelection();
     if (selected == wxNOT_FOUND) return std::string();
     auto* data = static_cast<RecipientData*>(list_->GetClientObject(selected));
-    return data ? data->Recipient().emailAddress : std::string();
+    return data ? data->Recipient().email_address : std::string();
   }
   if (nickname_->GetValue().empty()) nickname_->ChangeValue("QuilloClient");
   const std::string recipient = ProgramText(email_->GetValue());

@@ -42,95 +42,96 @@ wxCoord TextHeight(wxDC& dc, const wxString& text) {
 
 ConversationPrintout::ConversationPrintout(const wxString& title, const wxTextCtrl& source,
                                            const PrintSettings& layout,
-                                           const wxString& documentName)
+                                           const wxString& document_name)
     : wxPrintout(title),
       layout_(layout),
-      documentName_(documentName),
-      sourceLines_(SplitLines(source.GetValue())),
-      bodyFont_(wxFontInfo(layout.FontSize).Family(FontFamilyForIndex(layout.FamilyIndex))),
-      itemBarFont_(wxFontInfo(layout.FontSize)
-                       .Family(FontFamilyForIndex(layout.FamilyIndex))
-                       .Italic()
-                       .Bold()),
-      pageNumberFont_(wxFontInfo(15).Family(wxFONTFAMILY_SWISS).Bold()),
-      linesPerPage_(layout.LinesPerPage) {}
+      document_name_(document_name),
+      source_lines_(SplitLines(source.GetValue())),
+      body_font_(wxFontInfo(layout.FontSize).Family(FontFamilyForIndex(layout.FamilyIndex))),
+      item_bar_font_(wxFontInfo(layout.FontSize)
+                         .Family(FontFamilyForIndex(layout.FamilyIndex))
+                         .Italic()
+                         .Bold()),
+      page_number_font_(wxFontInfo(15).Family(wxFONTFAMILY_SWISS).Bold()),
+      lines_per_page_(layout.LinesPerPage) {}
 
 bool ConversationPrintout::ReadMetrics() {
-  int screenY = 0, printerY = 0;
-  GetPPIScreen(&screenPpiX_, &screenY);
-  GetPPIPrinter(&printerPpiX_, &printerY);
-  GetPageSizeMM(&pageWidthMm_, &pageHeightMm_);
-  return screenPpiX_ > 0 && screenY > 0 && printerPpiX_ > 0 && printerY > 0 && pageWidthMm_ > 0 &&
-         pageHeightMm_ > 0;
+  int screen_y = 0, printer_y = 0;
+  GetPPIScreen(&screen_ppi_x_, &screen_y);
+  GetPPIPrinter(&printer_ppi_x_, &printer_y);
+  GetPageSizeMM(&page_width_mm_, &page_height_mm_);
+  return screen_ppi_x_ > 0 && screen_y > 0 && printer_ppi_x_ > 0 && printer_y > 0 &&
+         page_width_mm_ > 0 && page_height_mm_ > 0;
 }
 
 void ConversationPrintout::SetUpScale(wxDC& dc) {
-  mmScale_ = ::MillimetreScale(printerPpiX_, screenPpiX_);
-  int surfaceWidth = 0, surfaceHeight = 0, pageWidth = 0, pageHeight = 0;
-  dc.GetSize(&surfaceWidth, &surfaceHeight);
-  GetPageSizePixels(&pageWidth, &pageHeight);
-  if (pageWidth <= 0) pageWidth = surfaceWidth;
-  const double scale = SurfaceUserScale(surfaceWidth, pageWidth, printerPpiX_, screenPpiX_);
+  mm_scale_ = ::MillimetreScale(printer_ppi_x_, screen_ppi_x_);
+  int surface_width = 0, surface_height = 0, page_width = 0, page_height = 0;
+  dc.GetSize(&surface_width, &surface_height);
+  GetPageSizePixels(&page_width, &page_height);
+  if (page_width <= 0) page_width = surface_width;
+  const double scale = SurfaceUserScale(surface_width, page_width, printer_ppi_x_, screen_ppi_x_);
   dc.SetUserScale(scale, scale);
 }
 
 bool ConversationPrintout::MeasureForPrint() {
   wxDC* dc = GetDC();
   if (!dc || !dc->IsOk() || !ReadMetrics()) return false;
-  dc->SetFont(itemBarFont_);
+  dc->SetFont(item_bar_font_);
   SetUpScale(*dc);
-  const double top = mmScale_ * layout_.TopMargin + TextHeight(*dc, "Item Bar Font");
-  const double bottom = (pageHeightMm_ - static_cast<int>(layout_.TopMargin)) * mmScale_;
-  dc->SetFont(pageNumberFont_);
-  const wxCoord footerHeight = TextHeight(*dc, "Page Number Font");
-  dc->SetFont(bodyFont_);
-  const wxCoord lineHeight = TextHeight(*dc, "Printer Font");
-  linesPerPage_ = MeasuredLinesPerPage(top, bottom, footerHeight, lineHeight);
+  const double top = mm_scale_ * layout_.TopMargin + TextHeight(*dc, "Item Bar Font");
+  const double bottom = (page_height_mm_ - static_cast<int>(layout_.TopMargin)) * mm_scale_;
+  dc->SetFont(page_number_font_);
+  const wxCoord footer_height = TextHeight(*dc, "Page Number Font");
+  dc->SetFont(body_font_);
+  const wxCoord line_height = TextHeight(*dc, "Printer Font");
+  lines_per_page_ = MeasuredLinesPerPage(top, bottom, footer_height, line_height);
   return true;
 }
 
 bool ConversationPrintout::MeasureForPreview() {
   if (!ReadMetrics()) return false;
-  mmScale_ = ::MillimetreScale(printerPpiX_, screenPpiX_);
-  linesPerPage_ = PreviewLinesPerPage(mmScale_, pageHeightMm_, layout_.TopMargin, layout_.FontSize);
+  mm_scale_ = ::MillimetreScale(printer_ppi_x_, screen_ppi_x_);
+  lines_per_page_ =
+      PreviewLinesPerPage(mm_scale_, page_height_mm_, layout_.TopMargin, layout_.FontSize);
   return true;
 }
 
 void ConversationPrintout::OnPreparePrinting() {
   prepared_ = true;
-  measurementFailed_ = !(IsPreview() ? MeasureForPreview() : MeasureForPrint());
-  if (measurementFailed_) {
-    pageCount_ = 1;
+  measurement_failed_ = !(IsPreview() ? MeasureForPreview() : MeasureForPrint());
+  if (measurement_failed_) {
+    page_count_ = 1;
     return;
   }
   if (wxDC* dc = GetDC()) {
     WrapLines(*dc);
   } else {
-    printedLines_ = sourceLines_;
+    printed_lines_ = source_lines_;
   }
-  pageCount_ = ::PageCount(static_cast<int64_t>(printedLines_.size()), linesPerPage_);
+  page_count_ = ::PageCount(static_cast<int64_t>(printed_lines_.size()), lines_per_page_);
 }
 
-bool ConversationPrintout::OnBeginDocument(int startPage, int endPage) {
-  if (measurementFailed_) return false;
-  return wxPrintout::OnBeginDocument(startPage, endPage);
+bool ConversationPrintout::OnBeginDocument(int start_page, int end_page) {
+  if (measurement_failed_) return false;
+  return wxPrintout::OnBeginDocument(start_page, end_page);
 }
 
-bool ConversationPrintout::HasPage(int page) { return page >= 1 && page <= pageCount_; }
+bool ConversationPrintout::HasPage(int page) { return page >= 1 && page <= page_count_; }
 
-void ConversationPrintout::GetPageInfo(int* minPage, int* maxPage, int* pageFrom, int* pageTo) {
-  *minPage = 1;
+void ConversationPrintout::GetPageInfo(int* min_page, int* max_page, int* page_from, int* page_to) {
+  *min_page = 1;
   if (!prepared_) {
     // Asked before the job has a surface to lay the lines out on: the
     // toolkit's "not known yet", so that no page range is fixed too early.
-    *maxPage = kUnknownPageCount;
-    *pageFrom = 0;
-    *pageTo = 0;
+    *max_page = kUnknownPageCount;
+    *page_from = 0;
+    *page_to = 0;
     return;
   }
-  *maxPage = pageCount_;
-  *pageFrom = 1;
-  *pageTo = pageCount_;
+  *max_page = page_count_;
+  *page_from = 1;
+  *page_to = page_count_;
 }
 
 bool ConversationPrintout::OnPrintPage(int page) {
@@ -141,37 +142,37 @@ bool ConversationPrintout::OnPrintPage(int page) {
 }
 
 void ConversationPrintout::WrapLines(wxDC& dc) {
-  dc.SetFont(bodyFont_);
+  dc.SetFont(body_font_);
   SetUpScale(dc);
   // Text may reach the right margin, which mirrors the left one.
-  const double left = mmScale_ * layout_.LeftMargin;
-  const double right = (pageWidthMm_ - static_cast<int>(layout_.LeftMargin)) * mmScale_;
+  const double left = mm_scale_ * layout_.LeftMargin;
+  const double right = (page_width_mm_ - static_cast<int>(layout_.LeftMargin)) * mm_scale_;
   const wxCoord width = static_cast<wxCoord>(right - left);
-  printedLines_.clear();
-  for (const wxString& line : sourceLines_) WrapLine(dc, line, width);
+  printed_lines_.clear();
+  for (const wxString& line : source_lines_) WrapLine(dc, line, width);
 }
 
 void ConversationPrintout::WrapLine(wxDC& dc, wxString text, wxCoord width) {
   while (TextWidth(dc, text) > width && text.length() > 1) {
     // The longest prefix that fits, by bisection; one character at least,
     // so that every line makes progress.
-    size_t fits = 1, tooLong = text.length();
-    while (tooLong - fits > 1) {
-      const size_t middle = fits + (tooLong - fits) / 2;
+    size_t fits = 1, too_long = text.length();
+    while (too_long - fits > 1) {
+      const size_t middle = fits + (too_long - fits) / 2;
       if (TextWidth(dc, text.Left(middle)) <= width) {
         fits = middle;
       } else {
-        tooLong = middle;
+        too_long = middle;
       }
     }
     // Break after the last blank inside that prefix when there is one, so
     // words stay whole; the blank stays at the end of the first piece.
     const size_t blank = text.Left(fits).find_last_of(' ');
     if (blank != wxString::npos && blank > 0) fits = blank + 1;
-    printedLines_.push_back(text.Left(fits));
+    printed_lines_.push_back(text.Left(fits));
     text.erase(0, fits);
   }
-  printedLines_.push_back(text);
+  printed_lines_.push_back(text);
 }
 
 wxCoord ConversationPrintout::LineHeight(wxDC& dc, const wxString& text) const {
@@ -185,42 +186,42 @@ void ConversationPrintout::DrawPage(wxDC& dc, int page) {
   if (!prepared_) OnPreparePrinting();
   dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
   dc.SetTextForeground(*wxBLACK);
-  dc.SetFont(bodyFont_);
+  dc.SetFont(body_font_);
   SetUpScale(dc);
 
-  const size_t first = static_cast<size_t>(page - 1) * linesPerPage_;
-  const size_t last = static_cast<size_t>(page) * linesPerPage_;
-  const double x = mmScale_ * layout_.LeftMargin;
-  double y = mmScale_ * layout_.TopMargin;
-  const double bottomLimit = (pageHeightMm_ - layout_.TopMargin) * mmScale_;
-  for (size_t i = first; i < last && i < printedLines_.size(); ++i) {
-    dc.DrawText(printedLines_[i], static_cast<wxCoord>(x), static_cast<wxCoord>(y));
-    const wxCoord height = LineHeight(dc, printedLines_[i]);
+  const size_t first = static_cast<size_t>(page - 1) * lines_per_page_;
+  const size_t last = static_cast<size_t>(page) * lines_per_page_;
+  const double x = mm_scale_ * layout_.LeftMargin;
+  double y = mm_scale_ * layout_.TopMargin;
+  const double bottom_limit = (page_height_mm_ - layout_.TopMargin) * mm_scale_;
+  for (size_t i = first; i < last && i < printed_lines_.size(); ++i) {
+    dc.DrawText(printed_lines_[i], static_cast<wxCoord>(x), static_cast<wxCoord>(y));
+    const wxCoord height = LineHeight(dc, printed_lines_[i]);
     y += height;
     // Never below the bottom margin, whatever the measurement said.
-    if (y > bottomLimit) y -= height;
+    if (y > bottom_limit) y -= height;
   }
   DrawHeader(dc);
   DrawFooter(dc, page);
 }
 
 void ConversationPrintout::DrawHeader(wxDC& dc) {
-  dc.SetFont(pageNumberFont_);
-  const wxCoord y = static_cast<wxCoord>(static_cast<int>(layout_.TopMargin / 2) * mmScale_);
-  dc.DrawText(documentName_, static_cast<wxCoord>(mmScale_ * layout_.LeftMargin), y);
+  dc.SetFont(page_number_font_);
+  const wxCoord y = static_cast<wxCoord>(static_cast<int>(layout_.TopMargin / 2) * mm_scale_);
+  dc.DrawText(document_name_, static_cast<wxCoord>(mm_scale_ * layout_.LeftMargin), y);
   const wxString date = DateText(wxDateTime::Now());
-  const double rightEnd = pageWidthMm_ * mmScale_ - (layout_.LeftMargin + 5.0) * mmScale_;
-  dc.DrawText(date, static_cast<wxCoord>(rightEnd - TextWidth(dc, date)), y);
+  const double right_end = page_width_mm_ * mm_scale_ - (layout_.LeftMargin + 5.0) * mm_scale_;
+  dc.DrawText(date, static_cast<wxCoord>(right_end - TextWidth(dc, date)), y);
 }
 
 void ConversationPrintout::DrawFooter(wxDC& dc, int page) {
-  dc.SetFont(pageNumberFont_);
-  const wxString text = wxString::Format("Page %d of %d", page, pageCount_);
+  dc.SetFont(page_number_font_);
+  const wxString text = wxString::Format("Page %d of %d", page, page_count_);
   const int margin = static_cast<int>(layout_.LeftMargin);
-  const double left = margin * mmScale_;
-  const double right = (pageWidthMm_ - margin) * mmScale_;
+  const double left = margin * mm_scale_;
+  const double right = (page_width_mm_ - margin) * mm_scale_;
   const double x = (left + right - TextWidth(dc, text)) / 2;
-  const double y = (pageHeightMm_ - static_cast<int>(layout_.TopMargin)) * mmScale_;
+  const double y = (page_height_mm_ - static_cast<int>(layout_.TopMargin)) * mm_scale_;
   dc.DrawText(text, static_cast<wxCoord>(x), static_cast<wxCoord>(y));
 }
 

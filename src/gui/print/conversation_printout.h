@@ -31,7 +31,7 @@ class wxTextCtrl;
 class ConversationPrintout : public wxPrintout {
  public:
   ConversationPrintout(const wxString& title, const wxTextCtrl& source, const PrintSettings& layout,
-                       const wxString& documentName);
+                       const wxString& document_name);
 
   // Sets LinesPerPage() from the attached surface and the metrics the
   // framework gave this printout. False when there is no usable surface or
@@ -43,17 +43,17 @@ class ConversationPrintout : public wxPrintout {
 
   // Whether the measurement at the start of the job failed; the job is then
   // abandoned before its first page.
-  bool MeasurementFailed() const { return measurementFailed_; }
-  int32_t LinesPerPage() const { return linesPerPage_; }
-  int PageCount() const { return pageCount_; }
+  bool MeasurementFailed() const { return measurement_failed_; }
+  int32_t LinesPerPage() const { return lines_per_page_; }
+  int PageCount() const { return page_count_; }
   // The lines as they are printed, after wrapping (valid once prepared).
-  const std::vector<wxString>& PrintedLines() const { return printedLines_; }
-  float MillimetreScale() const { return mmScale_; }
+  const std::vector<wxString>& PrintedLines() const { return printed_lines_; }
+  float MillimetreScale() const { return mm_scale_; }
 
   void OnPreparePrinting() override;
-  bool OnBeginDocument(int startPage, int endPage) override;
+  bool OnBeginDocument(int start_page, int end_page) override;
   bool HasPage(int page) override;
-  void GetPageInfo(int* minPage, int* maxPage, int* pageFrom, int* pageTo) override;
+  void GetPageInfo(int* min_page, int* max_page, int* page_from, int* page_to) override;
   bool OnPrintPage(int page) override;
 
   // The header's date: abbreviated month, day, year and 24-hour time, as
@@ -74,24 +74,24 @@ class ConversationPrintout : public wxPrintout {
   void DrawFooter(wxDC& dc, int page);
 
   const PrintSettings layout_;
-  const wxString documentName_;
-  std::vector<wxString> sourceLines_;
-  std::vector<wxString> printedLines_;
-  const wxFont bodyFont_;
-  const wxFont itemBarFont_;
-  const wxFont pageNumberFont_;
+  const wxString document_name_;
+  std::vector<wxString> source_lines_;
+  std::vector<wxString> printed_lines_;
+  const wxFont body_font_;
+  const wxFont item_bar_font_;
+  const wxFont page_number_font_;
 
-  int32_t linesPerPage_;
-  int pageCount_ = 1;
-  bool measurementFailed_ = false;
+  int32_t lines_per_page_;
+  int page_count_ = 1;
+  bool measurement_failed_ = false;
   bool prepared_ = false;
 
   // Metrics copied by the scale set-up.
-  int pageWidthMm_ = 0;
-  int pageHeightMm_ = 0;
-  int screenPpiX_ = 0;
-  int printerPpiX_ = 0;
-  float mmScale_ = 0;
+  int page_width_mm_ = 0;
+  int page_height_mm_ = 0;
+  int screen_ppi_x_ = 0;
+  int printer_ppi_x_ = 0;
+  float mm_scale_ = 0;
 };
 
 #endif  // QUILLO_GUI_PRINT_CONVERSATION_PRINTOUT_H

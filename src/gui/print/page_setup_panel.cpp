@@ -76,8 +76,8 @@ void PageSetupPanel::CreateControls() {
   // default would clip the labels and the list items.
   panel->SetFont(wxFontInfo(8));
   Label(panel, "Font Size", 9, 14);
-  fontSize_ = new wxSlider(panel, wxID_ANY, layout.FontSize, 1, 20, wxPoint(75, 12),
-                           wxSize(155, -1), wxSL_HORIZONTAL | wxSL_LABELS);
+  font_size_ = new wxSlider(panel, wxID_ANY, layout.FontSize, 1, 20, wxPoint(75, 12),
+                            wxSize(155, -1), wxSL_HORIZONTAL | wxSL_LABELS);
   Label(panel, "Left Margin", 9, 52);
   margin_ = new wxSlider(panel, wxID_ANY, static_cast<int>(layout.LeftMargin), 1, 20,
                          wxPoint(75, 50), wxSize(155, -1), wxSL_HORIZONTAL | wxSL_LABELS);
@@ -88,10 +88,10 @@ void PageSetupPanel::CreateControls() {
       List(panel, 75, 121, Items(PrintSettings::kFontFamilyNames, PrintSettings::kFontFamilyCount));
   Label(panel, "Paper Size", 9, 158);
   paper_ = List(panel, 75, 156, Items(PrintSettings::kPaperNames, PrintSettings::kPaperCount));
-  const wxStaticText* nameLabel = Label(panel, "Document name", 9, 202);
-  const int nameX = std::max(95, nameLabel->GetRect().GetRight() + 5);
-  documentName_ =
-      new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(nameX, 198), wxSize(200, 25));
+  const wxStaticText* name_label = Label(panel, "Document name", 9, 202);
+  const int name_x = std::max(95, name_label->GetRect().GetRight() + 5);
+  document_name_ =
+      new wxTextCtrl(panel, wxID_ANY, wxEmptyString, wxPoint(name_x, 198), wxSize(200, 25));
   new wxButton(panel, ToolkitId(kAccept), "Accept", wxPoint(17, 238), wxSize(46, 25));
   new wxButton(panel, ToolkitId(kCancel), "Cancel", wxPoint(83, 238), wxSize(46, 25));
   new wxButton(panel, ToolkitId(kClose), "Close", wxPoint(149, 238), wxSize(46, 25));
@@ -109,19 +109,19 @@ void PageSetupPanel::ShowPageSetupPanel() {
 
 void PageSetupPanel::LoadControls() {
   const PrintSettings& layout = print_.Layout();
-  fontSize_->SetValue(layout.FontSize);
+  font_size_->SetValue(layout.FontSize);
   margin_->SetValue(static_cast<int>(layout.LeftMargin));
   orientation_->SetSelection(PortraitFlag(layout));
   font_->SetSelection(layout.FamilyIndex);
   paper_->SetSelection(layout.PaperIndex);
-  documentName_->ChangeValue(GuiText(settings_.mswpDocumentName));
+  document_name_->ChangeValue(GuiText(settings_.mswpDocumentName));
 }
 
 int PageSetupPanel::CountChanges() const {
   const PrintSettings& layout = print_.Layout();
   int changes = 0;
-  if (ProgramText(documentName_->GetValue()) != settings_.mswpDocumentName) ++changes;
-  if (fontSize_->GetValue() != layout.FontSize) ++changes;
+  if (ProgramText(document_name_->GetValue()) != settings_.mswpDocumentName) ++changes;
+  if (font_size_->GetValue() != layout.FontSize) ++changes;
   if (orientation_->GetSelection() != PortraitFlag(layout)) ++changes;
   if (font_->GetSelection() != layout.FamilyIndex) ++changes;
   if (paper_->GetSelection() != layout.PaperIndex) ++changes;
@@ -144,8 +144,8 @@ void PageSetupPanel::Commit() {
     print_.PushOrientation();
     file.Put("mswpOrientation", ProgramText(orientation_->GetString(portrait)));
   }
-  if (fontSize_->GetValue() != layout.FontSize) {
-    layout.FontSize = fontSize_->GetValue();
+  if (font_size_->GetValue() != layout.FontSize) {
+    layout.FontSize = font_size_->GetValue();
     file.PutInt("mswpFontSize", layout.FontSize);
   }
   const int family = font_->GetSelection();
@@ -157,7 +157,7 @@ void PageSetupPanel::Commit() {
     layout.LeftMargin = margin_->GetValue();
     file.PutInt("mswpLeftMargin", margin_->GetValue());
   }
-  const std::string name = ProgramText(documentName_->GetValue());
+  const std::string name = ProgramText(document_name_->GetValue());
   if (name != settings_.mswpDocumentName) {
     settings_.mswpDocumentName = name;
     file.Put("mswpDocumentName", name);
@@ -182,12 +182,12 @@ void PageSetupPanel::OnCancel(wxCommandEvent&) { LoadControls(); }
 void PageSetupPanel::OnCloseButton(wxCommandEvent&) { CloseAsking(); }
 
 void PageSetupPanel::OnDefault(wxCommandEvent&) {
-  fontSize_->SetValue(9);
+  font_size_->SetValue(9);
   margin_->SetValue(10);
   orientation_->SetSelection(1);
   font_->SetSelection(0);
   paper_->SetSelection(0);
-  documentName_->ChangeValue(GuiText(settings_.mswpDocumentName));
+  document_name_->ChangeValue(GuiText(settings_.mswpDocumentName));
 }
 
 void PageSetupPanel::OnCloseWindow(wxCloseEvent& event) {

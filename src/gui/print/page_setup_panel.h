@@ -40,12 +40,12 @@ class PageSetupPanel : public wxFrame {
   int CountChanges() const;
 
   // The controls, for tests.
-  wxSlider* FontSizeSlider() const { return fontSize_; }
+  wxSlider* FontSizeSlider() const { return font_size_; }
   wxSlider* MarginSlider() const { return margin_; }
   wxChoice* OrientationList() const { return orientation_; }
   wxChoice* FontList() const { return font_; }
   wxChoice* PaperList() const { return paper_; }
-  wxTextCtrl* DocumentNameField() const { return documentName_; }
+  wxTextCtrl* DocumentNameField() const { return document_name_; }
 
  private:
   void CreateControls();
@@ -61,12 +61,12 @@ class PageSetupPanel : public wxFrame {
 
   ProgramSettings& settings_;
   ToolkitPrintData& print_;
-  wxSlider* fontSize_ = nullptr;
+  wxSlider* font_size_ = nullptr;
   wxSlider* margin_ = nullptr;
   wxChoice* orientation_ = nullptr;
   wxChoice* font_ = nullptr;
   wxChoice* paper_ = nullptr;
-  wxTextCtrl* documentName_ = nullptr;
+  wxTextCtrl* document_name_ = nullptr;
 
   wxDECLARE_EVENT_TABLE();
 };

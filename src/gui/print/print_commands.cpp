@@ -64,13 +64,13 @@ ConversationPrintout* NewPrintout(const wxTextCtrl& conversation, const ProgramS
 }  // namespace
 
 bool SaveConversation(wxFrame* frame, const wxTextCtrl* conversation, ProgramSettings& settings,
-                      bool saveAs) {
+                      bool save_as) {
   wxSetWorkingDirectory(GuiText(settings.HomeDirectory));
-  if (saveAs || settings.SaveFileName != settings.SavedFileName) {
-    wxFileDialog dialog(frame, saveAs ? "Save this session as:" : "Save this session:", "", "",
+  if (save_as || settings.SaveFileName != settings.SavedFileName) {
+    wxFileDialog dialog(frame, save_as ? "Save this session as:" : "Save this session:", "", "",
                         "*.txt", wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) {
-      if (saveAs) wxSetWorkingDirectory(GuiText(settings.WorkingDirectory));
+      if (save_as) wxSetWorkingDirectory(GuiText(settings.WorkingDirectory));
       return false;
     }
     settings.SavedFileName = ProgramText(dialog.GetPath());
@@ -82,26 +82,26 @@ bool SaveConversation(wxFrame* frame, const wxTextCtrl* conversation, ProgramSet
   } else {
     ShowProgramMessage("Cannot write to the ", settings.SaveFileName, " file!");
   }
-  if (saveAs) wxSetWorkingDirectory(GuiText(settings.WorkingDirectory));
+  if (save_as) wxSetWorkingDirectory(GuiText(settings.WorkingDirectory));
   return written;
 }
 
 bool PrintConversation(wxFrame* frame, const wxTextCtrl* conversation, ProgramSettings& settings,
-                       ToolkitPrintData& print, bool showPrintDialog) {
+                       ToolkitPrintData& print, bool show_print_dialog) {
   if (!PaperChecked(print)) return false;
-  wxPrintDialogData dialogData(print.Data());
-  if (!showPrintDialog) {
-    dialogData.SetAllPages(true);
-    dialogData.SetFromPage(1);
-    dialogData.SetToPage(INT_MAX);
+  wxPrintDialogData dialog_data(print.Data());
+  if (!show_print_dialog) {
+    dialog_data.SetAllPages(true);
+    dialog_data.SetFromPage(1);
+    dialog_data.SetToPage(INT_MAX);
   }
-  wxPrinter printer(&dialogData);
+  wxPrinter printer(&dialog_data);
   std::unique_ptr<ConversationPrintout> printout(NewPrintout(*conversation, settings, print));
   bool printed;
   {
     // Failures are reported by the boxes below, not by the toolkit's log.
     wxLogNull quiet;
-    printed = printer.Print(frame, printout.get(), showPrintDialog);
+    printed = printer.Print(frame, printout.get(), show_print_dialog);
   }
   if (printout->MeasurementFailed()) {
     ShowPlainBox(kInitializingText, kInitializingCaption);
@@ -123,10 +123,10 @@ bool PrintConversation(wxFrame* frame, const wxTextCtrl* conversation, ProgramSe
 wxPreviewFrame* PreviewConversation(wxFrame* frame, const wxTextCtrl* conversation,
                                     ProgramSettings& settings, ToolkitPrintData& print) {
   if (!PaperChecked(print)) return nullptr;
-  wxPrintDialogData dialogData(print.Data());
+  wxPrintDialogData dialog_data(print.Data());
   ConversationPrintout* shown = NewPrintout(*conversation, settings, print);
   auto* preview =
-      new wxPrintPreview(shown, NewPrintout(*conversation, settings, print), &dialogData);
+      new wxPrintPreview(shown, NewPrintout(*conversation, settings, print), &dialog_data);
   if (!shown->MeasureForPreview()) {
     delete preview;
     ShowPlainBox(kInitializingText, kInitializingCaption);
@@ -157,8 +157,8 @@ void PrinterSetup(wxWindow* parent, ToolkitPrintData& print) {
   print.PushOrientation();
   // The toolkit's printer set-up: printer format, paper and orientation,
   // without starting a job.
-  wxPageSetupDialogData setupData(print.Data());
-  wxPageSetupDialog dialog(parent, &setupData);
+  wxPageSetupDialogData setup_data(print.Data());
+  wxPageSetupDialog dialog(parent, &setup_data);
   dialog.ShowModal();
   print.Data() = dialog.GetPageSetupDialogData().GetPrintData();
 }

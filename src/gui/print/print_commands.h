@@ -15,17 +15,17 @@ class ToolkitPrintData;
 // its arguments after it returns, except that a preview window reads the
 // conversation text it was opened on.
 
-// Save (id 15, saveAs false) and Save As (id 16, saveAs true). The first
+// Save (id 15, save_as false) and Save As (id 16, save_as true). The first
 // Save asks for a file name; later Saves write to the same file without
 // asking. Returns true when the conversation was written.
 bool SaveConversation(wxFrame* frame, const wxTextCtrl* conversation, ProgramSettings& settings,
-                      bool saveAs);
+                      bool save_as);
 
-// Print (id 28). With showPrintDialog false the job goes straight to the
+// Print (id 28). With show_print_dialog false the job goes straight to the
 // printer or file that the print data names, all pages (used by tests and
 // batch printing). Returns true when the job was printed.
 bool PrintConversation(wxFrame* frame, const wxTextCtrl* conversation, ProgramSettings& settings,
-                       ToolkitPrintData& print, bool showPrintDialog = true);
+                       ToolkitPrintData& print, bool show_print_dialog = true);
 
 // Preview (id 31). Opens a modeless preview window at 150 % and returns it,
 // or returns nullptr after telling the user why it could not.

@@ -70,7 +70,7 @@ TEST_F(AddressBookTest, ConnectionRecordLayoutByteForByte) {
     for (int i = 0; i < 4; ++i)
       expected.push_back(static_cast<unsigned char>(uint32_t(v) >> (8 * i)));
   };
-  auto putText = [&](const std::string& text) {
+  auto put_text = [&](const std::string& text) {
     put32(256);
     expected.insert(expected.end(), text.begin(), text.end());
     expected.resize(expected.size() + 256 - text.size(), 0);
@@ -78,8 +78,8 @@ TEST_F(AddressBookTest, ConnectionRecordLayoutByteForByte) {
   put32(-1);
   put32(int32_t(object));
   put32(9);
-  putText("Alice");
-  putText("10.0.0.1");
+  put_text("Alice");
+  put_text("10.0.0.1");
   put32(4);
   put32(59152);
   put32(4);
@@ -111,7 +111,7 @@ TEST_F(AddressBookTest, InvitationRecordIs552Bytes) {
   ASSERT_TRUE(BookListRecipients(book, &all));
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].nickname, "Bob");
-  EXPECT_EQ(all[0].emailAddress, "bob@example.org");
+  EXPECT_EQ(all[0].email_address, "bob@example.org");
   Close(book);
   EXPECT_EQ(ReadAll("maillist.ihd").size(), 65065u + 28 + 560 + 4);
 }
@@ -144,10 +144,10 @@ TEST_F(AddressBookTest, AddLookUpAndUpdateInPlaceKeepsTheStoredCase) {
   EXPECT_EQ(Names(book), std::vector<std::string>{"Alice"});
   EXPECT_FALSE(BookLookUpConnection(book, "Bob", &stored));
   // Long texts are stored cut to 255 bytes.
-  const std::string longName(300, 'q');
-  ASSERT_EQ(BookStoreConnection(book, {longName, std::string(400, 'h'), 1, 2}),
+  const std::string long_name(300, 'q');
+  ASSERT_EQ(BookStoreConnection(book, {long_name, std::string(400, 'h'), 1, 2}),
             StoreResult::kAdded);
-  ASSERT_TRUE(BookLookUpConnection(book, longName, &stored));
+  ASSERT_TRUE(BookLookUpConnection(book, long_name, &stored));
   EXPECT_EQ(stored.nickname, std::string(255, 'q'));
   EXPECT_EQ(stored.address, std::string(255, 'h'));
   ASSERT_TRUE(BookLookUpConnection(book, std::string(255, 'Q'), &stored));

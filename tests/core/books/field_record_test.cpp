@@ -54,9 +54,9 @@ TEST_F(FieldRecordTest, ReadsBackWhatWasWritten) {
 
 TEST_F(FieldRecordTest, WriteUniqueStoresNothingForAPresentNickname) {
   ConnectionRecord again(book_, "ALICE", "elsewhere", 1, 1);
-  const int32_t end = book_->Data()->Header().endOfFile;
+  const int32_t end = book_->Data()->Header().end_of_file;
   EXPECT_EQ(again.WriteUnique(true), 1);
-  EXPECT_EQ(int32_t(book_->Data()->Header().endOfFile), end);
+  EXPECT_EQ(int32_t(book_->Data()->Header().end_of_file), end);
   EXPECT_EQ(int32_t(again.ObjectAddress()), object_);
 }
 

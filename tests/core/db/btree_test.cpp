@@ -14,25 +14,25 @@ namespace {
 // What a walk over the stored nodes finds.
 struct Shape {
   int nodes = 0;
-  int leafDepth = -1;
+  int leaf_depth = -1;
   std::vector<int32_t> keys;
   std::vector<std::string> faults;
 };
 
 void WalkNode(BTreeIndex& tree, FileAddress address, int depth, Shape& shape) {
   const BTreeHeader& h = tree.Header();
-  BTreeNode node(h.order, h.entrySize);
+  BTreeNode node(h.order, h.entry_size);
   if (node.ReadNode(*tree.File(), address) != 0) {
     shape.faults.push_back("unreadable node");
     return;
   }
   ++shape.nodes;
-  const bool isRoot = address == h.root;
+  const bool is_root = address == h.root;
   const int minimum = (BTreeNode::EffectiveOrder(h.order) - 1) / 2;
-  if (!isRoot && node.count < minimum) shape.faults.push_back("underfull node");
+  if (!is_root && node.count < minimum) shape.faults.push_back("underfull node");
   if (node.IsLeaf()) {
-    if (shape.leafDepth == -1) shape.leafDepth = depth;
-    if (shape.leafDepth != depth) shape.faults.push_back("leaves at different depths");
+    if (shape.leaf_depth == -1) shape.leaf_depth = depth;
+    if (shape.leaf_depth != depth) shape.faults.push_back("leaves at different depths");
   }
   IntKey key;
   for (int i = -1; i < node.count; ++i) {
@@ -53,9 +53,9 @@ void ExpectSound(BTreeIndex& tree, const std::set<int32_t>& reference) {
   ASSERT_TRUE(shape.faults.empty()) << shape.faults.front();
   EXPECT_TRUE(std::is_sorted(shape.keys.begin(), shape.keys.end()));
   EXPECT_EQ(std::vector<int32_t>(reference.begin(), reference.end()), shape.keys);
-  EXPECT_EQ(int32_t(tree.Header().keyCount), int32_t(reference.size()));
-  EXPECT_EQ(int32_t(tree.Header().nodeCount), shape.nodes);
-  EXPECT_EQ(int32_t(tree.Header().height), shape.leafDepth + 1);
+  EXPECT_EQ(int32_t(tree.Header().key_count), int32_t(reference.size()));
+  EXPECT_EQ(int32_t(tree.Header().node_count), shape.nodes);
+  EXPECT_EQ(int32_t(tree.Header().height), shape.leaf_depth + 1);
 }
 
 // FindFirst + FindNext must give the reference in order.
@@ -86,7 +86,7 @@ class BTreeTest : public ::testing::Test {
     return tree.Remove(key, scratch, false) == 1;
   }
   BTreeNode Node(BTreeIndex& tree, FileAddress address) {
-    BTreeNode node(tree.Header().order, tree.Header().entrySize);
+    BTreeNode node(tree.Header().order, tree.Header().entry_size);
     EXPECT_EQ(node.ReadNode(*tree.File(), address), 0);
     return node;
   }
@@ -97,9 +97,9 @@ TEST_F(BTreeTest, EmptyTreeDuplicatesAndFind) {
   auto tree = NewTree(11);
   const BTreeHeader& h = tree->Header();
   EXPECT_EQ(int32_t(h.order), 11);
-  EXPECT_EQ(int32_t(h.entrySize), 8);
-  EXPECT_EQ(int32_t(h.keyCount), 0);
-  EXPECT_EQ(int32_t(h.nodeCount), 1);
+  EXPECT_EQ(int32_t(h.entry_size), 8);
+  EXPECT_EQ(int32_t(h.key_count), 0);
+  EXPECT_EQ(int32_t(h.node_count), 1);
   EXPECT_EQ(int32_t(h.height), 1);
   EXPECT_EQ(int32_t(h.reserved), -1);
   IntKey key(42), scratch;
@@ -113,7 +113,7 @@ TEST_F(BTreeTest, EmptyTreeDuplicatesAndFind) {
   EXPECT_EQ(key.Value(), 42);  // the caller's key is left as it was
   EXPECT_FALSE(Insert(*tree, 42));
   EXPECT_EQ(tree->LastError(), kDbDuplicateEntry);
-  EXPECT_EQ(int32_t(tree->Header().keyCount), 1);
+  EXPECT_EQ(int32_t(tree->Header().key_count), 1);
   IntKey probe(42);
   probe.child = 999;
   ASSERT_EQ(tree->Find(probe, scratch, true), 1);
@@ -134,16 +134,16 @@ TEST_F(BTreeTest, EleventhKeySplitsTheRootFiveAndFiveAtEveryPosition) {
       ASSERT_TRUE(Insert(*tree, v * 10));
       reference.insert(v * 10);
     }
-    EXPECT_EQ(int32_t(tree->Header().nodeCount), 1);
-    const FileAddress oldRoot = tree->Header().root;
+    EXPECT_EQ(int32_t(tree->Header().node_count), 1);
+    const FileAddress old_root = tree->Header().root;
     ASSERT_TRUE(Insert(*tree, p * 10 - 5));
     reference.insert(p * 10 - 5);
-    EXPECT_EQ(int32_t(tree->Header().nodeCount), 3);
+    EXPECT_EQ(int32_t(tree->Header().node_count), 3);
     EXPECT_EQ(int32_t(tree->Header().height), 2);
     BTreeNode root = Node(*tree, tree->Header().root);
     ASSERT_EQ(root.count, 1);
-    EXPECT_TRUE(root.leftChild == oldRoot);
-    EXPECT_EQ(Node(*tree, root.leftChild).count, 5);
+    EXPECT_TRUE(root.left_child == old_root);
+    EXPECT_EQ(Node(*tree, root.left_child).count, 5);
     EXPECT_EQ(Node(*tree, root.GetChild(0)).count, 5);
     ExpectSound(*tree, reference);
     ExpectWalk(*tree, reference);
@@ -194,33 +194,33 @@ TEST_F(BTreeTest, BorrowMergeAndRootCollapse) {
   reference.erase(0);
   ExpectSound(*tree, reference);
   BTreeNode root = Node(*tree, tree->Header().root);
-  EXPECT_EQ(Node(*tree, root.leftChild).count, 5);
+  EXPECT_EQ(Node(*tree, root.left_child).count, 5);
   EXPECT_EQ(Node(*tree, root.GetChild(0)).count, 5);
   // Now neither can lend: a merge, which empties the root.
-  FileAddress oldRoot = tree->Header().root;
+  FileAddress old_root = tree->Header().root;
   FileAddress right = root.GetChild(0);
   ASSERT_TRUE(Remove(*tree, 1));
   reference.erase(1);
   EXPECT_EQ(int32_t(tree->Header().height), 1);
-  EXPECT_EQ(int32_t(tree->Header().nodeCount), 1);
-  EXPECT_TRUE(tree->Header().root == root.leftChild);
+  EXPECT_EQ(int32_t(tree->Header().node_count), 1);
+  EXPECT_TRUE(tree->Header().root == root.left_child);
   ExpectSound(*tree, reference);
   DatabaseBlockHeader block;
   ASSERT_EQ(tree->File()->ReadBlockHeader(block, int32_t(right) - 28), 0);
   EXPECT_EQ(uint32_t(block.status), kBlockRemoved);
-  ASSERT_EQ(tree->File()->ReadBlockHeader(block, int32_t(oldRoot) - 28), 0);
+  ASSERT_EQ(tree->File()->ReadBlockHeader(block, int32_t(old_root) - 28), 0);
   EXPECT_EQ(uint32_t(block.status), kBlockRemoved);
   // Freed node blocks are reused by later splits.
-  const int32_t end = tree->File()->Header().endOfFile;
+  const int32_t end = tree->File()->Header().end_of_file;
   for (int v = 100; v < 120; ++v) ASSERT_TRUE(Insert(*tree, v));
   // One leaf grew into a root and five leaves; two of the five new nodes
   // came from the free list.
-  EXPECT_EQ(int32_t(tree->Header().nodeCount), 6);
-  EXPECT_EQ(int32_t(tree->File()->Header().endOfFile), end + 3 * (tree->NodeSize() + 32));
+  EXPECT_EQ(int32_t(tree->Header().node_count), 6);
+  EXPECT_EQ(int32_t(tree->File()->Header().end_of_file), end + 3 * (tree->NodeSize() + 32));
   // Removing everything leaves an empty one-level tree.
   for (int v = 100; v < 120; ++v) ASSERT_TRUE(Remove(*tree, v));
   for (int32_t v : reference) ASSERT_TRUE(Remove(*tree, v));
-  EXPECT_EQ(int32_t(tree->Header().keyCount), 0);
+  EXPECT_EQ(int32_t(tree->Header().key_count), 0);
   EXPECT_EQ(int32_t(tree->Header().height), 1);
   EXPECT_EQ(Node(*tree, tree->Header().root).count, 0);
 }
@@ -243,11 +243,11 @@ void RandomRun(BTreeIndex& tree, const std::string& name, int steps, int range, 
     IntKey probe(v);
     EXPECT_EQ(tree.Find(probe, scratch, false), insert ? 1 : 0) << step;
     IntKey other(int32_t(random() % unsigned(range)));
-    const int32_t otherValue = other.Value();
-    EXPECT_EQ(tree.Find(other, scratch, false), int(reference.count(otherValue))) << step;
-    if (reference.count(otherValue)) {
-      auto next = reference.upper_bound(otherValue);
-      IntKey walker(otherValue);
+    const int32_t other_value = other.Value();
+    EXPECT_EQ(tree.Find(other, scratch, false), int(reference.count(other_value))) << step;
+    if (reference.count(other_value)) {
+      auto next = reference.upper_bound(other_value);
+      IntKey walker(other_value);
       EXPECT_EQ(tree.FindNext(walker, scratch, false), next != reference.end() ? 1 : 0);
       if (next != reference.end()) {
         EXPECT_EQ(walker.Value(), *next);
@@ -290,7 +290,7 @@ TEST_F(BTreeTest, TestHeaderNoticesAnotherWriter) {
   ASSERT_EQ(other.Insert(key, scratch, true), 1);
   EXPECT_EQ(tree->TestHeader(false), 3);
   EXPECT_EQ(tree->TestHeader(true), 3);
-  EXPECT_EQ(int32_t(tree->Header().keyCount), 2);
+  EXPECT_EQ(int32_t(tree->Header().key_count), 2);
   EXPECT_EQ(tree->TestHeader(true), 0);
   IntKey probe(2);
   EXPECT_EQ(tree->Find(probe, scratch, true), 1);
@@ -303,7 +303,7 @@ class DamagedTreeTest : public BTreeTest {
     for (int v = 0; v < 40; ++v) ASSERT_TRUE(Insert(*tree, v));
     root_ = tree->Header().root;
     BTreeNode root = Node(*tree, root_);
-    leaf_ = root.leftChild;
+    leaf_ = root.left_child;
     ASSERT_EQ(tree->Close(), 0);
   }
   // Every search and change on the damaged file fails without a hang.
@@ -343,8 +343,8 @@ TEST_F(DamagedTreeTest, WildCountsAndChildrenAreCorrupt) {
 }
 
 TEST_F(DamagedTreeTest, ImpossibleHeaderIsRefusedAtOpen) {
-  PortableInt32 entrySize = 9;
-  Patch(Name(), 40 + 4, &entrySize, 4);
+  PortableInt32 entry_size = 9;
+  Patch(Name(), 40 + 4, &entry_size, 4);
   BTreeIndex tree{IntKey(), 11, -1};
   EXPECT_EQ(tree.OpenFile(Name().c_str(), 2), kDbFileCorrupt);
   EXPECT_EQ(tree.Close(), 0);
@@ -357,8 +357,8 @@ TEST(KeyTextTest, CopyCutsAndPads) {
   EXPECT_EQ(CopyKeyText(buffer, "abc", 0), 1);
   EXPECT_STREQ(buffer, "abc");
   for (size_t i = 3; i < 256; ++i) ASSERT_EQ(buffer[i], 0);
-  std::string longText(300, 'n');
-  EXPECT_EQ(CopyKeyText(buffer, longText.c_str(), 0), 0);
+  std::string long_text(300, 'n');
+  EXPECT_EQ(CopyKeyText(buffer, long_text.c_str(), 0), 0);
   EXPECT_EQ(std::string(buffer), std::string(255, 'n'));
   EXPECT_EQ(CopyKeyText(buffer, "abcdef", 2), 1);
   EXPECT_STREQ(buffer, "ab");

@@ -50,20 +50,20 @@ TEST_F(DatabaseFileTest, OtherRevisionsHaveSmallerHeaders) {
   EXPECT_EQ(file_.FileHeaderSize(), 28);
   EXPECT_EQ(file_.BlockHeaderSize(), 16);
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 28 + 16);
-  EXPECT_EQ(int32_t(file_.Header().endOfFile), 28 + 26);  // no reserved room
+  EXPECT_EQ(int32_t(file_.Header().end_of_file), 28 + 26);  // no reserved room
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'b'), 0);
   EXPECT_EQ(file_.FileHeaderSize(), 40);
   EXPECT_EQ(file_.BlockHeaderSize(), 16);
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 56);
-  EXPECT_EQ(int32_t(file_.Header().endOfFile), 40 + 30);
+  EXPECT_EQ(int32_t(file_.Header().end_of_file), 40 + 30);
 }
 
 TEST_F(DatabaseFileTest, AllocAppendsABlock) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68);
   EXPECT_EQ(int32_t(file_.Tell()), 68);
-  EXPECT_EQ(int32_t(file_.Header().endOfFile), 82);
-  EXPECT_EQ(int32_t(file_.Header().highestBlock), 40);
+  EXPECT_EQ(int32_t(file_.Header().end_of_file), 82);
+  EXPECT_EQ(int32_t(file_.Header().highest_block), 40);
   ASSERT_EQ(file_.Close(), 0);
   std::vector<unsigned char> b = ReadAll(Name());
   ASSERT_EQ(b.size(), 82u);
@@ -80,14 +80,14 @@ TEST_F(DatabaseFileTest, DeleteFreesOnceAndExactFitTakesTheBlockBack) {
   ASSERT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68);
   EXPECT_EQ(file_.Delete(68, 0), 1);
   EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockDeleted);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), 40);
+  EXPECT_EQ(int32_t(file_.Header().free_space), 40);
   EXPECT_EQ(file_.Delete(68, 1), 0);
   EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockDeleted);
   // Neither equal nor large enough to split: appended.
   EXPECT_EQ(int32_t(file_.Alloc(9, kAllocFirstFit)), 82 + 28);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), 40);
+  EXPECT_EQ(int32_t(file_.Header().free_space), 40);
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), 0);
+  EXPECT_EQ(int32_t(file_.Header().free_space), 0);
   EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockInUse);
   EXPECT_EQ(file_.Delete(68, 1), 1);
   EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockRemoved);
@@ -102,15 +102,15 @@ TEST_F(DatabaseFileTest, FirstFitSplitsALargerBlock) {
   ASSERT_EQ(file_.Delete(big, 1), 1);
   EXPECT_EQ(int32_t(file_.Alloc(30, kAllocFirstFit)), 68);
   DatabaseBlockHeader taken = BlockAt(40);
-  EXPECT_EQ(uint32_t(taken.blockLength), 62u);
+  EXPECT_EQ(uint32_t(taken.block_length), 62u);
   EXPECT_EQ(uint32_t(taken.status), kBlockInUse);
   DatabaseBlockHeader rest = BlockAt(102);
-  EXPECT_EQ(uint32_t(rest.checkWord), kBlockCheckWord);
-  EXPECT_EQ(uint32_t(rest.blockLength), 38u);
+  EXPECT_EQ(uint32_t(rest.check_word), kBlockCheckWord);
+  EXPECT_EQ(uint32_t(rest.block_length), 38u);
   EXPECT_EQ(uint32_t(rest.status), kBlockRemoved);
-  EXPECT_EQ(int32_t(rest.nextFree), 0);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), 102);
-  EXPECT_EQ(int32_t(file_.Header().endOfFile), 176);
+  EXPECT_EQ(int32_t(rest.next_free), 0);
+  EXPECT_EQ(int32_t(file_.Header().free_space), 102);
+  EXPECT_EQ(int32_t(file_.Header().end_of_file), 176);
 }
 
 TEST_F(DatabaseFileTest, FreeListIsLastInFirstOutAndUnlinksFromTheMiddle) {
@@ -121,13 +121,13 @@ TEST_F(DatabaseFileTest, FreeListIsLastInFirstOutAndUnlinksFromTheMiddle) {
   ASSERT_EQ(file_.Delete(a, 0), 1);
   ASSERT_EQ(file_.Delete(b, 0), 1);
   ASSERT_EQ(file_.Delete(c, 0), 1);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), int32_t(c) - 28);
+  EXPECT_EQ(int32_t(file_.Header().free_space), int32_t(c) - 28);
   // The 20-byte block sits in the middle of the list: c -> b -> a.
   EXPECT_EQ(int32_t(file_.Alloc(20, kAllocFirstFit)), int32_t(b));
-  EXPECT_EQ(int32_t(BlockAt(int32_t(c) - 28).nextFree), int32_t(a) - 28);
+  EXPECT_EQ(int32_t(BlockAt(int32_t(c) - 28).next_free), int32_t(a) - 28);
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), int32_t(c));
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), int32_t(a));
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), 0);
+  EXPECT_EQ(int32_t(file_.Header().free_space), 0);
 }
 
 TEST_F(DatabaseFileTest, DamagedFreeListDisablesReuse) {
@@ -140,11 +140,11 @@ TEST_F(DatabaseFileTest, DamagedFreeListDisablesReuse) {
   FileAddress c = file_.Alloc(10, kAllocFirstFit);
   EXPECT_EQ(int32_t(c), 124 + 28);
   EXPECT_EQ(file_.LastError(), 0);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), -1);
+  EXPECT_EQ(int32_t(file_.Header().free_space), -1);
   EXPECT_EQ(Le32(ReadAll(Name()), 0), -1);
   // Later deletions only mark their blocks.
   EXPECT_EQ(file_.Delete(b, 1), 1);
-  EXPECT_EQ(int32_t(file_.Header().freeSpace), -1);
+  EXPECT_EQ(int32_t(file_.Header().free_space), -1);
   EXPECT_EQ(uint32_t(BlockAt(int32_t(b) - 28).status), kBlockRemoved);
   EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), int32_t(c) + 42);
 }
@@ -164,7 +164,7 @@ TEST_F(DatabaseFileTest, FreeListLoopsAndWildAddressesAreDamage) {
     PortableUInt32 damage = c[2];
     ASSERT_EQ(file_.Write(&damage, 4, int32_t(c[1]), true, false), 0);
     EXPECT_EQ(int32_t(file_.Alloc(c[3], kAllocFirstFit)), 40 + 42 * n + 28);
-    EXPECT_EQ(int32_t(file_.Header().freeSpace), -1);
+    EXPECT_EQ(int32_t(file_.Header().free_space), -1);
   }
 }
 
@@ -225,14 +225,14 @@ TEST_F(DatabaseFileTest, OpenTakesTheRealFileSize) {
   const char tail[10] = {};
   Patch(Name(), 40, tail, sizeof tail);
   ASSERT_EQ(file_.Open(Name().c_str(), 2), 0);
-  EXPECT_EQ(int32_t(file_.Header().endOfFile), 50);
+  EXPECT_EQ(int32_t(file_.Header().end_of_file), 50);
   EXPECT_EQ(Le32(ReadAll(Name()), 4), 50);
   EXPECT_EQ(int32_t(file_.Alloc(1, kAllocFirstFit)), 78);
   // Read-only: moved in memory only.
   ASSERT_EQ(file_.Close(), 0);
   Patch(Name(), 200, tail, 1);
   ASSERT_EQ(file_.Open(Name().c_str(), 0), 0);
-  EXPECT_EQ(int32_t(file_.Header().endOfFile), 201);
+  EXPECT_EQ(int32_t(file_.Header().end_of_file), 201);
   EXPECT_EQ(file_.Write(tail, 1, 40, true, true), kDbNotWritable);
   EXPECT_EQ(int32_t(file_.Alloc(1, kAllocFirstFit)), 0);
   EXPECT_EQ(file_.LastError(), kDbNotWritable);
@@ -286,11 +286,11 @@ TEST_F(DatabaseFileTest, ReloadHeaderSeesAnotherWriter) {
   ASSERT_EQ(other.Open(Name().c_str(), 2), 0);
   ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 68);
   EXPECT_EQ(file_.ReloadHeader(), 1);
-  EXPECT_EQ(int32_t(file_.Header().endOfFile), 82);
+  EXPECT_EQ(int32_t(file_.Header().end_of_file), 82);
   EXPECT_EQ(file_.ReloadHeader(), 0);
   ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 110);
   EXPECT_EQ(int32_t(file_.GetEndOfFile()), 124);
-  EXPECT_EQ(int32_t(file_.Header().highestBlock), 82);
+  EXPECT_EQ(int32_t(file_.Header().highest_block), 82);
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ class IndexedDatabaseTest : public ::testing::Test {
  protected:
   std::string Data() const { return dir_.File("book.ihd"); }
   std::string Index() const { return dir_.File("book.ihx"); }
-  int OpenBook(IndexedDatabase& db, int accessMode = 2) {
-    return db.Open(Data().c_str(), Index().c_str(), TextKey(), 11, accessMode, 1, 65025, 255);
+  int OpenBook(IndexedDatabase& db, int access_mode = 2) {
+    return db.Open(Data().c_str(), Index().c_str(), TextKey(), 11, access_mode, 1, 65025, 255);
   }
   // A fresh pair on disk, closed again.
   void CreatePair() {
@@ -33,8 +33,8 @@ TEST_F(IndexedDatabaseTest, FreshPairHasTheDocumentedLayout) {
   EXPECT_FALSE(db.RebuildNeeded(0));
   ASSERT_NE(db.Tree(0), nullptr);
   EXPECT_EQ(db.Tree(1), nullptr);
-  EXPECT_EQ(int32_t(db.Slot(0)->keyEntrySize), 268);
-  EXPECT_EQ(int32_t(db.Slot(0)->nodeOrder), 11);
+  EXPECT_EQ(int32_t(db.Slot(0)->key_entry_size), 268);
+  EXPECT_EQ(int32_t(db.Slot(0)->node_order), 11);
   ASSERT_EQ(db.Close(), 0);
 
   std::vector<unsigned char> data = ReadAll(Data());
@@ -97,8 +97,8 @@ TEST_F(IndexedDatabaseTest, ErrorsWithoutFiles) {
   EXPECT_EQ(db.IndexLastError(0), kDbNoDatabase);
   EXPECT_EQ(db.Tree(0), nullptr);
   EXPECT_EQ(db.Close(), 0);
-  std::string noDir = dir_.File("none/book.ihd");
-  EXPECT_EQ(db.Open(noDir.c_str(), Index().c_str(), TextKey(), 11, 2, 1, 0, 1), kDbCreateError);
+  std::string no_dir = dir_.File("none/book.ihd");
+  EXPECT_EQ(db.Open(no_dir.c_str(), Index().c_str(), TextKey(), 11, 2, 1, 0, 1), kDbCreateError);
 }
 
 TEST_F(IndexedDatabaseTest, DamagedIndexHeaderFailsTheOpen) {
@@ -127,12 +127,12 @@ class Counter : public PersistentObject {
     if (int rc = WriteObjectHeader(header, at)) return rc;
     PortableInt32 v = value;
     if (int rc = database_->Data()->Write(&v, 4, int32_t(at) + 8, true, true)) return rc;
-    objectAddress_ = at;
+    object_address_ = at;
     writes++;
     return 0;
   }
   int Find() override { return value == 7 ? 1 : 0; }
-  int Delete() override { return DeleteObject(objectAddress_); }
+  int Delete() override { return DeleteObject(object_address_); }
   int32_t ObjectLength() const override { return 4; }
   int32_t value;
   int writes = 0;

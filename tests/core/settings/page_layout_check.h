@@ -10,9 +10,9 @@
 
 #include "core/settings/print_settings.h"
 
-inline ::testing::AssertionResult PageLayoutIs(const PrintSettings& layout, int32_t fontSize,
-                                               double leftMargin, int32_t orientation,
-                                               int32_t familyIndex, int32_t paperIndex) {
+inline ::testing::AssertionResult PageLayoutIs(const PrintSettings& layout, int32_t font_size,
+                                               double left_margin, int32_t orientation,
+                                               int32_t family_index, int32_t paper_index) {
   ::testing::AssertionResult result = ::testing::AssertionSuccess();
   bool same = true;
   auto differs = [&](const char* field, auto actual, auto expected) {
@@ -20,15 +20,15 @@ inline ::testing::AssertionResult PageLayoutIs(const PrintSettings& layout, int3
     same = false;
     result << field << " is " << actual << ", expected " << expected << "; ";
   };
-  if (layout.FontSize != fontSize) differs("FontSize", layout.FontSize, fontSize);
-  if (!::testing::Matches(::testing::DoubleEq(leftMargin))(layout.LeftMargin)) {
-    differs("LeftMargin", layout.LeftMargin, leftMargin);
+  if (layout.FontSize != font_size) differs("FontSize", layout.FontSize, font_size);
+  if (!::testing::Matches(::testing::DoubleEq(left_margin))(layout.LeftMargin)) {
+    differs("LeftMargin", layout.LeftMargin, left_margin);
   }
   if (layout.PageOrientation != orientation) {
     differs("PageOrientation", layout.PageOrientation, orientation);
   }
-  if (layout.FamilyIndex != familyIndex) differs("FamilyIndex", layout.FamilyIndex, familyIndex);
-  if (layout.PaperIndex != paperIndex) differs("PaperIndex", layout.PaperIndex, paperIndex);
+  if (layout.FamilyIndex != family_index) differs("FamilyIndex", layout.FamilyIndex, family_index);
+  if (layout.PaperIndex != paper_index) differs("PaperIndex", layout.PaperIndex, paper_index);
   return result;
 }
 

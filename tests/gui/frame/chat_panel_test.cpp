@@ -25,12 +25,12 @@ namespace {
 class ChatSessionTest : public testing::Test {
  protected:
   void SetUp() override {
-    hostSettings->ScreenName = "Ann";
-    clientSettings->ScreenName = "Bob";
-    clientSettings->QuilloPortNumber = hostSettings->QuilloPortNumber;
-    clientSettings->ConnectAddress = "127.0.0.1";
-    host = new MainFrame(*hostSettings);
-    client = new MainFrame(*clientSettings);
+    host_settings->ScreenName = "Ann";
+    client_settings->ScreenName = "Bob";
+    client_settings->QuilloPortNumber = host_settings->QuilloPortNumber;
+    client_settings->ConnectAddress = "127.0.0.1";
+    host = new MainFrame(*host_settings);
+    client = new MainFrame(*client_settings);
     host->Show();
     client->Show();
   }
@@ -51,18 +51,18 @@ class ChatSessionTest : public testing::Test {
 
   void StartHosting() {
     HostPanel().Host();
-    ASSERT_TRUE(PumpUntil([&] { return hostSettings->Hosting == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return host_settings->Hosting == 1; }));
   }
 
   // What the Connect panel does once the user has pressed its Connect button.
   void ConnectClient() {
     ThreadManager manager;
-    Thread* thread = StartClientConnection(*clientSettings, client->GetReporter());
+    Thread* thread = StartClientConnection(*client_settings, client->GetReporter());
     ASSERT_NE(nullptr, thread);
     ASSERT_TRUE(PumpUntil([&] { return thread->State() == ThreadState::EXITED; }));
     manager.DestroyThread(thread, false);
     ASSERT_TRUE(
-        PumpUntil([&] { return hostSettings->LineBusy == 1 && clientSettings->LineBusy == 1; }));
+        PumpUntil([&] { return host_settings->LineBusy == 1 && client_settings->LineBusy == 1; }));
   }
 
   // Types text at the end of the input box as a user would.
@@ -78,9 +78,9 @@ class ChatSessionTest : public testing::Test {
     return PumpUntil([&] { return ClientText().find(text) != std::string::npos; });
   }
 
-  TempDir hostDir, clientDir;
-  std::unique_ptr<ProgramSettings> hostSettings = TestSettings(hostDir);
-  std::unique_ptr<ProgramSettings> clientSettings = TestSettings(clientDir);
+  TempDir host_dir, client_dir;
+  std::unique_ptr<ProgramSettings> host_settings = TestSettings(host_dir);
+  std::unique_ptr<ProgramSettings> client_settings = TestSettings(client_dir);
   MainFrame* host = nullptr;
   MainFrame* client = nullptr;
 };
@@ -158,7 +158,7 @@ TEST_F(ChatSessionTest, StatsAndInviteShowTheLiveSession) {
   HostPanel().Stats();
   EXPECT_TRUE(host->GetStatsPanel()->IsShown());
   EXPECT_THAT(Text(host->GetStatsPanel()->Text()),
-              testing::HasSubstr("Port Number: " + std::to_string(hostSettings->QuilloPortNumber) +
+              testing::HasSubstr("Port Number: " + std::to_string(host_settings->QuilloPortNumber) +
                                  "\nEncryption Key: 52917\n\nCurrently 1 Quillo client is "
                                  "connected\nQuillo session started at: "));
   ClientPanel().Stats();
@@ -176,14 +176,14 @@ TEST_F(ChatSessionTest, EndAsksTheHostWhetherToKeepListening) {
   StartHosting();
   ConnectClient();
   wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  EXPECT_EQ(1, hostSettings->Hosting.load());
-  EXPECT_EQ(0, hostSettings->LineBusy.load());
-  ASSERT_TRUE(HostShows("Listening on port " + std::to_string(hostSettings->QuilloPortNumber)));
-  ASSERT_TRUE(PumpUntil([&] { return clientSettings->LineBusy == 0; }));
+  EXPECT_EQ(1, host_settings->Hosting.load());
+  EXPECT_EQ(0, host_settings->LineBusy.load());
+  ASSERT_TRUE(HostShows("Listening on port " + std::to_string(host_settings->QuilloPortNumber)));
+  ASSERT_TRUE(PumpUntil([&] { return client_settings->LineBusy == 0; }));
   ClientPanel().End();  // the client's End asks nothing
   ASSERT_TRUE(ClientShows("All Quillo services have been shutdown\n"));
   wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_NO));
-  EXPECT_EQ(0, hostSettings->Hosting.load());
+  EXPECT_EQ(0, host_settings->Hosting.load());
   EXPECT_TRUE(HostShows("All Quillo services have been shutdown\n"));
   EXPECT_EQ("All Quillo services have been shutdown",
             ProgramText(host->GetStatusBar()->GetStatusText(0)));
@@ -198,10 +198,10 @@ TEST_F(ChatSessionTest, ClosingWhileConnectedAsksThenSignsOff) {
       "You are currently connected to Quillo services.\n Would you like to end this "
       "session and close the program?",
       question);
-  EXPECT_EQ(1, clientSettings->LineBusy.load());
+  EXPECT_EQ(1, client_settings->LineBusy.load());
   wxTEST_DIALOG(client->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  EXPECT_EQ(0, clientSettings->LineBusy.load());
-  ASSERT_TRUE(PumpUntil([&] { return hostSettings->LineBusy == 0; }));
+  EXPECT_EQ(0, client_settings->LineBusy.load());
+  ASSERT_TRUE(PumpUntil([&] { return host_settings->LineBusy == 0; }));
   PumpEvents(std::chrono::milliseconds(20));
   client = nullptr;  // destroyed: TearDown must not touch it again
 }

@@ -42,7 +42,7 @@ struct PrivateDesktop {
     setenv("XDG_CONFIG_DIRS", (kRoot + "/config").c_str(), 1);
     unsetenv("XDG_CURRENT_DESKTOP");
   }
-} privateDesktop;
+} private_desktop;
 
 std::string Launched() {
   std::string text;

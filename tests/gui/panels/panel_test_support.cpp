@@ -66,8 +66,8 @@ PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
 
 void PanelTest::TearDown() {
   settings->CloseAddressBooks();
-  if (!previousDirectory.empty()) {
-    EXPECT_EQ(0, chdir(previousDirectory.c_str()));
+  if (!previous_directory.empty()) {
+    EXPECT_EQ(0, chdir(previous_directory.c_str()));
   }
   StopChatWorkers(*settings);
   if (settings->SendMailThread != nullptr) {
@@ -87,7 +87,7 @@ std::string PanelTest::EventText() const {
 
 void PanelTest::OpenBooks() {
   char* current = getcwd(nullptr, 0);
-  previousDirectory = current;
+  previous_directory = current;
   free(current);
   ASSERT_EQ(0, chdir(dir.Path().c_str()));
   OpenAddressBooks(*settings, nullptr);

@@ -45,7 +45,7 @@ class PanelTest : public testing::Test {
   EventWindow* events;
   std::shared_ptr<GuiReporter> reporter;
   std::vector<wxWindow*> windows;  // destroyed by TearDown
-  std::string previousDirectory;
+  std::string previous_directory;
 };
 
 // A loopback listener that takes connections into its backlog, silently.

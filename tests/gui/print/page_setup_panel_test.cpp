@@ -30,7 +30,7 @@ class PageSetupPanelTest : public PrintFrameTest {
     }
     return panel_;
   }
-  void Click(int programId) { ::Click(panel_, programId); }
+  void Click(int program_id) { ::Click(panel_, program_id); }
   // Stored values away from the defaults: 12 points, 15 mm, landscape.
   void StoreLayout(int family, int paper) {
     settings_.PageLayout.FontSize = 12;

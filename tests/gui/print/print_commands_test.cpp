@@ -195,11 +195,11 @@ TEST_F(PrintCommandsTest, PreviewOpensAModelessWindowAt150Percent) {
   EXPECT_EQ(preview->GetZoom(), 150);
   // The estimate for the preview, and the pages laid out with it once the
   // first page has been drawn.
-  const int32_t perPage = settings_.PageLayout.LinesPerPage;
-  EXPECT_GT(perPage, 30);
-  EXPECT_LT(perPage, 90);
+  const int32_t per_page = settings_.PageLayout.LinesPerPage;
+  EXPECT_GT(per_page, 30);
+  EXPECT_LT(per_page, 90);
   ASSERT_TRUE(PumpUntil([&] { return preview->GetMaxPage() > 1; }));
-  EXPECT_EQ(preview->GetMaxPage(), PageCount(200, perPage));
+  EXPECT_EQ(preview->GetMaxPage(), PageCount(200, per_page));
   window->Close(true);
   PumpEvents();
 }

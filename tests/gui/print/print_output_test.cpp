@@ -103,13 +103,13 @@ class PrintOutputTest : public PrintFrameTest {
 };
 
 TEST_F(PrintOutputTest, PagesCarryHeaderBodyAndFooter) {
-  const int perPage = MeasuredLinesPerPage();
+  const int per_page = MeasuredLinesPerPage();
   // Letter at 9 points leaves room for several dozen lines, not a handful
   // and not a hundred.
-  EXPECT_GT(perPage, 40);
-  EXPECT_LT(perPage, 90);
+  EXPECT_GT(per_page, 40);
+  EXPECT_LT(per_page, 90);
 
-  text_->ChangeValue(Conversation(2 * perPage + 1));
+  text_->ChangeValue(Conversation(2 * per_page + 1));
   const std::string pdf = PrintToPdf("three");
   ASSERT_EQ(Pages(pdf), 3);
   EXPECT_NE(RunTool("pdfinfo '" + pdf + "'").find("612 x 792 pts"), std::string::npos);
@@ -121,22 +121,22 @@ TEST_F(PrintOutputTest, PagesCarryHeaderBodyAndFooter) {
     ASSERT_GE(lines.size(), 3u) << "page " << page;
     // Header: document name on the left, the date on the right.
     EXPECT_EQ(lines.front().rfind("Quillo Session", 0), 0u) << lines.front();
-    const std::regex dateText("([A-Z][a-z]{2} \\d{2}, \\d{4}) \\d{2}:\\d{2}:\\d{2}$");
+    const std::regex date_text("([A-Z][a-z]{2} \\d{2}, \\d{4}) \\d{2}:\\d{2}:\\d{2}$");
     std::smatch date;
-    ASSERT_TRUE(std::regex_search(lines.front(), date, dateText)) << lines.front();
+    ASSERT_TRUE(std::regex_search(lines.front(), date, date_text)) << lines.front();
     EXPECT_EQ(date[1], today);
     // Footer.
     EXPECT_EQ(lines.back(), "Page " + std::to_string(page) + " of 3");
     // Body lines in order, continuing from the previous page.
     for (size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i], NumberedLine(expected++));
-    const size_t bodyLines = lines.size() - 2;
-    EXPECT_EQ(bodyLines, page < 3 ? static_cast<size_t>(perPage) : 1u) << "page " << page;
+    const size_t body_lines = lines.size() - 2;
+    EXPECT_EQ(body_lines, page < 3 ? static_cast<size_t>(per_page) : 1u) << "page " << page;
   }
-  EXPECT_EQ(expected, 2 * perPage + 2);
+  EXPECT_EQ(expected, 2 * per_page + 2);
   // Larger type fits fewer lines.
   settings_.PageLayout.FontSize = 18;
   const int32_t large = MeasuredLinesPerPage();
-  EXPECT_LT(large, perPage * 2 / 3);
+  EXPECT_LT(large, per_page * 2 / 3);
   EXPECT_GT(large, 10);
 }
 

@@ -33,12 +33,12 @@ MainFrame* FrameTest::MakeFrame() {
   return frame;
 }
 
-void FrameTest::Command(int programId) {
+void FrameTest::Command(int program_id) {
   wxMenuBar* bar = frame->GetMenuBar();
-  wxMenuItem* item = bar->FindItem(ToolkitId(programId));
+  wxMenuItem* item = bar->FindItem(ToolkitId(program_id));
   ASSERT_NE(nullptr, item);
   if (item->IsCheckable()) item->Check(!item->IsChecked());
-  wxCommandEvent event(wxEVT_MENU, ToolkitId(programId));
+  wxCommandEvent event(wxEVT_MENU, ToolkitId(program_id));
   event.SetEventObject(frame);
   if (item->IsCheckable()) event.SetInt(item->IsChecked());
   frame->ProcessWindowEvent(event);

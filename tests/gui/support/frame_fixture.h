@@ -24,7 +24,7 @@ class FrameTest : public testing::Test {
   MainFrame* MakeFrame();
   // Runs a menu or toolbar command as the toolkit does; a checkable item is
   // toggled first.
-  void Command(int programId);
+  void Command(int program_id);
   // The frame after a close request; nullptr once it has been destroyed.
   bool FrameAlive();
   std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }

@@ -90,10 +90,10 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   return true;
 }
 
-void Click(wxWindow* window, int programId) {
-  wxWindow* button = window->FindWindow(ToolkitId(programId));
-  ASSERT_NE(nullptr, button) << programId;
-  wxCommandEvent click(wxEVT_BUTTON, ToolkitId(programId));
+void Click(wxWindow* window, int program_id) {
+  wxWindow* button = window->FindWindow(ToolkitId(program_id));
+  ASSERT_NE(nullptr, button) << program_id;
+  wxCommandEvent click(wxEVT_BUTTON, ToolkitId(program_id));
   click.SetEventObject(button);
   button->ProcessWindowEvent(click);
 }
@@ -127,9 +127,9 @@ int main(int argc, char** argv) {
   if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
   wxSetAssertHandler(&FailOnAssert);
   wxApp::SetInstance(new TestApp);
-  int wxArgc = 1;
-  char* wxArgv[] = {argv[0], nullptr};
-  if (!wxEntryStart(wxArgc, wxArgv)) {
+  int wx_argc = 1;
+  char* wx_argv[] = {argv[0], nullptr};
+  if (!wxEntryStart(wx_argc, wx_argv)) {
     std::fprintf(stderr, "No display: run the GUI tests under Xvfb\n");
     return 1;
   }

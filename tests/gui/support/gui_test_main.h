@@ -27,7 +27,7 @@ bool PumpUntil(const std::function<bool()>& done,
 
 // Sends a button click to the button of that program identifier inside
 // window, as the toolkit does.
-void Click(wxWindow* window, int programId);
+void Click(wxWindow* window, int program_id);
 using qtest::FreePort;
 // A text control's value as the program's bytes.
 std::string Text(const wxTextCtrl* field);
