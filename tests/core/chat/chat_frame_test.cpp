@@ -129,6 +129,9 @@ TEST(CipherTest, InverseAgreesWithTheSearchForEveryValue) {
     SCOPED_TRACE(key);
     const std::unique_ptr<Cipher> cipher(new Cipher(key));
     const CipherTable& table = cipher->Table();
+    for (unsigned i = 0; i < 256; ++i) {
+      ASSERT_EQ(table.entries[i + 1], ReflectedCrcEntry(Reflect(key, 16), i)) << "byte " << i;
+    }
     if (HasDuplicateEntries(table)) ++repeating_keys;
     std::string wire, expected;  // every value the search finds a non-zero byte for
     uint16_t stray = 0;          // a value outside the table, 0 if none
