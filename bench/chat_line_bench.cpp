@@ -30,13 +30,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Counts the chat lines shown and lets the sender wait for a count.
+// Counts the chat lines shown, notes when the last one arrived, and lets
+// the sender wait for a count. The arrival time is taken on the reporting
+// thread, so a line's latency ends at its report and does not include the
+// waiting sender being woken, which plain TCP's figure has no counterpart of.
 class CountingReporter : public Reporter {
  public:
   void ConversationLine(const std::string& text) override {
     if (text.find(" Says>\n") == std::string::npos) return;
+    const Clock::time_point now = Clock::now();
     std::lock_guard<std::mutex> guard(lock_);
     ++lines_;
+    last_ = now;
     changed_.notify_all();
   }
   void EventLine(const std::string&) override {}
@@ -53,11 +58,16 @@ class CountingReporter : public Reporter {
     std::lock_guard<std::mutex> guard(lock_);
     return lines_;
   }
+  Clock::time_point LastArrival() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return last_;
+  }
 
  private:
   std::mutex lock_;
   std::condition_variable changed_;
   long lines_ = 0;
+  Clock::time_point last_;
 };
 
 bool Connect(ProgramSettings& guest, Reporter& reporter, int port) {
@@ -172,8 +182,15 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   for (int i = 0; i < rounds; ++i) {
     const Clock::time_point sent = Clock::now();
     SendChatLine(guest, guest_reporter, line);
-    host_reporter.WaitFor(i + 1);
-    latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+    if (!host_reporter.WaitFor(i + 1)) break;
+    latencies.push_back(
+        std::chrono::duration<double, std::micro>(host_reporter.LastArrival() - sent).count());
+  }
+  if (latencies.size() != static_cast<size_t>(rounds)) {
+    std::printf("%s: a line did not arrive within 30 s\n", label);
+    StopChatWorkers(guest);
+    StopChatWorkers(host);
+    return;
   }
   std::sort(latencies.begin(), latencies.end());
 
