@@ -351,7 +351,6 @@ void PrivateChannel::Close(ChannelEvent event, ChannelStep* step) {
   phase_ = Phase::kDone;
   deadline_ = Clock::time_point::max();
   held_.clear();
-  verification_code_.clear();
   step->event = event;
   step->close = true;
   step->wire.clear();
@@ -398,3 +397,7 @@ ChannelStep PrivateChannel::Tick(Clock::time_point now) {
 }
 
 PrivateChannel::Clock::time_point PrivateChannel::Deadline() const { return deadline_; }
+
+std::string PrivateChannel::VerificationCode() const {
+  return state_ == ChannelState::kPrivate ? verification_code_ : std::string();
+}

@@ -107,9 +107,9 @@ class PrivateChannel {
   using Clock = std::chrono::steady_clock;
   // How long the partner's 'V' is awaited after the greeting.
   static constexpr std::chrono::milliseconds kOfferWait{3000};
-  // How long the partner's share is awaited after its 'V'. A partner whose
-  // own wait ran out before our 'V' arrived went on with the basic cipher
-  // and never sends one.
+  // How long the partner's share and confirmation are awaited after its
+  // 'V'. A partner whose own wait ran out before our 'V' arrived went on
+  // with the basic cipher and never sends a share.
   static constexpr std::chrono::milliseconds kShareWait{3000};
 
   // own_name is the screen name the session writes into every header; the
@@ -149,8 +149,8 @@ class PrivateChannel {
   Clock::time_point Deadline() const;
 
   ChannelState State() const { return state_; }
-  // "NNNN NNNN", set once the session is private.
-  const std::string& VerificationCode() const { return verification_code_; }
+  // "NNNN NNNN" while the session is private, else empty.
+  std::string VerificationCode() const;
 
  private:
   // Where the handshake stands; meaningful while the state is kNegotiating.
@@ -182,7 +182,7 @@ class PrivateChannel {
   Clock::time_point deadline_ = Clock::time_point::max();
   std::vector<std::string> held_;  // lines typed while negotiating
   std::string own_share_;          // public
-  std::string verification_code_;
+  std::string verification_code_;  // computed with ISK, shown only once confirmed
   bool warned_plain_ = false;
 };
 
