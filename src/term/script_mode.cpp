@@ -64,6 +64,7 @@ class ScriptLoop {
     if (hosting) {
       if (!commands_.Host(options_.port)) return kExitBroken;
     } else if (!commands_.Connect(options_.target, options_.key)) {
+      commands_.Notice("\n" + UsageText());
       return kExitBadArguments;
     }
     while (!status_) Turn();
