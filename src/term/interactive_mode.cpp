@@ -98,7 +98,12 @@ class InteractiveLoop {
     const int ready = ::poll(fds, 3, kPollMilliseconds);
     if (ready > 0 && fds[2].revents != 0) signals_.Drain([this](unsigned char s) { OnSignal(s); });
     if (ready > 0 && fds[1].revents != 0) wake_.Drain([](unsigned char) {});
-    session_.Poll();
+    for (TermSession::Happening happening : session_.Poll()) {
+      // host --once at a prompt: the first partner's leaving ends the run.
+      const bool left = happening == TermSession::Happening::kSignedOff ||
+                        happening == TermSession::Happening::kBroken;
+      if (left && options_.once) quit_ = true;
+    }
     prompt_.PrintAbove(output_.Take());
     if (quit_ || ready <= 0) return;
     if (fds[0].revents & POLLIN) {
