@@ -82,10 +82,12 @@ class InteractiveLoop {
                         options_.key});
     }
     while (!quit_) Turn();
+    prompt_.PrintAbove(output_.Take());
+    prompt_.Stop();
+    // The sign-off's lines follow the conversation, with no prompt below.
     if (session_.CurrentState() != TermSession::State::kIdle) session_.End();
     session_.Close();
     prompt_.PrintAbove(output_.Take());
-    prompt_.Stop();
     if (have_terminal) ::tcsetattr(STDIN_FILENO, TCSADRAIN, &found);
     return kExitSignedOff;
   }

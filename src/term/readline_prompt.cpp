@@ -40,7 +40,9 @@ void ReadlinePrompt::SetPrompt(const std::string& prompt) {
   prompt_ = prompt;
   if (!active_) return;
   rl_set_prompt(prompt_.c_str());
-  rl_forced_update_display();
+  // Inside the line handler readline shows the prompt itself, on a fresh
+  // line, once the handler returns.
+  if (!in_handler_) rl_forced_update_display();
 }
 
 void ReadlinePrompt::ReadInput() {
@@ -67,6 +69,9 @@ void ReadlinePrompt::Resize() {
 void ReadlinePrompt::Stop() {
   if (!active_) return;
   active_ = false;
+  // The prompt goes from the screen; the cursor stays at the start of its
+  // line for whatever is printed next.
+  rl_clear_visible_line();
   rl_callback_handler_remove();
   // The line discipline readline set up goes back to what it found.
   rl_deprep_terminal();
@@ -76,6 +81,11 @@ void ReadlinePrompt::Stop() {
 void ReadlinePrompt::OnLine(char* line) {
   ReadlinePrompt* prompt = started_prompt;
   if (line != nullptr && *line != '\0') add_history(line);
-  if (prompt != nullptr && prompt->handler_) prompt->handler_(line);
+  if (prompt != nullptr && prompt->handler_) {
+    prompt->in_handler_ = true;
+    prompt->handler_(line);
+    // The handler may have stopped the prompt; readline's state is global.
+    if (started_prompt == prompt) prompt->in_handler_ = false;
+  }
   std::free(line);
 }

@@ -34,7 +34,8 @@ class ReadlinePrompt {
   void PrintAbove(const std::string& text);
   // The terminal's size changed.
   void Resize();
-  // Removes the prompt and gives the terminal back as it was found.
+  // Removes the prompt (and the line being typed) from the screen and
+  // gives the terminal back as it was found.
   // Idempotent.
   void Stop();
   bool Active() const { return active_; }
@@ -45,6 +46,7 @@ class ReadlinePrompt {
   LineHandler handler_;
   std::string prompt_;
   bool active_ = false;
+  bool in_handler_ = false;
 };
 
 #endif  // QUILLO_TERM_READLINE_PROMPT_H
