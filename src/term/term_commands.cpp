@@ -21,12 +21,11 @@ bool TermCommands::Connect(const std::string& text, std::optional<int> key) {
     Notice("Not an address or a previous connection: " + text + "\n");
     return false;
   }
-  if (session_.CurrentState() != TermSession::State::kIdle) {
-    // The engine says why (hosting or connected).
-    return session_.Connect(target->address, target->port);
+  // While a session runs, the session refuses and says why; nothing changes.
+  if (session_.CurrentState() == TermSession::State::kIdle) {
+    settings_.EncryptionKey = static_cast<uint16_t>(target->key);
+    RecordConnectionTarget(settings_.PreviousConnectionsBook, *target);
   }
-  settings_.EncryptionKey = static_cast<uint16_t>(target->key);
-  RecordConnectionTarget(settings_.PreviousConnectionsBook, *target);
   return session_.Connect(target->address, target->port);
 }
 

@@ -59,12 +59,11 @@ bool TermSession::Host(int port) {
 }
 
 bool TermSession::Connect(const std::string& address, int port) {
-  if (connect_thread_ != nullptr || !CheckConnectCommand(settings_, reporter_)) {
-    if (connect_thread_ != nullptr) {
-      reporter_.ProgramMessage("You must end this host session before connecting\n", " ", " ");
-    }
+  if (connect_thread_ != nullptr) {
+    reporter_.ProgramMessage("You must end this host session before connecting\n", " ", " ");
     return false;
   }
+  if (!CheckConnectCommand(settings_, reporter_)) return false;
   // What the Connect panel sets before it starts the connect task.
   settings_.ConnectAddress = address;
   settings_.QuilloPortNumber = port;

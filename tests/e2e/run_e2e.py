@@ -476,7 +476,7 @@ class TermProgram:
                 f.write(("%s=%s\r\n" % (key, value)).encode("latin-1"))
         env = dict(os.environ, HOME=self.workdir)
         env.pop("QUILLO", None)
-        program = os.path.join(run.build_dir, "quillo-term")
+        program = os.path.join(os.path.abspath(run.build_dir), "quillo-term")
         self.process = run.processes.start([program] + arguments, cwd=self.workdir, env=env,
                                            stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                            stderr=subprocess.PIPE)
