@@ -18,7 +18,7 @@ Thread::~Thread() {
 void* Thread::Entry(void* argument) {
   Thread* thread = static_cast<Thread*>(argument);
   thread->RunTask();
-  if (thread->Finish()) delete thread;
+  thread->Finish();
   return nullptr;
 }
 
@@ -42,11 +42,10 @@ void Thread::RunTask() {
   if (exited) task_->OnExit(this);
 }
 
-bool Thread::Finish() {
+void Thread::Finish() {
   MutexLock lock(&mutex_);
   finished_ = true;
   condition_.Broadcast();
-  return orphaned_;
 }
 
 bool Thread::WaitFinished(long milliseconds) {

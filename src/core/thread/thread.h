@@ -12,8 +12,8 @@
 class ThreadTask;
 
 // One operating-system thread running one ThreadTask. Created only by
-// ThreadManager::StartThread and released only by DestroyThread (or, for a
-// thread left running by DestroyThread, by the thread itself when it ends).
+// ThreadManager::StartThread and released only by DestroyThread, which
+// joins it first.
 //
 // Cancellation gate: from the moment CancelThread begins, IsCanceled() is
 // true and stays true. The gate closes under the thread's commit lock, which
@@ -50,8 +50,8 @@ class Thread {
 
   static void* Entry(void* argument);
   void RunTask();
-  // Marks the entry finished; true when the thread must delete itself.
-  bool Finish();
+  // Marks the entry finished.
+  void Finish();
   // Waits for the entry to finish; false when milliseconds ran out first
   // (a negative limit waits without one).
   bool WaitFinished(long milliseconds);
@@ -68,13 +68,12 @@ class Thread {
   std::atomic<int> exit_value_{0};
   int user_parameter_ = 0;
 
-  // The commit lock; also guards finished_ and orphaned_.
+  // The commit lock; also guards finished_.
   Mutex mutex_;
   // Signalled when the entry finishes.
   Condition condition_;
   std::atomic<bool> canceled_{false};
   bool finished_ = false;  // the entry has done everything but return
-  bool orphaned_ = false;  // DestroyThread left it running: it deletes itself
 };
 
 #endif  // QUILLO_CORE_THREAD_THREAD_H

@@ -1,4 +1,5 @@
 #include "gui/panels/panel_test_support.h"
+#include "core/settings/settings_parts.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
