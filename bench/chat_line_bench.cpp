@@ -1,5 +1,5 @@
 // Chat lines over loopback between two engines in one process: lines per
-// second sent back to back, and the latency of one line from SendChatLine on
+// second sent back to back, and the latency of one line from Send on
 // the guest to its report on the host (median and 99th percentile), for
 // short and long lines.
 
@@ -15,9 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/chat/chat_engine.h"
-#include "core/settings/program_settings.h"
-#include "core/thread/thread.h"
+#include "core/chat/session.h"
 #include "core/util/reporter.h"
 #include "support/loopback_port.h"
 
@@ -55,32 +53,24 @@ class CountingReporter : public Reporter {
   long lines_ = 0;
 };
 
-bool Connect(ProgramSettings& guest, Reporter& reporter, int port) {
-  guest.ConnectAddress = "127.0.0.1";
-  guest.QuilloPortNumber = port;
-  Thread* thread = StartClientConnection(guest, reporter);
-  if (thread == nullptr) return false;
-  while (thread->State() != ThreadState::EXITED) {
+bool Connect(ChatSession& guest, const SessionSnapshot& snapshot) {
+  if (!guest.Connect("127.0.0.1", snapshot)) return false;
+  while (guest.State() == SessionState::kConnecting) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  const bool up = thread->ExitValue() == 0;
-  guest.ClientConnectTask.DestroyThread(thread, true);
-  return up;
+  return guest.JoinConnect();
 }
 
 void Measure(const char* label, size_t length, int rounds, int burst) {
-  ProgramSettings host, guest;
-  host.ScreenName = "Host";
-  guest.ScreenName = "Guest";
-  host.EnableAudio = guest.EnableAudio = 0;
   CountingReporter host_reporter, guest_reporter;
-  const int port = qtest::FreePort();
-  host.QuilloPortNumber = port;
-  OpenHostSession(host, host_reporter);
-  if (host.Hosting.load() != 1 || !Connect(guest, guest_reporter, port)) {
+  ChatSession host(host_reporter), guest(guest_reporter);
+  SessionSnapshot host_snapshot, guest_snapshot;
+  host_snapshot.screen_name = "Host";
+  guest_snapshot.screen_name = "Guest";
+  host_snapshot.audio = guest_snapshot.audio = false;
+  host_snapshot.port = guest_snapshot.port = qtest::FreePort();
+  if (!host.Host(host_snapshot) || !Connect(guest, guest_snapshot)) {
     std::printf("%s: could not set up the conversation\n", label);
-    StopChatWorkers(guest);
-    StopChatWorkers(host);
     return;
   }
   std::string line(length, 'x');
@@ -89,7 +79,7 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   std::vector<double> latencies;
   for (int i = 0; i < rounds; ++i) {
     const Clock::time_point sent = Clock::now();
-    SendChatLine(guest, guest_reporter, line);
+    guest.Send(line);
     host_reporter.WaitFor(i + 1);
     latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
   }
@@ -97,7 +87,7 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
 
   const long before = host_reporter.Lines();
   const Clock::time_point start = Clock::now();
-  for (int i = 0; i < burst; ++i) SendChatLine(guest, guest_reporter, line);
+  for (int i = 0; i < burst; ++i) guest.Send(line);
   const bool all = host_reporter.WaitFor(before + burst);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
@@ -106,8 +96,8 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
       "(%d lines%s)\n",
       label, latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100], rounds,
       burst / seconds, burst, all ? "" : ", INCOMPLETE");
-  StopChatWorkers(guest);
-  StopChatWorkers(host);
+  guest.Close();
+  host.Close();
 }
 
 }  // namespace
