@@ -131,6 +131,32 @@ TEST_F(FramePanelsTest, ClosingTheFrameWhileConnectingEndsTheWait) {
   EXPECT_FALSE(FrameAlive());
 }
 
+// Host pressed while the Connect panel waits is refused, the wait goes on
+// untouched, and once it is cancelled hosting works.
+TEST_F(FramePanelsTest, HostDuringAConnectWaitIsRefused) {
+  SilentHost silent;
+  std::string host_box;
+  SessionState during = SessionState::kIdle;
+  After(300, [&] {
+    wxTEST_DIALOG(frame->GetChatPanel()->Host(), ExpectMessage(wxID_OK, &host_box));
+    during = frame->Session().State();
+    Click(frame->GetEventWindow(), EventWindow::kCancelId);
+  });
+  StartConnect(std::to_string(silent.Port()));
+  EXPECT_EQ("You are currently connected to a Quillo server\n  ", host_box);
+  EXPECT_EQ(SessionState::kConnecting, during);
+  EXPECT_EQ(SessionState::kIdle, frame->Session().State());
+  // The Connect panel kept the silent host's port; host on a free one.
+  settings->QuilloPortNumber = FreePort();
+  frame->GetChatPanel()->Host();
+  EXPECT_EQ(SessionState::kHostingFree, frame->Session().State());
+  EXPECT_TRUE(PumpUntil([&] {
+    return Transcript().find("Listening on port " + std::to_string(settings->QuilloPortNumber)) !=
+           std::string::npos;
+  }));
+  EXPECT_EQ(Transcript().find("Could not"), std::string::npos);
+}
+
 TEST_F(FramePanelsTest, ClosingTheFrameWhileSendingEndsTheWait) {
   SilentHost silent;
   settings->MailServer = "127.0.0.1";
