@@ -39,5 +39,4 @@ IndexedDatabase* OpenAddressBook(const std::string& base_name, IndexedDatabase* 
 int RebuildIndexFile(const std::string& index_name, IndexedDatabase* handle, bool verbose,
                      Reporter* reporter);
 
-
 #endif  // QUILLO_CORE_BOOKS_ADDRESS_BOOK_H

@@ -15,9 +15,9 @@ class Reporter;
 
 // What a conversation needs from its session, fixed when it starts.
 struct ConversationSetup {
-  std::string own_name;      // our screen name, on every header we send
-  std::string peer_name;     // shown in the lines about the partner
-  uint16_t key = 0;          // the cipher key of the session
+  std::string own_name;   // our screen name, on every header we send
+  std::string peer_name;  // shown in the lines about the partner
+  uint16_t key = 0;       // the cipher key of the session
   long body_timeout_ms = 60000;
   // Asked on the receiver thread before each activity sound.
   std::function<bool()> audio_enabled;

@@ -34,9 +34,6 @@ class MessageReader {
 
   Outcome Next(WireMessage* message);
 
-  // Bytes received but not yet handed out (the start of the next message).
-  const std::string& Pending() const { return buffer_; }
-
  private:
   // Receives until buffer_ holds n bytes.
   Outcome Fill(size_t n);

@@ -37,9 +37,8 @@ uint64_t MessageSender::Written() const {
 
 bool MessageSender::WaitWritten(uint64_t seq, long timeout_ms) {
   std::unique_lock<std::mutex> hold(lock_);
-  changed_.wait_for(hold, std::chrono::milliseconds(timeout_ms), [&] {
-    return written_ >= seq || failed_ || stopped_;
-  });
+  changed_.wait_for(hold, std::chrono::milliseconds(timeout_ms),
+                    [&] { return written_ >= seq || failed_ || stopped_; });
   return written_ >= seq;
 }
 

@@ -256,10 +256,10 @@ bool ChatSession::AcceptCallers(std::vector<Pending>* pending) {
     if (State() == SessionState::kHostingFree) {
       char text[INET_ADDRSTRLEN] = "UNKNOWN";
       inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-      WorkerLine(listener_quiet_,
-                 "Connecting Quillo client " + std::string(text) + " at: " + TimeStamp().Text() +
-                     "\n",
-                 false);
+      WorkerLine(
+          listener_quiet_,
+          "Connecting Quillo client " + std::string(text) + " at: " + TimeStamp().Text() + "\n",
+          false);
       caller.announced = true;
     }
     pending->push_back(caller);
@@ -461,8 +461,8 @@ void ChatSession::ConnectLoop(std::string address) {
                false);
     return ConnectFailed(fd);
   }
-  if (!StartConversation(fd, host_name, SessionState::kConnecting,
-                         SessionState::kConnectedAsClient, connect_quiet_)) {
+  if (!StartConversation(fd, host_name, SessionState::kConnecting, SessionState::kConnectedAsClient,
+                         connect_quiet_)) {
     ConnectFailed(-1);
     return;
   }
@@ -750,10 +750,10 @@ std::vector<std::string> ChatSession::StatsLines() const {
       lines.push_back("You are not connected to any Quillo services");
       return lines;
     }
-    lines.insert(lines.end(), {"You are configured as Quillo client", "",
-                               "You are connected to a Quillo server",
-                               "IP Address: " + host_address_, port, key, "",
-                               "Quillo session started at: " + start_time_});
+    lines.insert(lines.end(),
+                 {"You are configured as Quillo client", "", "You are connected to a Quillo server",
+                  "IP Address: " + host_address_, port, key, "",
+                  "Quillo session started at: " + start_time_});
     return lines;
   }
   lines.insert(lines.end(), {"You are configured as Quillo server", "IP Address: " + host_address_,

@@ -15,11 +15,11 @@
 #include <ctime>
 
 #include "core/chat/session.h"
-#include "core/thread/thread.h"
-#include "core/thread/thread_manager.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
 #include "core/settings/startup.h"
+#include "core/thread/thread.h"
+#include "core/thread/thread_manager.h"
 #include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_reporter.h"

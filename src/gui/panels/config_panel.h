@@ -31,8 +31,7 @@ class ConfigPanel : public wxFrame {
 
   // committed runs after every successful commit (the frame passes the
   // audio switch on to a running session).
-  ConfigPanel(wxWindow* parent, ProgramSettings& settings,
-              std::function<void()> committed = {});
+  ConfigPanel(wxWindow* parent, ProgramSettings& settings, std::function<void()> committed = {});
 
   // The Config command: LoadFields, then show.
   void ShowConfigPanel();

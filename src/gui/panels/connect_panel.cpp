@@ -63,8 +63,8 @@ wxBEGIN_EVENT_TABLE(ConnectPanel, wxFrame)
 wxEND_EVENT_TABLE()
     // clang-format on
 
-    ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings,
-                               ChatSession& session, EventWindow& events, GuiReporter& reporter)
+    ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, ChatSession& session,
+                               EventWindow& events, GuiReporter& reporter)
     : wxFrame(parent, ToolkitId(kId), "Quillo Connect Panel", wxPoint(0, 0), wxSize(400, 400),
               kPanelStyle),
       settings_(settings),
@@ -166,8 +166,8 @@ void ConnectPanel::RunConnection(const std::string& address) {
   });
   switch (outcome) {
     case PanelWait::Outcome::kAbandoned:
-      // The program is closing: stop the worker and leave the windows alone.
-      session.CancelConnect();
+      // The program is closing: its close sequence has stopped the session
+      // (and the frame owning it may be going), so touch nothing.
       return;
     case PanelWait::Outcome::kCancelRequested:
       Cancelled();

@@ -113,7 +113,8 @@ TEST(SessionSnapshotTest, ConfigDuringAConversationChangesTheNextSessionOnly) {
   done = true;
   config.join();
   EXPECT_EQ(host.StatsLines()[2], "Port Number: " + std::to_string(port));
-  EXPECT_EQ(host.InvitationLines("now")[2], "This is an invitation to join the Hostess Quillo session");
+  EXPECT_EQ(host.InvitationLines("now")[2],
+            "This is an invitation to join the Hostess Quillo session");
   host.Close();
   // The next session takes the committed values.
   EXPECT_EQ(SessionSnapshotOf(settings).screen_name, settings.ScreenName);

@@ -407,13 +407,14 @@ TEST(ChatReportTest, StatisticsAndInvitationFollowTheSession) {
   EXPECT_EQ(stats[3], "Encryption Key: 1234");
   EXPECT_EQ(stats[5], "Currently no Quillo clients are connected");
   const Lines invitation = host.session.InvitationLines("Dec 05, 2026 07:48:06");
-  EXPECT_EQ(invitation, (Lines{"Dec 05, 2026 07:48:06", "",
-                               "This is an invitation to join the Ann Quillo session",
-                               "The Ann Quillo line is open at:", "", stats[1].replace(0, 12,
-                                                                                      "Internet "
-                                                                                      "Address: "),
-                               "Port Number: " + std::to_string(port), "Encryption Key: 1234",
-                               ""}));
+  EXPECT_EQ(
+      invitation,
+      (Lines{"Dec 05, 2026 07:48:06", "", "This is an invitation to join the Ann Quillo session",
+             "The Ann Quillo line is open at:", "",
+             stats[1].replace(0, 12,
+                              "Internet "
+                              "Address: "),
+             "Port Number: " + std::to_string(port), "Encryption Key: 1234", ""}));
   ChatEnd guest("Bob", 1234);
   ASSERT_EQ(guest.Connect(port), 0);
   ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));

@@ -1,5 +1,4 @@
 #include "gui/panels/panel_test_support.h"
-#include "core/settings/settings_parts.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 
 #include "core/books/address_book.h"
 #include "core/books/book_handles.h"
+#include "core/settings/settings_parts.h"
 #include "gui/frame/gui_text.h"
 
 namespace {

@@ -46,7 +46,7 @@ class PanelTest : public testing::Test {
   EventWindow* events;
   std::shared_ptr<GuiReporter> reporter;
   std::unique_ptr<ChatSession> session;  // reports through reporter
-  std::vector<wxWindow*> windows;  // destroyed by TearDown
+  std::vector<wxWindow*> windows;        // destroyed by TearDown
   std::string previous_directory;
 };
 
