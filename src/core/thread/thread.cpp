@@ -18,7 +18,7 @@ Thread::~Thread() {
 void* Thread::Entry(void* argument) {
   Thread* thread = static_cast<Thread*>(argument);
   thread->RunTask();
-  thread->Finish();
+  if (thread->Finish()) delete thread;
   return nullptr;
 }
 
@@ -42,10 +42,11 @@ void Thread::RunTask() {
   if (exited) task_->OnExit(this);
 }
 
-void Thread::Finish() {
+bool Thread::Finish() {
   MutexLock lock(&mutex_);
   finished_ = true;
   condition_.Broadcast();
+  return released_;
 }
 
 bool Thread::WaitFinished(long milliseconds) {

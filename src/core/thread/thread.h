@@ -13,7 +13,8 @@ class ThreadTask;
 
 // One operating-system thread running one ThreadTask. Created only by
 // ThreadManager::StartThread and released only by DestroyThread, which
-// joins it first.
+// joins a JOINABLE thread first; a DETACHED thread still running when it is
+// destroyed deletes itself when it ends.
 //
 // Cancellation gate: from the moment CancelThread begins, IsCanceled() is
 // true and stays true. The gate closes under the thread's commit lock, which
@@ -50,8 +51,8 @@ class Thread {
 
   static void* Entry(void* argument);
   void RunTask();
-  // Marks the entry finished.
-  void Finish();
+  // Marks the entry finished; true when the thread must delete itself.
+  bool Finish();
   // Waits for the entry to finish; false when milliseconds ran out first
   // (a negative limit waits without one).
   bool WaitFinished(long milliseconds);
@@ -68,12 +69,13 @@ class Thread {
   std::atomic<int> exit_value_{0};
   int user_parameter_ = 0;
 
-  // The commit lock; also guards finished_.
+  // The commit lock; also guards finished_ and released_.
   Mutex mutex_;
   // Signalled when the entry finishes.
   Condition condition_;
   std::atomic<bool> canceled_{false};
   bool finished_ = false;  // the entry has done everything but return
+  bool released_ = false;  // DETACHED and destroyed while running
 };
 
 #endif  // QUILLO_CORE_THREAD_THREAD_H

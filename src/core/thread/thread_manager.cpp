@@ -63,6 +63,14 @@ int ThreadManager::DestroyThread(Thread* thread, bool cancel_first) {
   if (cancel_first && thread->Type() == ThreadType::JOINABLE && alive) {
     if (CancelThread(thread) != 0) return 1;
   }
+  if (thread->has_os_thread_ && thread->Type() == ThreadType::DETACHED) {
+    // Nobody may join a detached thread: one still running releases itself.
+    MutexLock lock(&thread->mutex_);
+    if (!thread->finished_) {
+      thread->released_ = true;
+      return 0;
+    }
+  }
   const bool joinable = thread->has_os_thread_ && thread->Type() == ThreadType::JOINABLE;
   if (joinable) {
     thread->WaitFinished(-1);

@@ -31,9 +31,10 @@ class ThreadManager {
 
   // With cancel_first and a JOINABLE thread that is RUNNING, SUSPENDED or
   // WAITING (or not yet started), cancels it first. Then joins the thread
-  // and deletes the Thread. There is no time limit: a thread is never left
-  // running, so every task's blocking calls must be wakeable by its
-  // OnCancel. Returns 0.
+  // and deletes the Thread. There is no time limit: a JOINABLE thread is
+  // never left running, so every task's blocking calls must be wakeable by
+  // its OnCancel. (A DETACHED thread still running deletes itself when it
+  // ends.) Returns 0.
   int DestroyThread(Thread* thread, bool cancel_first);
 
   // The text of the thread's error code; any code outside the table reads

@@ -136,11 +136,12 @@ inline int CountEntries(const char* path) {
     if (entry->d_name[0] != '.') ++count;
   }
   ::closedir(dir);
-  return count - 1;  // the directory's own descriptor while it is read
+  return count;
 }
 
-inline int OpenDescriptors() { return CountEntries("/proc/self/fd"); }
-inline int RunningThreads() { return CountEntries("/proc/self/task") + 1; }
+// Less the directory's own descriptor while it is read.
+inline int OpenDescriptors() { return CountEntries("/proc/self/fd") - 1; }
+inline int RunningThreads() { return CountEntries("/proc/self/task"); }
 
 }  // namespace chat_test
 

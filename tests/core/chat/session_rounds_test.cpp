@@ -14,12 +14,18 @@ using chat_test::OpenDescriptors;
 using chat_test::RunningThreads;
 
 TEST(SessionRoundsTest, AThousandSessionsLeaveNothingBehind) {
-  const int descriptors = OpenDescriptors();
-  const int threads = RunningThreads();
-  for (int round = 0; round < 1000; ++round) {
+  int descriptors = 0;
+  int threads = 0;
+  // Counted after the first round: the runtime (a sanitizer, the
+  // resolver) may start helpers of its own on first use.
+  for (int round = 0; round <= 1000; ++round) {
+    if (round == 1) {
+      descriptors = OpenDescriptors();
+      threads = RunningThreads();
+    }
     ChatEnd host("Hostess");
     ChatEnd guest("Guest");
-    ASSERT_TRUE(host.Host(0 + chat_test::FreePort())) << round;
+    ASSERT_TRUE(host.Host(chat_test::FreePort())) << round;
     ASSERT_EQ(guest.Connect(host.session.ListeningPort()), 0) << round;
     const std::string line = "round " + std::to_string(round);
     ASSERT_TRUE(guest.Send(line));
