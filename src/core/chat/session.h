@@ -64,7 +64,8 @@ enum class SessionState {
 // CancelConnect, Send, Flush, End, Close) come from one controlling thread,
 // the GUI thread or the terminal program's main thread; they never block on
 // the network (End and Close wait at most about a quarter of a second for
-// the sign-off to leave). State, the report lines and SetAudioEnabled may
+// the sign-off to leave; Close also waits for an activity sound that is
+// playing). State, the report lines and SetAudioEnabled may
 // be called from any thread. Workers report through the Reporter, which
 // must outlive the session; nothing is reported by a worker once the
 // command stopping it has returned.
