@@ -1,5 +1,5 @@
 // Chat lines over loopback between two engines in one process: lines per
-// second sent back to back, and the latency of one line from SendChatLine on
+// second sent back to back, and the latency of one line from Send on
 // the guest to its report on the host (median and 99th percentile), for
 // short and long lines. Beside each, the same-sized frame over plain loopback
 // TCP (half a ping-pong round trip), measured just before in the same run: the
@@ -20,9 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/chat/chat_engine.h"
-#include "core/settings/program_settings.h"
-#include "core/thread/thread.h"
+#include "core/chat/session.h"
 #include "core/util/reporter.h"
 #include "support/loopback_port.h"
 
@@ -70,17 +68,12 @@ class CountingReporter : public Reporter {
   Clock::time_point last_;
 };
 
-bool Connect(ProgramSettings& guest, Reporter& reporter, int port) {
-  guest.ConnectAddress = "127.0.0.1";
-  guest.QuilloPortNumber = port;
-  Thread* thread = StartClientConnection(guest, reporter);
-  if (thread == nullptr) return false;
-  while (thread->State() != ThreadState::EXITED) {
+bool Connect(ChatSession& guest, const SessionSnapshot& snapshot) {
+  if (!guest.Connect("127.0.0.1", snapshot)) return false;
+  while (guest.State() == SessionState::kConnecting) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  const bool up = thread->ExitValue() == 0;
-  guest.ClientConnectTask.DestroyThread(thread, true);
-  return up;
+  return guest.JoinConnect();
 }
 
 // Loopback TCP with nothing of Quillo on it. Every call is bounded by a
@@ -161,18 +154,15 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   const double tcp = TcpPingPong(frame).MedianOneWay(rounds);
   std::printf("%-14s TCP %zu-byte frame one way: median %6.1f us\n", label, frame, tcp);
 
-  ProgramSettings host, guest;
-  host.ScreenName = "Host";
-  guest.ScreenName = "Guest";
-  host.EnableAudio = guest.EnableAudio = 0;
   CountingReporter host_reporter, guest_reporter;
-  const int port = qtest::FreePort();
-  host.QuilloPortNumber = port;
-  OpenHostSession(host, host_reporter);
-  if (host.Hosting.load() != 1 || !Connect(guest, guest_reporter, port)) {
+  ChatSession host(host_reporter), guest(guest_reporter);
+  SessionSnapshot host_snapshot, guest_snapshot;
+  host_snapshot.screen_name = "Host";
+  guest_snapshot.screen_name = "Guest";
+  host_snapshot.audio = guest_snapshot.audio = false;
+  host_snapshot.port = guest_snapshot.port = qtest::FreePort();
+  if (!host.Host(host_snapshot) || !Connect(guest, guest_snapshot)) {
     std::printf("%s: could not set up the conversation\n", label);
-    StopChatWorkers(guest);
-    StopChatWorkers(host);
     return;
   }
   std::string line(length, 'x');
@@ -181,22 +171,20 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   std::vector<double> latencies;
   for (int i = 0; i < rounds; ++i) {
     const Clock::time_point sent = Clock::now();
-    SendChatLine(guest, guest_reporter, line);
+    guest.Send(line);
     if (!host_reporter.WaitFor(i + 1)) break;
     latencies.push_back(
         std::chrono::duration<double, std::micro>(host_reporter.LastArrival() - sent).count());
   }
   if (latencies.size() != static_cast<size_t>(rounds)) {
     std::printf("%s: a line did not arrive within 30 s\n", label);
-    StopChatWorkers(guest);
-    StopChatWorkers(host);
     return;
   }
   std::sort(latencies.begin(), latencies.end());
 
   const long before = host_reporter.Lines();
   const Clock::time_point start = Clock::now();
-  for (int i = 0; i < burst; ++i) SendChatLine(guest, guest_reporter, line);
+  for (int i = 0; i < burst; ++i) guest.Send(line);
   const bool all = host_reporter.WaitFor(before + burst);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
@@ -206,8 +194,8 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
       "lines/s (%d lines%s)\n",
       label, median, median / tcp, latencies[latencies.size() * 99 / 100], rounds, burst / seconds,
       burst, all ? "" : ", INCOMPLETE");
-  StopChatWorkers(guest);
-  StopChatWorkers(host);
+  guest.Close();
+  host.Close();
 }
 
 }  // namespace

@@ -14,11 +14,9 @@
 #include <string>
 #include <thread>
 
-#include "core/chat/chat_engine.h"
-#include "core/chat/session_commands.h"
+#include "core/chat/session.h"
 #include "core/settings/program_settings.h"
-#include "core/thread/thread.h"
-#include "core/thread/thread_manager.h"
+#include "core/settings/settings_parts.h"
 #include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/main_frame.h"
@@ -59,7 +57,6 @@ std::unique_ptr<ProgramSettings> Settings(const char* name, int port, const char
   auto settings = std::make_unique<ProgramSettings>();
   settings->ScreenName = name;
   settings->QuilloPortNumber = port;
-  settings->ConnectAddress = "127.0.0.1";
   settings->SettingsFilePath = std::string(dir) + "/" + name + ".ini";
   settings->EnableAudio = 0;
   return settings;
@@ -77,11 +74,11 @@ int Run(int lines) {
   client->Show();
   bool ok = false;
   host->GetChatPanel()->Host();
-  LongestTurn([&] { return host_settings->Hosting == 1; }, 10, &ok);
-  Thread* connect = StartClientConnection(*client_settings, client->GetReporter());
-  LongestTurn([&] { return connect->State() == ThreadState::EXITED; }, 10, &ok);
-  ThreadManager().DestroyThread(connect, false);
-  LongestTurn([&] { return host_settings->LineBusy == 1; }, 10, &ok);
+  LongestTurn([&] { return host->Session().State() == SessionState::kHostingFree; }, 10, &ok);
+  client->Session().Connect("127.0.0.1", SessionSnapshotOf(*client_settings));
+  LongestTurn([&] { return client->Session().State() != SessionState::kConnecting; }, 10, &ok);
+  client->Session().JoinConnect();
+  LongestTurn([&] { return host->Session().State() == SessionState::kHostingBusy; }, 10, &ok);
   if (!ok) {
     std::fprintf(stderr, "no connection\n");
     return 1;
@@ -92,7 +89,7 @@ int Run(int lines) {
     // Send runs on the GUI thread in the program; here a thread stands in
     // for the partner's program so that the host's loop runs meanwhile.
     for (int i = 0; i < lines; ++i) {
-      SendChatLine(*client_settings, client->GetReporter(), "flood line " + std::to_string(i));
+      client->Session().Send("flood line " + std::to_string(i));
     }
   });
   const double longest = LongestTurn(
@@ -107,8 +104,8 @@ int Run(int lines) {
   sender.join();
   std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n", lines,
               ok ? "all" : "NOT ALL", seconds, lines / seconds, longest * 1000);
-  StopWorkerThreads(*host_settings);
-  StopWorkerThreads(*client_settings);
+  host->Session().Close();
+  client->Session().Close();
   host->Destroy();
   client->Destroy();
   wxTheApp->ProcessPendingEvents();

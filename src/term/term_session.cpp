@@ -1,11 +1,7 @@
 #include "term/term_session.h"
 
-#include <mutex>
-
-#include "core/chat/chat_engine.h"
 #include "core/settings/program_settings.h"
-#include "core/thread/thread.h"
-#include "core/thread/time_stamp.h"
+#include "core/settings/settings_parts.h"
 
 void TermSession::WakingReporter::ConversationLine(const std::string& text) {
   target_.ConversationLine(text);
@@ -34,9 +30,10 @@ void TermSession::WakingReporter::PlayActivitySound() { target_.PlayActivitySoun
 bool TermSession::WakingReporter::MainFrameMinimised() { return target_.MainFrameMinimised(); }
 
 TermSession::TermSession(ProgramSettings& settings, Reporter& reporter, std::function<void()> wake)
-    : settings_(settings), reporter_(reporter, std::move(wake)) {
+    : settings_(settings), reporter_(reporter, std::move(wake)), session_(reporter_) {
   // The desktop program's main frame sets this greeting when it opens.
-  settings_.GreetingText.Set("Welcome to the " + settings_.ScreenName + " Quillo session");
+  settings_.GreetingText = "Welcome to the " + settings_.ScreenName + " Quillo session";
+  session_.SetAudioEnabled(false);  // a terminal has no activity sound
 }
 
 TermSession::~TermSession() { Close(); }
@@ -48,40 +45,23 @@ void TermSession::SetScreenName(const std::string& name, bool for_host) {
 }
 
 bool TermSession::Host(int port) {
-  if (connect_thread_ != nullptr) {
-    reporter_.ProgramMessage("You are currently connecting to a Quillo server\n", " ", " ");
-    return false;
-  }
-  if (!CheckHostCommand(settings_, reporter_)) return false;
   settings_.QuilloPortNumber = port;
-  OpenHostSession(settings_, reporter_);
-  return settings_.Hosting.load() == 1;
+  SessionSnapshot snapshot = SessionSnapshotOf(settings_);
+  snapshot.audio = false;
+  return session_.Host(snapshot);
 }
 
 bool TermSession::Connect(const std::string& address, int port) {
-  if (connect_thread_ != nullptr) {
-    reporter_.ProgramMessage("You must end this host session before connecting\n", " ", " ");
+  settings_.QuilloPortNumber = port;
+  SessionSnapshot snapshot = SessionSnapshotOf(settings_);
+  snapshot.audio = false;
+  // What the Connect panel shows before it starts the connect.
+  reporter_.EventLine("Connecting to host " + address + "\n");
+  if (!session_.Connect(address, snapshot)) {
+    reporter_.EventLine("The Quillo client was not connected\n");
     return false;
   }
-  if (!CheckConnectCommand(settings_, reporter_)) return false;
-  // What the Connect panel sets before it starts the connect task.
-  settings_.ConnectAddress = address;
-  settings_.QuilloPortNumber = port;
-  settings_.HostAddress = address;
-  settings_.HostStartTime = TimeStamp().Text();
-  reporter_.EventLine("Connecting to host " + address + "\n");
-  Thread* thread = StartClientConnection(settings_, reporter_);
-  if (thread == nullptr || thread->ErrorCode() != THREAD_NO_ERROR) {
-    ChatConnectTask& task = settings_.ClientConnectTask;
-    if (thread != nullptr)
-      reporter_.EventLine(std::string(task.Manager().ThreadErrorText(thread)) + "\n");
-    reporter_.EventLine("The Quillo client was not connected\n");
-    settings_.ChatSocket.CloseAll();
-    if (thread != nullptr) task.DestroyThread(thread, true);
-    pending_.push_back(Happening::kConnectFailed);
-    return true;
-  }
-  connect_thread_ = thread;
+  connecting_ = true;
   return true;
 }
 
@@ -89,17 +69,14 @@ std::vector<TermSession::Happening> TermSession::Poll() {
   std::vector<Happening> found;
   found.swap(pending_);
   FinishConnect(&found);
-  WatchTalker(&found);
+  WatchConversations(&found);
   return found;
 }
 
 void TermSession::FinishConnect(std::vector<Happening>* found) {
-  if (connect_thread_ == nullptr || connect_thread_->State() != ThreadState::EXITED) return;
-  const int result = connect_thread_->ExitValue();
-  settings_.ClientConnectTask.DestroyThread(connect_thread_, true);
-  connect_thread_ = nullptr;
-  if (result < 0) {
-    settings_.ChatSocket.CloseAll();
+  if (!connecting_ || session_.State() == SessionState::kConnecting) return;
+  connecting_ = false;
+  if (!session_.JoinConnect()) {
     reporter_.EventLine("The Quillo client was not connected\n");
     found->push_back(Happening::kConnectFailed);
     return;
@@ -108,66 +85,71 @@ void TermSession::FinishConnect(std::vector<Happening>* found) {
   found->push_back(Happening::kConnected);
 }
 
-// The engine shows a conversation's start and end only through its talker
-// thread: one runs while a partner is on the line, and its exit value says
-// how the partner left (0 signed off, negative broken).
-void TermSession::WatchTalker(std::vector<Happening>* found) {
-  std::lock_guard<std::mutex> slot(settings_.TalkerSlotLock);
-  Thread* talker = settings_.TalkerThread.load();
-  if (talker == nullptr) return;
-  if (talker->UserParameter() == 0) {
-    // The talker before it ended and was replaced between two polls.
-    if (!talker_ended_) found->push_back(Happening::kSignedOff);
-    talker->SetUserParameter(++talker_tag_);
-    talker_ended_ = false;
-    if (settings_.Hosting.load() == 1) found->push_back(Happening::kPartnerJoined);
-  } else if (talker->UserParameter() != talker_tag_) {
-    return;
+// A conversation's start and its end by itself show in the session's
+// counters; how it ended says whether the partner signed off.
+void TermSession::WatchConversations(std::vector<Happening>* found) {
+  const uint64_t started = session_.ConversationsStarted();
+  const uint64_t ended = session_.ConversationsEnded();
+  const bool hosting = session_.State() == SessionState::kHostingFree ||
+                       session_.State() == SessionState::kHostingBusy;
+  for (; started_seen_ < started; ++started_seen_) {
+    if (hosting) found->push_back(Happening::kPartnerJoined);
   }
-  if (talker_ended_ || talker->State() != ThreadState::EXITED) return;
-  talker_ended_ = true;
-  found->push_back(talker->ExitValue() < 0 ? Happening::kBroken : Happening::kSignedOff);
+  for (; ended_seen_ < ended; ++ended_seen_) {
+    found->push_back(session_.LastEnd() == ConversationEnd::kBroken ? Happening::kBroken
+                                                                    : Happening::kSignedOff);
+  }
 }
 
 TermSession::State TermSession::CurrentState() const {
-  if (connect_thread_ != nullptr) return State::kConnecting;
-  if (settings_.LineBusy.load() == 1) return State::kTalking;
-  if (settings_.Hosting.load() == 1) return State::kHosting;
+  switch (session_.State()) {
+    case SessionState::kConnecting:
+      return State::kConnecting;
+    case SessionState::kHostingFree:
+      return State::kHosting;
+    case SessionState::kHostingBusy:
+    case SessionState::kConnectedAsClient:
+      return State::kTalking;
+    case SessionState::kIdle:
+    case SessionState::kEnding:
+      break;
+  }
   return State::kIdle;
 }
 
-bool TermSession::Send(const std::string& text) { return SendChatLine(settings_, reporter_, text); }
+bool TermSession::Send(const std::string& text) { return session_.Send(text); }
 
-// Each Send hands its message to the network before it returns.
-bool TermSession::WaitWritten(std::chrono::milliseconds) { return true; }
+bool TermSession::WaitWritten(std::chrono::milliseconds limit) {
+  return session_.Flush(static_cast<long>(limit.count()));
+}
 
 void TermSession::End() {
   CancelConnect();
-  talker_ended_ = true;
-  EndSession(settings_, reporter_, nullptr);
+  session_.End(nullptr);
+  Resync();
 }
 
-std::vector<std::string> TermSession::Stats() const { return StatsLines(settings_); }
+std::vector<std::string> TermSession::Stats() const { return session_.StatsLines(); }
 
 void TermSession::Close() {
-  if (connect_thread_ != nullptr) {
-    settings_.ClientConnectTask.DestroyThread(connect_thread_, true);
-    connect_thread_ = nullptr;
-  }
-  talker_ended_ = true;
-  StopChatWorkers(settings_);
+  connecting_ = false;
+  session_.Close();
+  Resync();
+}
+
+// Ends made by End or Close are not the partner's doing and are not
+// reported as happenings.
+void TermSession::Resync() {
+  started_seen_ = session_.ConversationsStarted();
+  ended_seen_ = session_.ConversationsEnded();
 }
 
 // As the Connect panel's cancel: stop the worker, then say so.
 void TermSession::CancelConnect() {
-  if (connect_thread_ == nullptr) return;
-  ChatConnectTask& task = settings_.ClientConnectTask;
+  if (!connecting_ || session_.State() != SessionState::kConnecting) return;
+  connecting_ = false;
   reporter_.EventLine("Stopping connect thread\n");
-  task.CancelThread(connect_thread_);
-  task.JoinThread(connect_thread_);
-  task.DestroyThread(connect_thread_, true);
-  connect_thread_ = nullptr;
-  settings_.ChatSocket.CloseAll();
+  session_.CancelConnect();
   reporter_.EventLine("The current request was canceled\n");
   reporter_.EventLine("The Quillo client was not connected\n");
   pending_.push_back(Happening::kConnectFailed);

@@ -6,22 +6,23 @@
 #include <string>
 #include <vector>
 
+#include "core/chat/session.h"
 #include "core/util/reporter.h"
 
 class ProgramSettings;
-class Thread;
 
 // The terminal program's only door into the chat engine: everything
 // quillo-term does to a session goes through here, so a change of the
 // engine's interface changes this class alone.
 //
-// The session reads the screen name, key and greeting from the settings
+// The session copies the screen name, key and greeting from the settings
 // handed in when it starts (Host, Connect); set them first.
 //
 // Threads: every method runs on the program's main thread. The engine's
 // workers report through the reporter handed in and call wake() after each
-// report, from their own threads; the main thread then calls Poll() to
-// learn what changed. The settings, the reporter and wake() must outlive
+// report, from their own threads; the main thread then calls Poll() (also
+// every few hundred milliseconds, since a partner's departure is counted
+// just after its last line is reported) to learn what changed. The settings, the reporter and wake() must outlive
 // the object; the destructor stops every worker.
 class TermSession {
  public:
@@ -100,17 +101,18 @@ class TermSession {
   };
 
   void FinishConnect(std::vector<Happening>* found);
-  void WatchTalker(std::vector<Happening>* found);
+  void WatchConversations(std::vector<Happening>* found);
   void CancelConnect();
+  void Resync();
 
   ProgramSettings& settings_;
   WakingReporter reporter_;
-  Thread* connect_thread_ = nullptr;
+  ChatSession session_;
   std::vector<Happening> pending_;
-  // Talker threads are tagged when first seen, so a new one is never taken
-  // for an old one whose memory it reuses.
-  int talker_tag_ = 0;
-  bool talker_ended_ = true;
+  bool connecting_ = false;  // a Connect's outcome is still to be joined
+  // The session's conversation counters as last seen by Poll.
+  uint64_t started_seen_ = 0;
+  uint64_t ended_seen_ = 0;
 };
 
 #endif  // QUILLO_TERM_TERM_SESSION_H

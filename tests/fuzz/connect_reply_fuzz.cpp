@@ -1,23 +1,22 @@
-// Answers the client connect task's sign-on with arbitrary bytes from a
-// loopback listener: a reply header of any type and length, a greeting cut
-// short or without an end, and whatever follows for the talker that a
-// welcome starts. The task must end (connected or not) and every worker
-// must stop when the conversation is closed.
+// Answers a session's sign-on with arbitrary bytes from a loopback
+// listener: a reply header of any type and length, a greeting cut short or
+// without an end, and whatever follows for the conversation that a welcome
+// starts. The connect must end (connected or not) and every worker must
+// stop when the session is closed.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
-#include "core/chat/chat_engine.h"
-#include "core/chat/client_connect_task.h"
 #include "core/chat/message_header.h"
-#include "core/settings/program_settings.h"
+#include "core/chat/session.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -70,17 +69,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Listener listener;
   std::thread host(Answer, listener.fd, data, size);
 
-  ProgramSettings settings;
-  settings.ScreenName = "Fuzz";
-  settings.ConnectAddress = "127.0.0.1";
-  settings.QuilloPortNumber = listener.port;
   fuzz::NullReporter reporter(false);
-  ChatConnectTask task;
-  task.Prepare(&settings, &reporter);
-  const int result = task.Run(nullptr);
-  if (result != 0 && settings.LineBusy.load() != 0) std::abort();
-  // Closes the conversation a welcome started; the talker ends.
-  StopChatWorkers(settings);
+  {
+    ChatSession session(reporter);
+    SessionSnapshot snapshot;
+    snapshot.screen_name = "Fuzz";
+    snapshot.port = listener.port;
+    snapshot.body_timeout_ms = 1000;
+    if (!session.Connect("127.0.0.1", snapshot)) std::abort();
+    while (session.State() == SessionState::kConnecting) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const bool connected = session.JoinConnect();
+    if (!connected && session.LineBusy()) std::abort();
+    // Closes the conversation a welcome started; every worker is joined.
+    session.Close();
+  }
   host.join();
   return 0;
 }

@@ -1,7 +1,8 @@
-// Feeds arbitrary bytes to the talker as if a peer had sent them: headers
-// of any type and length, bodies cut short, unterminated names, sign-offs
-// in the middle. The first two bytes pick the conversation's key. The
-// talker must end at the end of the stream without a crash or a leak.
+// Feeds arbitrary bytes to a conversation's receive loop as if a partner
+// had sent them: headers of any type and length, bodies cut short,
+// unterminated names, sign-offs in the middle. The first two bytes pick the
+// conversation's key. The loop must end at the end of the stream without a
+// crash or a leak, having said it ended.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,8 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/chat/talker_task.h"
-#include "core/settings/program_settings.h"
+#include "core/chat/conversation.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -24,21 +24,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::SendAll(ends[1], data + 2, size - 2, MSG_DONTWAIT);
   ::shutdown(ends[1], SHUT_WR);
 
-  ProgramSettings settings;
-  settings.ScreenName = "Fuzz";
-  settings.EncryptionKey = static_cast<uint16_t>(data[0] | (data[1] << 8));
-  settings.EnableAudio = 1;
-  settings.PeerName.Set("Peer");
-  settings.PeerSocket = ends[0];
-  settings.LineBusy = 1;
   fuzz::NullReporter reporter(true);
-  ChatTalkerTask talker;
-  talker.Prepare(&settings, &reporter, ends[0]);
-  // As the talker's thread would: run to the end, then the exit step.
-  talker.Run(nullptr);
-  talker.OnExit(nullptr);
-  if (settings.LineBusy.load() != 0) std::abort();
-  if (settings.PeerSocket.load() != kInvalidSocket) std::abort();
+  bool ended = false;
+  {
+    ConversationSetup setup;
+    setup.own_name = "Fuzz";
+    setup.peer_name = "Peer";
+    setup.key = static_cast<uint16_t>(data[0] | (data[1] << 8));
+    setup.body_timeout_ms = 1000;
+    setup.audio_enabled = [] { return true; };
+    setup.play_sound = [] {};
+    setup.ended = [&ended](const Conversation*, ConversationEnd) { ended = true; };
+    // As the receiver thread would; the conversation owns ends[0] and
+    // closes it when it goes.
+    Conversation talk(reporter, std::move(setup), ends[0]);
+    talk.ReceiveLoop();
+  }
+  if (!ended) std::abort();
   ::close(ends[1]);
   return 0;
 }

@@ -259,7 +259,7 @@ TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
   ChatEnd guest("Guest");
   ASSERT_TRUE(host.Host(port)) << host.reporter.Conversation();
   ASSERT_EQ(guest.Connect(port), 0) << guest.reporter.Events();
-  ASSERT_TRUE(ChatEnd::WaitUntil(host.settings.LineBusy, 1));
+  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
 
   // Warm up (first lines, first busy caller) before taking the baseline.
   ASSERT_TRUE(host.Send("warm up"));
@@ -313,18 +313,18 @@ TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
   }
   EXPECT_EQ(RecordingReporter::Count(at_guest, "Hostess Says>\n"), sent + 1);
   EXPECT_EQ(RecordingReporter::Count(at_host, "Guest Says>\n"), sent);
-  EXPECT_EQ(host.settings.LineBusy.load(), 1);
-  EXPECT_EQ(guest.settings.LineBusy.load(), 1);
-  EXPECT_EQ(host.settings.PeerName.Get(), "Guest");
+  EXPECT_EQ(host.session.State(), SessionState::kHostingBusy);
+  EXPECT_EQ(guest.session.State(), SessionState::kConnectedAsClient);
+  EXPECT_EQ(host.session.PeerName(), "Guest");
 
   // The host still answers: a caller after the storm is told the line is
   // busy within a few seconds. A call whose opening packet met the
   // listener's queue still full from the storm can be dropped by the kernel
   // and retried by it only seconds later - the kernel's doing, not the
   // host's - so such a call is made again, three times at most.
-  // The host signs callers on one at a time, so callers the storm left in
-  // the listen queue are worked off first; the call is made once the host's
-  // report has been quiet for a second (at most 60 s).
+  // Callers the storm left in the listen queue are worked off first; the
+  // call is made once the host's report has been quiet for a second (at
+  // most 60 s).
   size_t reported = 0;
   const Clock::time_point settle = Clock::now();
   while (Clock::now() - settle < std::chrono::seconds(60)) {

@@ -8,6 +8,7 @@
 #include "core/books/book_sequences.h"
 #include "core/books/books_test_util.h"
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_parts.h"
 
 namespace {
 

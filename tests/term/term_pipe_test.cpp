@@ -65,7 +65,7 @@ TEST_F(TermPipeTest, ConnectPrintsThePartnersLinesUnderItsName) {
   const int port = FreePort();
   ASSERT_TRUE(ann.Host(port));
   TermProcess bob(BobsDirectory(), {"connect", "127.0.0.1:" + std::to_string(port)});
-  ASSERT_TRUE(ann.WaitUntil(ann.settings.LineBusy, 1));
+  ASSERT_TRUE(ann.WaitState(SessionState::kHostingBusy));
   ASSERT_TRUE(ann.Send("first row\nsecond row"));
   EXPECT_TRUE(bob.WaitOutput("Ann Says> first row\n          second row\n")) << bob.Output();
   bob.CloseInput();
@@ -87,7 +87,7 @@ TEST_F(TermPipeTest, HostOnceTakesOnePartnerAndEndsWhenItSignsOff) {
   // Input lines go to the partner.
   ASSERT_TRUE(ann.Write("hello Bob\n"));
   EXPECT_TRUE(bob.reporter.WaitForConversation(Said("Ann", "hello Bob")));
-  EndSession(bob.settings, bob.reporter, nullptr);
+  bob.session.End(nullptr);
   EXPECT_EQ(ann.WaitExit(), 0) << ann.Output() << ann.Errors();
   EXPECT_NE(ann.Output().find("Bob has signed off\n"), std::string::npos) << ann.Output();
 }

@@ -5,7 +5,6 @@
 
 #include "core/books/field_record.h"
 #include "core/books/name_key.h"
-#include "core/settings/program_settings.h"
 #include "core/util/reporter.h"
 
 const char kRebuildTempFile[] = "tempfile.idx";
@@ -84,13 +83,4 @@ int RebuildIndexFile(const std::string& index_name, IndexedDatabase* handle, boo
   }
   Say(verbose, reporter, "The index file was rebuilt and loaded.\n");
   return 1;
-}
-
-void OpenAddressBooks(ProgramSettings& settings, Reporter* reporter) {
-  settings.PreviousConnectionsBook =
-      OpenAddressBook(settings.PreviousConnectionsDB, settings.PreviousConnectionsBook, false,
-                      reporter, settings.DataFileExtension, settings.IndexFileExtension);
-  settings.InvitationBook =
-      OpenAddressBook(settings.InvitationDB, settings.InvitationBook, false, reporter,
-                      settings.DataFileExtension, settings.IndexFileExtension);
 }

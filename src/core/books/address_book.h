@@ -5,7 +5,6 @@
 
 #include "core/db/indexed_database.h"
 
-class ProgramSettings;
 class Reporter;
 
 // Opening the two address books. Each book is an IndexedDatabase of a data
@@ -39,8 +38,5 @@ IndexedDatabase* OpenAddressBook(const std::string& base_name, IndexedDatabase* 
 // place of index_name. 1 when the index was rebuilt and reloaded.
 int RebuildIndexFile(const std::string& index_name, IndexedDatabase* handle, bool verbose,
                      Reporter* reporter);
-
-// Start-up: opens both books quietly and keeps the handles in settings.
-void OpenAddressBooks(ProgramSettings& settings, Reporter* reporter);
 
 #endif  // QUILLO_CORE_BOOKS_ADDRESS_BOOK_H

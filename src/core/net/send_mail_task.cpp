@@ -1,6 +1,5 @@
 #include "core/net/send_mail_task.h"
 
-#include "core/settings/program_settings.h"
 #include "core/thread/gated_reporter.h"
 #include "core/thread/thread.h"
 
@@ -17,17 +16,6 @@ std::string ReplyLines(const char* reply) {
 }
 
 }  // namespace
-
-Thread* SendMailTask::Start(const ProgramSettings& settings, Reporter& reporter) {
-  MailJob job;
-  job.MailServer = settings.MailServer;
-  job.MailServerPortNumber = settings.MailServerPortNumber;
-  job.ReturnEmailAddress = settings.ReturnEmailAddress;
-  job.MailRecipient = settings.MailRecipient;
-  job.InvitationSubject = settings.InvitationSubject;
-  job.MailMessage = settings.MailMessage;
-  return Start(job, reporter);
-}
 
 Thread* SendMailTask::Start(const MailJob& job, Reporter& reporter) {
   // No thread of this task runs now, so the socket may be re-armed after a

@@ -6,7 +6,6 @@
 #include "core/net/smtp_client.h"
 #include "core/thread/thread_task.h"
 
-class ProgramSettings;
 class Reporter;
 class Thread;
 
@@ -25,7 +24,7 @@ struct MailJob {
 // reporting each step and each server reply as an event-window line.
 //
 // Use from the GUI thread:
-//   Thread* t = settings.MailTask.Start(settings, reporter);
+//   Thread* t = settings.MailTask.Start(MailJobOf(settings), reporter);
 //   ... wait until t->State() is EXITED (ExitValue() 0: sent), or on Cancel
 //   settings.MailTask.CancelThread(t);  then  DestroyThread(t, true).
 // Only one send-mail thread runs at a time; the task must outlive it.
@@ -35,11 +34,9 @@ struct MailJob {
 // socket itself before it returns.
 class SendMailTask : public ThreadTask {
  public:
-  // Copies the mail fields of settings, keeps reporter (which must outlive
-  // the thread) and starts a JOINABLE thread; see ThreadManager::StartThread
-  // for the result.
-  Thread* Start(const ProgramSettings& settings, Reporter& reporter);
-  // The same for a job put together by the caller.
+  // Copies the job (MailJobOf in settings/settings_parts.h builds it from
+  // the settings), keeps reporter (which must outlive the thread) and starts
+  // a JOINABLE thread; see ThreadManager::StartThread for the result.
   Thread* Start(const MailJob& job, Reporter& reporter);
 
   int Run(Thread* thread) override;

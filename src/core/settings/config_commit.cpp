@@ -51,7 +51,7 @@ void CommitMailServer(const std::string& field, ProgramSettings& settings) {
 ConfigFields ConfigFields::From(const ProgramSettings& settings) {
   ConfigFields fields;
   fields.ScreenName = settings.ScreenName;
-  fields.Greeting = settings.GreetingText.Get();
+  fields.Greeting = settings.GreetingText;
   fields.Port = std::to_string(settings.QuilloPortNumber);
   fields.Key = std::to_string(settings.EncryptionKey);
   fields.HomeDirectory = settings.HomeDirectory;
@@ -68,7 +68,7 @@ bool ConfigIsModified(const ConfigFields& fields, const ProgramSettings& setting
          FieldNumber(fields.Key) != static_cast<int32_t>(settings.EncryptionKey) ||
          fields.MailServer != settings.MailServer ||
          fields.ReturnEmailAddress != settings.ReturnEmailAddress ||
-         fields.Greeting != settings.GreetingText.Get() ||
+         fields.Greeting != settings.GreetingText ||
          fields.EnableAudio != (settings.EnableAudio != 0);
 }
 
@@ -78,7 +78,7 @@ ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& set
     Put(settings, "ScreenName", fields.ScreenName);
   }
   if (fields.MailServer != settings.MailServer) CommitMailServer(fields.MailServer, settings);
-  if (fields.Greeting != settings.GreetingText.Get()) settings.GreetingText.Set(fields.Greeting);
+  if (fields.Greeting != settings.GreetingText) settings.GreetingText = fields.Greeting;
   if (fields.ReturnEmailAddress != settings.ReturnEmailAddress) {
     settings.ReturnEmailAddress = fields.ReturnEmailAddress;
     Put(settings, "ReturnEmailAddress", settings.ReturnEmailAddress);

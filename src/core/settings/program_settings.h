@@ -5,20 +5,21 @@
 #include <string>
 
 #include "core/books/book_handles.h"
-#include "core/chat/chat_session_state.h"
 #include "core/net/mail_state.h"
 #include "core/settings/print_settings.h"
 
 class SettingsFile;
 
-// Every setting of the program, the paths it works out at start-up and the
-// session state the workers share. One instance lives for the whole run,
-// reached through TheProgramSettings; tests create their own instances.
+// Every setting of the program and the paths it works out at start-up. One
+// instance lives for the whole run, reached through TheProgramSettings;
+// tests create their own instances. Only the application (the GUI's frames
+// and panels, the terminal program) uses it: a chat session gets a
+// SessionSnapshot of it when it starts (settings/session_settings.h), so
+// the chat, net and books code never sees this class.
 //
-// Settings fields are named after their settings-file keys. The chat
-// session, mail and address-book fields come from the bases, each owned by
-// its own subsystem.
-class ProgramSettings : public ChatSessionState, public MailState, public BookHandles {
+// Settings fields are named after their settings-file keys. The mail and
+// address-book fields come from the bases, each owned by its own subsystem.
+class ProgramSettings : public MailState, public BookHandles {
  public:
   ProgramSettings();
   ~ProgramSettings();
@@ -67,6 +68,7 @@ class ProgramSettings : public ChatSessionState, public MailState, public BookHa
   int32_t QuilloPortNumber = 59152;
   int32_t DefaultPortNumber = 59152;
   std::string ScreenName = "Quillo";  // at most 24 bytes
+  std::string GreetingText;           // empty: the built-in welcome
   std::string MailServer;
   std::string ReturnEmailAddress;
   std::string InvitationSubject = "Quillo Invitation";

@@ -9,6 +9,7 @@
 #include "core/books/address_book.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
+#include "core/settings/settings_parts.h"
 
 StartupInputs StartupInputs::FromProcess(int argc, char** argv) {
   StartupInputs inputs;

@@ -46,7 +46,7 @@ bool Thread::Finish() {
   MutexLock lock(&mutex_);
   finished_ = true;
   condition_.Broadcast();
-  return orphaned_;
+  return released_;
 }
 
 bool Thread::WaitFinished(long milliseconds) {

@@ -12,8 +12,9 @@
 class ThreadTask;
 
 // One operating-system thread running one ThreadTask. Created only by
-// ThreadManager::StartThread and released only by DestroyThread (or, for a
-// thread left running by DestroyThread, by the thread itself when it ends).
+// ThreadManager::StartThread and released only by DestroyThread, which
+// joins a JOINABLE thread first; a DETACHED thread still running when it is
+// destroyed deletes itself when it ends.
 //
 // Cancellation gate: from the moment CancelThread begins, IsCanceled() is
 // true and stays true. The gate closes under the thread's commit lock, which
@@ -68,13 +69,13 @@ class Thread {
   std::atomic<int> exit_value_{0};
   int user_parameter_ = 0;
 
-  // The commit lock; also guards finished_ and orphaned_.
+  // The commit lock; also guards finished_ and released_.
   Mutex mutex_;
   // Signalled when the entry finishes.
   Condition condition_;
   std::atomic<bool> canceled_{false};
   bool finished_ = false;  // the entry has done everything but return
-  bool orphaned_ = false;  // DestroyThread left it running: it deletes itself
+  bool released_ = false;  // DETACHED and destroyed while running
 };
 
 #endif  // QUILLO_CORE_THREAD_THREAD_H

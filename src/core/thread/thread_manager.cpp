@@ -63,25 +63,21 @@ int ThreadManager::DestroyThread(Thread* thread, bool cancel_first) {
   if (cancel_first && thread->Type() == ThreadType::JOINABLE && alive) {
     if (CancelThread(thread) != 0) return 1;
   }
-  const bool joinable = thread->has_os_thread_ && thread->Type() == ThreadType::JOINABLE;
-  if (joinable) thread->WaitFinished(kDestroyWaitMilliseconds);
-  bool finished;
-  {
+  if (thread->has_os_thread_ && thread->Type() == ThreadType::DETACHED) {
+    // Nobody may join a detached thread: one still running releases itself.
     MutexLock lock(&thread->mutex_);
-    finished = thread->finished_;
-    if (!finished) {
-      // Stuck in a call nothing can interrupt: it releases itself when it
-      // ends. Its gate is closed if it was cancelled, so it delivers nothing.
-      thread->orphaned_ = true;
-      if (joinable && pthread_detach(thread->os_thread_) != 0) {
-        thread->error_code_ = THREAD_CLOSE_ERROR;
-      }
+    if (!thread->finished_) {
+      thread->released_ = true;
+      return 0;
     }
   }
-  if (!finished) return 0;
-  if (joinable && pthread_join(thread->os_thread_, nullptr) != 0) {
-    thread->error_code_ = THREAD_CLOSE_ERROR;
-    return 1;
+  const bool joinable = thread->has_os_thread_ && thread->Type() == ThreadType::JOINABLE;
+  if (joinable) {
+    thread->WaitFinished(-1);
+    if (pthread_join(thread->os_thread_, nullptr) != 0) {
+      thread->error_code_ = THREAD_CLOSE_ERROR;
+      return 1;
+    }
   }
   delete thread;
   return 0;

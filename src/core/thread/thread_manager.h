@@ -15,10 +15,6 @@ class ThreadTask;
 // OnExit; whatever it still tries to report or commit is dropped by the gate.
 class ThreadManager {
  public:
-  // How long DestroyThread waits for a thread to end before leaving it to
-  // end (and release itself) on its own.
-  static constexpr long kDestroyWaitMilliseconds = 2000;
-
   // Creates a Thread for the task and starts it at once. A thread that could
   // not be started is still returned, with error 4; callers check
   // ErrorCode(). Returns null only when no Thread could be allocated.
@@ -34,10 +30,11 @@ class ThreadManager {
   int CancelThread(Thread* thread);
 
   // With cancel_first and a JOINABLE thread that is RUNNING, SUSPENDED or
-  // WAITING (or not yet started), cancels it first. Then waits at most
-  // kDestroyWaitMilliseconds for the thread to end, reaps it and deletes
-  // the Thread; a thread still stuck after that is left to delete itself
-  // when it ends (the task must outlive it). Returns 0.
+  // WAITING (or not yet started), cancels it first. Then joins the thread
+  // and deletes the Thread. There is no time limit: a JOINABLE thread is
+  // never left running, so every task's blocking calls must be wakeable by
+  // its OnCancel. (A DETACHED thread still running deletes itself when it
+  // ends.) Returns 0.
   int DestroyThread(Thread* thread, bool cancel_first);
 
   // The text of the thread's error code; any code outside the table reads

@@ -6,9 +6,10 @@
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 
-#include "core/chat/chat_engine.h"
+#include "core/chat/session.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
+#include "core/settings/settings_parts.h"
 #include "core/thread/time_stamp.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/main_frame.h"
@@ -44,7 +45,7 @@ wxEND_EVENT_TABLE()
     : wxPanel(parent, ToolkitId(kId), wxPoint(0, 0), wxSize(400, 400), wxTAB_TRAVERSAL),
       frame_(frame),
       settings_(frame.Settings()),
-      reporter_(frame.GetReporter()) {
+      session_(frame.Session()) {
   // A size given at creation would become the minimum and hold the sash.
   SetMinSize(wxDefaultSize);
   input_ = new wxTextCtrl(this, ToolkitId(kInputId), wxEmptyString, wxPoint(4, 5), wxSize(530, 100),
@@ -84,17 +85,17 @@ void ChatPanel::OnInputChanged(wxCommandEvent&) {
 }
 
 void ChatPanel::Send() {
-  if (SendChatLine(settings_, reporter_, ProgramText(input_->GetValue()))) input_->Clear();
+  if (session_.Send(ProgramText(input_->GetValue()))) input_->Clear();
 }
 
 void ChatPanel::Host() {
-  if (!CheckHostCommand(settings_, reporter_)) return;
+  if (!session_.CheckHost()) return;
   PromptScreenName(true);
-  OpenHostSession(settings_, reporter_);
+  session_.Host(SessionSnapshotOf(settings_));
 }
 
 void ChatPanel::Connect() {
-  if (!CheckConnectCommand(settings_, reporter_)) return;
+  if (!session_.CheckConnect()) return;
   PromptScreenName(false);
   frame_.ShowPanel(frame_.ConnectPanel());
 }
@@ -102,19 +103,19 @@ void ChatPanel::Connect() {
 void ChatPanel::Config() { frame_.ShowPanel(frame_.ConfigPanel()); }
 
 void ChatPanel::Invite() {
-  if (!CheckInvitationCommand(settings_, reporter_)) return;
+  if (!session_.CheckInvitation()) return;
   TimeStamp now;
-  frame_.ShowInvitation(JoinLines(InvitationLines(settings_, now.Text())));
+  frame_.ShowInvitation(JoinLines(session_.InvitationLines(now.Text())));
 }
 
 void ChatPanel::End() {
-  EndSession(settings_, reporter_, [] {
+  session_.End([] {
     return AskProgramQuestion(
         "You have ended your Quillo host session.\n Would you like to host another session?");
   });
 }
 
-void ChatPanel::Stats() { frame_.GetStatsPanel()->ShowText(JoinLines(StatsLines(settings_))); }
+void ChatPanel::Stats() { frame_.GetStatsPanel()->ShowText(JoinLines(session_.StatsLines())); }
 
 void ChatPanel::PromptScreenName(bool for_host) {
   if (!ScreenNameIsDefault(settings_)) return;

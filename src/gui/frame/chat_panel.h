@@ -5,6 +5,7 @@
 
 #include <string>
 
+class ChatSession;
 class MainFrame;
 class ProgramSettings;
 class Reporter;
@@ -67,7 +68,7 @@ class ChatPanel : public wxPanel {
 
   MainFrame& frame_;
   ProgramSettings& settings_;
-  Reporter& reporter_;
+  ChatSession& session_;
   wxTextCtrl* input_;
   wxCheckBox* multi_line_;
   bool send_pending_ = false;

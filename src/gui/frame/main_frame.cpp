@@ -14,11 +14,12 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/chat/chat_engine.h"
-#include "core/chat/session_commands.h"
+#include "core/chat/session.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
 #include "core/settings/startup.h"
+#include "core/thread/thread.h"
+#include "core/thread/thread_manager.h"
 #include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_reporter.h"
@@ -95,6 +96,7 @@ wxEND_EVENT_TABLE()
                              ShowProgramMessage(a, b, c);
                            }},
                           settings.AudioFile);
+  session_ = std::make_unique<ChatSession>(*reporter_);
 
   tool_bar_horizontal_ = 1;
   tool_bar_rows_ = 1;
@@ -117,11 +119,12 @@ wxEND_EVENT_TABLE()
   GetMenuBar()->Check(ToolkitId(kMoveToolBar), false);
 
   BuildStatusBar();
-  settings.GreetingText.Set("Welcome to the " + settings.ScreenName + " Quillo session");
+  settings.GreetingText = "Welcome to the " + settings.ScreenName + " Quillo session";
 }
 
 MainFrame::~MainFrame() {
   reporter_->Close();
+  session_->Close();
   clock_.Stop();
   // The panels hold references to members of this frame.
   DestroyChildren();
@@ -183,9 +186,12 @@ void MainFrame::BuildStatusBar() {
 void MainFrame::CreatePanels() {
   // The Connect and Invitation panels report into the event window.
   event_window_ = new EventWindow(this);
-  connect_panel_ = new ::ConnectPanel(this, settings_, *event_window_, *reporter_);
+  connect_panel_ = new ::ConnectPanel(this, settings_, *session_, *event_window_, *reporter_);
   stats_panel_ = new StatsPanel(this);
-  config_panel_ = new ::ConfigPanel(this, settings_);
+  config_panel_ = new ::ConfigPanel(this, settings_, [this] {
+    // The audio switch is the one setting a running session follows.
+    session_->SetAudioEnabled(settings_.EnableAudio != 0);
+  });
   invitation_panel_ = new ::InvitationPanel(this, settings_, *event_window_, *reporter_);
 }
 
@@ -396,22 +402,33 @@ void MainFrame::OnIconize(wxIconizeEvent& event) {
 }
 
 bool MainFrame::ConfirmEndingSessions() {
-  if (!SessionRunning(settings_)) return true;
-  if (ServerThreadExists(settings_)) {
+  const SessionState state = session_->State();
+  if (state == SessionState::kHostingFree || state == SessionState::kHostingBusy) {
     if (!AskProgramQuestion("You are currently hosting Quillo services.\n Would you like to "
                             "end this session and close the program?")) {
       return false;
     }
-    EndSession(settings_, *reporter_, nullptr);
-  }
-  if (TalkerThreadExists(settings_)) {
+    session_->End(nullptr);
+  } else if (state == SessionState::kConnectedAsClient) {
     if (!AskProgramQuestion("You are currently connected to Quillo services.\n Would you like "
                             "to end this session and close the program?")) {
       return false;
     }
-    EndSession(settings_, *reporter_, nullptr);
+    session_->End(nullptr);
   }
   return true;
+}
+
+void MainFrame::StopWorkers() {
+  // A connect the Connect panel still waits for ends here, before its
+  // panel goes; the panel's wait sees the frame closing and lets go.
+  session_->Close();
+  if (Thread* mail = settings_.SendMailThread) {
+    ThreadManager manager;
+    if (mail->State() != ThreadState::EXITED) manager.CancelThread(mail);
+    manager.DestroyThread(mail, false);
+    settings_.SendMailThread = nullptr;
+  }
 }
 
 void MainFrame::WriteGeometry() {
@@ -439,7 +456,7 @@ void MainFrame::OnClose(wxCloseEvent&) {
   closing_ = true;
   reporter_->Close();
   clock_.Stop();
-  StopWorkerThreads(settings_);
+  StopWorkers();
   WriteGeometry();
   DestroyPanels();
   Destroy();

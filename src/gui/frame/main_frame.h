@@ -8,6 +8,7 @@
 #include <string>
 
 class ChatPanel;
+class ChatSession;
 class ConfigPanel;
 class ConnectPanel;
 class ConversationWindow;
@@ -27,8 +28,9 @@ class ToolkitPrintData;
 // their commands, routes every menu and toolbar command and runs the close
 // sequence. Worker threads reach its windows only through Reporter().
 //
-// Ownership: the frame owns the toolkit print data of the run; it does not
-// own the ProgramSettings it is given; the
+// Ownership: the frame owns the chat session and the toolkit print data of
+// the run; it builds each session's snapshot from the ProgramSettings it is
+// given, which it does not own; the
 // application deletes it after the frame is gone. The panels are the frame's
 // children and are destroyed by the close sequence.
 class MainFrame : public wxFrame {
@@ -72,6 +74,8 @@ class MainFrame : public wxFrame {
   // The reporter handed to the chat engine and every worker.
   Reporter& GetReporter() const;
   GuiReporter& GetGuiReporter() const { return *reporter_; }
+  // The one chat session of the run; commands come from the GUI thread.
+  ChatSession& Session() const { return *session_; }
 
   // Shows a panel (raised to the front).
   void ShowPanel(wxFrame* panel);
@@ -97,6 +101,8 @@ class MainFrame : public wxFrame {
   void CreatePanels();
   void WriteSetting(const std::string& key, const std::string& value);
   bool ConfirmEndingSessions();
+  // Stops the chat session and the mail thread, joining every worker.
+  void StopWorkers();
   void WriteGeometry();
   void DestroyPanels();
   void UpdateClock();
@@ -125,6 +131,8 @@ class MainFrame : public wxFrame {
 
   ProgramSettings& settings_;
   std::shared_ptr<GuiReporter> reporter_;
+  // After the reporter it reports through, so it is closed first.
+  std::unique_ptr<ChatSession> session_;
   SplitterWindow* splitter_ = nullptr;
   ConversationWindow* conversation_ = nullptr;
   ChatPanel* chat_panel_ = nullptr;

@@ -47,10 +47,12 @@ wxBEGIN_EVENT_TABLE(ConfigPanel, wxFrame)
 wxEND_EVENT_TABLE()
     // clang-format on
 
-    ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings)
+    ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings,
+                             std::function<void()> committed)
     : wxFrame(parent, ToolkitId(kId), "Quillo Config Panel", wxPoint(0, 0), wxSize(400, 490),
               kPanelStyle),
-      settings_(settings) {
+      settings_(settings),
+      committed_(std::move(committed)) {
   // A panel as the only child gives the frame its usual background and
   // keyboard navigation; the controls keep their fixed positions in it.
   auto* panel = new wxPanel(this);
@@ -125,7 +127,10 @@ ConfigFields ConfigPanel::Fields() const {
 bool ConfigPanel::IsModified() const { return ConfigIsModified(Fields(), settings_); }
 
 bool ConfigPanel::Commit() {
-  if (CommitConfig(Fields(), settings_) == ConfigCommitResult::kCommitted) return true;
+  if (CommitConfig(Fields(), settings_) == ConfigCommitResult::kCommitted) {
+    if (committed_) committed_();
+    return true;
+  }
   ShowProgramMessage("Could not change the home directory", " ", " ");
   return false;
 }

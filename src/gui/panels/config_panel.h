@@ -3,6 +3,8 @@
 
 #include <wx/frame.h>
 
+#include <functional>
+
 #include "core/settings/config_commit.h"
 
 class ProgramSettings;
@@ -27,7 +29,9 @@ class ConfigPanel : public wxFrame {
     kBrowseId = 120005,
   };
 
-  ConfigPanel(wxWindow* parent, ProgramSettings& settings);
+  // committed runs after every successful commit (the frame passes the
+  // audio switch on to a running session).
+  ConfigPanel(wxWindow* parent, ProgramSettings& settings, std::function<void()> committed = {});
 
   // The Config command: LoadFields, then show.
   void ShowConfigPanel();
@@ -59,6 +63,7 @@ class ConfigPanel : public wxFrame {
   void CloseAsked();
 
   ProgramSettings& settings_;
+  std::function<void()> committed_;
   wxTextCtrl* screen_name_;
   wxTextCtrl* port_;
   wxTextCtrl* key_;

@@ -12,11 +12,10 @@
 #include <vector>
 
 #include "core/books/book_sequences.h"
-#include "core/chat/chat_engine.h"
+#include "core/chat/session.h"
 #include "core/settings/panel_fields.h"
 #include "core/settings/program_settings.h"
-#include "core/thread/thread.h"
-#include "core/thread/time_stamp.h"
+#include "core/settings/settings_parts.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
@@ -64,12 +63,13 @@ wxBEGIN_EVENT_TABLE(ConnectPanel, wxFrame)
 wxEND_EVENT_TABLE()
     // clang-format on
 
-    ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, EventWindow& events,
-                               GuiReporter& reporter)
+    ConnectPanel::ConnectPanel(wxWindow* parent, ProgramSettings& settings, ChatSession& session,
+                               EventWindow& events, GuiReporter& reporter)
     : wxFrame(parent, ToolkitId(kId), "Quillo Connect Panel", wxPoint(0, 0), wxSize(400, 400),
               kPanelStyle),
       settings_(settings),
       events_(events),
+      session_(session),
       reporter_(reporter) {
   // A panel as the only child gives the frame its usual background and
   // keyboard navigation; the controls keep their fixed positions in it.
@@ -134,11 +134,8 @@ void ConnectPanel::OnConnect(wxCommandEvent&) {
     ShowProgramMessage("You must enter an Internet Address for this connection\n", " ", " ");
     return;
   }
-  settings_.ConnectAddress = address;
   settings_.QuilloPortNumber = port;
   settings_.EncryptionKey = static_cast<uint16_t>(key & 0xFFFF);
-  settings_.HostAddress = address;
-  settings_.HostStartTime = TimeStamp().Text();
   StoreConnection(nickname, address, port, key);
   RunConnection(address);
 }
@@ -156,59 +153,47 @@ void ConnectPanel::RunConnection(const std::string& address) {
   events_.Show();
   events_.Raise();
   events_.AppendLine("Connecting to host " + address);
-  Thread* thread = StartClientConnection(settings_, reporter_);
-  if (thread == nullptr || thread->ErrorCode() != THREAD_NO_ERROR) {
-    StartFailed(thread);
+  // The session refuses while it hosts or connects (its box says why).
+  if (!session_.Connect(address, SessionSnapshotOf(settings_))) {
+    events_.AppendLine("The Quillo client was not connected");
     return;
   }
-  ChatConnectTask& task = settings_.ClientConnectTask;
+  ChatSession& session = session_;
   PanelWait wait(events_, *this);
-  switch (wait.Wait([thread] { return thread->State(); })) {
+  const PanelWait::Outcome outcome = wait.Wait([&session] {
+    return session.State() == SessionState::kConnecting ? ThreadState::RUNNING
+                                                        : ThreadState::EXITED;
+  });
+  switch (outcome) {
     case PanelWait::Outcome::kAbandoned:
-      // The program is closing: stop the worker and leave the windows alone.
-      task.DestroyThread(thread, true);
+      // The program is closing: its close sequence has stopped the session
+      // (and the frame owning it may be going), so touch nothing.
       return;
     case PanelWait::Outcome::kCancelRequested:
-      Cancelled(thread);
+      Cancelled();
       return;
     case PanelWait::Outcome::kExited:
       break;
   }
+  const bool connected = session.JoinConnect();
   // The worker's own lines come first.
   reporter_.Flush();
   events_.SetValue(0);
   events_.SetRunning(false);
-  if (thread->ExitValue() < 0) {
+  if (!connected) {
     events_.AppendLine("The Quillo client was not connected");
-    task.DestroyThread(thread, true);
-    settings_.ChatSocket.CloseAll();
     return;
   }
-  task.DestroyThread(thread, true);
   reporter_.StatusText("Connected to Quillo Session");
   reporter_.Flush();
   events_.CancelOrClose();
 }
 
-void ConnectPanel::StartFailed(Thread* thread) {
-  ChatConnectTask& task = settings_.ClientConnectTask;
-  if (thread != nullptr) events_.AppendLine(task.Manager().ThreadErrorText(thread));
-  events_.AppendLine("The Quillo client was not connected");
-  settings_.ChatSocket.CloseAll();
-  if (thread != nullptr) task.DestroyThread(thread, true);
-}
-
-void ConnectPanel::Cancelled(Thread* thread) {
-  ChatConnectTask& task = settings_.ClientConnectTask;
+void ConnectPanel::Cancelled() {
   reporter_.Flush();
   events_.AppendLine("Stopping connect thread");
   events_.SetValue(0);
-  task.CancelThread(thread);
-  if (thread->State() != ThreadState::CANCELED) {
-    events_.AppendLine("Could not cancel the client connect thread");
-  }
-  if (task.JoinThread(thread) != 0) events_.AppendLine("Could not join the client connect thread");
-  task.DestroyThread(thread, true);
+  session_.CancelConnect();
   events_.AppendLine("The current request was canceled");
   events_.AppendLine("The Quillo client was not connected");
   events_.SetRunning(false);

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
+class ChatSession;
 class EventWindow;
 class GuiReporter;
 class ProgramSettings;
-class Thread;
 class wxListBox;
 class wxTextCtrl;
 
@@ -35,8 +35,8 @@ class ConnectPanel : public wxFrame {
     kListId = 110005,
   };
 
-  ConnectPanel(wxWindow* parent, ProgramSettings& settings, EventWindow& events,
-               GuiReporter& reporter);
+  ConnectPanel(wxWindow* parent, ProgramSettings& settings, ChatSession& session,
+               EventWindow& events, GuiReporter& reporter);
 
   // The Connect command: refills the list from the book and shows the
   // panel (not when a stored connection could not be read).
@@ -64,11 +64,11 @@ class ConnectPanel : public wxFrame {
                        int32_t key);
   // Steps 6 to 12 of a connection: start the worker and wait for it.
   void RunConnection(const std::string& address);
-  void StartFailed(Thread* thread);
-  void Cancelled(Thread* thread);
+  void Cancelled();
 
   ProgramSettings& settings_;
   EventWindow& events_;
+  ChatSession& session_;
   GuiReporter& reporter_;
   wxTextCtrl* nickname_;
   wxTextCtrl* address_;

@@ -15,6 +15,7 @@
 #include "core/books/book_sequences.h"
 #include "core/settings/panel_fields.h"
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_parts.h"
 #include "core/thread/thread.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
@@ -202,7 +203,7 @@ void InvitationPanel::RunSend() {
     settings_.MailTask.DestroyThread(settings_.SendMailThread, true);
     settings_.SendMailThread = nullptr;
   }
-  Thread* thread = settings_.MailTask.Start(settings_, reporter_);
+  Thread* thread = settings_.MailTask.Start(MailJobOf(settings_), reporter_);
   settings_.SendMailThread = thread;
   if (thread == nullptr || thread->ErrorCode() != THREAD_NO_ERROR) {
     ShowProgramMessage("Could not send email message.\n Error starting sendmail thread.\n", " ",

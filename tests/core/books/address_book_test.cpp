@@ -10,6 +10,7 @@
 #include "core/books/books_test_util.h"
 #include "core/books/name_key.h"
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_parts.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #define QUILLO_TESTS_CHAT_CHAT_TEST_SUPPORT_H
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -11,55 +12,51 @@
 #include <string>
 #include <thread>
 
-#include "core/chat/chat_engine.h"
 #include "core/chat/cipher_table.h"
 #include "core/chat/message_header.h"
 #include "core/chat/recording_reporter.h"
-#include "core/settings/program_settings.h"
-#include "core/thread/thread.h"
+#include "core/chat/session.h"
 #include "support/test_support.h"
 
 namespace chat_test {
 
 using qtest::FreePort;
 
-// One side of a conversation: its own settings and window lines.
+// One side of a conversation: its own snapshot, window lines and session.
+// The reporter is declared first, so it outlives the session.
 struct ChatEnd {
   explicit ChatEnd(const std::string& name, uint16_t key = 52917) {
-    settings.ScreenName = name;
-    settings.EncryptionKey = key;
-    settings.EnableAudio = 1;
+    snapshot.screen_name = name;
+    snapshot.key = key;
   }
-  ~ChatEnd() { StopChatWorkers(settings); }
 
+  // Hosts on port and waits until the listener thread has reported.
   bool Host(int port) {
-    settings.QuilloPortNumber = port;
-    OpenHostSession(settings, reporter);
-    return settings.Hosting.load() == 1;
+    snapshot.port = port;
+    if (!session.Host(snapshot)) return false;
+    return reporter.WaitForConversation("Listening on port ");
   }
 
-  // Runs the connect task to its end as the Connect panel does; returns its
-  // exit value (-99 when it did not end in time).
+  // Connects as the Connect panel does; 0 when the conversation is up, -1
+  // when not, -99 when the attempt did not end in time.
   int Connect(int port, const std::string& address = "127.0.0.1") {
-    settings.ConnectAddress = address;
-    settings.QuilloPortNumber = port;
-    Thread* thread = StartClientConnection(settings, reporter);
-    if (thread == nullptr) return -98;
-    const bool ended = qtest::WaitUntil([&] { return thread->State() == ThreadState::EXITED; });
-    const int result = ended ? thread->ExitValue() : -99;
-    settings.ClientConnectTask.DestroyThread(thread, true);
-    return result;
+    snapshot.port = port;
+    if (!session.Connect(address, snapshot)) return -98;
+    if (!qtest::WaitUntil([&] { return session.State() != SessionState::kConnecting; })) {
+      return -99;
+    }
+    return session.JoinConnect() ? 0 : -1;
   }
 
-  bool Send(const std::string& text) { return SendChatLine(settings, reporter, text); }
+  bool Send(const std::string& text) { return session.Send(text); }
 
-  // Waits until the flag holds the value.
-  static bool WaitUntil(const std::atomic<int>& flag, int value) {
-    return qtest::WaitUntil([&] { return flag.load() == value; });
+  bool WaitState(SessionState state) {
+    return qtest::WaitUntil([&] { return session.State() == state; });
   }
 
-  ProgramSettings settings;
+  SessionSnapshot snapshot;
   RecordingReporter reporter;
+  ChatSession session{reporter};
 };
 
 // A caller that speaks the wire protocol by hand; every receive gives up
@@ -67,7 +64,7 @@ struct ChatEnd {
 class RawCaller {
  public:
   explicit RawCaller(int port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     timeval limit{10, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     sockaddr_in address{};
@@ -77,7 +74,10 @@ class RawCaller {
     connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   }
   ~RawCaller() { Close(); }
+  RawCaller(const RawCaller&) = delete;
+  RawCaller& operator=(const RawCaller&) = delete;
 
+  int Fd() const { return fd_; }
   bool Connected() const { return connected_; }
   void Close() {
     if (fd_ >= 0) ::close(fd_);
@@ -112,6 +112,10 @@ class RawCaller {
     body->assign(header->BodyLength(), '\0');
     return body->empty() || Receive(&(*body)[0], body->size());
   }
+  // Signs on and reads the host's reply.
+  bool SignOn(const std::string& name, MessageHeader* reply, std::string* greeting) {
+    return SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(reply, greeting);
+  }
   // True when the host closed the connection (end of stream).
   bool ClosedByPeer() {
     char c;
@@ -122,6 +126,22 @@ class RawCaller {
   int fd_ = -1;
   bool connected_ = false;
 };
+
+// Entries of a /proc directory: the process's descriptors or threads.
+inline int CountEntries(const char* path) {
+  DIR* dir = ::opendir(path);
+  if (dir == nullptr) return -1;
+  int count = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  ::closedir(dir);
+  return count;
+}
+
+// Less the directory's own descriptor while it is read.
+inline int OpenDescriptors() { return CountEntries("/proc/self/fd") - 1; }
+inline int RunningThreads() { return CountEntries("/proc/self/task"); }
 
 }  // namespace chat_test
 

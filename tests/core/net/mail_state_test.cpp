@@ -6,6 +6,7 @@
 #include "core/chat/recording_reporter.h"
 #include "core/net/mail_test_job.h"
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_parts.h"
 #include "core/thread/thread.h"
 #include "support/test_support.h"
 
@@ -18,7 +19,7 @@ TEST(MailStateTest, StartCopiesTheMailFieldsOfTheSettings) {
   ProgramSettings settings;
   FillTestMail(settings, port);
   RecordingReporter reporter;
-  settings.SendMailThread = settings.MailTask.Start(settings, reporter);
+  settings.SendMailThread = settings.MailTask.Start(MailJobOf(settings), reporter);
   ASSERT_NE(nullptr, settings.SendMailThread);
   settings.MailRecipient = "changed@example.org";  // the GUI may go on editing
   settings.MailTask.JoinThread(settings.SendMailThread);

@@ -9,10 +9,8 @@
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 
-#include "core/chat/chat_engine.h"
-#include "core/chat/session_commands.h"
-#include "core/thread/thread.h"
-#include "core/thread/thread_manager.h"
+#include "core/chat/session.h"
+#include "core/settings/settings_parts.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_text.h"
 #include "gui/panels/invitation_panel.h"
@@ -21,6 +19,13 @@
 
 namespace {
 
+bool Hosting(MainFrame* frame) {
+  const SessionState state = frame->Session().State();
+  return state == SessionState::kHostingFree || state == SessionState::kHostingBusy;
+}
+
+bool Busy(MainFrame* frame) { return frame->Session().LineBusy(); }
+
 // Two frames, each on its own settings: "Ann" hosts, "Bob" connects.
 class ChatSessionTest : public testing::Test {
  protected:
@@ -28,7 +33,6 @@ class ChatSessionTest : public testing::Test {
     host_settings->ScreenName = "Ann";
     client_settings->ScreenName = "Bob";
     client_settings->QuilloPortNumber = host_settings->QuilloPortNumber;
-    client_settings->ConnectAddress = "127.0.0.1";
     host = new MainFrame(*host_settings);
     client = new MainFrame(*client_settings);
     host->Show();
@@ -38,7 +42,7 @@ class ChatSessionTest : public testing::Test {
   void TearDown() override {
     for (MainFrame* frame : {host, client}) {
       if (!frame) continue;
-      StopWorkerThreads(frame->Settings());
+      frame->Session().Close();
       frame->Destroy();
     }
     PumpEvents(std::chrono::milliseconds(20));
@@ -51,18 +55,16 @@ class ChatSessionTest : public testing::Test {
 
   void StartHosting() {
     HostPanel().Host();
-    ASSERT_TRUE(PumpUntil([&] { return host_settings->Hosting == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Hosting(host); }));
   }
 
   // What the Connect panel does once the user has pressed its Connect button.
   void ConnectClient() {
-    ThreadManager manager;
-    Thread* thread = StartClientConnection(*client_settings, client->GetReporter());
-    ASSERT_NE(nullptr, thread);
-    ASSERT_TRUE(PumpUntil([&] { return thread->State() == ThreadState::EXITED; }));
-    manager.DestroyThread(thread, false);
-    ASSERT_TRUE(
-        PumpUntil([&] { return host_settings->LineBusy == 1 && client_settings->LineBusy == 1; }));
+    ChatSession& session = client->Session();
+    ASSERT_TRUE(session.Connect("127.0.0.1", SessionSnapshotOf(*client_settings)));
+    ASSERT_TRUE(PumpUntil([&] { return session.State() != SessionState::kConnecting; }));
+    ASSERT_TRUE(session.JoinConnect());
+    ASSERT_TRUE(PumpUntil([&] { return Busy(host) && Busy(client); }));
   }
 
   // Types text at the end of the input box as a user would.
@@ -176,14 +178,14 @@ TEST_F(ChatSessionTest, EndAsksTheHostWhetherToKeepListening) {
   StartHosting();
   ConnectClient();
   wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  EXPECT_EQ(1, host_settings->Hosting.load());
-  EXPECT_EQ(0, host_settings->LineBusy.load());
+  EXPECT_TRUE(Hosting(host));
+  EXPECT_FALSE(Busy(host));
   ASSERT_TRUE(HostShows("Listening on port " + std::to_string(host_settings->QuilloPortNumber)));
-  ASSERT_TRUE(PumpUntil([&] { return client_settings->LineBusy == 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return !Busy(client); }));
   ClientPanel().End();  // the client's End asks nothing
   ASSERT_TRUE(ClientShows("All Quillo services have been shutdown\n"));
   wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_NO));
-  EXPECT_EQ(0, host_settings->Hosting.load());
+  EXPECT_FALSE(Hosting(host));
   EXPECT_TRUE(HostShows("All Quillo services have been shutdown\n"));
   EXPECT_EQ("All Quillo services have been shutdown",
             ProgramText(host->GetStatusBar()->GetStatusText(0)));
@@ -198,10 +200,9 @@ TEST_F(ChatSessionTest, ClosingWhileConnectedAsksThenSignsOff) {
       "You are currently connected to Quillo services.\n Would you like to end this "
       "session and close the program?",
       question);
-  EXPECT_EQ(1, client_settings->LineBusy.load());
+  EXPECT_TRUE(Busy(client));
   wxTEST_DIALOG(client->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  EXPECT_EQ(0, client_settings->LineBusy.load());
-  ASSERT_TRUE(PumpUntil([&] { return host_settings->LineBusy == 0; }));
+  ASSERT_TRUE(PumpUntil([&] { return !Busy(host); }));
   PumpEvents(std::chrono::milliseconds(20));
   client = nullptr;  // destroyed: TearDown must not touch it again
 }
@@ -220,7 +221,7 @@ TEST_F(ScreenNamePromptTest, HostTakesWholeCharactersOfTheFirst24BytesAndWritesT
   EXPECT_EQ(0u, message.find("Please enter a screen name"));
   EXPECT_EQ("Screen name input", caption);
   EXPECT_EQ("ScreenName=" + name.substr(0, 23) + "\r\n", SettingsText());
-  EXPECT_TRUE(PumpUntil([&] { return settings->Hosting == 1; }));
+  EXPECT_TRUE(PumpUntil([&] { return Hosting(frame); }));
   // Named now: the next command does not ask.
   wxTEST_DIALOG(frame->GetChatPanel()->End(), wxExpectModal<wxMessageDialog>(wxID_NO));
 }
@@ -252,7 +253,7 @@ TEST_F(CloseWhileHostingTest, NoKeepsEverythingAndYesEndsBeforeGeometry) {
   settings->RememberProgramSettings = 1;
   MakeFrame();
   frame->GetChatPanel()->Host();
-  ASSERT_TRUE(PumpUntil([&] { return settings->Hosting == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return Hosting(frame); }));
   std::string question;
   wxTEST_DIALOG(frame->Close(), ExpectMessage(wxID_NO, &question));
   EXPECT_EQ(
@@ -261,13 +262,11 @@ TEST_F(CloseWhileHostingTest, NoKeepsEverythingAndYesEndsBeforeGeometry) {
       question);
   PumpEvents(std::chrono::milliseconds(20));
   EXPECT_TRUE(FrameAlive());
-  EXPECT_EQ(1, settings->Hosting.load());
+  EXPECT_TRUE(Hosting(frame));
   EXPECT_EQ("", SettingsText());
   wxTEST_DIALOG(frame->Close(true), wxExpectModal<wxMessageDialog>(wxID_YES));
   PumpEvents(std::chrono::milliseconds(20));
   EXPECT_FALSE(FrameAlive());
-  EXPECT_EQ(0, settings->Hosting.load());
-  EXPECT_EQ(nullptr, settings->ServerThread);
   EXPECT_EQ(0u, SettingsText().find("MainFrameWidth="));
 }
 

@@ -71,7 +71,7 @@ TEST_F(MainFrameTest, FrameTakesTitleSizeAndBuildsItsSplitWindows) {
   EXPECT_EQ(ToolkitId(1024), frame->GetId());
   EXPECT_EQ(frame, TheMainFrame);
   EXPECT_EQ("Quillo 100% secure private point-to-point conversations\n", Transcript());
-  EXPECT_EQ("Welcome to the Quillo Quillo session", settings->GreetingText.Get());
+  EXPECT_EQ("Welcome to the Quillo Quillo session", settings->GreetingText);
   EXPECT_EQ("splitterWindow", ProgramText(frame->Splitter()->GetName()));
   EXPECT_EQ(ToolkitId(1025), frame->Splitter()->GetId());
   EXPECT_EQ(ToolkitId(1026), frame->Conversation()->GetId());

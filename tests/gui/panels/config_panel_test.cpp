@@ -106,7 +106,7 @@ TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
   EXPECT_EQ(name.substr(0, 24), settings->ScreenName);
   EXPECT_EQ(4000, settings->QuilloPortNumber);
   EXPECT_EQ(70000 & 0xFFFF, settings->EncryptionKey);
-  EXPECT_EQ("Hello there\nfriend", settings->GreetingText.Get());
+  EXPECT_EQ("Hello there\nfriend", settings->GreetingText);
   EXPECT_EQ(dir.File("home"), settings->HomeDirectory);
   EXPECT_EQ(0, access(dir.File("home").c_str(), F_OK));
   EXPECT_EQ("mail.example.org", settings->MailServer);

@@ -21,7 +21,7 @@ double ProcessCpuSeconds() {
 class ConnectPanelTest : public PanelTest {
  protected:
   ConnectPanelTest() {
-    panel = new ConnectPanel(nullptr, *settings, *events, *reporter);
+    panel = new ConnectPanel(nullptr, *settings, *session, *events, *reporter);
     windows.push_back(panel);
   }
 
@@ -66,7 +66,7 @@ TEST_F(ConnectPanelTest, AnEmptyOrBlankNicknameOrAddressIsRefused) {
   EXPECT_TRUE(panel->IsShown());
   EXPECT_FALSE(events->IsShown());
   EXPECT_EQ(59152, settings->QuilloPortNumber);
-  EXPECT_EQ("", settings->ConnectAddress);
+  EXPECT_EQ(SessionState::kIdle, session->State());
 }
 
 TEST_F(ConnectPanelTest, AFailedConnectionLeavesTheEventWindowOpenWithItsLines) {
@@ -79,11 +79,8 @@ TEST_F(ConnectPanelTest, AFailedConnectionLeavesTheEventWindowOpenWithItsLines) 
   EXPECT_TRUE(events->IsShown());
   EXPECT_FALSE(events->Running());
   EXPECT_EQ(0, events->Value());
-  EXPECT_EQ("127.0.0.1", settings->ConnectAddress);
-  EXPECT_EQ("127.0.0.1", settings->HostAddress);
   EXPECT_EQ(port, settings->QuilloPortNumber);
   EXPECT_EQ(70000 & 0xFFFF, settings->EncryptionKey);
-  EXPECT_FALSE(settings->HostStartTime.empty());
   EXPECT_EQ(
       "Connecting to host 127.0.0.1\nCould not connect to the Quillo line \nThe Quillo server "
       "is not online\nThe Quillo client was not connected\n",
@@ -113,7 +110,7 @@ TEST_F(ConnectPanelTest, CancelWhileConnectingStopsTheThreadAndTheWaitCostsNoPro
       "Connecting to host 127.0.0.1\nStopping connect thread\nThe current request was "
       "canceled\nThe Quillo client was not connected\n",
       EventText());
-  EXPECT_EQ(0, settings->LineBusy.load());
+  EXPECT_EQ(SessionState::kIdle, session->State());
   // The panel can connect again afterwards.
   Click(events, EventWindow::kCancelId);
   Fill("closed", "127.0.0.1", std::to_string(FreePort()));

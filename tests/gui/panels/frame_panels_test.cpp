@@ -3,7 +3,7 @@
 // bar, and closing the frame while a panel waits neither hangs nor crashes.
 #include <wx/statusbr.h>
 
-#include "core/chat/chat_engine.h"
+#include "core/chat/session.h"
 #include "gui/frame/chat_panel.h"
 #include "gui/frame/gui_text.h"
 #include "gui/panels/config_panel.h"
@@ -103,22 +103,22 @@ TEST_F(FramePanelsTest, TheCommandsShowThePanelsWithCurrentValues) {
 }
 
 TEST_F(FramePanelsTest, AConnectionThroughTheFrameClosesTheEventWindowAndSetsTheStatusBar) {
-  ProgramSettings host;
-  host.QuilloPortNumber = FreePort();
-  host.ScreenName = "Host";
-  host.GreetingText.Set("Welcome to the Host Quillo session");
+  SessionSnapshot snapshot;
+  snapshot.port = FreePort();
+  snapshot.screen_name = "Host";
+  snapshot.greeting = "Welcome to the Host Quillo session";
   QuietReporter quiet;
-  OpenHostSession(host, quiet);
-  ASSERT_EQ(1, host.Hosting.load());
-  StartConnect(std::to_string(host.QuilloPortNumber));
+  ChatSession host(quiet);
+  ASSERT_TRUE(host.Host(snapshot));
+  StartConnect(std::to_string(snapshot.port));
   EXPECT_FALSE(frame->GetEventWindow()->IsShown());
   EXPECT_FALSE(frame->GetEventWindow()->Running());
-  EXPECT_EQ(1, settings->LineBusy.load());
+  EXPECT_EQ(SessionState::kConnectedAsClient, frame->Session().State());
   EXPECT_EQ("Connected to Quillo Session", ProgramText(frame->GetStatusBar()->GetStatusText(0)));
   EXPECT_TRUE(
       PumpUntil([&] { return Transcript().find("Welcome to the Host") != std::string::npos; }));
-  StopChatWorkers(*settings);
-  StopChatWorkers(host);
+  frame->Session().Close();
+  host.Close();
 }
 
 TEST_F(FramePanelsTest, ClosingTheFrameWhileConnectingEndsTheWait) {
@@ -129,6 +129,32 @@ TEST_F(FramePanelsTest, ClosingTheFrameWhileConnectingEndsTheWait) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   PumpEvents(std::chrono::milliseconds(100));
   EXPECT_FALSE(FrameAlive());
+}
+
+// Host pressed while the Connect panel waits is refused, the wait goes on
+// untouched, and once it is cancelled hosting works.
+TEST_F(FramePanelsTest, HostDuringAConnectWaitIsRefused) {
+  SilentHost silent;
+  std::string host_box;
+  SessionState during = SessionState::kIdle;
+  After(300, [&] {
+    wxTEST_DIALOG(frame->GetChatPanel()->Host(), ExpectMessage(wxID_OK, &host_box));
+    during = frame->Session().State();
+    Click(frame->GetEventWindow(), EventWindow::kCancelId);
+  });
+  StartConnect(std::to_string(silent.Port()));
+  EXPECT_EQ("You are currently connected to a Quillo server\n  ", host_box);
+  EXPECT_EQ(SessionState::kConnecting, during);
+  EXPECT_EQ(SessionState::kIdle, frame->Session().State());
+  // The Connect panel kept the silent host's port; host on a free one.
+  settings->QuilloPortNumber = FreePort();
+  frame->GetChatPanel()->Host();
+  EXPECT_EQ(SessionState::kHostingFree, frame->Session().State());
+  EXPECT_TRUE(PumpUntil([&] {
+    return Transcript().find("Listening on port " + std::to_string(settings->QuilloPortNumber)) !=
+           std::string::npos;
+  }));
+  EXPECT_EQ(Transcript().find("Could not"), std::string::npos);
 }
 
 TEST_F(FramePanelsTest, ClosingTheFrameWhileSendingEndsTheWait) {

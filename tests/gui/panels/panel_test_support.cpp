@@ -12,7 +12,7 @@
 
 #include "core/books/address_book.h"
 #include "core/books/book_handles.h"
-#include "core/chat/chat_engine.h"
+#include "core/settings/settings_parts.h"
 #include "gui/frame/gui_text.h"
 
 namespace {
@@ -56,12 +56,13 @@ PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
   settings->WorkingDirectory = dir.Path();
   settings->HomeDirectory = dir.Path();
   settings->EnableAudio = 0;
-  settings->GreetingText.Set("Welcome to the Quillo session");
+  settings->GreetingText = "Welcome to the Quillo session";
   events = new EventWindow(nullptr);
   reporter = GuiReporter::Create(
       {[](const std::string&) {}, [this](const std::string& text) { events->AppendText(text); },
        [](const std::string&) {}, nullptr},
       "");
+  session = std::make_unique<ChatSession>(*reporter);
 }
 
 void PanelTest::TearDown() {
@@ -69,7 +70,7 @@ void PanelTest::TearDown() {
   if (!previous_directory.empty()) {
     EXPECT_EQ(0, chdir(previous_directory.c_str()));
   }
-  StopChatWorkers(*settings);
+  session->Close();
   if (settings->SendMailThread != nullptr) {
     settings->MailTask.DestroyThread(settings->SendMailThread, true);
     settings->SendMailThread = nullptr;

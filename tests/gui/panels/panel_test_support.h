@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/chat/session.h"
 #include "core/settings/program_settings.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/panels/event_window.h"
@@ -44,7 +45,8 @@ class PanelTest : public testing::Test {
   std::unique_ptr<ProgramSettings> settings;
   EventWindow* events;
   std::shared_ptr<GuiReporter> reporter;
-  std::vector<wxWindow*> windows;  // destroyed by TearDown
+  std::unique_ptr<ChatSession> session;  // reports through reporter
+  std::vector<wxWindow*> windows;        // destroyed by TearDown
   std::string previous_directory;
 };
 

@@ -1,7 +1,6 @@
 #include "gui/support/frame_fixture.h"
 
-#include "core/chat/chat_engine.h"
-#include "core/chat/session_commands.h"
+#include "core/chat/session.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_text.h"
 
@@ -19,7 +18,7 @@ std::unique_ptr<ProgramSettings> TestSettings(const TempDir& dir) {
 
 void FrameTest::TearDown() {
   if (FrameAlive()) {
-    StopWorkerThreads(*settings);
+    frame->Session().Close();
     frame->Destroy();
   }
   PumpEvents(std::chrono::milliseconds(20));

@@ -1,0 +1,57 @@
+#include "core/chat/message_reader.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "core/net/poll_wait.h"
+
+MessageReader::MessageReader(int fd, int wake_fd, long body_timeout_ms)
+    : fd_(fd), wake_fd_(wake_fd), body_timeout_ms_(body_timeout_ms) {}
+
+MessageReader::Outcome MessageReader::Next(WireMessage* message) {
+  Outcome outcome = Fill(MessageHeader::kSize);
+  if (outcome != Outcome::kMessage) return outcome;
+  std::memcpy(message->header.Data(), buffer_.data(), MessageHeader::kSize);
+  const uint32_t length = message->header.BodyLength();
+  if (length > kMaxBodyLength) return Outcome::kTooLarge;
+  outcome = Fill(MessageHeader::kSize + length);
+  if (outcome != Outcome::kMessage) return outcome;
+  message->body.assign(buffer_, MessageHeader::kSize, length);
+  buffer_.erase(0, MessageHeader::kSize + length);
+  begun_ = !buffer_.empty();
+  if (begun_) deadline_ = DeadlineIn(body_timeout_ms_);
+  return Outcome::kMessage;
+}
+
+MessageReader::Outcome MessageReader::Fill(size_t n) {
+  char chunk[65536];
+  while (buffer_.size() < n) {
+    const PollClock::time_point deadline = begun_ ? deadline_ : PollClock::time_point::max();
+    switch (WaitForSocket(fd_, POLLIN, wake_fd_, deadline)) {
+      case PollResult::kWoken:
+        return Outcome::kWoken;
+      case PollResult::kTimedOut:
+        return Outcome::kTimedOut;
+      case PollResult::kFailed:
+        return Outcome::kClosed;
+      case PollResult::kReady:
+        break;
+    }
+    // Never more than this message needs beyond a chunk, so a flood is not
+    // buffered ahead of the cap check.
+    const size_t want = std::min(sizeof chunk, n - buffer_.size());
+    const ssize_t got = ::recv(fd_, chunk, want, MSG_DONTWAIT);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (got <= 0) return Outcome::kClosed;
+    if (!begun_) {
+      begun_ = true;
+      deadline_ = DeadlineIn(body_timeout_ms_);
+    }
+    buffer_.append(chunk, static_cast<size_t>(got));
+  }
+  return Outcome::kMessage;
+}

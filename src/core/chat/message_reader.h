@@ -1,0 +1,49 @@
+#ifndef QUILLO_CORE_CHAT_MESSAGE_READER_H
+#define QUILLO_CORE_CHAT_MESSAGE_READER_H
+
+#include <chrono>
+#include <string>
+
+#include "core/chat/message_header.h"
+
+// One message off the wire: the header and its whole body.
+struct WireMessage {
+  MessageHeader header;
+  std::string body;
+};
+
+// Reads whole messages from a connection, for any type: a body announced by
+// a header is always read with it (up to kMaxBodyLength), so a type this
+// program does not know is skipped cleanly by its caller.
+//
+// Every wait is a poll on the connection and on the wake descriptor. Once
+// the first byte of a message has arrived, the rest must follow within
+// body_timeout_ms, so a partner that stops in mid-message cannot hold the
+// line. Ownership: borrows both descriptors. Thread rules: one thread reads.
+class MessageReader {
+ public:
+  enum class Outcome {
+    kMessage,   // *message holds the next message
+    kClosed,    // end of stream or a receive error
+    kWoken,     // the wake descriptor fired
+    kTimedOut,  // a begun message did not finish in time
+    kTooLarge,  // a header announced more than kMaxBodyLength bytes
+  };
+
+  MessageReader(int fd, int wake_fd, long body_timeout_ms);
+
+  Outcome Next(WireMessage* message);
+
+ private:
+  // Receives until buffer_ holds n bytes.
+  Outcome Fill(size_t n);
+
+  int fd_;
+  int wake_fd_;
+  long body_timeout_ms_;
+  std::string buffer_;
+  std::chrono::steady_clock::time_point deadline_;
+  bool begun_ = false;
+};
+
+#endif  // QUILLO_CORE_CHAT_MESSAGE_READER_H

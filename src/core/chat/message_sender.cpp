@@ -1,0 +1,103 @@
+#include "core/chat/message_sender.h"
+
+#include <system_error>
+
+MessageSender::MessageSender(int fd) : fd_(fd) {}
+
+MessageSender::~MessageSender() { Finish(0); }
+
+bool MessageSender::Start(std::function<void()> on_failure) {
+  if (!wake_.Valid()) return false;
+  on_failure_ = std::move(on_failure);
+  try {
+    thread_ = std::thread(&MessageSender::Run, this);
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+uint64_t MessageSender::Enqueue(std::string bytes) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (finishing_ || failed_) return 0;
+  queue_.push_back(std::move(bytes));
+  changed_.notify_all();
+  return ++queued_;
+}
+
+uint64_t MessageSender::Queued() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return queued_;
+}
+
+uint64_t MessageSender::Written() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return written_;
+}
+
+bool MessageSender::WaitWritten(uint64_t seq, long timeout_ms) {
+  std::unique_lock<std::mutex> hold(lock_);
+  changed_.wait_for(hold, std::chrono::milliseconds(timeout_ms),
+                    [&] { return written_ >= seq || failed_ || stopped_; });
+  return written_ >= seq;
+}
+
+void MessageSender::Finish(long drain_ms) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!finishing_) {
+      finishing_ = true;
+      drain_deadline_ = DeadlineIn(drain_ms);
+    }
+    changed_.notify_all();
+  }
+  // A write in progress rereads the deadline.
+  wake_.Signal();
+  if (thread_.joinable()) thread_.join();
+}
+
+bool MessageSender::Take(std::string* bytes) {
+  std::unique_lock<std::mutex> hold(lock_);
+  changed_.wait(hold, [&] { return !queue_.empty() || finishing_; });
+  if (queue_.empty() || failed_) return false;
+  if (finishing_ && PollClock::now() >= drain_deadline_) return false;
+  *bytes = std::move(queue_.front());
+  queue_.pop_front();
+  return true;
+}
+
+void MessageSender::Run() {
+  std::string bytes;
+  while (Take(&bytes)) {
+    size_t sent = 0;
+    WriteResult result;
+    for (;;) {
+      PollClock::time_point deadline;
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        deadline = drain_deadline_;
+      }
+      result = WriteFrom(fd_, bytes, &sent, wake_.Fd(), deadline);
+      if (result != WriteResult::kWoken) break;
+      // Finish was called: go on under its deadline.
+      wake_.Reset();
+    }
+    std::lock_guard<std::mutex> hold(lock_);
+    if (result != WriteResult::kDone) {
+      failed_ = true;
+      queue_.clear();
+      changed_.notify_all();
+      break;
+    }
+    ++written_;
+    changed_.notify_all();
+  }
+  bool report;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    report = failed_ && !finishing_;
+    stopped_ = true;
+    changed_.notify_all();
+  }
+  if (report && on_failure_) on_failure_();
+}

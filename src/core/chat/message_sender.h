@@ -1,0 +1,72 @@
+#ifndef QUILLO_CORE_CHAT_MESSAGE_SENDER_H
+#define QUILLO_CORE_CHAT_MESSAGE_SENDER_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "core/net/poll_wait.h"
+#include "core/thread/wake_event.h"
+
+// The one writer of a conversation's connection. Callers queue byte strings
+// (one or more whole messages each) and return at once; the sender thread
+// writes each string whole and in queue order, so no other write can fall
+// between a header and its body, and a partner that stops reading blocks
+// only this thread, never the caller.
+//
+// Ownership: borrows the connection descriptor (the conversation owns it);
+// owns its thread and wake event. Thread rules: Enqueue, Written and
+// WaitWritten from any thread; Start and Finish from the owner only, Finish
+// exactly once per Start (the destructor calls it if the owner did not).
+class MessageSender {
+ public:
+  explicit MessageSender(int fd);
+  ~MessageSender();
+  MessageSender(const MessageSender&) = delete;
+  MessageSender& operator=(const MessageSender&) = delete;
+
+  // on_failure runs once on the sender thread when a write fails.
+  bool Start(std::function<void()> on_failure);
+
+  // Queues bytes; returns their sequence number (1, 2, ...), or 0 once the
+  // sender is finishing or has failed (nothing was queued).
+  uint64_t Enqueue(std::string bytes);
+
+  // Sequence number of the last string queued.
+  uint64_t Queued() const;
+  // Sequence number of the last string written completely.
+  uint64_t Written() const;
+  // Waits until string seq has been written (true), the sender failed or
+  // finished without it, or timeout_ms passed (false).
+  bool WaitWritten(uint64_t seq, long timeout_ms);
+
+  // Accepts nothing more, gives what is queued drain_ms to leave, then
+  // stops the thread and joins it.
+  void Finish(long drain_ms);
+
+ private:
+  void Run();
+  // Waits for the next string; false when the thread must stop.
+  bool Take(std::string* bytes);
+
+  int fd_;
+  WakeEvent wake_;
+  std::function<void()> on_failure_;
+  std::thread thread_;
+
+  mutable std::mutex lock_;
+  std::condition_variable changed_;
+  std::deque<std::string> queue_;
+  uint64_t queued_ = 0;
+  uint64_t written_ = 0;
+  bool finishing_ = false;
+  bool failed_ = false;
+  bool stopped_ = false;  // the thread has left Run
+  PollClock::time_point drain_deadline_ = PollClock::time_point::max();
+};
+
+#endif  // QUILLO_CORE_CHAT_MESSAGE_SENDER_H
