@@ -44,7 +44,8 @@ class MessageSender {
   // finished without it, or timeout_ms passed (false).
   bool WaitWritten(uint64_t seq, long timeout_ms);
 
-  // Accepts nothing more, gives what is queued drain_ms to leave, then
+  // Accepts nothing more, writes what is queued while the connection takes
+  // it, waiting at most drain_ms for a partner that does not read, then
   // stops the thread and joins it.
   void Finish(long drain_ms);
 
