@@ -91,7 +91,10 @@ std::string Journal::Serialize(const std::vector<DatabaseFile*>& files) const {
 }
 
 int Journal::WriteJournal(const std::string& bytes) {
-  const int fd = io_->Open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  // A journal already there holds the only way back from an update whose
+  // rollback failed: it is never overwritten, and no update starts until
+  // the next open has rolled it back.
+  const int fd = io_->Open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
   if (fd < 0) return kDbCreateError;
   const bool written =
       io_->WriteFully(fd, bytes.data(), bytes.size(), 0) == 0 && io_->Sync(fd) == 0;
@@ -107,7 +110,10 @@ int Journal::WriteJournal(const std::string& bytes) {
 
 int Journal::Remove() {
   if (io_->Unlink(name_.c_str()) != 0 && errno != ENOENT) return kDbWriteError;
-  if (io_->SyncDirectoryOf(name_.c_str()) != 0) return kDbWriteError;
+  // The update is whole once the journal is gone. Should a power cut bring
+  // the name back for want of this sync, the next open undoes the update
+  // whole: all or nothing still holds.
+  io_->SyncDirectoryOf(name_.c_str());
   return 0;
 }
 
