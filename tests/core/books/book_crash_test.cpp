@@ -3,6 +3,7 @@
 // the process is stopped there (or every later call fails), the book is
 // opened again, and it must hold exactly the entries before or after the
 // operation that was interrupted, in files that keep their layout rules.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,7 +76,9 @@ class BookCrashTest : public BookDirectory {
  protected:
   void SetUp() override {
     BookDirectory::SetUp();
-    IndexedDatabase* handle = OpenAddressBook("prevconn", nullptr, false, nullptr);
+    FaultFileIo unsynced;
+    IndexedDatabase* handle =
+        OpenAddressBook("prevconn", nullptr, false, nullptr, ".ihd", ".ihx", &unsynced);
     ASSERT_NE(handle, nullptr);
     for (const auto& [key, values] : InitialBook()) {
       ASSERT_EQ(BookStoreConnection(handle, values), StoreResult::kAdded);
@@ -136,7 +139,9 @@ class BookCrashTest : public BookDirectory {
   // checked against the layout rules; empty text when it is sound.
   std::string Inspect(Book* found) {
     RecordingReporter reporter;
-    IndexedDatabase* handle = OpenAddressBook("prevconn", nullptr, false, &reporter);
+    FaultFileIo unsynced;
+    IndexedDatabase* handle =
+        OpenAddressBook("prevconn", nullptr, false, &reporter, ".ihd", ".ihx", &unsynced);
     if (!handle) return "book does not open";
     std::string fault = LayoutFault(handle);
     if (!reporter.Events().empty()) fault += "; open reported: " + reporter.Events();
@@ -264,6 +269,55 @@ TEST_F(BookCrashTest, AFullDiskFailsTheOperationAndKeepsTheBookWhole) {
   }
   std::printf("[ full disk    ] %d points tried, %d lost anything\n", tried, lost);
   EXPECT_EQ(lost, 0);
+}
+
+// The real layer, recording which file each change went to: the one place
+// where the syncs the crash tests only count are really made.
+class RecordingFileIo : public FileIo {
+ public:
+  int Open(const char* name, int flags, mode_t mode) override {
+    const int fd = FileIo::Open(name, flags, mode);
+    if (fd >= 0) names_[fd] = name;
+    return fd;
+  }
+  ssize_t PWrite(int fd, const void* buffer, size_t length, int64_t offset) override {
+    Note("write " + names_[fd]);
+    return FileIo::PWrite(fd, buffer, length, offset);
+  }
+  int Sync(int fd) override {
+    Note("sync " + names_[fd]);
+    return FileIo::Sync(fd);
+  }
+  int Unlink(const char* name) override {
+    Note(std::string("unlink ") + name);
+    return FileIo::Unlink(name);
+  }
+  std::string Calls() const { return calls_; }
+  void Clear() { calls_.clear(); }
+
+ private:
+  // Consecutive writes to one file are one step.
+  void Note(const std::string& call) {
+    if (call != last_) calls_ += call + "\n";
+    last_ = call;
+  }
+  std::map<int, std::string> names_;
+  std::string calls_, last_;
+};
+
+TEST_F(BookCrashTest, AnUpdateIsJournaledAndSyncedBeforeTheBookChanges) {
+  Restore();
+  RecordingFileIo io;
+  IndexedDatabase* handle =
+      OpenAddressBook("prevconn", nullptr, false, nullptr, ".ihd", ".ihx", &io);
+  ASSERT_NE(handle, nullptr);
+  io.Clear();
+  ASSERT_EQ(BookStoreConnection(handle, {"fresh", "host", 1, 2}), StoreResult::kAdded);
+  EXPECT_EQ(io.Calls(),
+            "write prevconn.ihj\nsync prevconn.ihj\nsync .\n"
+            "write prevconn.ihd\nsync prevconn.ihd\nwrite prevconn.ihx\nsync prevconn.ihx\n"
+            "unlink prevconn.ihj\nsync .\n");
+  Close(handle);
 }
 
 }  // namespace
