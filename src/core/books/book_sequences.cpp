@@ -81,6 +81,23 @@ bool ListBook(IndexedDatabase* book, FieldRecord& record, ListHeaderCheck check,
   }
 }
 
+std::vector<std::string> ListingGapLines(IndexedDatabase* book, bool complete,
+                                         const std::vector<std::string>& unreadable) {
+  std::vector<std::string> lines;
+  if (!book || complete) return lines;
+  const std::string name = book->Data() ? book->Data()->Name() : "?";
+  for (const std::string& nickname : unreadable) {
+    lines.push_back("The entry \"" + nickname + "\" of the address book " + name +
+                    " cannot be read and is not listed.");
+  }
+  if (lines.empty()) {
+    lines.push_back("The address book " + name +
+                    " could not be listed to the end; its index is damaged and is rebuilt "
+                    "the next time Quillo starts.");
+  }
+  return lines;
+}
+
 bool BookListConnections(IndexedDatabase* book, std::vector<std::string>* nicknames,
                          std::vector<std::string>* unreadable) {
   nicknames->clear();

@@ -51,6 +51,13 @@ bool ListBook(IndexedDatabase* book, FieldRecord& record, ListHeaderCheck check,
               const std::function<bool(const FieldRecord&)>& each,
               std::vector<std::string>* unreadable = nullptr);
 
+// The event-window lines for what a listing of book left out: one per
+// entry that could not be read, naming the book's data file and the entry,
+// or, when complete is false with nothing unreadable, one saying the walk
+// stopped short. Empty when nothing was left out.
+std::vector<std::string> ListingGapLines(IndexedDatabase* book, bool complete,
+                                         const std::vector<std::string>& unreadable);
+
 // Typed helpers for the previous-connections book (the Connect panel).
 struct ConnectionValues {
   std::string nickname;

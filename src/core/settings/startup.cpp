@@ -58,7 +58,7 @@ static std::string DefaultHomeDirectory(const ProgramSettings& settings,
   return *home + settings.PathSeparator + "quillo";
 }
 
-bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs) {
+bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs, Reporter* reporter) {
   SettingsFile file;
   settings.WorkingDirectory = inputs.WorkingDirectory;
   settings.HomeDirectory = DefaultHomeDirectory(settings, inputs);
@@ -74,7 +74,7 @@ bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs) {
 
   // The address books open here, from PreviousConnectionsDB and
   // InvitationDB, whether or not the file was read.
-  OpenAddressBooks(settings, nullptr);
+  OpenAddressBooks(settings, reporter);
 
   settings.ApplyPageLayoutKeys(file);
   return loaded;

@@ -7,6 +7,7 @@
 #include <vector>
 
 class ProgramSettings;
+class Reporter;
 
 // What start-up takes from the process. The program fills it from its real
 // command line, environment and current directory (FromProcess); tests give
@@ -28,9 +29,12 @@ std::string CurrentDirectory();
 // Works out the program's paths, reads the settings file and applies it to
 // settings, which the caller has created with its built-in defaults (and,
 // in the program, published as TheProgramSettings). Returns whether the
-// settings file was read. Writes nothing to any window and shows no
-// message: a missing file simply leaves the defaults.
-bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs);
+// settings file was read. A missing file simply leaves the defaults; what
+// opening the address books has to say (a book that cannot be opened, an
+// index rebuilt) goes to reporter, which may be null. Start-up runs before
+// any window exists, so the program hands it a HeldReporter.
+bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs,
+                Reporter* reporter = nullptr);
 
 // The settings file's full path: with exactly two arguments the second,
 // else the file named by the environment variable, else quillo.ini in the

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/chat/recording_reporter.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_test_files.h"
 
@@ -33,13 +34,14 @@ class StartupTest : public ::testing::Test {
   bool Start(ProgramSettings& settings, std::vector<std::string> arguments) {
     settings.PreviousConnectionsDB = dir_.File("prevconn");
     settings.InvitationDB = dir_.File("maillist");
-    return RunStartup(settings, Inputs(std::move(arguments)));
+    return RunStartup(settings, Inputs(std::move(arguments)), &reporter_);
   }
 
   ScratchDirectory dir_;
   std::string work_ = dir_.Path();
   std::map<std::string, std::string> environment_{{"HOME", dir_.File("user")}};
   ProgramSettings settings_;
+  RecordingReporter reporter_;
 };
 
 TEST_F(StartupTest, PathsWithoutAnySettingsFile) {
@@ -129,6 +131,17 @@ TEST_F(StartupTest, UncreatableOrUnsetHomeFallsBackToWorkingDirectory) {
   environment_.erase("HOME");
   Start(homeless, {"quillo", "anything"});
   EXPECT_EQ(homeless.HomeDirectory, work_);
+}
+
+TEST_F(StartupTest, ABookThatCannotBeOpenedIsSaidOnceAndTheOtherStillOpens) {
+  // A directory where the data file should be: no book can be made of it.
+  std::filesystem::create_directory(dir_.File("prevconn.ihd"));
+  Start({"quillo"});
+  EXPECT_EQ(settings_.PreviousConnectionsBook, nullptr);
+  EXPECT_NE(settings_.InvitationBook, nullptr);
+  ASSERT_EQ(reporter_.Lines().size(), 1u);
+  EXPECT_NE(reporter_.Messages().find(dir_.File("prevconn.ihd") + " cannot be opened"),
+            std::string::npos);
 }
 
 TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {
