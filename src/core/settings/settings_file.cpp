@@ -146,6 +146,11 @@ int SettingsFile::Put(const std::string& key, const std::string& value) {
   return count;
 }
 
+std::string SettingNotSavedText(const std::string& path, int error) {
+  return "The setting could not be saved in " + path + " (" + std::strerror(error) +
+         "); it applies until Quillo closes.";
+}
+
 int SettingsFile::PutInt(const std::string& key, int32_t number) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", static_cast<int>(number));

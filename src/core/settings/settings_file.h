@@ -58,9 +58,9 @@ class SettingsFile {
   // Returns the number of lines now holding the value (rewritten and
   // appended), or 0 when the file could not be replaced; it is then as it
   // was and errno tells why.
-  int Put(const std::string& key, const std::string& value);
+  [[nodiscard]] int Put(const std::string& key, const std::string& value);
   // Put with the number formatted as "%d".
-  int PutInt(const std::string& key, int32_t number);
+  [[nodiscard]] int PutInt(const std::string& key, int32_t number);
 
   const std::string& Path() const { return path_; }
   // Key and value items alternately, in file order.
@@ -92,5 +92,9 @@ class SettingsFile {
   int32_t comments_enabled_ = 1;
   std::list<ByteString> items_;
 };
+
+// What the user is told when Put failed with errno value error: the file,
+// the reason, and that the new value holds only until the program closes.
+std::string SettingNotSavedText(const std::string& path, int error);
 
 #endif  // QUILLO_CORE_SETTINGS_SETTINGS_FILE_H

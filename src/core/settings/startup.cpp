@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "core/books/address_book.h"
@@ -80,13 +81,19 @@ bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs, Reporter
   return loaded;
 }
 
-void SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
+bool SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
                        int splitter_position) {
-  if (settings.RememberProgramSettings != 1 || settings.RememberFrameSize != 1) return;
+  if (settings.RememberProgramSettings != 1 || settings.RememberFrameSize != 1) return true;
   SettingsFile file(settings.SettingsFilePath);
-  file.PutInt("MainFrameWidth", width);
-  file.PutInt("MainFrameHeight", height);
-  file.PutInt("MainFrameXPosition", x);
-  file.PutInt("MainFrameYPosition", y);
-  file.PutInt("SplitterPosition", splitter_position);
+  const std::pair<const char*, int> keys[] = {{"MainFrameWidth", width},
+                                              {"MainFrameHeight", height},
+                                              {"MainFrameXPosition", x},
+                                              {"MainFrameYPosition", y},
+                                              {"SplitterPosition", splitter_position}};
+  int failed_errno = 0;
+  for (const auto& [key, value] : keys) {
+    if (file.PutInt(key, value) == 0 && failed_errno == 0) failed_errno = errno;
+  }
+  errno = failed_errno;
+  return failed_errno == 0;
 }

@@ -43,8 +43,9 @@ std::string LocateSettingsFile(const ProgramSettings& settings, const StartupInp
 
 // The close sequence's geometry step: when both RememberProgramSettings and
 // RememberFrameSize are on, writes the five geometry keys (in this order)
-// to the settings file.
-void SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
+// to the settings file. false when one could not be written (errno says
+// why); the others are still tried.
+bool SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
                        int splitter_position);
 
 #endif  // QUILLO_CORE_SETTINGS_STARTUP_H

@@ -19,14 +19,24 @@ bool Abandon(FileIo* io, int fd, const std::string& temp) {
 
 bool ReplaceFile(FileIo* io, const std::string& path, const std::string& contents,
                  mode_t new_file_mode) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
   struct stat old {};
-  const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : new_file_mode;
+  const bool existed = ::stat(path.c_str(), &old) == 0;
+  const mode_t mode = existed ? (old.st_mode & 07777) : new_file_mode;
   const std::string temp = path + ".new";
-  const int fd = io->Open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+  // Left by a crash, or by another writer's failure: made afresh, so that
+  // a new file's mode is new_file_mode less the umask, like any other.
+  io->Unlink(temp.c_str());
+  const int fd = io->Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
   if (fd < 0) return false;
   // The umask must not narrow the permissions the user gave the old file.
-  if (::fchmod(fd, mode) != 0) return Abandon(io, fd, temp);
+  if (existed && ::fchmod(fd, mode) != 0) return Abandon(io, fd, temp);
+  errno = 0;
   if (io->WriteFully(fd, contents.data(), contents.size(), 0) != 0) {
+    // A short write sets no errno: the disk is full.
     if (errno == 0) errno = ENOSPC;
     return Abandon(io, fd, temp);
   }

@@ -10,7 +10,8 @@
 // then renamed over path, and the directory is synced. A crash or a full
 // disk at any point leaves path holding either its old or its new contents.
 // The new file keeps the old one's permission bits; a file that did not
-// exist is created with new_file_mode. On failure the temporary file is
+// exist is created with new_file_mode less the umask (0600 for a file that
+// holds keys, 0666 for a file the user saves). On failure the temporary file is
 // removed, path is untouched, and errno tells why.
 bool ReplaceFile(FileIo* io, const std::string& path, const std::string& contents,
                  mode_t new_file_mode);

@@ -273,7 +273,9 @@ void MainFrame::RecreateToolBar() {
 
 void MainFrame::WriteSetting(const std::string& key, const std::string& value) {
   SettingsFile file(settings_.SettingsFilePath);
-  file.Put(key, value);
+  if (file.Put(key, value) == 0) {
+    ShowProgramMessage(SettingNotSavedText(settings_.SettingsFilePath, errno), " ", " ");
+  }
 }
 
 void MainFrame::OnViewToolBar(wxCommandEvent&) {
@@ -417,8 +419,10 @@ bool MainFrame::ConfirmEndingSessions() {
 void MainFrame::WriteGeometry() {
   const wxSize size = GetSize();
   const wxPoint position = GetPosition();
-  SaveFrameGeometry(settings_, size.GetWidth(), size.GetHeight(), position.x, position.y,
-                    splitter_->GetSashPosition());
+  if (!SaveFrameGeometry(settings_, size.GetWidth(), size.GetHeight(), position.x, position.y,
+                         splitter_->GetSashPosition())) {
+    ShowProgramMessage(SettingNotSavedText(settings_.SettingsFilePath, errno), " ", " ");
+  }
 }
 
 void MainFrame::DestroyPanels() {

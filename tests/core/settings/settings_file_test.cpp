@@ -112,8 +112,7 @@ TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
       {" ScreenName=Bob\r\n", "ScreenName", "Ann", 1, " ScreenName=Ann\r\n"},
       // A commented-out line alone is no entry: the value is appended too,
       // so that it is read back.
-      {"#ScreenName = yours\r\n", "ScreenName", "Ann", 2,
-       "#ScreenName=Ann\r\nScreenName=Ann\r\n"},
+      {"#ScreenName = yours\r\n", "ScreenName", "Ann", 2, "#ScreenName=Ann\r\nScreenName=Ann\r\n"},
       {" #ScreenName yours =\r\n", "ScreenName", "Ann", 2,
        " #ScreenName=Ann\r\nScreenName=Ann\r\n"},
       {"#ScreenName=Old\r\nScreenName=Bob\r\n", "ScreenName", "Ann", 2,
@@ -171,8 +170,8 @@ TEST_F(SettingsFileTest, ItemsFollowPutAndReloadStartsAfresh) {
   WriteBytes(path_, "ScreenName=Bob\r\n");
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
-  file.Put("ScreenName", "Ann");
-  file.Put("MailServer", "mail");
+  EXPECT_GT(file.Put("ScreenName", "Ann"), 0);
+  EXPECT_GT(file.Put("MailServer", "mail"), 0);
   EXPECT_EQ(file.GetString("ScreenName").value_or(""), "Ann");
   EXPECT_EQ(file.GetString("MailServer").value_or(""), "mail");
   EXPECT_EQ(file.Items().size(), 4u);
