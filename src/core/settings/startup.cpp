@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -79,6 +81,26 @@ bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs, Reporter
 
   settings.ApplyPageLayoutKeys(file);
   return loaded;
+}
+
+namespace {
+
+// value within [low, high]; low wins when the range is empty.
+int32_t Within(int64_t value, int64_t low, int64_t high) {
+  return int32_t(std::max(low, std::min(value, high)));
+}
+
+}  // namespace
+
+void ClampFrameToScreen(ProgramSettings& settings, const ScreenArea& area) {
+  if (area.width <= 0 || area.height <= 0) return;
+  settings.MainFrameWidth = Within(settings.MainFrameWidth, 1, area.width);
+  settings.MainFrameHeight = Within(settings.MainFrameHeight, 1, area.height);
+  settings.MainFrameXPosition = Within(settings.MainFrameXPosition, area.x,
+                                       int64_t(area.x) + area.width - settings.MainFrameWidth);
+  settings.MainFrameYPosition = Within(settings.MainFrameYPosition, area.y,
+                                       int64_t(area.y) + area.height - settings.MainFrameHeight);
+  settings.SplitterPosition = Within(settings.SplitterPosition, 0, settings.MainFrameHeight);
 }
 
 bool SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,

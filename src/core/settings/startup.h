@@ -41,6 +41,21 @@ bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs,
 // working directory. A relative name is taken from the working directory.
 std::string LocateSettingsFile(const ProgramSettings& settings, const StartupInputs& inputs);
 
+// The part of the screen a window may take (the display less panels).
+struct ScreenArea {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// Brings the frame geometry read from the settings file onto area: the
+// frame no larger than the area and lying inside it, the splitter inside
+// the frame. A file may hold any number; a frame of 2147483647 pixels would
+// take the toolkit seconds to make and then not fit. An empty area (no
+// display known) leaves the settings alone.
+void ClampFrameToScreen(ProgramSettings& settings, const ScreenArea& area);
+
 // The close sequence's geometry step: when both RememberProgramSettings and
 // RememberFrameSize are on, writes the five geometry keys (in this order)
 // to the settings file. false when one could not be written (errno says

@@ -1,6 +1,7 @@
 #include "gui/app/quillo_app.h"
 
 #include <wx/frame.h>
+#include <wx/gdicmn.h>
 
 #include <memory>
 #include <string>
@@ -26,6 +27,9 @@ bool QuilloApp::OnInit() {
              StartupInputs::FromProcess(static_cast<int>(arg_pointers.size()), arg_pointers.data()),
              held.get());
 
+  const wxRect screen = wxGetClientDisplayRect();
+  ClampFrameToScreen(*TheProgramSettings,
+                     ScreenArea{screen.x, screen.y, screen.width, screen.height});
   MainFrame* frame = CreateMainWindow(*TheProgramSettings);
   SetTopWindow(frame);
   frame->Show();
