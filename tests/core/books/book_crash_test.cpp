@@ -132,6 +132,7 @@ class BookCrashTest : public BookDirectory {
     }
     marks.push_back(io.Calls());
     Close(handle);
+    for (long n = 1; n <= io.Calls(); ++n) writes_.push_back(io.WasWrite(n));
     return marks;
   }
 
@@ -211,6 +212,7 @@ class BookCrashTest : public BookDirectory {
 
   std::string data_, index_;
   std::vector<Book> states_;  // states_[k]: after k operations
+  std::vector<bool> writes_;  // writes_[n - 1]: call n of a whole run writes
 };
 
 TEST_F(BookCrashTest, EveryCrashPointLeavesTheStateBeforeOrAfterTheOperation) {
@@ -220,6 +222,8 @@ TEST_F(BookCrashTest, EveryCrashPointLeavesTheStateBeforeOrAfterTheOperation) {
   int tried = 0, lost = 0;
   for (FaultFileIo::Mode mode : {FaultFileIo::Mode::kCrash, FaultFileIo::Mode::kTornCrash}) {
     for (long n = 1; n <= total; ++n) {
+      // Only a write can be torn; elsewhere a torn crash is a plain one.
+      if (mode == FaultFileIo::Mode::kTornCrash && !writes_[size_t(n - 1)]) continue;
       Restore();
       const pid_t child = fork();
       ASSERT_GE(child, 0);
