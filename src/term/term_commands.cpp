@@ -1,11 +1,13 @@
 #include "term/term_commands.h"
 
+#include <cerrno>
+
 #include "core/settings/config_commit.h"
 #include "core/settings/panel_fields.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
+#include "core/util/replace_file.h"
 #include "term/connection_target.h"
-#include "term/replace_file.h"
 #include "term/term_reporter.h"
 #include "term/term_session.h"
 
@@ -36,7 +38,7 @@ void TermCommands::Stats() {
 }
 
 void TermCommands::Save(const std::string& file) {
-  if (ReplaceFile(file, reporter_.Transcript())) {
+  if (ReplaceFile(FileIo::Posix(), file, reporter_.Transcript(), 0666)) {
     Notice("Saved " + file + "\n");
   } else {
     Notice("Cannot write to the " + file + " file!\n");
@@ -46,21 +48,28 @@ void TermCommands::Save(const std::string& file) {
 void TermCommands::Name(const std::string& name) {
   ConfigFields fields = ConfigFields::From(settings_);
   fields.ScreenName = name;
-  CommitConfig(fields, settings_);
+  NoticeUnsaved(CommitConfig(fields, settings_));
   Notice("Your screen name is " + settings_.ScreenName + "\n");
 }
 
 void TermCommands::Key(int key) {
   ConfigFields fields = ConfigFields::From(settings_);
   fields.Key = std::to_string(key);
-  CommitConfig(fields, settings_);
+  NoticeUnsaved(CommitConfig(fields, settings_));
   Notice("The encryption key is " + std::to_string(settings_.EncryptionKey) + "\n");
 }
 
 void TermCommands::AnswerScreenNameQuestion(const std::string& name, bool for_host) {
   session_.SetScreenName(CutToBytes(name, ProgramSettings::kMaxScreenName), for_host);
   SettingsFile file(settings_.SettingsFilePath);
-  file.Put("ScreenName", settings_.ScreenName);
+  if (file.Put("ScreenName", settings_.ScreenName) == 0) {
+    Notice(SettingNotSavedText(settings_.SettingsFilePath, errno) + "\n");
+  }
+}
+
+void TermCommands::NoticeUnsaved(const ConfigCommitOutcome& outcome) {
+  if (outcome.unsaved)
+    Notice(SettingNotSavedText(settings_.SettingsFilePath, outcome.error) + "\n");
 }
 
 void TermCommands::Notice(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+struct ConfigCommitOutcome;
 class ProgramSettings;
 class TermOutput;
 class TermReporter;
@@ -38,6 +39,9 @@ class TermCommands {
   void Notice(const std::string& text);
 
  private:
+  // Says so when the settings file could not take a change.
+  void NoticeUnsaved(const ConfigCommitOutcome& outcome);
+
   ProgramSettings& settings_;
   TermSession& session_;
   TermReporter& reporter_;

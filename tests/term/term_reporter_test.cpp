@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
-#include "term/replace_file.h"
-
 namespace {
 
 TEST(TermText, PutsEachMessageOnItsSendersLine) {
@@ -68,22 +65,6 @@ TEST(TermReporter, ShowsFormattedTextAndKeepsTheDesktopTranscript) {
             "Could not connect to the Quillo line \n"
             "You are not connected to any Quillo services\n");
   EXPECT_EQ(reporter.Transcript(), "Ann Says>\nhi\nthere\n\n");
-}
-
-TEST(ReplaceFile, ReplacesWholeAndLeavesNoTemporaryFile) {
-  qtest::ScratchDir dir;
-  const std::string path = dir.File("talk.txt");
-  qtest::WriteBytes(path, "an older and much longer conversation");
-  ASSERT_TRUE(ReplaceFile(path, "new"));
-  EXPECT_EQ(qtest::ReadBytes(path), "new");
-  size_t entries = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-    (void)entry;
-    ++entries;
-  }
-  EXPECT_EQ(entries, 1u);
-  // A directory that is not there: nothing is written, no error hidden.
-  EXPECT_FALSE(ReplaceFile(dir.File("missing/talk.txt"), "x"));
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ enum class StoreResult {
   kUnchanged,  // stored before with the same values
   kFailed,
 };
+// Add, update and remove are each one update of the book (see
+// IndexedDatabase::BeginUpdate): all of it reaches the files, or none.
+//
 // Add or update: a stored nickname (ignoring case) keeps its record and
 // stored letter case and gets the entered values in place when they
 // differ; a new one is written. On return the record holds what is stored.
@@ -40,10 +43,20 @@ enum class ListHeaderCheck {
 };
 // List: calls each(record) for every record in ascending nickname order
 // (ignoring case), record holding the stored fields; each returns false to
-// stop. Returns false when a record could not be read or the index is out
-// of order (the walk stops there), true otherwise.
+// stop. A record that cannot be read is passed over, its nickname added to
+// unreadable (when given). Returns false when a step of the walk failed or
+// the index is out of order (the walk stops there) or a record was passed
+// over; true when every entry was listed.
 bool ListBook(IndexedDatabase* book, FieldRecord& record, ListHeaderCheck check,
-              const std::function<bool(const FieldRecord&)>& each);
+              const std::function<bool(const FieldRecord&)>& each,
+              std::vector<std::string>* unreadable = nullptr);
+
+// The event-window lines for what a listing of book left out: one per
+// entry that could not be read, naming the book's data file and the entry,
+// or, when complete is false with nothing unreadable, one saying the walk
+// stopped short. Empty when nothing was left out.
+std::vector<std::string> ListingGapLines(IndexedDatabase* book, bool complete,
+                                         const std::vector<std::string>& unreadable);
 
 // Typed helpers for the previous-connections book (the Connect panel).
 struct ConnectionValues {
@@ -52,7 +65,8 @@ struct ConnectionValues {
   int32_t port = 0;
   int32_t key = 0;
 };
-bool BookListConnections(IndexedDatabase* book, std::vector<std::string>* nicknames);
+bool BookListConnections(IndexedDatabase* book, std::vector<std::string>* nicknames,
+                         std::vector<std::string>* unreadable = nullptr);
 bool BookLookUpConnection(IndexedDatabase* book, const std::string& nickname,
                           ConnectionValues* stored);
 StoreResult BookStoreConnection(IndexedDatabase* book, const ConnectionValues& entered);
@@ -63,7 +77,8 @@ struct RecipientValues {
   std::string nickname;
   std::string email_address;
 };
-bool BookListRecipients(IndexedDatabase* book, std::vector<RecipientValues>* recipients);
+bool BookListRecipients(IndexedDatabase* book, std::vector<RecipientValues>* recipients,
+                        std::vector<std::string>* unreadable = nullptr);
 StoreResult BookStoreRecipient(IndexedDatabase* book, const RecipientValues& entered);
 // Find, then Delete.
 bool BookDeleteRecipient(IndexedDatabase* book, const RecipientValues& recipient);

@@ -91,7 +91,9 @@ bool FieldRecord::GreaterThan(const FieldRecord& other) const {
 int FieldRecord::Write() {
   DatabaseFile* data = DataOf(database_);
   if (!data) return kDbNoDatabase;
-  FileAddress at = data->Alloc(ObjectLength() + 8, kAllocFirstFit);
+  // The block is marked in use only once the record in it is complete, so
+  // that an interrupted write never brings back a deleted record.
+  FileAddress at = data->Alloc(ObjectLength() + 8, kAllocFirstFit, false);
   if (int32_t(at) == 0) return data->LastError() ? data->LastError() : 7;
   PortableInt32 header[2] = {class_id_, at};
   if (int rc = WriteObjectHeader(header, at)) return rc;
@@ -105,6 +107,7 @@ int FieldRecord::Write() {
       if (int rc = data->Write(f.Data(), f.Length(), -1, true, true)) return rc;
     }
   }
+  if (int rc = data->MarkInUse(at)) return rc;
   object_address_ = at;
   if (database_->UseIndex()) {
     NameKey key = MakeKey(at);
@@ -125,7 +128,9 @@ int64_t FieldRecord::ObjectCapacity(FileAddress address) {
   DatabaseBlockHeader h;
   if (data->ReadBlockHeader(h, int32_t(block))) return -1;
   const int64_t length = uint32_t(h.block_length);
-  if (!data->IsPlausibleBlock(block, length)) {
+  // A freed block may still hold a record's bytes, or another record's
+  // after reuse; either way it is no record of this book.
+  if (!data->IsPlausibleBlock(block, length) || uint32_t(h.status) != kBlockInUse) {
     data->SetLastError(kDbFileCorrupt);
     return -1;
   }
@@ -203,8 +208,10 @@ int FieldRecord::Delete() {
   NameKey scratch;
   if (!FindKey(key, scratch, 0, true)) return 0;
   object_address_ = key.RecordAddress();
-  if (!DeleteObject(object_address_)) return 0;
-  return DeleteKey(key, scratch, 0, true) ? 1 : 0;
+  // The key goes first: a key left pointing at a freed (and later reused)
+  // block would find another record under this nickname.
+  if (!DeleteKey(key, scratch, 0, true)) return 0;
+  return DeleteObject(object_address_) ? 1 : 0;
 }
 
 int FieldRecord::UpdateInPlace() {
@@ -234,15 +241,18 @@ int FieldRecord::UpdateInPlace() {
   return 1;
 }
 
-int FieldRecord::RebuildIndex(const char* temp_name, int32_t tree_count, int32_t node_order) {
+int FieldRecord::RebuildIndex(const char* temp_name, int32_t tree_count, int32_t node_order,
+                              FileIo* io, std::vector<std::string>* duplicates) {
   if (!database_ || !database_->UseIndex() || !database_->Data()) return 0;
   DatabaseFile* data = database_->Data();
   std::unique_ptr<BTreeIndex> tree(new (std::nothrow) BTreeIndex(NameKey(), node_order, -1));
-  if (!tree || tree->CreateFile(temp_name, tree_count)) return 0;
+  if (!tree) return 0;
+  tree->SetFileIo(io);
+  if (tree->CreateFile(temp_name, tree_count)) return 0;
   const int64_t end = int32_t(data->GetEndOfFile());
   int64_t position = int32_t(data->FindFirstBlock(0));
-  if (position == 0) return 0;
-  int found = 0, inserted = 0;
+  if (position == 0 && data->LastError() != 0) return 0;
+  if (position == 0) position = end;  // no block at all: an empty book
   while (position + data->BlockHeaderSize() < end) {
     DatabaseBlockHeader h;
     if (data->Read(&h, sizeof h, int32_t(position))) return 0;
@@ -257,15 +267,24 @@ int FieldRecord::RebuildIndex(const char* temp_name, int32_t tree_count, int32_t
     const FileAddress object = int32_t(position + data->BlockHeaderSize());
     PortableInt32 header[2];
     if (uint32_t(h.status) == kBlockInUse && ReadObjectHeader(header, object) == 0 &&
-        header[0] == class_id_ && Read(object) == 0) {
-      ++found;
-      NameKey key = MakeKey(object);
-      NameKey scratch;
-      if (!tree->Insert(key, scratch, true)) return 0;
-      ++inserted;
+        header[0] == class_id_ && Read(object) == 0 && !InsertRebuilt(*tree, object, duplicates)) {
+      return 0;
     }
     position += length;
   }
-  tree.reset();
-  return found == inserted ? 1 : 0;
+  if (tree->Flush() || tree->File()->Sync() || tree->Close()) return 0;
+  return 1;
+}
+
+// Puts the key of the record just read into tree; a key already there
+// gives way to this later record.
+bool FieldRecord::InsertRebuilt(BTreeIndex& tree, FileAddress object,
+                                std::vector<std::string>* duplicates) {
+  NameKey key = MakeKey(object);
+  NameKey scratch;
+  if (tree.Insert(key, scratch, false)) return true;
+  if (tree.LastError() != kDbDuplicateEntry) return false;
+  if (duplicates) duplicates->push_back(FieldText(0));
+  NameKey stored = MakeKey(0);
+  return tree.Remove(stored, scratch, false) && tree.Insert(key, scratch, false);
 }

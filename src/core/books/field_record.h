@@ -52,8 +52,12 @@ class FieldRecord : public PersistentObject {
   // Rewrites fields 1 to 7 of the stored object without moving it; every
   // field keeps its stored length. 1 on success.
   int UpdateInPlace();
-  // Builds a new index of the data file's records in temp_name. 1 on success.
-  int RebuildIndex(const char* temp_name, int32_t tree_count, int32_t node_order);
+  // Builds a new index of the data file's records in temp_name, synced and
+  // closed. Where the data file holds two records of one nickname the one
+  // further on (written later) is kept, and its nickname goes to
+  // duplicates. The data file is only read. 1 on success.
+  int RebuildIndex(const char* temp_name, int32_t tree_count, int32_t node_order,
+                   FileIo* io = nullptr, std::vector<std::string>* duplicates = nullptr);
 
   int FieldCount() const { return int(field_count_); }
   ByteString& Field(int i) { return fields_[size_t(i)]; }
@@ -72,6 +76,7 @@ class FieldRecord : public PersistentObject {
   // -1 with the database's last error set.
   int64_t ObjectCapacity(FileAddress address);
   int ReadFields(int64_t capacity);
+  bool InsertRebuilt(BTreeIndex& tree, FileAddress object, std::vector<std::string>* duplicates);
 
   PortableInt32 class_id_ = kClassId;
   uint32_t field_count_ = 0;

@@ -19,7 +19,7 @@ int BTreeIndex::Fail(int code) {
 
 int BTreeIndex::CreateFile(const char* name, int32_t tree_count) {
   if (int rc = Close()) return rc;
-  std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile);
+  std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile(io_));
   if (!file) return kDbNoMemory;
   if (tree_count < 1) tree_count = 1;
   // The file is kept even when it fails, so that LastError() tells why.
@@ -31,7 +31,7 @@ int BTreeIndex::CreateFile(const char* name, int32_t tree_count) {
 
 int BTreeIndex::OpenFile(const char* name, int access_mode) {
   if (int rc = Close()) return rc;
-  std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile);
+  std::unique_ptr<DatabaseFile> file(new (std::nothrow) DatabaseFile(io_));
   if (!file) return kDbNoMemory;
   file_ = std::move(file);
   if (int rc = file_->Open(name, access_mode)) return rc;
@@ -78,12 +78,12 @@ int BTreeIndex::WriteHeader() {
 }
 
 bool BTreeIndex::HeaderIsSound(const BTreeHeader& h) const {
-  const int32_t root = h.root;
+  const int64_t root = int32_t(h.root);
   const int32_t order = h.order;
   const int32_t height = h.height;
   return int32_t(h.entry_size) == key_size_ + 4 && order >= 2 && order <= kMaxOrder &&
          height >= 1 && height <= kMaxDepth && int32_t(h.key_count) >= 0 &&
-         root - file_->BlockHeaderSize() >= int32_t(file_->Header().heap_start);
+         root - file_->BlockHeaderSize() >= int64_t(int32_t(file_->Header().heap_start));
 }
 
 int BTreeIndex::ReadHeader() {
@@ -221,7 +221,8 @@ int BTreeIndex::FindNext(IndexKey& key, IndexKey& compare_key, bool test_header)
       node.GetKey(key, i + 1);
       return 1;
     }
-    if (int32_t(remembered_node) == 0) return 0;
+    // The last key: the end of the walk, which is no failure.
+    if (int32_t(remembered_node) == 0) return Fail(kDbNoError);
     if (ReadNodeAt(node, remembered_node)) return 0;
     if (remembered_index + 1 >= node.count) return Fail(kDbEntryNotFound);
     node.GetKey(key, remembered_index + 1);

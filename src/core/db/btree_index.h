@@ -43,6 +43,10 @@ class BTreeIndex {
   BTreeIndex(const BTreeIndex&) = delete;
   BTreeIndex& operator=(const BTreeIndex&) = delete;
 
+  // The file system calls of the files CreateFile and OpenFile make; null
+  // (the default) means POSIX. Not owned.
+  void SetFileIo(FileIo* io) { io_ = io; }
+
   // Results are database error codes, 0 = success.
   int CreateFile(const char* name, int32_t tree_count);
   int OpenFile(const char* name, int access_mode);
@@ -62,6 +66,8 @@ class BTreeIndex {
   int Remove(IndexKey& key, IndexKey& compare_key, bool flush);
   int Find(IndexKey& key, IndexKey& compare_key, bool test_header);
   int FindFirst(IndexKey& key, bool test_header);
+  // 0 with LastError() 0 after the last key; 0 with an error code when the
+  // walk failed (a damaged tree, or key not in it).
   int FindNext(IndexKey& key, IndexKey& compare_key, bool test_header);
 
   DatabaseFile* File() { return file_.get(); }
@@ -93,6 +99,7 @@ class BTreeIndex {
   int CollapseRoot(BTreeNode& current);
 
   int32_t key_size_;
+  FileIo* io_ = nullptr;
   std::unique_ptr<DatabaseFile> file_;
   FileAddress header_address_ = 0;
   BTreeHeader header_{};

@@ -1,7 +1,9 @@
 #include "core/db/database_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -17,7 +19,7 @@ constexpr int64_t kMaxAddress = std::numeric_limits<int32_t>::max();
 
 }  // namespace
 
-DatabaseFile::DatabaseFile() : name_(kClosedName) {}
+DatabaseFile::DatabaseFile(FileIo* io) : io_(io ? io : FileIo::Posix()), name_(kClosedName) {}
 
 DatabaseFile::~DatabaseFile() { Close(); }
 
@@ -42,6 +44,22 @@ bool DatabaseFile::HeaderIsSound(const DatabaseFileHeader& header) const {
          int32_t(header.end_of_file) >= int32_t(header.heap_start);
 }
 
+int DatabaseFile::OpenDescriptor(const char* name, int flags) {
+  fd_ = io_->Open(name, flags, 0600);
+  if (fd_ < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) {
+    io_->Close(fd_);
+    fd_ = -1;
+    return -1;
+  }
+  size_ = committed_size_ = st.st_size;
+  position_ = 0;
+  in_update_ = false;
+  pages_.clear();
+  return 0;
+}
+
 int DatabaseFile::Create(const char* name, int32_t static_area_size, char revision) {
   if (int rc = Close()) return rc;
   if (static_area_size < 0 || static_area_size > kMaxAddress - 40) return Fail(kDbCreateError);
@@ -54,11 +72,9 @@ int DatabaseFile::Create(const char* name, int32_t static_area_size, char revisi
   } else {
     revision_ = 'C';
   }
-  stream_ = std::fopen(name, "w+b");
-  if (!stream_) return Fail(kDbCreateError);
+  if (OpenDescriptor(name, O_RDWR | O_CREAT | O_TRUNC)) return Fail(kDbCreateError);
   name_ = name;
   is_open_ = is_ready_ = is_writable_ = true;
-  last_operation_ = LastOperation::kWrite;
 
   header_ = DatabaseFileHeader{};
   header_.free_space = 0;
@@ -83,12 +99,10 @@ int DatabaseFile::Create(const char* name, int32_t static_area_size, char revisi
 
 int DatabaseFile::Open(const char* name, int access_mode) {
   if (int rc = Close()) return rc;
-  stream_ = std::fopen(name, access_mode ? "r+b" : "rb");
-  if (!stream_) return Fail(kDbOpenError);
+  if (OpenDescriptor(name, access_mode ? O_RDWR : O_RDONLY)) return Fail(kDbOpenError);
   name_ = name;
   is_open_ = is_ready_ = true;
   is_writable_ = access_mode != 0;
-  last_operation_ = LastOperation::kWrite;
   if (int rc = ReadFileHeader()) {
     is_ready_ = false;
     return rc;
@@ -102,10 +116,8 @@ int DatabaseFile::Open(const char* name, int access_mode) {
     is_ready_ = false;
     return Fail(kDbFileCorrupt);
   }
-  struct stat st {};
-  if (stat(name, &st) == 0 && st.st_size > int32_t(header_.end_of_file) &&
-      st.st_size <= kMaxAddress) {
-    header_.end_of_file = static_cast<int32_t>(st.st_size);
+  if (size_ > int32_t(header_.end_of_file) && size_ <= kMaxAddress) {
+    header_.end_of_file = static_cast<int32_t>(size_);
     if (int rc = Flush()) return rc;
   }
   last_error_ = 0;
@@ -114,15 +126,17 @@ int DatabaseFile::Open(const char* name, int access_mode) {
 
 int DatabaseFile::Close() {
   int rc = 0;
+  if (in_update_) AbortUpdate();
   if (is_open_ && is_ready_ && is_writable_) rc = WriteFileHeader();
-  if (stream_) {
-    // The stream is gone after fclose whatever it returns, so it is never
-    // used again; a failure is still reported.
-    if (std::fclose(stream_) != 0) rc = kDbCloseError;
-    stream_ = nullptr;
+  if (fd_ >= 0) {
+    // The descriptor is gone after close whatever it returns, so it is
+    // never used again; a failure is still reported.
+    if (io_->Close(fd_) != 0) rc = kDbCloseError;
+    fd_ = -1;
   }
   name_ = kClosedName;
   is_open_ = is_ready_ = is_writable_ = false;
+  pages_.clear();
   last_error_ = rc;
   return rc;
 }
@@ -133,9 +147,13 @@ int DatabaseFile::Flush() {
     return 0;
   }
   if (int rc = WriteFileHeader()) return rc;
-  if (std::fflush(stream_) != 0) return Fail(kDbWriteError);
-  if (std::fseek(stream_, 0, SEEK_CUR) != 0) return Fail(kDbSeekError);
-  last_operation_ = LastOperation::kSeek;
+  last_error_ = 0;
+  return 0;
+}
+
+int DatabaseFile::Sync() {
+  if (fd_ < 0) return Fail(kDbNotReady);
+  if (io_->Sync(fd_) != 0) return Fail(kDbWriteError);
   last_error_ = 0;
   return 0;
 }
@@ -145,39 +163,78 @@ FileAddress DatabaseFile::Tell() {
     Fail(kDbNotReady);
     return -1;
   }
-  long p = std::ftell(stream_);
-  if (p < 0 || p > kMaxAddress) {
+  if (position_ < 0 || position_ > kMaxAddress) {
     Fail(kDbPositionError);
     return -1;
   }
   last_error_ = 0;
-  return static_cast<int32_t>(p);
+  return static_cast<int32_t>(position_);
 }
 
 FileAddress DatabaseFile::SeekTo(FileAddress address) {
   FileAddress p = Tell();
   if (int32_t(p) == -1) return -1;
   if (int32_t(address) == -1) return p;
-  int rc;
-  if (address > p) {
-    rc = std::fseek(stream_, long(int32_t(address)) - long(int32_t(p)), SEEK_CUR);
-  } else if (address < p) {
-    rc = std::fseek(stream_, long(int32_t(address)), SEEK_SET);
-  } else {
-    rc = std::fseek(stream_, 0, SEEK_CUR);
-  }
-  if (rc != 0) {
-    std::clearerr(stream_);
+  if (int32_t(address) < 0) {
     Fail(kDbSeekError);
     return -1;
   }
-  last_operation_ = LastOperation::kSeek;
+  position_ = int32_t(address);
   return Tell();
 }
 
-int DatabaseFile::SeekCurrent() {
-  if (std::fseek(stream_, 0, SEEK_CUR) != 0) return Fail(kDbSeekError);
-  last_operation_ = LastOperation::kSeek;
+DatabaseFile::Page* DatabaseFile::PendingPage(int64_t start) {
+  auto found = pages_.find(start);
+  if (found != pages_.end()) return &found->second;
+  Page page;
+  page.bytes.assign(size_t(kPageSize), 0);
+  const int64_t committed = std::min(kPageSize, std::max<int64_t>(0, committed_size_ - start));
+  if (committed > 0 && io_->ReadFully(fd_, page.bytes.data(), size_t(committed), start) != 0) {
+    return nullptr;
+  }
+  page.before.assign(page.bytes.begin(), page.bytes.begin() + committed);
+  return &pages_.emplace(start, std::move(page)).first->second;
+}
+
+int DatabaseFile::ReadBytes(void* buffer, size_t length, int64_t at) {
+  // Without pending pages the file itself is asked, so that what another
+  // writer has added since is seen.
+  if (pages_.empty()) return io_->ReadFully(fd_, buffer, length, at);
+  if (at < 0 || at + int64_t(length) > size_) return -1;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (length > 0) {
+    const int64_t start = at / kPageSize * kPageSize;
+    const size_t n = size_t(std::min<int64_t>(int64_t(length), start + kPageSize - at));
+    auto found = pages_.find(start);
+    if (found != pages_.end()) {
+      std::memcpy(out, found->second.bytes.data() + (at - start), n);
+    } else if (io_->ReadFully(fd_, out, n, at) != 0) {
+      return -1;
+    }
+    out += n;
+    at += int64_t(n);
+    length -= n;
+  }
+  return 0;
+}
+
+int DatabaseFile::WriteBytes(const void* buffer, size_t length, int64_t at) {
+  if (!in_update_) {
+    if (io_->WriteFully(fd_, buffer, length, at) != 0) return -1;
+  } else {
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    for (int64_t p = at, left = int64_t(length); left > 0;) {
+      const int64_t start = p / kPageSize * kPageSize;
+      const int64_t n = std::min(left, start + kPageSize - p);
+      Page* page = PendingPage(start);
+      if (!page) return -1;
+      std::memcpy(page->bytes.data() + (p - start), in, size_t(n));
+      in += n;
+      p += n;
+      left -= n;
+    }
+  }
+  size_ = std::max(size_, at + int64_t(length));
   return 0;
 }
 
@@ -185,38 +242,24 @@ int DatabaseFile::Read(void* buffer, size_t length, FileAddress address) {
   if (!IsReady()) return Fail(kDbNotReady);
   if (address != -1) {
     if (int32_t(SeekTo(address)) == -1) return last_error_;
-  } else if (last_operation_ == LastOperation::kWrite) {
-    if (int rc = SeekCurrent()) return rc;
   }
-  last_operation_ = LastOperation::kRead;
-  if (length > 0 && std::fread(buffer, 1, length, stream_) != length) {
-    std::clearerr(stream_);
-    return Fail(kDbReadError);
-  }
+  if (length > 0 && ReadBytes(buffer, length, position_) != 0) return Fail(kDbReadError);
+  position_ += int64_t(length);
   last_error_ = 0;
   return 0;
 }
 
-int DatabaseFile::Write(const void* buffer, size_t length, FileAddress address, bool flush,
+int DatabaseFile::Write(const void* buffer, size_t length, FileAddress address, bool /*flush*/,
                         bool verify) {
   if (!is_writable_) return Fail(kDbNotWritable);
   if (!IsReady()) return Fail(kDbNotReady);
   if (address != -1) {
     if (int32_t(SeekTo(address)) == -1) return last_error_;
-  } else if (last_operation_ == LastOperation::kRead) {
-    if (int rc = SeekCurrent()) return rc;
   }
   FileAddress start = Tell();
   if (int32_t(start) == -1) return Fail(kDbPositionError);
-  last_operation_ = LastOperation::kWrite;
-  if (length > 0 && std::fwrite(buffer, 1, length, stream_) != length) {
-    std::clearerr(stream_);
-    return Fail(kDbWriteError);
-  }
-  if (flush) {
-    if (std::fflush(stream_) != 0) return Fail(kDbWriteError);
-    if (int rc = SeekCurrent()) return rc;
-  }
+  if (length > 0 && WriteBytes(buffer, length, position_) != 0) return Fail(kDbWriteError);
+  position_ += int64_t(length);
   if (verify) {
     uint32_t stored = 0;
     if (int rc = ChecksumInto(length, start, &stored)) return rc;
@@ -224,6 +267,47 @@ int DatabaseFile::Write(const void* buffer, size_t length, FileAddress address, 
   }
   last_error_ = 0;
   return 0;
+}
+
+void DatabaseFile::BeginUpdate() {
+  struct stat st {};
+  if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = st.st_size;
+  pages_.clear();
+  committed_size_ = size_;
+  in_update_ = true;
+}
+
+void DatabaseFile::AbortUpdate() {
+  pages_.clear();
+  size_ = committed_size_;
+  in_update_ = false;
+  if (is_open_) ReadFileHeader();
+}
+
+int DatabaseFile::WritePendingPages() {
+  for (const auto& [start, page] : pages_) {
+    const int64_t n = std::min(kPageSize, size_ - start);
+    if (n > 0 && io_->WriteFully(fd_, page.bytes.data(), size_t(n), start) != 0) {
+      return Fail(kDbWriteError);
+    }
+  }
+  last_error_ = 0;
+  return 0;
+}
+
+void DatabaseFile::EndUpdate() {
+  pages_.clear();
+  committed_size_ = size_;
+  in_update_ = false;
+}
+
+std::vector<std::pair<int64_t, const std::vector<unsigned char>*>> DatabaseFile::BeforeImages()
+    const {
+  std::vector<std::pair<int64_t, const std::vector<unsigned char>*>> images;
+  for (const auto& [start, page] : pages_) {
+    if (!page.before.empty()) images.emplace_back(start, &page.before);
+  }
+  return images;
 }
 
 int DatabaseFile::ChecksumInto(size_t length, FileAddress address, uint32_t* crc) {
@@ -253,12 +337,7 @@ int DatabaseFile::ReadFileHeader() { return Read(&header_, sizeof header_, 0); }
 
 int DatabaseFile::WriteFileHeader() { return Write(&header_, sizeof header_, 0, true, true); }
 
-void DatabaseFile::DiscardBuffer() {
-  if (!stream_) return;
-  std::fflush(stream_);
-  std::fseek(stream_, 0, SEEK_CUR);
-  last_operation_ = LastOperation::kSeek;
-}
+void DatabaseFile::DiscardBuffer() {}
 
 int DatabaseFile::ReadHeaderInto(DatabaseFileHeader& header) {
   DiscardBuffer();
@@ -355,7 +434,7 @@ FileAddress DatabaseFile::FirstFit(int64_t length) {
   return 0;
 }
 
-FileAddress DatabaseFile::Alloc(int32_t object_length, int method) {
+FileAddress DatabaseFile::Alloc(int32_t object_length, int method, bool mark_in_use) {
   if (!is_writable_) {
     Fail(kDbNotWritable);
     return 0;
@@ -370,6 +449,15 @@ FileAddress DatabaseFile::Alloc(int32_t object_length, int method) {
     Fail(7);  // block allocation error
     return 0;
   }
+  // A failed allocation leaves the header as it found it: an end of file
+  // advanced past a block never made would lose that room for good.
+  const DatabaseFileHeader before = header_;
+  auto failed = [&]() -> FileAddress {
+    const int code = last_error_ ? last_error_ : 7;
+    header_ = before;
+    last_error_ = code;
+    return 0;
+  };
   FileAddress block = 0;
   if (header_.free_space != 0) {
     // Best fit is served by first fit: nothing in the program asks for it.
@@ -379,25 +467,35 @@ FileAddress DatabaseFile::Alloc(int32_t object_length, int method) {
     block = header_.end_of_file;
     header_.end_of_file = static_cast<int32_t>(int32_t(block) + length);
     const char zero = 0;
-    if (Write(&zero, 1, int32_t(header_.end_of_file) - 1, true, true)) return 0;
+    if (Write(&zero, 1, int32_t(header_.end_of_file) - 1, true, true)) return failed();
     header_.highest_block = block;
   }
   DatabaseBlockHeader h{};
   h.check_word = kBlockCheckWord;
   h.block_length = static_cast<uint32_t>(length);
-  h.status = kBlockInUse;
+  h.status = mark_in_use ? kBlockInUse : kBlockRemoved;
   h.next_free = 0;
-  if (WriteBlockHeader(h, block)) return 0;
+  if (WriteBlockHeader(h, block)) return failed();
   if (revision_ == 'C') {
     DatabaseLockHeader lock{};
-    if (Write(&lock, sizeof lock, -1, true, true)) return 0;
+    if (Write(&lock, sizeof lock, -1, true, true)) return failed();
   }
   if (block > header_.highest_block) header_.highest_block = block;
-  if (WriteFileHeader()) return 0;
+  if (WriteFileHeader()) return failed();
   FileAddress object = int32_t(block) + BlockHeaderSize();
-  if (int32_t(SeekTo(object)) == -1) return 0;
+  if (int32_t(SeekTo(object)) == -1) return failed();
   last_error_ = 0;
   return object;
+}
+
+int DatabaseFile::MarkInUse(FileAddress object_address) {
+  const int64_t block = int64_t(int32_t(object_address)) - BlockHeaderSize();
+  if (!IsPlausibleBlock(block, BlockOverhead())) return Fail(kDbFileCorrupt);
+  DatabaseBlockHeader h;
+  if (int rc = ReadBlockHeader(h, static_cast<int32_t>(block))) return rc;
+  h.status = kBlockInUse;
+  h.next_free = 0;
+  return WriteBlockHeader(h, static_cast<int32_t>(block));
 }
 
 int DatabaseFile::Delete(FileAddress object_address, int remove) {

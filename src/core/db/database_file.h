@@ -2,11 +2,13 @@
 #define QUILLO_CORE_DB_DATABASE_FILE_H
 
 #include <cstdint>
-#include <cstdio>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "core/db/database_error.h"
 #include "core/db/portable_int.h"
+#include "core/util/file_io.h"
 
 // The 28-byte header at the start of every database file.
 struct DatabaseFileHeader {
@@ -48,19 +50,30 @@ constexpr int kAllocFirstFit = 2;
 // Alloc and taken back by Delete onto a last-in first-out free list.
 //
 // Every structural write (file header, block headers, lock headers, the byte
-// that extends the file) is flushed and read back for a CRC-32 comparison.
-// Every operation sets LastError() (0 on success); errors are returned, never
+// that extends the file) is read back for a CRC-32 comparison. Every
+// operation sets LastError() (0 on success); errors are returned, never
 // thrown, and the object stays usable.
+//
+// Outside an update every write goes straight to the file. Between
+// BeginUpdate() and EndUpdate()/AbortUpdate() writes are held in memory as
+// whole pages (reads see them); a Journal writes their before-images
+// aside, then the pages themselves (WritePendingPages), so that an update
+// is all or nothing. AbortUpdate() forgets the pages and reloads the header.
 //
 // Counts and addresses read from the file are checked before use: a header
 // whose heap start or end of file is impossible leaves the file open but not
 // ready (error 15), and a free list that points outside the heap, loops or
 // holds a block of impossible length is treated as damaged (reuse disabled).
 //
-// Not thread-safe: one thread uses a file at a time. Owns its stream.
+// Not thread-safe: one thread uses a file at a time. Owns its descriptor.
 class DatabaseFile {
  public:
-  DatabaseFile();
+  // Pages of an update are this long and start at multiples of it.
+  static constexpr int64_t kPageSize = 4096;
+
+  // io: the file system calls to use; null means POSIX. Not owned; it
+  // outlives the object.
+  explicit DatabaseFile(FileIo* io = nullptr);
   virtual ~DatabaseFile();
   DatabaseFile(const DatabaseFile&) = delete;
   DatabaseFile& operator=(const DatabaseFile&) = delete;
@@ -72,8 +85,29 @@ class DatabaseFile {
   virtual int Close();
   virtual int Flush();
   // Object address of a new block with object_length data bytes, or 0 (the
-  // reason in LastError()). The file is left positioned at the result.
-  virtual FileAddress Alloc(int32_t object_length, int method);
+  // reason in LastError(); the header is then as before the call). The
+  // file is left positioned at the result. Without mark_in_use the block is
+  // left marked removed, so that a crash before its contents are complete
+  // never brings it back; MarkInUse() then follows the contents.
+  virtual FileAddress Alloc(int32_t object_length, int method, bool mark_in_use = true);
+  int MarkInUse(FileAddress object_address);
+  // Forces written bytes to the disk.
+  int Sync();
+
+  // The update in progress (see the class comment).
+  void BeginUpdate();
+  bool InUpdate() const { return in_update_; }
+  // Forgets the pending pages and rereads the file header.
+  void AbortUpdate();
+  // Writes the pending pages to the file (not synced).
+  int WritePendingPages();
+  // The pages are in the file: the update ends.
+  void EndUpdate();
+  // The length of the file when the update began, and the bytes each
+  // pending page held then (empty for pages wholly beyond that length).
+  int64_t CommittedSize() const { return committed_size_; }
+  std::vector<std::pair<int64_t, const std::vector<unsigned char>*>> BeforeImages() const;
+  bool HasPendingPages() const { return !pages_.empty(); }
 
   // Frees the block of an object (remove 1: status 'R', 0: 'D'). 1 when freed.
   int Delete(FileAddress object_address, int remove);
@@ -90,8 +124,8 @@ class DatabaseFile {
   int WriteBlockHeader(const DatabaseBlockHeader& header, FileAddress block_address);
   int ReadFileHeader();
   int WriteFileHeader();
-  // Drops buffered input, so that the next read sees what another writer
-  // has put into the file since.
+  // Kept for callers that expect buffered input: reads go to the file
+  // itself, so what another writer has put there is always seen.
   void DiscardBuffer();
   // CRC-32 of length bytes at address; 0 when they cannot be read.
   uint32_t Checksum(size_t length, FileAddress address);
@@ -115,9 +149,16 @@ class DatabaseFile {
   bool IsPlausibleBlock(int64_t block_address, int64_t block_length) const;
 
  private:
-  enum class LastOperation { kRead, kWrite, kSeek };
+  struct Page {
+    std::vector<unsigned char> bytes;   // kPageSize bytes, as they are to be
+    std::vector<unsigned char> before;  // the committed bytes of the page
+  };
 
   int Fail(int code);
+  int OpenDescriptor(const char* name, int flags);
+  int ReadBytes(void* buffer, size_t length, int64_t at);
+  int WriteBytes(const void* buffer, size_t length, int64_t at);
+  Page* PendingPage(int64_t start);
   int ReadHeaderInto(DatabaseFileHeader& header);
   bool HeaderIsSound(const DatabaseFileHeader& header) const;
   FileAddress FirstFit(int64_t length);
@@ -125,13 +166,17 @@ class DatabaseFile {
                               DatabaseBlockHeader& previous_header, FileAddress next);
   void DisableReuse();
   int ChecksumInto(size_t length, FileAddress address, uint32_t* crc);
-  int SeekCurrent();
 
+  FileIo* io_;
   std::string name_;
   char revision_ = 'C';
   DatabaseFileHeader header_{};
-  FILE* stream_ = nullptr;
-  LastOperation last_operation_ = LastOperation::kSeek;
+  int fd_ = -1;
+  int64_t position_ = 0;
+  int64_t size_ = 0;  // as reads see it, pending pages included
+  bool in_update_ = false;
+  int64_t committed_size_ = 0;
+  std::map<int64_t, Page> pages_;  // by start offset
   int last_error_ = 0;
   bool is_open_ = false;
   bool is_ready_ = false;

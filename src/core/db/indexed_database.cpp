@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "core/db/journal.h"
+
 namespace {
 
 bool FileExists(const char* name) {
@@ -78,20 +80,70 @@ int IndexedDatabase::Open(const char* data_name, const char* index_name,
     }
     return 0;
   }
+  if (!journal_name_.empty() && access_mode != 0) {
+    Journal journal(io_, journal_name_);
+    std::vector<std::string> names{data_name};
+    if (use_index_ && FileExists(index_name)) names.push_back(index_name);
+    if (journal.Recover(names)) return kDbOpenError;
+  }
   if (OpenData(data_name, access_mode)) return LastError();
   existing_file_ = 1;
   if (!use_index_) return 0;
-  int rc;
   if (!FileExists(index_name)) {
     Slot(0)->rebuild_needed = 1;
-    rc = CreateIndex(index_name, 0, key_prototype, node_order, tree_count);
-  } else {
-    rc = OpenIndex(index_name, 0, key_prototype, node_order, access_mode);
+    return CreateIndex(index_name, 0, key_prototype, node_order, tree_count) ? IndexLastError(0)
+                                                                             : 0;
   }
-  return rc ? IndexLastError(0) : 0;
+  if (OpenIndex(index_name, 0, key_prototype, node_order, access_mode)) {
+    // A damaged index is rebuilt from the data file, which holds every
+    // record; the book is not given up for it.
+    Slot(0)->tree.reset();
+    Slot(0)->rebuild_needed = 1;
+  }
+  return 0;
+}
+
+std::vector<DatabaseFile*> IndexedDatabase::UpdatedFiles() {
+  std::vector<DatabaseFile*> files;
+  if (data_) files.push_back(data_.get());
+  BTreeIndex* tree = Tree(0);
+  if (tree && tree->File()) files.push_back(tree->File());
+  return files;
+}
+
+int IndexedDatabase::BeginUpdate() {
+  if (!data_ || !data_->IsReady()) return kDbNotReady;
+  if (in_update_) return kDbInvalidCode;
+  if (journal_name_.empty()) return 0;
+  in_update_ = true;
+  for (DatabaseFile* file : UpdatedFiles()) file->BeginUpdate();
+  return 0;
+}
+
+int IndexedDatabase::CommitUpdate() {
+  if (!in_update_) return 0;
+  in_update_ = false;
+  BTreeIndex* tree = Tree(0);
+  int rc = tree ? tree->WriteHeader() : 0;
+  if (rc == 0) rc = data_->WriteFileHeader();
+  if (rc != 0) {
+    for (DatabaseFile* file : UpdatedFiles()) file->AbortUpdate();
+  } else {
+    rc = Journal(io_, journal_name_).Commit(UpdatedFiles());
+  }
+  if (rc != 0 && tree) tree->ReadHeader();
+  return rc;
+}
+
+void IndexedDatabase::AbortUpdate() {
+  if (!in_update_) return;
+  in_update_ = false;
+  for (DatabaseFile* file : UpdatedFiles()) file->AbortUpdate();
+  if (BTreeIndex* tree = Tree(0)) tree->ReadHeader();
 }
 
 int IndexedDatabase::Close() {
+  AbortUpdate();
   if (int rc = CloseData()) return rc;
   if (indexes_) {
     for (size_t i = 0; i < indexes_->slots.size(); ++i) {
@@ -107,14 +159,14 @@ int IndexedDatabase::Close() {
 
 int IndexedDatabase::CreateData(const char* name, int32_t static_area_size) {
   if (int rc = CloseData()) return rc;
-  data_.reset(new (std::nothrow) DatabaseFile);
+  data_.reset(new (std::nothrow) DatabaseFile(io_));
   if (!data_) return kDbNoMemory;
   return data_->Create(name, static_area_size, 'C');
 }
 
 int IndexedDatabase::OpenData(const char* name, int access_mode) {
   if (int rc = CloseData()) return rc;
-  data_.reset(new (std::nothrow) DatabaseFile);
+  data_.reset(new (std::nothrow) DatabaseFile(io_));
   if (!data_) return kDbNoMemory;
   return data_->Open(name, access_mode);
 }
@@ -134,6 +186,7 @@ int IndexedDatabase::CreateIndex(const char* index_name, int slot, const IndexKe
   if (int rc = CloseIndex(slot)) return rc;
   s->tree.reset(new (std::nothrow) BTreeIndex(key_prototype, node_order, -1));
   if (!s->tree) return kDbNoMemory;
+  s->tree->SetFileIo(io_);
   return s->tree->CreateFile(index_name, tree_count);
 }
 
@@ -144,6 +197,7 @@ int IndexedDatabase::OpenIndex(const char* index_name, int slot, const IndexKey&
   if (int rc = CloseIndex(slot)) return rc;
   s->tree.reset(new (std::nothrow) BTreeIndex(key_prototype, node_order, -1));
   if (!s->tree) return kDbNoMemory;
+  s->tree->SetFileIo(io_);
   return s->tree->OpenFile(index_name, access_mode);
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdint>
 
 #include "core/settings/panel_fields.h"
@@ -19,19 +20,24 @@ bool MakeDirectory(const std::string& path) {
   return DirectoryExists(path) || ::mkdir(path.c_str(), 0777) == 0;
 }
 
-void Put(const ProgramSettings& settings, const std::string& key, const std::string& value) {
+// Writes one key; a failure is noted in outcome and the rest go on.
+void Put(const ProgramSettings& settings, const std::string& key, const std::string& value,
+         ConfigCommitOutcome& outcome) {
   SettingsFile file(settings.SettingsFilePath);
-  file.Put(key, value);
+  if (file.Put(key, value) != 0 || outcome.unsaved) return;
+  outcome.unsaved = true;
+  outcome.error = errno;
 }
 
-void PutInt(const ProgramSettings& settings, const std::string& key, int32_t value) {
-  SettingsFile file(settings.SettingsFilePath);
-  file.PutInt(key, value);
+void PutInt(const ProgramSettings& settings, const std::string& key, int32_t value,
+            ConfigCommitOutcome& outcome) {
+  Put(settings, key, std::to_string(value), outcome);
 }
 
 // "host:port" names the server and its port; the port is what follows the
 // first colon, the host what precedes the last one.
-void CommitMailServer(const std::string& field, ProgramSettings& settings) {
+void CommitMailServer(const std::string& field, ProgramSettings& settings,
+                      ConfigCommitOutcome& outcome) {
   const size_t first_colon = field.find(':');
   if (first_colon == std::string::npos) {
     settings.MailServer = field;
@@ -39,11 +45,11 @@ void CommitMailServer(const std::string& field, ProgramSettings& settings) {
     const int32_t port = FieldNumber(field.substr(first_colon + 1));
     if (port != settings.MailServerPortNumber) {
       settings.MailServerPortNumber = port;
-      PutInt(settings, "MailServerPortNumber", port);
+      PutInt(settings, "MailServerPortNumber", port, outcome);
     }
     settings.MailServer = field.substr(0, field.rfind(':'));
   }
-  Put(settings, "MailServer", settings.MailServer);
+  Put(settings, "MailServer", settings.MailServer, outcome);
 }
 
 }  // namespace
@@ -72,35 +78,40 @@ bool ConfigIsModified(const ConfigFields& fields, const ProgramSettings& setting
          fields.EnableAudio != (settings.EnableAudio != 0);
 }
 
-ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& settings) {
+ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& settings) {
+  ConfigCommitOutcome outcome;
   if (fields.ScreenName != settings.ScreenName) {
     settings.ScreenName = CutToBytes(fields.ScreenName, ProgramSettings::kMaxScreenName);
-    Put(settings, "ScreenName", fields.ScreenName);
+    Put(settings, "ScreenName", fields.ScreenName, outcome);
   }
-  if (fields.MailServer != settings.MailServer) CommitMailServer(fields.MailServer, settings);
+  if (fields.MailServer != settings.MailServer)
+    CommitMailServer(fields.MailServer, settings, outcome);
   if (fields.Greeting != settings.GreetingText) settings.GreetingText = fields.Greeting;
   if (fields.ReturnEmailAddress != settings.ReturnEmailAddress) {
     settings.ReturnEmailAddress = fields.ReturnEmailAddress;
-    Put(settings, "ReturnEmailAddress", settings.ReturnEmailAddress);
+    Put(settings, "ReturnEmailAddress", settings.ReturnEmailAddress, outcome);
   }
   if (fields.HomeDirectory != settings.HomeDirectory) {
-    if (!MakeDirectory(fields.HomeDirectory)) return ConfigCommitResult::kHomeDirectoryFailed;
+    if (!MakeDirectory(fields.HomeDirectory)) {
+      outcome.result = ConfigCommitResult::kHomeDirectoryFailed;
+      return outcome;
+    }
     settings.HomeDirectory = fields.HomeDirectory;
-    Put(settings, "HomeDirectory", settings.HomeDirectory);
+    Put(settings, "HomeDirectory", settings.HomeDirectory, outcome);
   }
   if (fields.EnableAudio != (settings.EnableAudio != 0)) {
     settings.EnableAudio = fields.EnableAudio ? 1 : 0;
-    Put(settings, "EnableAudio", fields.EnableAudio ? "TRUE" : "FALSE");
+    Put(settings, "EnableAudio", fields.EnableAudio ? "TRUE" : "FALSE", outcome);
   }
   const int32_t port = FieldNumber(fields.Port);
   if (port != settings.QuilloPortNumber) {
     settings.QuilloPortNumber = port;
-    PutInt(settings, "QuilloPortNumber", port);
+    PutInt(settings, "QuilloPortNumber", port, outcome);
   }
   const int32_t key = FieldNumber(fields.Key);
   if (key != static_cast<int32_t>(settings.EncryptionKey)) {
     settings.EncryptionKey = static_cast<uint16_t>(key & 0xFFFF);
-    PutInt(settings, "EncryptionKey", settings.EncryptionKey);
+    PutInt(settings, "EncryptionKey", settings.EncryptionKey, outcome);
   }
-  return ConfigCommitResult::kCommitted;
+  return outcome;
 }

@@ -37,6 +37,14 @@ enum class ConfigCommitResult {
   kHomeDirectoryFailed,
 };
 
+struct ConfigCommitOutcome {
+  ConfigCommitResult result = ConfigCommitResult::kCommitted;
+  // The settings file could not take a key (it stays as it was; the value
+  // applies in memory all the same), and errno from the first failure.
+  bool unsaved = false;
+  int error = 0;
+};
+
 // Applies every changed field to the settings and writes each changed key
 // at once to the settings file (SettingsFilePath), in the panel's order:
 // ScreenName (the field's whole text; the setting keeps the first 24
@@ -44,6 +52,6 @@ enum class ConfigCommitResult {
 // the greeting (memory only), ReturnEmailAddress, HomeDirectory (created
 // when missing), EnableAudio, QuilloPortNumber and EncryptionKey (the key's
 // low 16 bits, which is what the program uses).
-ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& settings);
+ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& settings);
 
 #endif  // QUILLO_CORE_SETTINGS_CONFIG_COMMIT_H

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/util/replace_file.h"
+
 namespace {
 
 // Reads the whole file; false when it cannot be opened or read.
@@ -127,9 +129,26 @@ int32_t SettingsFile::GetInt(const std::string& key) const {
 }
 
 int SettingsFile::Put(const std::string& key, const std::string& value) {
-  int replaced = ReplaceValue(key, value);
-  if (replaced > 0) return replaced;
-  return AppendEntry(key, value);
+  std::string contents;
+  errno = 0;
+  if (!ReadWholeFile(path_, &contents)) {
+    if (errno != ENOENT) return 0;
+    contents.clear();
+  }
+  std::string output;
+  int count = ReplaceValue(contents, key, value, &output);
+  if (count == 0) output = contents;
+  if (count == 0 || !ReadsBack(output, key, value)) {
+    count += AppendEntry(output, key, value, &output);
+  }
+  if (!ReplaceFile(io_ ? io_ : FileIo::Posix(), path_, output, 0600)) return 0;
+  Reload();
+  return count;
+}
+
+std::string SettingNotSavedText(const std::string& path, int error) {
+  return "The setting could not be saved in " + path + " (" + std::strerror(error) +
+         "); it applies until Quillo closes.";
 }
 
 int SettingsFile::PutInt(const std::string& key, int32_t number) {
@@ -146,7 +165,12 @@ size_t SettingsFile::KeyPosition(const ByteString& line, const std::string& key)
   // tail of a longer name or part of a value.
   size_t at = 0;
   if (at < line.Length() && line[at] == ' ') ++at;
-  if (comments_enabled_ && at < line.Length() && line[at] == comment_char_) ++at;
+  if (comments_enabled_ && at < line.Length() && line[at] == comment_char_) {
+    ++at;
+  } else if (at < line.Length() && line[at] == ' ') {
+    // The reader drops the key's first blank as well: "  Key=1" is Key.
+    ++at;
+  }
   if (line.Length() - at < key.size()) return none;
   if (std::memcmp(line.Data() + at, key.data(), key.size()) != 0) return none;
   size_t after = at + key.size();
@@ -155,10 +179,8 @@ size_t SettingsFile::KeyPosition(const ByteString& line, const std::string& key)
   return none;
 }
 
-int SettingsFile::ReplaceValue(const std::string& key, const std::string& value) {
-  std::string contents;
-  if (!ReadWholeFile(path_, &contents)) return 0;
-
+int SettingsFile::ReplaceValue(const std::string& contents, const std::string& key,
+                               const std::string& value, std::string* output) const {
   // Each physical line is matched on its own, as Load reads it; a line that
   // ends in a backslash therefore never takes the next line with it when it
   // is rewritten. Lines that are not rewritten are written back byte for
@@ -170,7 +192,7 @@ int SettingsFile::ReplaceValue(const std::string& key, const std::string& value)
   // An empty last line is the end of the file, not a line of its own.
   if (!lines.empty() && contents.back() != '\n' && lines.back().empty()) lines.pop_back();
   int count = 0;
-  std::string output;
+  output->clear();
   for (std::string& line : lines) {
     ByteString content = Content(line);
     size_t at = KeyPosition(content, key);
@@ -180,35 +202,29 @@ int SettingsFile::ReplaceValue(const std::string& key, const std::string& value)
       line += value;
       ++count;
     }
-    output += line;
-    output += "\r\n";
+    *output += line;
+    *output += "\r\n";
   }
-  if (count == 0) return 0;
-
-  FILE* file = std::fopen(path_.c_str(), "wb");
-  if (file == nullptr) return 0;
-  bool ok = std::fwrite(output.data(), 1, output.size(), file) == output.size();
-  ok = (std::fclose(file) == 0) && ok;
-  if (!ok) return 0;
-  Reload();
   return count;
 }
 
-int SettingsFile::AppendEntry(const std::string& key, const std::string& value) {
-  FILE* file = std::fopen(path_.c_str(), "a+b");
-  if (file == nullptr) return 0;
+int SettingsFile::AppendEntry(const std::string& contents, const std::string& key,
+                              const std::string& value, std::string* output) const {
   // A last line without its line end would otherwise run into the new entry.
   std::string entry;
-  if (std::fseek(file, -1, SEEK_END) == 0) {
-    int last = std::fgetc(file);
+  if (!contents.empty()) {
+    const char last = contents.back();
     if (last == '\r') entry = "\n";
     if (last != '\r' && last != '\n') entry = "\r\n";
   }
   entry += key + separator_.ToString() + value + "\r\n";
-  std::fseek(file, 0, SEEK_END);
-  bool ok = std::fwrite(entry.data(), 1, entry.size(), file) == entry.size();
-  ok = (std::fclose(file) == 0) && ok;
-  if (!ok) return 0;
-  Reload();
+  *output = contents + entry;
   return 1;
+}
+
+bool SettingsFile::ReadsBack(const std::string& contents, const std::string& key,
+                             const std::string& value) const {
+  SettingsFile reader;
+  for (const std::string& line : SplitLines(contents)) reader.ParseLine(Content(line));
+  return reader.GetString(key) == value;
 }

@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "core/books/address_book.h"
@@ -59,7 +62,7 @@ static std::string DefaultHomeDirectory(const ProgramSettings& settings,
   return *home + settings.PathSeparator + "quillo";
 }
 
-bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs) {
+bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs, Reporter* reporter) {
   SettingsFile file;
   settings.WorkingDirectory = inputs.WorkingDirectory;
   settings.HomeDirectory = DefaultHomeDirectory(settings, inputs);
@@ -75,19 +78,45 @@ bool RunStartup(ProgramSettings& settings, const StartupInputs& inputs) {
 
   // The address books open here, from PreviousConnectionsDB and
   // InvitationDB, whether or not the file was read.
-  OpenAddressBooks(settings, nullptr);
+  OpenAddressBooks(settings, reporter);
 
   settings.ApplyPageLayoutKeys(file);
   return loaded;
 }
 
-void SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
+namespace {
+
+// value within [low, high]; low wins when the range is empty.
+int32_t Within(int64_t value, int64_t low, int64_t high) {
+  return int32_t(std::max(low, std::min(value, high)));
+}
+
+}  // namespace
+
+void ClampFrameToScreen(ProgramSettings& settings, const ScreenArea& area) {
+  if (area.width <= 0 || area.height <= 0) return;
+  settings.MainFrameWidth = Within(settings.MainFrameWidth, 1, area.width);
+  settings.MainFrameHeight = Within(settings.MainFrameHeight, 1, area.height);
+  settings.MainFrameXPosition = Within(settings.MainFrameXPosition, area.x,
+                                       int64_t(area.x) + area.width - settings.MainFrameWidth);
+  settings.MainFrameYPosition = Within(settings.MainFrameYPosition, area.y,
+                                       int64_t(area.y) + area.height - settings.MainFrameHeight);
+  settings.SplitterPosition = Within(settings.SplitterPosition, 0, settings.MainFrameHeight);
+}
+
+bool SaveFrameGeometry(const ProgramSettings& settings, int width, int height, int x, int y,
                        int splitter_position) {
-  if (settings.RememberProgramSettings != 1 || settings.RememberFrameSize != 1) return;
+  if (settings.RememberProgramSettings != 1 || settings.RememberFrameSize != 1) return true;
   SettingsFile file(settings.SettingsFilePath);
-  file.PutInt("MainFrameWidth", width);
-  file.PutInt("MainFrameHeight", height);
-  file.PutInt("MainFrameXPosition", x);
-  file.PutInt("MainFrameYPosition", y);
-  file.PutInt("SplitterPosition", splitter_position);
+  const std::pair<const char*, int> keys[] = {{"MainFrameWidth", width},
+                                              {"MainFrameHeight", height},
+                                              {"MainFrameXPosition", x},
+                                              {"MainFrameYPosition", y},
+                                              {"SplitterPosition", splitter_position}};
+  int failed_errno = 0;
+  for (const auto& [key, value] : keys) {
+    if (file.PutInt(key, value) == 0 && failed_errno == 0) failed_errno = errno;
+  }
+  errno = failed_errno;
+  return failed_errno == 0;
 }

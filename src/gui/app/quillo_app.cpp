@@ -1,13 +1,17 @@
 #include "gui/app/quillo_app.h"
 
 #include <wx/frame.h>
+#include <wx/gdicmn.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/settings/program_settings.h"
 #include "core/settings/startup.h"
+#include "core/util/held_reporter.h"
 #include "gui/frame/main_frame.h"
+#include "gui/panels/event_window.h"
 
 bool QuilloApp::OnInit() {
   // wxApp::OnInit would parse the command line and refuse
@@ -18,16 +22,28 @@ bool QuilloApp::OnInit() {
   for (std::string& arg : args) arg_pointers.push_back(arg.data());
 
   TheProgramSettings = new ProgramSettings;
-  RunStartup(*TheProgramSettings, StartupInputs::FromProcess(static_cast<int>(arg_pointers.size()),
-                                                             arg_pointers.data()));
+  auto held = std::make_shared<HeldReporter>();
+  RunStartup(*TheProgramSettings,
+             StartupInputs::FromProcess(static_cast<int>(arg_pointers.size()), arg_pointers.data()),
+             held.get());
 
-  wxFrame* frame = CreateMainWindow(*TheProgramSettings);
+  const wxRect screen = wxGetClientDisplayRect();
+  ClampFrameToScreen(*TheProgramSettings,
+                     ScreenArea{screen.x, screen.y, screen.width, screen.height});
+  MainFrame* frame = CreateMainWindow(*TheProgramSettings);
   SetTopWindow(frame);
   frame->Show();
+  // What start-up had to say about the books is shown once the frame is on
+  // screen, so that a message box has its parent.
+  frame->CallAfter([frame, held] {
+    if (held->ReplayTo(frame->GetReporter())) frame->GetEventWindow()->Show();
+  });
   return true;
 }
 
-wxFrame* QuilloApp::CreateMainWindow(ProgramSettings& settings) { return new MainFrame(settings); }
+MainFrame* QuilloApp::CreateMainWindow(ProgramSettings& settings) {
+  return new MainFrame(settings);
+}
 
 // The frame has closed; its close handler has stopped the workers and saved
 // the geometry. The settings go last: they own the address books and sockets.

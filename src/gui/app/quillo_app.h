@@ -3,7 +3,7 @@
 
 #include <wx/app.h>
 
-class wxFrame;
+class MainFrame;
 class ProgramSettings;
 
 // The application object: runs start-up and shows the main frame. It reads
@@ -17,7 +17,7 @@ class QuilloApp : public wxApp {
  private:
   // Builds the main frame from the settings; the only place that knows
   // which frame class the program uses.
-  static wxFrame* CreateMainWindow(ProgramSettings& settings);
+  static MainFrame* CreateMainWindow(ProgramSettings& settings);
 };
 
 wxDECLARE_APP(QuilloApp);

@@ -6,6 +6,8 @@
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 
+#include <cerrno>
+
 #include "core/chat/session.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
@@ -126,7 +128,9 @@ void ChatPanel::PromptScreenName(bool for_host) {
       CutOnCharacter(ProgramText(prompt.GetValue()), ProgramSettings::kMaxScreenName);
   AcceptScreenName(settings_, entry, for_host);
   SettingsFile file(settings_.SettingsFilePath);
-  file.Put("ScreenName", settings_.ScreenName);
+  if (file.Put("ScreenName", settings_.ScreenName) == 0) {
+    ShowProgramMessage(SettingNotSavedText(settings_.SettingsFilePath, errno), " ", " ");
+  }
 }
 
 std::string ChatPanel::CutOnCharacter(const std::string& text, size_t max_bytes) {

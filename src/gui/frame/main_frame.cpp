@@ -279,7 +279,9 @@ void MainFrame::RecreateToolBar() {
 
 void MainFrame::WriteSetting(const std::string& key, const std::string& value) {
   SettingsFile file(settings_.SettingsFilePath);
-  file.Put(key, value);
+  if (file.Put(key, value) == 0) {
+    ShowProgramMessage(SettingNotSavedText(settings_.SettingsFilePath, errno), " ", " ");
+  }
 }
 
 void MainFrame::OnViewToolBar(wxCommandEvent&) {
@@ -434,8 +436,10 @@ void MainFrame::StopWorkers() {
 void MainFrame::WriteGeometry() {
   const wxSize size = GetSize();
   const wxPoint position = GetPosition();
-  SaveFrameGeometry(settings_, size.GetWidth(), size.GetHeight(), position.x, position.y,
-                    splitter_->GetSashPosition());
+  if (!SaveFrameGeometry(settings_, size.GetWidth(), size.GetHeight(), position.x, position.y,
+                         splitter_->GetSashPosition())) {
+    ShowProgramMessage(SettingNotSavedText(settings_.SettingsFilePath, errno), " ", " ");
+  }
 }
 
 void MainFrame::DestroyPanels() {

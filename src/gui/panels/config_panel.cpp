@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_file.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
 #include "gui/frame/window_ids.h"
@@ -127,7 +128,11 @@ ConfigFields ConfigPanel::Fields() const {
 bool ConfigPanel::IsModified() const { return ConfigIsModified(Fields(), settings_); }
 
 bool ConfigPanel::Commit() {
-  if (CommitConfig(Fields(), settings_) == ConfigCommitResult::kCommitted) {
+  const ConfigCommitOutcome outcome = CommitConfig(Fields(), settings_);
+  if (outcome.unsaved) {
+    ShowProgramMessage(SettingNotSavedText(settings_.SettingsFilePath, outcome.error), " ", " ");
+  }
+  if (outcome.result == ConfigCommitResult::kCommitted) {
     if (committed_) committed_();
     return true;
   }

@@ -108,12 +108,13 @@ void ConnectPanel::FillPreviousConnections() {
   list_->Clear();
   IndexedDatabase* book = settings_.PreviousConnectionsBook;
   if (book) {
-    std::vector<std::string> nicknames;
-    const bool complete = BookListConnections(book, &nicknames);
+    std::vector<std::string> nicknames, unreadable;
+    const bool complete = BookListConnections(book, &nicknames, &unreadable);
     for (const std::string& nickname : nicknames) {
       list_->Append(GuiText(nickname), new NicknameData(nickname));
     }
-    if (!complete) return;
+    // What could be read is listed; what could not is said, not hidden.
+    events_.ShowLines(ListingGapLines(book, complete, unreadable));
   }
   Show();
   Raise();

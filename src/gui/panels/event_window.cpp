@@ -42,6 +42,11 @@ void EventWindow::Reset() {
 
 void EventWindow::AppendLine(const std::string& text) { AppendText(text + "\n"); }
 
+void EventWindow::ShowLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) AppendLine(line);
+  if (!lines.empty()) Show();
+}
+
 void EventWindow::AppendText(const std::string& text) {
   if (text.empty()) return;
   messages_->AppendText(GuiText(text));

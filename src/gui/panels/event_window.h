@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class wxButton;
 class wxGauge;
@@ -31,6 +32,9 @@ class EventWindow : public wxFrame {
   // Appends the program's bytes as they stand (workers' lines carry their
   // own line ends).
   void AppendText(const std::string& text);
+  // Appends each line and, when there is any, shows the window: what a
+  // panel could not list must be seen.
+  void ShowLines(const std::vector<std::string>& lines);
   void CancelOrClose();
 
   void SetRange(int range);

@@ -103,7 +103,9 @@ wxEND_EVENT_TABLE()
 
 void InvitationPanel::FillRecipients() {
   std::vector<RecipientValues> recipients;
-  BookListRecipients(settings_.InvitationBook, &recipients);
+  std::vector<std::string> unreadable;
+  const bool complete = BookListRecipients(settings_.InvitationBook, &recipients, &unreadable);
+  events_.ShowLines(ListingGapLines(settings_.InvitationBook, complete, unreadable));
   std::stable_sort(recipients.begin(), recipients.end(), LineBefore);
   for (RecipientValues& recipient : recipients) {
     const wxString line = GuiText(LineOf(recipient));

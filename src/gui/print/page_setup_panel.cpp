@@ -10,6 +10,7 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "core/settings/program_settings.h"
@@ -132,35 +133,43 @@ int PageSetupPanel::CountChanges() const {
 void PageSetupPanel::Commit() {
   PrintSettings& layout = print_.Layout();
   SettingsFile file(settings_.SettingsFilePath);
+  // Each change applies at once; a write the file refused is said once.
+  int unsaved_errno = 0;
+  auto note = [&](int written) {
+    if (written == 0 && unsaved_errno == 0) unsaved_errno = errno;
+  };
   const int paper = paper_->GetSelection();
   if (paper != wxNOT_FOUND && paper != layout.PaperIndex) {
     layout.PaperIndex = paper;
     print_.PushPaper();
-    file.Put("mswpPaperSize", ProgramText(paper_->GetString(paper)));
+    note(file.Put("mswpPaperSize", ProgramText(paper_->GetString(paper))));
   }
   const int portrait = orientation_->GetSelection();
   if (portrait != wxNOT_FOUND && portrait != PortraitFlag(layout)) {
     layout.PageOrientation = portrait ? PrintSettings::kPortrait : PrintSettings::kLandscape;
     print_.PushOrientation();
-    file.Put("mswpOrientation", ProgramText(orientation_->GetString(portrait)));
+    note(file.Put("mswpOrientation", ProgramText(orientation_->GetString(portrait))));
   }
   if (font_size_->GetValue() != layout.FontSize) {
     layout.FontSize = font_size_->GetValue();
-    file.PutInt("mswpFontSize", layout.FontSize);
+    note(file.PutInt("mswpFontSize", layout.FontSize));
   }
   const int family = font_->GetSelection();
   if (family != wxNOT_FOUND && family != layout.FamilyIndex) {
     layout.FamilyIndex = family;
-    file.Put("mswpFont", ProgramText(font_->GetString(family)));
+    note(file.Put("mswpFont", ProgramText(font_->GetString(family))));
   }
   if (static_cast<double>(margin_->GetValue()) != layout.LeftMargin) {
     layout.LeftMargin = margin_->GetValue();
-    file.PutInt("mswpLeftMargin", margin_->GetValue());
+    note(file.PutInt("mswpLeftMargin", margin_->GetValue()));
   }
   const std::string name = ProgramText(document_name_->GetValue());
   if (name != settings_.mswpDocumentName) {
     settings_.mswpDocumentName = name;
-    file.Put("mswpDocumentName", name);
+    note(file.Put("mswpDocumentName", name));
+  }
+  if (unsaved_errno != 0) {
+    ShowProgramMessage(SettingNotSavedText(settings_.SettingsFilePath, unsaved_errno), " ", " ");
   }
   // The clock overwrites the name at its next tick.
   auto* frame = wxDynamicCast(GetParent(), wxFrame);

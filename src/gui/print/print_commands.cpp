@@ -10,11 +10,11 @@
 #include <wx/textctrl.h>
 
 #include <climits>
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "core/settings/program_settings.h"
+#include "core/util/replace_file.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
 #include "gui/print/conversation_printout.h"
@@ -26,15 +26,10 @@ const char kInitializingCaption[] = "Initializing Printer";
 const char kInitializingText[] =
     "There was a initializing the printer.\nPerhaps your current printer is not set correctly?";
 
-// The conversation's bytes, replacing the file. False when the file cannot
-// be created or any byte fails to reach it.
+// The conversation's bytes in place of the file, never truncating it: a
+// failed save leaves the old file as it was. False when it cannot be done.
 bool WriteTranscript(const wxTextCtrl& conversation, const std::string& path) {
-  const std::string bytes = ProgramText(conversation.GetValue());
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const bool closed = std::fclose(file) == 0;
-  return written && closed;
+  return ReplaceFile(FileIo::Posix(), path, ProgramText(conversation.GetValue()), 0666);
 }
 
 void SetStatus(wxFrame* frame, const std::string& text, int field) {

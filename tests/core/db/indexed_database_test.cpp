@@ -101,12 +101,15 @@ TEST_F(IndexedDatabaseTest, ErrorsWithoutFiles) {
   EXPECT_EQ(db.Open(no_dir.c_str(), Index().c_str(), TextKey(), 11, 2, 1, 0, 1), kDbCreateError);
 }
 
-TEST_F(IndexedDatabaseTest, DamagedIndexHeaderFailsTheOpen) {
+TEST_F(IndexedDatabaseTest, DamagedIndexHeaderLeavesTheDataOpenForARebuild) {
   CreatePair();
   PortableInt32 height = 1000;
   Patch(Index(), 40 + 16, &height, 4);
   IndexedDatabase db;
-  EXPECT_EQ(OpenBook(db), kDbFileCorrupt);
+  EXPECT_EQ(OpenBook(db), 0);
+  EXPECT_TRUE(db.RebuildNeeded(0));
+  EXPECT_EQ(db.Tree(0), nullptr);
+  EXPECT_TRUE(db.Data()->IsReady());
   db.Close();
 }
 

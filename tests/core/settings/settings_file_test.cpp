@@ -110,8 +110,15 @@ TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
       {"Note=ScreenName=x\r\n", "ScreenName", "Ann", 1, "Note=ScreenName=x\r\nScreenName=Ann\r\n"},
       // A key after one blank or comment character is rewritten.
       {" ScreenName=Bob\r\n", "ScreenName", "Ann", 1, " ScreenName=Ann\r\n"},
-      {"#ScreenName = yours\r\n", "ScreenName", "Ann", 1, "#ScreenName=Ann\r\n"},
-      {" #ScreenName yours =\r\n", "ScreenName", "Ann", 1, " #ScreenName=Ann\r\n"},
+      // A commented-out line alone is no entry: the value is appended too,
+      // so that it is read back.
+      {"#ScreenName = yours\r\n", "ScreenName", "Ann", 2, "#ScreenName=Ann\r\nScreenName=Ann\r\n"},
+      {" #ScreenName yours =\r\n", "ScreenName", "Ann", 2,
+       " #ScreenName=Ann\r\nScreenName=Ann\r\n"},
+      {"#ScreenName=Old\r\nScreenName=Bob\r\n", "ScreenName", "Ann", 2,
+       "#ScreenName=Ann\r\nScreenName=Ann\r\n"},
+      // Two leading blanks: the reader takes it as the key, so Put must too.
+      {"  ScreenName=Bob\r\n", "ScreenName", "Ann", 1, "  ScreenName=Ann\r\n"},
       // Without any "=" on the line it is no entry.
       {"ScreenName Bob\r\n", "ScreenName", "Ann", 1, "ScreenName Bob\r\nScreenName=Ann\r\n"},
       // Other lines are kept byte for byte.
@@ -145,6 +152,9 @@ TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
     SettingsFile file(path_);
     EXPECT_EQ(file.Put(c.key, c.value), c.count);
     EXPECT_EQ(ReadBytes(path_), c.after);
+    SettingsFile reader;
+    ASSERT_TRUE(reader.Load(path_));
+    EXPECT_EQ(reader.GetString(c.key).value_or("<none>"), c.value);
   }
 }
 
@@ -160,8 +170,8 @@ TEST_F(SettingsFileTest, ItemsFollowPutAndReloadStartsAfresh) {
   WriteBytes(path_, "ScreenName=Bob\r\n");
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
-  file.Put("ScreenName", "Ann");
-  file.Put("MailServer", "mail");
+  EXPECT_GT(file.Put("ScreenName", "Ann"), 0);
+  EXPECT_GT(file.Put("MailServer", "mail"), 0);
   EXPECT_EQ(file.GetString("ScreenName").value_or(""), "Ann");
   EXPECT_EQ(file.GetString("MailServer").value_or(""), "mail");
   EXPECT_EQ(file.Items().size(), 4u);

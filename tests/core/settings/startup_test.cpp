@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "core/chat/recording_reporter.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_test_files.h"
 
@@ -33,13 +35,14 @@ class StartupTest : public ::testing::Test {
   bool Start(ProgramSettings& settings, std::vector<std::string> arguments) {
     settings.PreviousConnectionsDB = dir_.File("prevconn");
     settings.InvitationDB = dir_.File("maillist");
-    return RunStartup(settings, Inputs(std::move(arguments)));
+    return RunStartup(settings, Inputs(std::move(arguments)), &reporter_);
   }
 
   ScratchDirectory dir_;
   std::string work_ = dir_.Path();
   std::map<std::string, std::string> environment_{{"HOME", dir_.File("user")}};
   ProgramSettings settings_;
+  RecordingReporter reporter_;
 };
 
 TEST_F(StartupTest, PathsWithoutAnySettingsFile) {
@@ -131,6 +134,17 @@ TEST_F(StartupTest, UncreatableOrUnsetHomeFallsBackToWorkingDirectory) {
   EXPECT_EQ(homeless.HomeDirectory, work_);
 }
 
+TEST_F(StartupTest, ABookThatCannotBeOpenedIsSaidOnceAndTheOtherStillOpens) {
+  // A directory where the data file should be: no book can be made of it.
+  std::filesystem::create_directory(dir_.File("prevconn.ihd"));
+  Start({"quillo"});
+  EXPECT_EQ(settings_.PreviousConnectionsBook, nullptr);
+  EXPECT_NE(settings_.InvitationBook, nullptr);
+  ASSERT_EQ(reporter_.Lines().size(), 1u);
+  EXPECT_NE(reporter_.Messages().find(dir_.File("prevconn.ihd") + " cannot be opened"),
+            std::string::npos);
+}
+
 TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {
   std::string path = dir_.File("g.ini");
   WriteBytes(path, "RememberFrameSize=TRUE\r\n");
@@ -142,6 +156,41 @@ TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {
   EXPECT_EQ(ReadBytes(path),
             "RememberFrameSize=TRUE\r\nMainFrameWidth=640\r\nMainFrameHeight=480\r\n"
             "MainFrameXPosition=10\r\nMainFrameYPosition=20\r\nSplitterPosition=120\r\n");
+}
+
+TEST(FrameOnScreen, GeometryFromTheFileIsBroughtOntoTheScreen) {
+  const int32_t kMax = 2147483647, kMin = -2147483647 - 1;
+  struct Case {
+    int32_t width, height, x, y, splitter;  // as read from the file
+    int32_t want_width, want_height, want_x, want_y, want_splitter;
+  };
+  const ScreenArea area{0, 30, 1280, 994};  // a panel along the top
+  const Case cases[] = {
+      {550, 475, 10, 40, 150, 550, 475, 10, 40, 150},  // fits: unchanged
+      {kMax, kMax, 0, 0, kMax, 1280, 994, 0, 30, 994},
+      {800, 600, kMax, kMax, 200, 800, 600, 480, 424, 200},
+      {800, 600, kMin, kMin, 200, 800, 600, 0, 30, 200},
+      {800, 600, 1200, 900, 700, 800, 600, 480, 424, 600},  // half off the edge
+  };
+  for (const Case& c : cases) {
+    ProgramSettings settings;
+    settings.MainFrameWidth = c.width;
+    settings.MainFrameHeight = c.height;
+    settings.MainFrameXPosition = c.x;
+    settings.MainFrameYPosition = c.y;
+    settings.SplitterPosition = c.splitter;
+    ClampFrameToScreen(settings, area);
+    EXPECT_EQ(std::make_tuple(settings.MainFrameWidth, settings.MainFrameHeight,
+                              settings.MainFrameXPosition, settings.MainFrameYPosition,
+                              settings.SplitterPosition),
+              std::make_tuple(c.want_width, c.want_height, c.want_x, c.want_y, c.want_splitter))
+        << c.width << "x" << c.height << "+" << c.x << "+" << c.y;
+  }
+  // No display known: nothing to clamp to.
+  ProgramSettings settings;
+  settings.MainFrameWidth = kMax;
+  ClampFrameToScreen(settings, ScreenArea{});
+  EXPECT_EQ(settings.MainFrameWidth, kMax);
 }
 
 TEST(StartupProcess, FromProcessReadsTheRealProcess) {

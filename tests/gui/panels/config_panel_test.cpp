@@ -160,6 +160,20 @@ TEST_F(ConfigPanelTest, AHomeDirectoryThatCannotBeCreatedKeepsThePanelOpen) {
   EXPECT_EQ("ScreenName=Ann\r\n", SettingsText());
 }
 
+TEST_F(ConfigPanelTest, ASettingsFileThatCannotBeWrittenIsSaidAndTheChangeStillApplies) {
+  settings->SettingsFilePath = dir.File("gone/quillo.ini");
+  panel->ShowConfigPanel();
+  panel->ScreenNameField()->ChangeValue("Ann");
+  panel->PortField()->ChangeValue("4000");
+  std::string message;
+  wxTEST_DIALOG(Accept(), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ("The setting could not be saved in " + dir.File("gone/quillo.ini"),
+            message.substr(0, message.find(" (")));
+  EXPECT_FALSE(panel->IsShown());
+  EXPECT_EQ("Ann", settings->ScreenName);
+  EXPECT_EQ(4000, settings->QuilloPortNumber);
+}
+
 TEST_F(ConfigPanelTest, CloseAsksAboutChangesAndHidesEitherWay) {
   panel->ShowConfigPanel();
   panel->ScreenNameField()->ChangeValue("Ann");

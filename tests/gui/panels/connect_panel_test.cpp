@@ -150,11 +150,12 @@ TEST_F(ConnectBookTest, ConnectingStoresTheConnectionAndSelectingItFillsTheField
   EXPECT_EQ("70000", Text(panel->KeyField()));  // the whole key, not its low 16 bits
 }
 
-TEST_F(ConnectBookTest, AnUnreadableRecordLeavesTheFieldsAloneAndKeepsThePanelHidden) {
+TEST_F(ConnectBookTest, AnUnreadableRecordLeavesTheFieldsAloneAndIsNamedInTheEventWindow) {
   Store("Home", "127.0.0.1", closed, 1111);
-  EXPECT_THAT(Listed(), testing::ElementsAre("Home"));
+  Store("Work", "127.0.0.1", closed, 2222);
+  EXPECT_THAT(Listed(), testing::ElementsAre("Home", "Work"));
   Fill("typed", "10.0.0.1", "5000", "6000");
-  // Everything after the fresh file's 65065 bytes: the record.
+  // Home's record: the first block after the fresh file's 65065 bytes.
   DamageConnectionsData(65065, 600);
   SelectLine(panel->PreviousConnections(), 0);
   EXPECT_EQ("typed", Text(panel->NicknameField()));
@@ -162,9 +163,11 @@ TEST_F(ConnectBookTest, AnUnreadableRecordLeavesTheFieldsAloneAndKeepsThePanelHi
   EXPECT_EQ("5000", Text(panel->PortField()));
   EXPECT_EQ("6000", Text(panel->KeyField()));
   panel->Hide();
-  panel->FillPreviousConnections();
-  EXPECT_FALSE(panel->IsShown());
-  EXPECT_TRUE(panel->PreviousConnections()->IsEmpty());
+  events->Reset();
+  EXPECT_THAT(Listed(), testing::ElementsAre("Work"));
+  EXPECT_TRUE(panel->IsShown());
+  EXPECT_TRUE(events->IsShown());
+  EXPECT_THAT(EventText(), testing::HasSubstr("\"Home\" of the address book prevconn.ihd"));
 }
 
 TEST_F(ConnectBookTest, RemoveDeletesTheSelectedEntryAndNothingWithoutASelection) {

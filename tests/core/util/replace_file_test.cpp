@@ -1,0 +1,64 @@
+// Replacing a file whole: what the new file looks like, and what is left
+// when the replacement cannot be made.
+#include "core/util/replace_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+size_t EntriesIn(const std::string& directory) {
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    (void)entry;
+    ++entries;
+  }
+  return entries;
+}
+
+TEST(ReplaceFile, ReplacesWholeKeepingTheModeAndLeavesNoTemporaryFile) {
+  qtest::ScratchDir dir;
+  const std::string path = dir.File("talk.txt");
+  qtest::WriteBytes(path, "an older and much longer conversation");
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  qtest::WriteBytes(path + ".new", "left by a crash");
+  ASSERT_EQ(chmod((path + ".new").c_str(), 0400), 0);
+  ASSERT_TRUE(ReplaceFile(FileIo::Posix(), path, "new", 0600));
+  EXPECT_EQ(qtest::ReadBytes(path), "new");
+  EXPECT_EQ(ModeOf(path), 0640u);
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
+TEST(ReplaceFile, ANewFileTakesItsModeLessTheUmask) {
+  qtest::ScratchDir dir;
+  const mode_t mask = umask(022);
+  EXPECT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("saved.txt"), "x", 0666));
+  EXPECT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("keys.ini"), "x", 0600));
+  umask(mask);
+  EXPECT_EQ(ModeOf(dir.File("saved.txt")), 0644u);
+  EXPECT_EQ(ModeOf(dir.File("keys.ini")), 0600u);
+}
+
+TEST(ReplaceFile, NothingIsWrittenWhereNoFileCanBe) {
+  qtest::ScratchDir dir;
+  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), dir.File("missing/talk.txt"), "x", 0666));
+  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), "", "x", 0666));
+  // A directory in the way: the rename fails and the temporary file goes.
+  std::filesystem::create_directory(dir.File("talk.txt"));
+  qtest::WriteBytes(dir.File("talk.txt/inside"), "kept");
+  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), dir.File("talk.txt"), "x", 0666));
+  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#ifndef QUILLO_TESTS_SUPPORT_FAULT_FILE_IO_H
+#define QUILLO_TESTS_SUPPORT_FAULT_FILE_IO_H
+
+// A FileIo that counts the calls that change files (write, sync, truncate,
+// rename, unlink) and, at the Nth of them, stops the process as a crash
+// would (optionally after writing only the first half of a write), or
+// fails that call and every later one as a full or dead disk would.
+//
+// A sync is counted as a crash point but not passed on: a stop here ends
+// the process, not the machine, so the page cache keeps every write either
+// way and a real fsync could change nothing the test observes; it would
+// only cost time. That syncs are issued, and in the right order, is shown
+// once with the real layer (JournalOrderTest).
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "core/util/file_io.h"
+
+namespace qtest {
+
+class FaultFileIo : public FileIo {
+ public:
+  enum class Mode { kCount, kCrash, kTornCrash, kFailFrom };
+
+  FaultFileIo() = default;
+  FaultFileIo(Mode mode, long at) : mode_(mode), at_(at) {}
+
+  long Calls() const { return calls_; }
+  // Whether call n (from 1) was a write: only there can a crash tear.
+  bool WasWrite(long n) const { return n >= 1 && size_t(n) <= writes_.size() && writes_[n - 1]; }
+
+  ssize_t PWrite(int fd, const void* buffer, size_t length, int64_t offset) override {
+    if (Stop(fd, buffer, length, offset)) return Failed();
+    return FileIo::PWrite(fd, buffer, length, offset);
+  }
+  int Sync(int) override { return Stop() ? Failed() : 0; }
+  int Truncate(int fd, int64_t length) override {
+    return Stop() ? Failed() : FileIo::Truncate(fd, length);
+  }
+  int Rename(const char* from, const char* to) override {
+    return Stop() ? Failed() : FileIo::Rename(from, to);
+  }
+  int Unlink(const char* name) override { return Stop() ? Failed() : FileIo::Unlink(name); }
+
+ private:
+  // true when the call must fail; never returns at a crash.
+  bool Stop(int fd = -1, const void* buffer = nullptr, size_t length = 0, int64_t offset = 0) {
+    ++calls_;
+    writes_.push_back(buffer != nullptr);
+    if (mode_ == Mode::kCount || calls_ < at_) return false;
+    if (mode_ == Mode::kFailFrom) return true;
+    if (mode_ == Mode::kTornCrash && buffer && length > 1) {
+      FileIo::PWrite(fd, buffer, length / 2, offset);
+    }
+    _exit(0);
+  }
+  static int Failed() {
+    errno = ENOSPC;
+    return -1;
+  }
+
+  Mode mode_ = Mode::kCount;
+  long at_ = 0;
+  long calls_ = 0;
+  std::vector<bool> writes_;
+};
+
+}  // namespace qtest
+
+#endif  // QUILLO_TESTS_SUPPORT_FAULT_FILE_IO_H
