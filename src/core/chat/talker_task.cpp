@@ -87,7 +87,9 @@ bool ChatTalkerTask::ReceiveChatLine(Thread* thread, GatedReporter& report,
     *result = Disconnected(thread, report);
     return false;
   }
-  report.ConversationLine(sender + " Says>\n" + DecipherBody(table, body.data(), length) + "\n\n");
+  const std::string line = DecipherBody(table, body.data(), length);
+  report.ConversationLine(sender + " Says>\n" + line + "\n\n");
+  report.ChatLineArrived(sender, line);
   if (s.EnableAudio && report.MainFrameMinimised()) report.PlayActivitySound();
   return true;
 }

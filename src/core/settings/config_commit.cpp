@@ -58,6 +58,7 @@ ConfigFields ConfigFields::From(const ProgramSettings& settings) {
   fields.MailServer = settings.MailServer;
   fields.ReturnEmailAddress = settings.ReturnEmailAddress;
   fields.EnableAudio = settings.EnableAudio != 0;
+  fields.EnableNotifications = settings.EnableNotifications != 0;
   return fields;
 }
 
@@ -69,7 +70,8 @@ bool ConfigIsModified(const ConfigFields& fields, const ProgramSettings& setting
          fields.MailServer != settings.MailServer ||
          fields.ReturnEmailAddress != settings.ReturnEmailAddress ||
          fields.Greeting != settings.GreetingText.Get() ||
-         fields.EnableAudio != (settings.EnableAudio != 0);
+         fields.EnableAudio != (settings.EnableAudio != 0) ||
+         fields.EnableNotifications != (settings.EnableNotifications != 0);
 }
 
 ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& settings) {
@@ -91,6 +93,10 @@ ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& set
   if (fields.EnableAudio != (settings.EnableAudio != 0)) {
     settings.EnableAudio = fields.EnableAudio ? 1 : 0;
     Put(settings, "EnableAudio", fields.EnableAudio ? "TRUE" : "FALSE");
+  }
+  if (fields.EnableNotifications != (settings.EnableNotifications != 0)) {
+    settings.EnableNotifications = fields.EnableNotifications ? 1 : 0;
+    Put(settings, "EnableNotifications", fields.EnableNotifications ? "TRUE" : "FALSE");
   }
   const int32_t port = FieldNumber(fields.Port);
   if (port != settings.QuilloPortNumber) {

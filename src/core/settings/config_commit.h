@@ -18,6 +18,7 @@ struct ConfigFields {
   std::string MailServer;
   std::string ReturnEmailAddress;
   bool EnableAudio = false;
+  bool EnableNotifications = false;
 
   // The fields as LoadFields shows the settings.
   static ConfigFields From(const ProgramSettings& settings);
@@ -42,7 +43,7 @@ enum class ConfigCommitResult {
 // ScreenName (the field's whole text; the setting keeps the first 24
 // bytes), MailServer and MailServerPortNumber ("host:port" splits),
 // the greeting (memory only), ReturnEmailAddress, HomeDirectory (created
-// when missing), EnableAudio, QuilloPortNumber and EncryptionKey (the key's
+// when missing), EnableAudio, EnableNotifications, QuilloPortNumber and EncryptionKey (the key's
 // low 16 bits, which is what the program uses).
 ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& settings);
 

@@ -75,6 +75,13 @@ TEST_F(ConversationTest, LinesTravelBothWaysUnderTheSendersName) {
   // 8-bit text passes unchanged.
   ASSERT_TRUE(guest_.Send("caf\xe9 \xff"));
   EXPECT_TRUE(host_.reporter.WaitForConversation(Line("Guest", "caf\xe9 \xff")));
+  // Each received line is announced once with its sender; one's own lines
+  // are not.
+  // (The announcement follows the conversation line, so it is waited for.)
+  EXPECT_TRUE(host_.reporter.WaitForArrivals("Guest:caf\xe9 \xff\n"));
+  EXPECT_EQ(host_.reporter.Arrivals(), "Guest:hello host\nGuest:caf\xe9 \xff\n");
+  EXPECT_TRUE(guest_.reporter.WaitForArrivals("Hostess:gap\n\n"));
+  EXPECT_EQ(guest_.reporter.Arrivals(), "Hostess:two\nlines\nHostess:gap\n\n");
 }
 
 TEST_F(ConversationTest, ActivitySoundOnlyWhileMinimised) {
