@@ -9,6 +9,10 @@ SplitterWindow::SplitterWindow(wxWindow* parent)
   SetMinimumPaneSize(1);
 }
 
+// Height the window gains or loses goes to the conversation, which is what
+// people read; the input pane keeps the height the user gave it.
+void SplitterWindow::GiveExtraHeightToTheConversation() { SetSashGravity(1.0); }
+
 void SplitterWindow::OnDoubleClickSash(int, int) {}
 
 void SplitterWindow::OnUnsplit(wxWindow*) {}

@@ -12,6 +12,12 @@ class SplitterWindow : public wxSplitterWindow {
 
   explicit SplitterWindow(wxWindow* parent);
 
+  // From now on a change of height goes to the upper pane (the
+  // conversation). Not from the start: while the frame is built and the
+  // desktop adds its decorations the client area shrinks, and the stored
+  // sash position must not move with it.
+  void GiveExtraHeightToTheConversation();
+
  private:
   void OnDoubleClickSash(int x, int y) override;
   void OnUnsplit(wxWindow* removed) override;
