@@ -133,9 +133,11 @@ class WindowLayoutTest : public FrameTest {
     const char* dir = std::getenv("QUILLO_SCREENSHOT_DIR");
     if (!dir) return;
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
+    // Painted after the layout settles.
+    PumpEvents(std::chrono::milliseconds(300));
     frame->Refresh();
     frame->Update();
-    PumpEvents(std::chrono::milliseconds(200));
+    PumpEvents(std::chrono::milliseconds(300));
     const wxRect rect(frame->GetScreenPosition(), frame->GetSize());
     wxBitmap picture(rect.GetSize());
     wxMemoryDC into(picture);
