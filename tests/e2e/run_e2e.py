@@ -462,6 +462,102 @@ def scenario_restart(run):
         raise Failure("the index was not rebuilt")
 
 
+class TermProgram:
+    """quillo-term on pipes, in a working directory of its own with its
+    settings file; what it prints is collected by reader threads."""
+
+    def __init__(self, run, label, arguments, settings):
+        import threading
+        self.label = label
+        self.workdir = os.path.join(run.scratch, label)
+        os.makedirs(self.workdir, exist_ok=True)
+        with open(os.path.join(self.workdir, "quillo.ini"), "wb") as f:
+            for key, value in settings.items():
+                f.write(("%s=%s\r\n" % (key, value)).encode("latin-1"))
+        env = dict(os.environ, HOME=self.workdir)
+        env.pop("QUILLO", None)
+        program = os.path.join(os.path.abspath(run.build_dir), "quillo-term")
+        self.process = run.processes.start([program] + arguments, cwd=self.workdir, env=env,
+                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                           stderr=subprocess.PIPE)
+        self.lock = threading.Lock()
+        self.streams = {"out": b"", "err": b""}
+        self.readers = [threading.Thread(target=self._collect, args=(name, stream), daemon=True)
+                        for name, stream in (("out", self.process.stdout),
+                                             ("err", self.process.stderr))]
+        for reader in self.readers:
+            reader.start()
+
+    def _collect(self, name, stream):
+        for chunk in iter(lambda: stream.read1(4096), b""):
+            with self.lock:
+                self.streams[name] += chunk
+
+    def output(self):
+        with self.lock:
+            return self.streams["out"].decode("utf-8", "replace")
+
+    def errors(self):
+        with self.lock:
+            return self.streams["err"].decode("utf-8", "replace")
+
+    def wait_output(self, text, limit=dk.DEFAULT_WAIT):
+        return wait_for("%s to print %r" % (self.label, text), lambda: text in self.output(),
+                        limit=limit)
+
+    def send(self, text):
+        self.process.stdin.write(text.encode("utf-8") + b"\n")
+        self.process.stdin.flush()
+
+    def close_input(self):
+        self.process.stdin.close()
+
+    def wait_exit(self, limit=15):
+        wait_for("%s to exit" % self.label, lambda: self.process.poll() is not None, limit=limit)
+        for reader in self.readers:
+            reader.join(timeout=5)
+        return self.process.returncode
+
+
+def scenario_terminal(run):
+    """The desktop program hosts and quillo-term calls it from a script:
+    lines both ways, the desktop's statistics, a clean sign-off."""
+    port = free_port()
+    ann = host(run, port)
+    bob = TermProgram(run, "bob", ["connect", "127.0.0.1:%d" % port],
+                      {"ScreenName": "Bob", "EncryptionKey": KEY, "EnableAudio": "FALSE"})
+    ann.wait_conversation("Bob has established a connection\n")
+    bob.wait_output("Welcome to the Ann")
+
+    bob.send("hello from a terminal")
+    ann.wait_conversation(said("Bob", "hello from a terminal"))
+    ann.send("hello from the desktop")
+    bob.wait_output("Ann Says> hello from the desktop\n")
+    ann.send("first row\nsecond row", multi_line=True)
+    bob.wait_output("Ann Says> first row\n          second row\n")
+    bob.send("Grüße, café – ☺")
+    ann.wait_conversation(said("Bob", "Grüße, café – ☺"))
+
+    panel, text = ann.stats_text()
+    for part in ("You are configured as Quillo server", "Port Number: %d" % port,
+                 "Encryption Key: %d" % KEY, "Quillo session started at:"):
+        if part not in text:
+            raise Failure("Ann's statistics lack %r: %r" % (part, text))
+    if "Currently no Quillo clients are connected" in text:
+        raise Failure("Ann's statistics lost Bob: %r" % text)
+    ann.press("Close", panel)
+
+    # The end of the script's input signs off.
+    bob.close_input()
+    status = bob.wait_exit()
+    if status != 0:
+        raise Failure("quillo-term ended with %d:\n%s\n%s" % (status, bob.output(),
+                                                               bob.errors()))
+    ann.wait_conversation("Bob has signed off\n")
+    if "All Quillo services have been shutdown" not in bob.output():
+        raise Failure("quillo-term did not end its session:\n" + bob.output())
+
+
 SMTP_SERVER = r"""
 import asyncio, sys
 from aiosmtpd.controller import Controller
@@ -571,7 +667,7 @@ def scenario_install(run):
                             capture_output=True, text=True, timeout=60)
     if result.returncode != 0:
         raise Failure("cmake --install failed:\n" + result.stdout + result.stderr)
-    for path in ("bin/quillo", "bin/quillo-launcher", "share/quillo/quillo.html",
+    for path in ("bin/quillo", "bin/quillo-term", "bin/quillo-launcher", "share/quillo/quillo.html",
                  "share/quillo/activity.wav", "share/applications/quillo.desktop",
                  "share/icons/hicolor/32x32/apps/quillo.png",
                  "share/icons/hicolor/16x16/apps/quillo.png",
@@ -726,6 +822,7 @@ SCENARIOS = {
     "close": scenario_close,
     "hostile": scenario_hostile,
     "install": scenario_install,
+    "terminal": scenario_terminal,
 }
 
 

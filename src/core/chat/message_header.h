@@ -51,10 +51,25 @@ class MessageHeader {
   unsigned char bytes_[kSize];
 };
 
-// Little-endian wire integers at any alignment.
-void PutUInt32LE(unsigned char* out, uint32_t value);
-uint32_t GetUInt32LE(const unsigned char* in);
-void PutUInt16LE(unsigned char* out, uint16_t value);
-uint16_t GetUInt16LE(const unsigned char* in);
+// Little-endian wire integers at any alignment. Inline because the cipher
+// calls the 16-bit pair once per character.
+inline void PutUInt32LE(unsigned char* out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+inline uint32_t GetUInt32LE(const unsigned char* in) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | in[i];
+  return value;
+}
+
+inline void PutUInt16LE(unsigned char* out, uint16_t value) {
+  out[0] = static_cast<unsigned char>(value);
+  out[1] = static_cast<unsigned char>(value >> 8);
+}
+
+inline uint16_t GetUInt16LE(const unsigned char* in) {
+  return static_cast<uint16_t>(in[0] | (in[1] << 8));
+}
 
 #endif  // QUILLO_CORE_CHAT_MESSAGE_HEADER_H

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -103,6 +105,57 @@ TEST(CipherTableTest, SmallestByteWinsWhenValuesRepeatAndStrayValuesAreNotFound)
   unsigned char b = 42;
   EXPECT_FALSE(DecipherValue(table, v, &b));
   EXPECT_EQ(b, 42);
+}
+
+// The search receivers used before the inverse existed, kept here as the
+// measure the inverse must match: the first byte upwards whose entry is v.
+bool SearchTable(const CipherTable& table, uint16_t v, unsigned char* b) {
+  for (unsigned i = 0; i < 256; ++i) {
+    if (table.entries[i + 1] == v) {
+      *b = static_cast<unsigned char>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(CipherTest, InverseAgreesWithTheSearchForEveryValue) {
+  // Keys below 128 repeat values (0 maps every byte to 0, 1 gives two
+  // values, 127 gives 128); the rest are one-to-one but still leave most
+  // 16-bit values outside the table.
+  const uint16_t keys[] = {0, 1, 2, 3, 0x40, 0x55, 0x7F, 0x80, 0x8408, 0xA001, 52917, 0xFFFF};
+  int repeating_keys = 0;
+  for (uint16_t key : keys) {
+    SCOPED_TRACE(key);
+    const std::unique_ptr<Cipher> cipher(new Cipher(key));
+    const CipherTable& table = cipher->Table();
+    for (unsigned i = 0; i < 256; ++i) {
+      ASSERT_EQ(table.entries[i + 1], ReflectedCrcEntry(Reflect(key, 16), i)) << "byte " << i;
+    }
+    if (HasDuplicateEntries(table)) ++repeating_keys;
+    std::string wire, expected;  // every value the search finds a non-zero byte for
+    uint16_t stray = 0;          // a value outside the table, 0 if none
+    for (uint32_t v = 0; v <= 0xFFFF; ++v) {
+      unsigned char want = 7, got = 7;
+      const bool found = SearchTable(table, static_cast<uint16_t>(v), &want);
+      ASSERT_EQ(cipher->Decipher(static_cast<uint16_t>(v), &got), found) << v;
+      ASSERT_EQ(got, want) << v;  // also: left alone when not found
+      if (!found && stray == 0) stray = static_cast<uint16_t>(v);
+      if (found && want != 0) {
+        wire += {static_cast<char>(v), static_cast<char>(v >> 8)};
+        expected += static_cast<char>(want);
+      }
+    }
+    EXPECT_NE(stray, 0);
+    // A stray value ends the text like a 0 does; what follows is not shown.
+    wire += {static_cast<char>(stray), static_cast<char>(stray >> 8), 'x', 'y'};
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(wire.data());
+    EXPECT_EQ(cipher->DecipherBody(p, wire.size()), expected);
+    EXPECT_EQ(DecipherBody(table, p, wire.size()), expected);
+    EXPECT_EQ(DecipherBody(table, p, 2 * std::min<size_t>(expected.size(), 3)),
+              expected.substr(0, 3));
+  }
+  EXPECT_EQ(repeating_keys, 7);
 }
 
 TEST(CipherLineTest, LineIsTwoBytesPerCharacterLowByteFirst) {

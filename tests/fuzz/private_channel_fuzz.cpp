@@ -1,0 +1,176 @@
+// Drives a client and a host private channel wired to each other with a
+// script read from the fuzzer's bytes: deliver, drop or corrupt the next
+// message in either direction, inject a message of any type (V, P, K, E, S,
+// D or unknown) with any body, type lines, start, and let time pass. Besides
+// crashes and leaks it checks what must hold whatever the network does: a
+// closed channel emits nothing, and every line a channel opens is the next
+// line its partner typed, so nothing is forged, lost or reordered silently.
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/crypto/crypto_init.h"
+#include "core/crypto/private_channel.h"
+
+namespace {
+
+using Clock = PrivateChannel::Clock;
+
+struct Frame {
+  MessageHeader header;
+  std::string body;
+};
+
+class Input {
+ public:
+  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool Empty() const { return at_ >= size_; }
+  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+  std::string Bytes(size_t n) {
+    if (n > size_ - at_) n = size_ - at_;
+    std::string out(reinterpret_cast<const char*>(data_ + at_), n);
+    at_ += n;
+    return out;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t at_ = 0;
+};
+
+class Side {
+ public:
+  Side(ChannelRole role, PrivateMode mode, uint16_t key, const std::string& pass, const char* name)
+      : name_(name), channel_(role, mode, key, pass, name) {
+    Queue(channel_.OfferFrame());
+  }
+
+  void Absorb(const ChannelStep& step) {
+    if (closed_ && (!step.wire.empty() || !step.basic_lines.empty() || !step.lines.empty())) {
+      std::abort();
+    }
+    if (step.close && channel_.State() != ChannelState::kClosed) std::abort();
+    closed_ = closed_ || step.close;
+    Queue(step.wire);
+    for (const std::string& line : step.basic_lines) {
+      outbox.push_back(
+          Frame{MessageHeader(name_, MSG_SAY, static_cast<uint32_t>(line.size())), line});
+    }
+    for (const std::string& line : step.lines) opened.push_back(line);
+  }
+
+  void Queue(const std::string& wire) {
+    size_t at = 0;
+    while (at < wire.size()) {
+      if (wire.size() - at < MessageHeader::kSize) std::abort();
+      Frame frame;
+      std::copy(wire.begin() + at, wire.begin() + at + MessageHeader::kSize, frame.header.Data());
+      at += MessageHeader::kSize;
+      if (wire.size() - at < frame.header.BodyLength()) std::abort();
+      frame.body = wire.substr(at, frame.header.BodyLength());
+      at += frame.body.size();
+      outbox.push_back(frame);
+    }
+  }
+
+  PrivateChannel& channel() { return channel_; }
+  std::deque<Frame> outbox;
+  std::vector<std::string> typed;
+  std::vector<std::string> opened;
+
+ private:
+  const char* name_;
+  PrivateChannel channel_;
+  bool closed_ = false;
+};
+
+const uint32_t kTypes[] = {MSG_OFFER, MSG_SHARE,   MSG_CONFIRM, MSG_SEALED,
+                           MSG_SAY,   MSG_SIGNOFF, 'Z'};
+
+void Deliver(Side& from, Side& to, Input& in, int how, Clock::time_point now) {
+  if (from.outbox.empty()) return;
+  Frame frame = from.outbox.front();
+  from.outbox.pop_front();
+  if (how == 1) return;  // dropped
+  if (how == 2) {
+    const size_t total = MessageHeader::kSize + frame.body.size();
+    const size_t bit = (static_cast<size_t>(in.Byte()) << 8 | in.Byte()) % (8 * total);
+    unsigned char* target =
+        bit / 8 < MessageHeader::kSize
+            ? frame.header.Data() + bit / 8
+            : reinterpret_cast<unsigned char*>(&frame.body[bit / 8 - MessageHeader::kSize]);
+    *target ^= static_cast<unsigned char>(1u << (bit % 8));
+    // A reader would take the announced length; keep the frame whole.
+    if (frame.header.BodyLength() != frame.body.size()) return;
+  }
+  to.Absorb(to.channel().OnMessage(frame.header, frame.body, now));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool ready = InitCrypto();
+  if (!ready) std::abort();
+  Input in(data, size);
+  const uint8_t setup = in.Byte();
+  const PrivateMode modes[] = {PrivateMode::kPrefer, PrivateMode::kRequire, PrivateMode::kOff,
+                               PrivateMode::kPrefer};
+  const bool same_key = (setup & 0x10) == 0;
+  Side client(ChannelRole::kClient, modes[setup & 3], 1000, "pass", "Guest");
+  Side host(ChannelRole::kHost, modes[(setup >> 2) & 3], same_key ? 1000 : 1001, "pass", "Host");
+  Clock::time_point now = Clock::time_point() + std::chrono::hours(1);
+
+  while (!in.Empty()) {
+    const uint8_t op = in.Byte();
+    Side& a = (op & 0x80) ? host : client;
+    Side& b = (op & 0x80) ? client : host;
+    switch (op & 7) {
+      case 0:
+      case 1:
+      case 2:
+        Deliver(a, b, in, op & 3, now);
+        break;
+      case 3: {
+        const uint32_t type = kTypes[in.Byte() % (sizeof kTypes / sizeof kTypes[0])];
+        std::string body = in.Bytes(in.Byte());
+        const MessageHeader header(in.Bytes(in.Byte() % 26), type,
+                                   static_cast<uint32_t>(body.size()));
+        b.Absorb(b.channel().OnMessage(header, body, now));
+        break;
+      }
+      case 4: {
+        std::string line = in.Bytes(in.Byte() % 64);
+        a.typed.push_back(line);
+        a.Absorb(a.channel().Seal(line));
+        break;
+      }
+      case 5:
+        a.Absorb(a.channel().Start(now));
+        break;
+      case 6:
+        now += std::chrono::milliseconds(in.Byte() * 50);
+        a.Absorb(a.channel().Tick(now));
+        break;
+      default:
+        // Everything queued both ways, as an undisturbed network would.
+        while (!a.outbox.empty() || !b.outbox.empty()) {
+          Deliver(a, b, in, 0, now);
+          Deliver(b, a, in, 0, now);
+        }
+        break;
+    }
+  }
+  // Opened lines are exactly the partner's typed lines, from the start.
+  for (Side* s : {&client, &host}) {
+    const Side& partner = s == &client ? host : client;
+    if (s->opened.size() > partner.typed.size()) std::abort();
+    for (size_t i = 0; i < s->opened.size(); ++i) {
+      if (s->opened[i] != partner.typed[i]) std::abort();
+    }
+  }
+  return 0;
+}
