@@ -22,6 +22,7 @@
 #include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/desktop_notifier.h"
+#include "gui/frame/first_show.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
@@ -122,6 +123,11 @@ wxEND_EVENT_TABLE()
   BuildStatusBar();
   // The bars' heights are known once the toolkit has shown the frame.
   CallAfter([this] { UpdateMinimumSize(); });
+  // The frame and its panels, each shown for the first time later.
+  for (wxWindow* window : GetChildren()) {
+    if (window->IsTopLevel()) SizeBeforeFirstShow(window);
+  }
+  SizeBeforeFirstShow(this);
   settings.GreetingText.Set("Welcome to the " + settings.ScreenName + " Quillo session");
 }
 
@@ -266,7 +272,6 @@ void MainFrame::RaiseFromNotice() {
 void MainFrame::OnActivate(wxActivateEvent& event) {
   active_ = event.GetActive();
   if (active_) {
-    // Activated, the frame is on screen at its settled size.
     splitter_->GiveExtraHeightToTheConversation();
     SetUrgency(false);
     notifier_->Withdraw();

@@ -13,15 +13,23 @@ class SplitterWindow : public wxSplitterWindow {
   explicit SplitterWindow(wxWindow* parent);
 
   // From now on a change of height goes to the upper pane (the
-  // conversation). Not from the start: while the frame is built and the
-  // desktop adds its decorations the client area shrinks, and the stored
-  // sash position must not move with it.
+  // conversation): at once if the panes hold the sash where it is, else from
+  // the first size at which they do. Not from the start: while the frame is
+  // built and the desktop adds its decorations the client area passes
+  // through other sizes, and the stored sash position must not move with
+  // them.
   void GiveExtraHeightToTheConversation();
 
  private:
+  bool HoldsTheSash() const;
+  void OnSettledSize(wxSizeEvent& event);
   void OnDoubleClickSash(int x, int y) override;
   void OnUnsplit(wxWindow* removed) override;
   bool OnSashPositionChange(int new_sash_position) override;
+
+  bool gravity_pending_ = false;
+
+  wxDECLARE_EVENT_TABLE();
 };
 
 #endif  // QUILLO_GUI_FRAME_SPLITTER_WINDOW_H
