@@ -110,7 +110,7 @@ wxEND_EVENT_TABLE()
   CreatePanels();
   chat_panel_ = new ChatPanel(splitter_, *this);
   page_setup_panel_ = new PageSetupPanel(this, settings_, *print_data_);
-  splitter_->SplitHorizontally(conversation_, chat_panel_, settings.SplitterPosition);
+  splitter_->Split(conversation_, chat_panel_, settings.SplitterPosition);
   conversation_->Show();
 
   if (settings.ViewToolBar == 1) {
