@@ -62,6 +62,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
   EVT_CLOSE(MainFrame::OnClose)
   EVT_ICONIZE(MainFrame::OnIconize)
   EVT_ACTIVATE(MainFrame::OnActivate)
+  EVT_SIZE(MainFrame::OnSize)
   EVT_MENU(ToolkitId(MainFrame::kExit), MainFrame::OnExit)
   EVT_MENU(ToolkitId(MainFrame::kSave), MainFrame::OnSave)
   EVT_MENU(ToolkitId(MainFrame::kSaveAs), MainFrame::OnSaveAs)
@@ -209,9 +210,17 @@ void MainFrame::UpdateMinimumSize() {
   chat_panel_->SetMinSize(pane);
   conversation_->SetMinSize(wxSize(-1, kConversationHeight));
   const wxSize client(pane.x, kConversationHeight + splitter_->GetSashSize() + pane.y);
-  // Menu bar, toolbar and status bar lie outside the client area.
+  // Menu bar, toolbar, status bar and the desktop's decorations lie outside
+  // the client area.
   const wxSize bars = GetSize() - GetClientSize();
-  SetMinSize(client + bars);
+  if (GetMinSize() != client + bars) SetMinSize(client + bars);
+}
+
+// The desktop's decorations may become known only with the first size the
+// shown window really has: the smallest frame follows them.
+void MainFrame::OnSize(wxSizeEvent& event) {
+  event.Skip();
+  if (IsShownOnScreen() && GetMinSize() != wxDefaultSize) UpdateMinimumSize();
 }
 
 wxFrame* MainFrame::ConnectPanel() const { return connect_panel_; }

@@ -110,6 +110,7 @@ class MainFrame : public wxFrame {
   void NotifyLine(const std::string& sender, const std::string& line);
   void RaiseFromNotice();
   void OnActivate(wxActivateEvent& event);
+  void OnSize(wxSizeEvent& event);
 
   void OnClose(wxCloseEvent& event);
   void OnIconize(wxIconizeEvent& event);
