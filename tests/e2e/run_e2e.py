@@ -12,6 +12,7 @@ The script re-runs itself inside `dbus-run-session` on a display of its own
 
 import argparse
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -813,6 +814,140 @@ def scenario_hostile(run):
             raise Failure("%s ended" % prog.label)
 
 
+# What GTK, GDK and GLib print on standard error when a window is laid out
+# below its minimum or misused.
+TOOLKIT_WARNING = re.compile(r"^(?:\(\S+:\d+\): )?[\w-]+-(WARNING|CRITICAL) \*\*.*$", re.M)
+
+
+def toolkit_warnings(prog):
+    with open(os.path.join(prog.workdir, "program.log"), "rb") as f:
+        return [m.group(0) for m in TOOLKIT_WARNING.finditer(f.read().decode("utf-8", "replace"))]
+
+
+def x_window(prog, title="Quillo"):
+    found = dk.XTool.run("search", "--all", "--onlyvisible", "--pid", prog.process.pid, "--name",
+                         "^%s$" % title)
+    ids = found.stdout.split()
+    if not ids:
+        raise Failure("%s has no window %r" % (prog.label, title))
+    return ids[-1]
+
+
+def window_size(window):
+    out = dk.XTool.run("getwindowgeometry", "--shell", window).stdout
+    values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+    return int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def settled_size(window, wanted=None, limit=10):
+    """The window's size once it holds still for a moment (and is the
+    wanted size, when one is given)."""
+    seen = []
+
+    def steady():
+        seen.append(window_size(window))
+        return len(seen) >= 4 and len(set(seen[-4:])) == 1 and (
+            wanted is None or seen[-1] == wanted) and seen[-1]
+    return wait_for("window %s to settle at %r" % (window, wanted or "any size"), steady,
+                    limit=limit, step=0.15)
+
+
+def stored_geometry(prog):
+    text = prog.settings_file()
+    return {key: int(re.search(r"^%s=(-?\d+)\r$" % key, text, re.M).group(1))
+            for key in ("MainFrameWidth", "MainFrameHeight", "SplitterPosition")}
+
+
+def exit_from_menu(prog):
+    prog.menu("File", "Exit")
+    prog.wait_exit()
+
+
+class QuietSteps:
+    """Fails the step after which a program's log holds a new toolkit
+    warning (a warning printed late may be charged to the next step)."""
+
+    def __init__(self):
+        self.seen = {}
+
+    def check(self, step, *progs):
+        for prog in progs:
+            warnings = toolkit_warnings(prog)
+            new = warnings[self.seen.get(prog.label, 0):]
+            self.seen[prog.label] = len(warnings)
+            if new:
+                raise Failure("%s: the toolkit warned after %s:\n%s" % (prog.label, step,
+                                                                        "\n".join(new)))
+
+
+def scenario_window(run):
+    """Start, resize to the smallest and the whole screen, open every panel
+    and close, under a window manager, without a toolkit warning; and the
+    remembered geometry and sash come back exactly."""
+    geometry = {"MainFrameWidth": 620, "MainFrameHeight": 560, "SplitterPosition": 150}
+    port = free_port()
+    ann = run.program("ann", 0, ScreenName="Ann", QuilloPortNumber=port, EncryptionKey=KEY,
+                      MailServer="127.0.0.1", ReturnEmailAddress="ann@example.org", **geometry)
+    quiet = QuietSteps()
+    # Started and closed untouched, the window leaves its geometry as it was.
+    ann.start()
+    frame = x_window(ann)
+    settled_size(frame)
+    time.sleep(1)  # activation, the clock's ticks
+    exit_from_menu(ann)
+    if stored_geometry(ann) != geometry:
+        raise Failure("the geometry moved from %r to %r" % (geometry, stored_geometry(ann)))
+    quiet.check("a start and an exit", ann)
+
+    ann.start()
+    frame = x_window(ann)
+    settled_size(frame)
+    # The smallest size the window allows, then the whole screen and back.
+    dk.XTool.run("windowsize", frame, 100, 100)
+    smallest = settled_size(frame)
+    if smallest[0] <= 100 or smallest[1] <= 100:
+        raise Failure("the window shrank to %r, below its controls" % (smallest,))
+    quiet.check("the smallest size", ann)
+    subprocess.run(["wmctrl", "-i", "-r", frame, "-b", "add,fullscreen"], timeout=15, check=True)
+    settled_size(frame, (1280, 1024))
+    quiet.check("full screen", ann)
+    subprocess.run(["wmctrl", "-i", "-r", frame, "-b", "remove,fullscreen"], timeout=15,
+                   check=True)
+    settled_size(frame, smallest)
+    quiet.check("leaving full screen", ann)
+    dk.XTool.run("windowsize", frame, 1000, 720)
+    settled_size(frame)
+    quiet.check("1000x720", ann)
+
+    # Every panel, opened and closed as a person would.
+    for button, title in (("Connect", "Quillo Connect Panel"), ("Config", "Quillo Config Panel"),
+                          ("Stats", "Quillo Online Stats")):
+        ann.press(button)
+        ann.close_panel(ann.panel(title))
+        quiet.check("the panel %r" % title, ann)
+    ann.menu("Print", "Page Setup")
+    ann.close_panel(ann.panel("Page Setup"))
+    quiet.check("Page Setup", ann)
+    ann.press("Host")
+    ann.wait_conversation("Listening on port %d\n" % port)
+    ann.press("Invite")
+    ann.close_panel(ann.panel("Quillo Invitation Panel"))
+    quiet.check("the Invitation panel", ann)
+    # Bob's event window shows the progress of his call until it is through.
+    bob = guest(run, "Bob", port)
+    connect(bob, port)
+    ann.wait_conversation("Bob has established a connection\n")
+    quiet.check("a call and its event window", ann, bob)
+
+    bob.close_window()
+    bob.answer("Yes", expect="You are currently connected to Quillo services.")
+    bob.wait_exit()
+    ann.close_window()
+    ann.answer("Yes", expect="You are currently hosting Quillo services.")
+    ann.wait_exit()
+    quiet.check("closing", ann, bob)
+
+
 SCENARIOS = {
     "conversation": scenario_conversation,
     "wrong_key": scenario_wrong_key,
@@ -823,6 +958,7 @@ SCENARIOS = {
     "hostile": scenario_hostile,
     "install": scenario_install,
     "terminal": scenario_terminal,
+    "window": scenario_window,
 }
 
 

@@ -93,6 +93,7 @@ void Conversation::ShowLine(const WireMessage& message) {
                                         reinterpret_cast<const unsigned char*>(message.body.data()),
                                         message.body.size());
   Report(message.header.SenderName() + " Says>\n" + text + "\n\n");
+  if (!stopping_.load()) reporter_.ChatLineArrived(message.header.SenderName(), text);
   if (!stopping_.load() && setup_.audio_enabled && setup_.audio_enabled() &&
       reporter_.MainFrameMinimised()) {
     Sound();

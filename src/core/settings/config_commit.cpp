@@ -64,6 +64,7 @@ ConfigFields ConfigFields::From(const ProgramSettings& settings) {
   fields.MailServer = settings.MailServer;
   fields.ReturnEmailAddress = settings.ReturnEmailAddress;
   fields.EnableAudio = settings.EnableAudio != 0;
+  fields.EnableNotifications = settings.EnableNotifications != 0;
   return fields;
 }
 
@@ -75,7 +76,8 @@ bool ConfigIsModified(const ConfigFields& fields, const ProgramSettings& setting
          fields.MailServer != settings.MailServer ||
          fields.ReturnEmailAddress != settings.ReturnEmailAddress ||
          fields.Greeting != settings.GreetingText ||
-         fields.EnableAudio != (settings.EnableAudio != 0);
+         fields.EnableAudio != (settings.EnableAudio != 0) ||
+         fields.EnableNotifications != (settings.EnableNotifications != 0);
 }
 
 ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& settings) {
@@ -102,6 +104,10 @@ ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& se
   if (fields.EnableAudio != (settings.EnableAudio != 0)) {
     settings.EnableAudio = fields.EnableAudio ? 1 : 0;
     Put(settings, "EnableAudio", fields.EnableAudio ? "TRUE" : "FALSE", outcome);
+  }
+  if (fields.EnableNotifications != (settings.EnableNotifications != 0)) {
+    settings.EnableNotifications = fields.EnableNotifications ? 1 : 0;
+    Put(settings, "EnableNotifications", fields.EnableNotifications ? "TRUE" : "FALSE", outcome);
   }
   const int32_t port = FieldNumber(fields.Port);
   if (port != settings.QuilloPortNumber) {

@@ -18,6 +18,7 @@ struct ConfigFields {
   std::string MailServer;
   std::string ReturnEmailAddress;
   bool EnableAudio = false;
+  bool EnableNotifications = false;
 
   // The fields as LoadFields shows the settings.
   static ConfigFields From(const ProgramSettings& settings);
@@ -50,7 +51,7 @@ struct ConfigCommitOutcome {
 // ScreenName (the field's whole text; the setting keeps the first 24
 // bytes), MailServer and MailServerPortNumber ("host:port" splits),
 // the greeting (memory only), ReturnEmailAddress, HomeDirectory (created
-// when missing), EnableAudio, QuilloPortNumber and EncryptionKey (the key's
+// when missing), EnableAudio, EnableNotifications, QuilloPortNumber and EncryptionKey (the key's
 // low 16 bits, which is what the program uses).
 ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& settings);
 

@@ -83,6 +83,9 @@ void ProgramSettings::ApplyIdentityKeys(const SettingsFile& file) {
 
 void ProgramSettings::ApplySoundAndBookKeys(const SettingsFile& file) {
   if (IsWord(file.GetString("EnableAudio"), "FALSE")) EnableAudio = 0;
+  if (IsWord(file.GetString("EnableNotifications"), "FALSE")) EnableNotifications = 0;
+  const int text = WordIndex(file.GetString("NotificationText"), {"Full", "NameOnly"});
+  if (text >= 0) NotificationText = text == 0 ? kNoticeFull : kNoticeNameOnly;
   // The sound command takes the file name in double quotes.
   auto audio = file.GetString("AudioFile");
   AudioFile = "\"" + (audio ? *audio : WorkingDirectory + PathSeparator + "activity.wav") + "\"";

@@ -90,6 +90,13 @@ class ProgramSettings : public MailState, public BookHandles {
   std::string PathSeparator = "/";
   std::string WelcomeMessageFile;  // read at start-up, used by nothing
 
+  // Desktop notifications of lines that arrive while the window is not
+  // active: whether to post them, and whether they carry the line's text
+  // (kNoticeBySession: not in private sessions, otherwise they do).
+  enum : int32_t { kNoticeBySession = 0, kNoticeFull = 1, kNoticeNameOnly = 2 };
+  int32_t EnableNotifications = 1;
+  int32_t NotificationText = kNoticeBySession;
+
   // Page layout read from the mswp keys.
   PrintSettings PageLayout;
 

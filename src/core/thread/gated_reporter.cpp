@@ -24,6 +24,11 @@ void GatedReporter::ProgramMessage(const std::string& first, const std::string& 
   if (commit.Open()) target_.ProgramMessage(first, second, third);
 }
 
+void GatedReporter::ChatLineArrived(const std::string& sender, const std::string& line) {
+  CommitScope commit(thread_);
+  if (commit.Open()) target_.ChatLineArrived(sender, line);
+}
+
 void GatedReporter::PlayActivitySound() {
   if (thread_ != nullptr && thread_->IsCanceled()) return;
   target_.PlayActivitySound();

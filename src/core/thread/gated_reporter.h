@@ -29,6 +29,7 @@ class GatedReporter : public Reporter {
                       const std::string& third) override;
   void PlayActivitySound() override;
   bool MainFrameMinimised() override;
+  void ChatLineArrived(const std::string& sender, const std::string& line) override;
 
  private:
   Reporter& target_;

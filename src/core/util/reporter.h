@@ -26,6 +26,13 @@ class Reporter {
   virtual void PlayActivitySound() = 0;
   // Whether the main frame is minimised (the activity sound's condition).
   virtual bool MainFrameMinimised() = 0;
+  // A line from the peer, after its ConversationLine: who sent it and the
+  // text as it arrived (for a desktop notification). Reporters that do not
+  // notify ignore it.
+  virtual void ChatLineArrived(const std::string& sender, const std::string& line) {
+    (void)sender;
+    (void)line;
+  }
 };
 
 #endif  // QUILLO_CORE_UTIL_REPORTER_H

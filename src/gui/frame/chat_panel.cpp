@@ -2,11 +2,13 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 #include <wx/textdlg.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "core/chat/session.h"
 #include "core/settings/program_settings.h"
@@ -17,7 +19,6 @@
 #include "gui/frame/main_frame.h"
 #include "gui/frame/program_message.h"
 #include "gui/frame/window_ids.h"
-#include "gui/panels/panel_style.h"
 #include "gui/panels/statistics_panel.h"
 
 namespace {
@@ -40,6 +41,7 @@ wxBEGIN_EVENT_TABLE(ChatPanel, wxPanel)
   EVT_BUTTON(ToolkitId(ChatPanel::kEndId), ChatPanel::OnEnd)
   EVT_BUTTON(ToolkitId(ChatPanel::kStatsId), ChatPanel::OnStats)
   EVT_TEXT(ToolkitId(ChatPanel::kInputId), ChatPanel::OnInputChanged)
+  EVT_CHAR_HOOK(ChatPanel::OnCharHook)
 wxEND_EVENT_TABLE()
     // clang-format on
 
@@ -50,28 +52,37 @@ wxEND_EVENT_TABLE()
       session_(frame.Session()) {
   // A size given at creation would become the minimum and hold the sash.
   SetMinSize(wxDefaultSize);
-  input_ = new wxTextCtrl(this, ToolkitId(kInputId), wxEmptyString, wxPoint(4, 5), wxSize(530, 100),
-                          wxTE_MULTILINE);
-  new wxButton(this, ToolkitId(kSendId), "<Send>", wxPoint(4, 110), wxSize(116, 25));
-  multi_line_ =
-      new wxCheckBox(this, wxID_ANY, "Process multi-line text", wxPoint(140, 110), wxSize(250, 25));
-  new wxStaticBox(this, wxID_ANY, "Session", wxPoint(4, 155), wxSize(530, 60));
-  struct Command {
-    int id;
-    const char* label;
-    int x;
-  };
-  const Command commands[] = {{kHostId, "Host", 17},      {kConnectId, "Connect", 87},
-                              {kConfigId, "Config", 153}, {kInviteId, "Invite", 219},
-                              {kEndId, "End", 285},       {kStatsId, "Stats", 470}};
-  // The session buttons keep their narrow fixed width; a slightly smaller
-  // face, as the panels use, keeps "Connect" from being clipped on GTK.
-  const wxFont button_font = PanelFont();
-  for (const Command& command : commands) {
-    auto* button = new wxButton(this, ToolkitId(command.id), command.label, wxPoint(command.x, 175),
-                                wxSize(50, 25));
-    button->SetFont(button_font);
+  input_ = new wxTextCtrl(this, ToolkitId(kInputId), wxEmptyString, wxDefaultPosition,
+                          wxSize(-1, 60), wxTE_MULTILINE);
+  auto* send = new wxButton(this, ToolkitId(kSendId), "<Send>");
+  multi_line_ = new wxCheckBox(this, wxID_ANY, "Process multi-line text");
+  auto* send_row = new wxBoxSizer(wxHORIZONTAL);
+  send_row->Add(send, 0, wxALIGN_CENTER_VERTICAL);
+  send_row->Add(multi_line_, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 16);
+
+  auto* column = new wxBoxSizer(wxVERTICAL);
+  // The input box is what grows: people write longer lines in a wider box.
+  column->Add(input_, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 4);
+  column->Add(send_row, 0, wxALL, 4);
+  column->Add(BuildSessionBox(), 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 4);
+  SetSizer(column);
+}
+
+// The session commands in one row, in their order; Stats stands apart at the
+// right end as it always has.
+wxSizer* ChatPanel::BuildSessionBox() {
+  auto* box = new wxStaticBoxSizer(wxHORIZONTAL, this, "Session");
+  wxWindow* parent = box->GetStaticBox();
+  const std::pair<int, const char*> commands[] = {{kHostId, "Host"},     {kConnectId, "Connect"},
+                                                  {kConfigId, "Config"}, {kInviteId, "Invite"},
+                                                  {kEndId, "End"},       {kStatsId, "Stats"}};
+  for (const auto& command : commands) {
+    if (command.first == kStatsId) box->AddStretchSpacer();
+    auto* button = new wxButton(parent, ToolkitId(command.first), command.second, wxDefaultPosition,
+                                wxDefaultSize, wxBU_EXACTFIT);
+    box->Add(button, 0, wxALL, 3);
   }
+  return box;
 }
 
 // GTK must not see its buffer cleared inside its own change notification, so
@@ -84,6 +95,19 @@ void ChatPanel::OnInputChanged(wxCommandEvent&) {
     send_pending_ = false;
     if (!multi_line_->GetValue() && input_->GetValue().Contains("\n")) Send();
   });
+}
+
+// In multi-line mode Enter only adds a line, so Ctrl+Enter is how the text
+// leaves without reaching for the mouse.
+void ChatPanel::OnCharHook(wxKeyEvent& event) {
+  const int key = event.GetKeyCode();
+  const bool enter = key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
+  if (enter && event.GetModifiers() == wxMOD_CONTROL && multi_line_->GetValue() &&
+      event.GetEventObject() == input_) {
+    Send();
+    return;
+  }
+  event.Skip();
 }
 
 void ChatPanel::Send() {

@@ -11,11 +11,13 @@ class ProgramSettings;
 class Reporter;
 class wxButton;
 class wxCheckBox;
+class wxSizer;
 class wxTextCtrl;
 
 // The lower pane of the main frame: the input box, "<Send>", the Enter
 // switch and the session commands Host, Connect, Config, Invite, End and
-// Stats. The controls keep fixed positions. Every handler runs on the GUI
+// Stats, laid out by sizers: the input box takes the panel's width and the
+// height left over, the rest keep their natural sizes. Every handler runs on the GUI
 // thread and leaves the work to the chat engine, which reports through the
 // frame's reporter.
 class ChatPanel : public wxPanel {
@@ -57,6 +59,7 @@ class ChatPanel : public wxPanel {
   static std::string CutOnCharacter(const std::string& text, size_t max_bytes);
 
  private:
+  wxSizer* BuildSessionBox();
   void OnSend(wxCommandEvent&) { Send(); }
   void OnHost(wxCommandEvent&) { Host(); }
   void OnConnect(wxCommandEvent&) { Connect(); }
@@ -65,6 +68,7 @@ class ChatPanel : public wxPanel {
   void OnEnd(wxCommandEvent&) { End(); }
   void OnStats(wxCommandEvent&) { Stats(); }
   void OnInputChanged(wxCommandEvent& event);
+  void OnCharHook(wxKeyEvent& event);
 
   MainFrame& frame_;
   ProgramSettings& settings_;

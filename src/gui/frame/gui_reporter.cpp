@@ -28,6 +28,10 @@ void GuiReporter::PlayActivitySound() { ::PlayActivitySound(audio_file_); }
 
 bool GuiReporter::MainFrameMinimised() { return minimised_; }
 
+void GuiReporter::ChatLineArrived(const std::string& sender, const std::string& line) {
+  Post(Target::kArrival, line, sender);
+}
+
 void GuiReporter::Close() {
   std::lock_guard<std::mutex> hold(lock_);
   closed_ = true;
@@ -44,13 +48,14 @@ void GuiReporter::Flush() {
   Deliver(std::move(items));
 }
 
-void GuiReporter::Post(Target target, const std::string& text) {
+void GuiReporter::Post(Target target, const std::string& text, const std::string& sender) {
   std::lock_guard<std::mutex> hold(lock_);
   if (closed_) return;
-  if (!queue_.empty() && queue_.back().target == target && target != Target::kStatus) {
+  const bool joins = target == Target::kConversation || target == Target::kEvent;
+  if (joins && !queue_.empty() && queue_.back().target == target) {
     queue_.back().text += text;
   } else {
-    queue_.push_back({target, text});
+    queue_.push_back({target, text, sender});
   }
   if (scheduled_ || !wxTheApp) return;
   scheduled_ = true;
@@ -69,6 +74,10 @@ void GuiReporter::Post(Target target, const std::string& text) {
 
 void GuiReporter::Deliver(std::vector<Item> items) {
   for (const Item& item : items) {
+    if (item.target == Target::kArrival) {
+      if (sinks_.arrival) sinks_.arrival(item.sender, item.text);
+      continue;
+    }
     const auto& sink = item.target == Target::kConversation ? sinks_.conversation
                        : item.target == Target::kEvent      ? sinks_.event
                                                             : sinks_.status;

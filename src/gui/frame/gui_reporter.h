@@ -28,6 +28,8 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
     std::function<void(const std::string&)> status;
     // Shows the three pieces in a modal box (GUI thread only).
     std::function<void(const std::string&, const std::string&, const std::string&)> message;
+    // A line from the peer: sender and text (after its conversation text).
+    std::function<void(const std::string&, const std::string&)> arrival;
   };
 
   static std::shared_ptr<GuiReporter> Create(Sinks sinks, std::string audio_file);
@@ -39,6 +41,7 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
                       const std::string& third) override;
   void PlayActivitySound() override;
   bool MainFrameMinimised() override;
+  void ChatLineArrived(const std::string& sender, const std::string& line) override;
 
   // Kept up to date by the main frame on the GUI thread.
   void SetMinimised(bool minimised) { minimised_ = minimised; }
@@ -49,14 +52,15 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
   void Flush();
 
  private:
-  enum class Target { kConversation, kEvent, kStatus };
+  enum class Target { kConversation, kEvent, kStatus, kArrival };
   struct Item {
     Target target;
     std::string text;
+    std::string sender;  // kArrival only
   };
 
   GuiReporter(Sinks sinks, std::string audio_file);
-  void Post(Target target, const std::string& text);
+  void Post(Target target, const std::string& text, const std::string& sender = std::string());
   void Deliver(std::vector<Item> items);
 
   Sinks sinks_;

@@ -22,6 +22,8 @@
 #include "core/thread/thread_manager.h"
 #include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
+#include "gui/frame/desktop_notifier.h"
+#include "gui/frame/first_show.h"
 #include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
@@ -61,6 +63,7 @@ wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
   EVT_CLOSE(MainFrame::OnClose)
   EVT_ICONIZE(MainFrame::OnIconize)
   EVT_ACTIVATE(MainFrame::OnActivate)
+  EVT_SIZE(MainFrame::OnSize)
   EVT_MENU(ToolkitId(MainFrame::kExit), MainFrame::OnExit)
   EVT_MENU(ToolkitId(MainFrame::kSave), MainFrame::OnSave)
   EVT_MENU(ToolkitId(MainFrame::kSaveAs), MainFrame::OnSaveAs)
@@ -88,15 +91,17 @@ wxEND_EVENT_TABLE()
       print_data_(new ToolkitPrintData(settings.PageLayout)),
       clock_(this, ToolkitId(kClockId)) {
   TheMainFrame = this;
-  reporter_ =
-      GuiReporter::Create({[this](const std::string& text) { AppendChatText(text); },
-                           [this](const std::string& text) { event_window_->AppendText(text); },
-                           [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
-                           [](const std::string& a, const std::string& b, const std::string& c) {
-                             ShowProgramMessage(a, b, c);
-                           }},
-                          settings.AudioFile);
+  reporter_ = GuiReporter::Create(
+      {[this](const std::string& text) { AppendChatText(text); },
+       [this](const std::string& text) { event_window_->AppendText(text); },
+       [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
+       [](const std::string& a, const std::string& b, const std::string& c) {
+         ShowProgramMessage(a, b, c);
+       },
+       [this](const std::string& sender, const std::string& line) { NotifyLine(sender, line); }},
+      settings.AudioFile);
   session_ = std::make_unique<ChatSession>(*reporter_);
+  notifier_ = std::make_unique<DesktopNotifier>([this] { RaiseFromNotice(); });
 
   tool_bar_horizontal_ = 1;
   tool_bar_rows_ = 1;
@@ -108,7 +113,7 @@ wxEND_EVENT_TABLE()
   CreatePanels();
   chat_panel_ = new ChatPanel(splitter_, *this);
   page_setup_panel_ = new PageSetupPanel(this, settings_, *print_data_);
-  splitter_->SplitHorizontally(conversation_, chat_panel_, settings.SplitterPosition);
+  splitter_->Split(conversation_, chat_panel_, settings.SplitterPosition);
   conversation_->Show();
 
   if (settings.ViewToolBar == 1) {
@@ -119,6 +124,13 @@ wxEND_EVENT_TABLE()
   GetMenuBar()->Check(ToolkitId(kMoveToolBar), false);
 
   BuildStatusBar();
+  // The bars' heights are known once the toolkit has shown the frame.
+  CallAfter([this] { UpdateMinimumSize(); });
+  // The frame and its panels, each shown for the first time later.
+  for (wxWindow* window : GetChildren()) {
+    if (window->IsTopLevel()) SizeBeforeFirstShow(window);
+  }
+  SizeBeforeFirstShow(this);
   settings.GreetingText = "Welcome to the " + settings.ScreenName + " Quillo session";
 }
 
@@ -136,10 +148,10 @@ Reporter& MainFrame::GetReporter() const { return *reporter_; }
 void MainFrame::BuildMenuBar() {
   const std::string& title = settings_.ProgramTitle;
   auto* file = new wxMenu;
-  file->Append(ToolkitId(kSave), "Save Session", "Save conversation ");
-  file->Append(ToolkitId(kSaveAs), "Save As", "Save conversation as");
+  file->Append(ToolkitId(kSave), "Save Session\tCtrl+S", "Save conversation ");
+  file->Append(ToolkitId(kSaveAs), "Save As\tCtrl+Shift+S", "Save conversation as");
   file->AppendSeparator();
-  file->Append(ToolkitId(kExit), "E&xit\tAlt-X", "Exit this program");
+  file->Append(ToolkitId(kExit), "E&xit\tCtrl+Q", "Exit this program");
 
   auto* view = new wxMenu;
   view->Append(ToolkitId(kClear), "Clear\tCtrl-Z", "Clear the text screen");
@@ -148,13 +160,13 @@ void MainFrame::BuildMenuBar() {
   view->AppendCheckItem(ToolkitId(kMoveToolBar), "Move Toolbar", "Move the toolbar");
 
   auto* print = new wxMenu;
-  print->Append(ToolkitId(kPrint), "Print", "Print converstion to a selected printer");
+  print->Append(ToolkitId(kPrint), "Print\tCtrl+P", "Print converstion to a selected printer");
   print->Append(ToolkitId(kPreview), "Preview", "Preview the document before printing");
   print->Append(ToolkitId(kPageSetup), "Page Setup", "Setup the page options");
   print->Append(ToolkitId(kPrinterSetup), "Printer Setup", "Setup the printer options");
 
   auto* help = new wxMenu;
-  help->Append(ToolkitId(kHelpTopics), "&Help Topics", "On-line Help");
+  help->Append(ToolkitId(kHelpTopics), "&Help Topics\tF1", "On-line Help");
   help->AppendSeparator();
   help->Append(ToolkitId(kAbout), GuiText("About " + title), "Information about this program");
   help->AppendSeparator();
@@ -193,6 +205,28 @@ void MainFrame::CreatePanels() {
     session_->SetAudioEnabled(settings_.EnableAudio != 0);
   });
   invitation_panel_ = new ::InvitationPanel(this, settings_, *event_window_, *reporter_);
+}
+
+// The smallest frame keeps every control of the chat panel whole and a few
+// lines of the conversation in view; the splitter keeps the sash where the
+// panel fits.
+void MainFrame::UpdateMinimumSize() {
+  constexpr int kConversationHeight = 60;
+  const wxSize pane = chat_panel_->GetBestSize();
+  chat_panel_->SetMinSize(pane);
+  conversation_->SetMinSize(wxSize(-1, kConversationHeight));
+  const wxSize client(pane.x, kConversationHeight + splitter_->GetSashSize() + pane.y);
+  // Menu bar, toolbar, status bar and the desktop's decorations lie outside
+  // the client area.
+  const wxSize bars = GetSize() - GetClientSize();
+  if (GetMinSize() != client + bars) SetMinSize(client + bars);
+}
+
+// The desktop's decorations may become known only with the first size the
+// shown window really has: the smallest frame follows them.
+void MainFrame::OnSize(wxSizeEvent& event) {
+  event.Skip();
+  if (IsShownOnScreen() && GetMinSize() != wxDefaultSize) UpdateMinimumSize();
 }
 
 wxFrame* MainFrame::ConnectPanel() const { return connect_panel_; }
@@ -234,8 +268,29 @@ void MainFrame::SetUrgency(bool urgent) {
   }
 }
 
+// A line nobody is looking at goes to the desktop's notifications as well.
+void MainFrame::NotifyLine(const std::string& sender, const std::string& line) {
+  if (!settings_.EnableNotifications || active_) return;
+  const int32_t text = settings_.NotificationText;
+  const bool name_only = text == ProgramSettings::kNoticeNameOnly ||
+                         (text == ProgramSettings::kNoticeBySession && private_session_);
+  notifier_->Post(ChatLineNotice(sender, line, name_only));
+}
+
+void MainFrame::RaiseFromNotice() {
+  if (IsIconized()) Iconize(false);
+  Show();
+  Raise();
+  if (GtkWidget* widget = GetHandle()) gtk_window_present(GTK_WINDOW(widget));
+}
+
 void MainFrame::OnActivate(wxActivateEvent& event) {
-  if (event.GetActive()) SetUrgency(false);
+  active_ = event.GetActive();
+  if (active_) {
+    splitter_->GiveExtraHeightToTheConversation();
+    SetUrgency(false);
+    notifier_->Withdraw();
+  }
   event.Skip();
 }
 
@@ -275,6 +330,7 @@ void MainFrame::RecreateToolBar() {
   bar->SetRows(tool_bar_horizontal_ ? tool_bar_rows_ : 10 / tool_bar_rows_);
   // The client area moves when the toolbar changes sides.
   SendSizeEvent();
+  CallAfter([this] { UpdateMinimumSize(); });
 }
 
 void MainFrame::WriteSetting(const std::string& key, const std::string& value) {
@@ -292,6 +348,7 @@ void MainFrame::OnViewToolBar(wxCommandEvent&) {
       SetToolBar(nullptr);
       delete old;
       SendSizeEvent();
+      CallAfter([this] { UpdateMinimumSize(); });
     }
     WriteSetting("ViewToolBar", "FALSE");
     return;

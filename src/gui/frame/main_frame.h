@@ -12,6 +12,7 @@ class ChatSession;
 class ConfigPanel;
 class ConnectPanel;
 class ConversationWindow;
+class DesktopNotifier;
 class EventWindow;
 class GuiReporter;
 class InvitationPanel;
@@ -85,6 +86,9 @@ class MainFrame : public wxFrame {
   // Whether the frame asks the desktop for attention (a chat line arrived
   // while it was not the active window).
   bool WantsAttention() const { return urgent_; }
+  // Lines of a private session are announced by name only unless the
+  // NotificationText setting says otherwise. Not private until set.
+  void SetPrivateSession(bool is_private) { private_session_ = is_private; }
 
   // Rebuilds the toolbar from scratch after ToolBarHorizontal.
   void RecreateToolBar();
@@ -98,6 +102,7 @@ class MainFrame : public wxFrame {
  private:
   void BuildMenuBar();
   void BuildStatusBar();
+  void UpdateMinimumSize();
   void CreatePanels();
   void WriteSetting(const std::string& key, const std::string& value);
   bool ConfirmEndingSessions();
@@ -108,7 +113,10 @@ class MainFrame : public wxFrame {
   void UpdateClock();
   void AppendChatText(const std::string& text);
   void SetUrgency(bool urgent);
+  void NotifyLine(const std::string& sender, const std::string& line);
+  void RaiseFromNotice();
   void OnActivate(wxActivateEvent& event);
+  void OnSize(wxSizeEvent& event);
 
   void OnClose(wxCloseEvent& event);
   void OnIconize(wxIconizeEvent& event);
@@ -143,12 +151,15 @@ class MainFrame : public wxFrame {
   ::InvitationPanel* invitation_panel_ = nullptr;
   ::PageSetupPanel* page_setup_panel_ = nullptr;
   std::unique_ptr<ToolkitPrintData> print_data_;
+  std::unique_ptr<DesktopNotifier> notifier_;
   std::string invitation_text_;
   wxTimer clock_;
   int32_t tool_bar_horizontal_ = 1;
   int32_t tool_bar_rows_ = 1;
   bool closing_ = false;
   bool urgent_ = false;
+  bool active_ = false;  // as the last activation event said
+  bool private_session_ = false;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -75,7 +75,9 @@ wxEND_EVENT_TABLE()
   home_directory_ = Field(panel, 25, 237, 250, 25);
   new wxButton(panel, ToolkitId(kBrowseId), "Browse", wxPoint(284, 237), wxSize(50, 25));
   audio_ =
-      new wxCheckBox(panel, wxID_ANY, "Enable audio alerts", wxPoint(25, 271), wxSize(250, 25));
+      new wxCheckBox(panel, wxID_ANY, "Enable audio alerts", wxPoint(25, 271), wxSize(170, 25));
+  notifications_ =
+      new wxCheckBox(panel, wxID_ANY, "Enable notifications", wxPoint(200, 271), wxSize(175, 25));
 
   new wxStaticBox(panel, wxID_ANY, "Email Configuration", wxPoint(8, 305), wxSize(375, 90));
   // Wraps in its 150 pixels: tall enough for both lines.
@@ -110,6 +112,7 @@ void ConfigPanel::LoadFields() {
   mail_server_->ChangeValue(GuiText(stored.MailServer));
   email_->ChangeValue(GuiText(stored.ReturnEmailAddress));
   audio_->SetValue(stored.EnableAudio);
+  notifications_->SetValue(stored.EnableNotifications);
 }
 
 ConfigFields ConfigPanel::Fields() const {
@@ -122,6 +125,7 @@ ConfigFields ConfigPanel::Fields() const {
   fields.MailServer = ProgramText(mail_server_->GetValue());
   fields.ReturnEmailAddress = ProgramText(email_->GetValue());
   fields.EnableAudio = audio_->GetValue();
+  fields.EnableNotifications = notifications_->GetValue();
   return fields;
 }
 
@@ -160,6 +164,7 @@ void ConfigPanel::OnDefault(wxCommandEvent&) {
   settings_.QuilloPortNumber = settings_.DefaultPortNumber;
   settings_.EncryptionKey = settings_.DefaultEncryptionKey;
   settings_.EnableAudio = 1;
+  settings_.EnableNotifications = 1;
   LoadFields();
 }
 

@@ -12,7 +12,8 @@ class wxCheckBox;
 class wxTextCtrl;
 
 // The window in which the user edits the everyday settings: screen name,
-// chat port and key, greeting, home directory, audio alerts and the mail
+// chat port and key, greeting, home directory, audio alerts, desktop
+// notifications and the mail
 // settings of invitations. Every showing starts from the stored values
 // (LoadFields); Accept applies and writes the changed keys (CommitConfig).
 // Created once, hidden, by the main frame; Close and the close box hide it.
@@ -55,6 +56,7 @@ class ConfigPanel : public wxFrame {
   wxTextCtrl* WelcomeField() const { return welcome_; }
   wxTextCtrl* HomeDirectoryField() const { return home_directory_; }
   wxCheckBox* AudioBox() const { return audio_; }
+  wxCheckBox* NotificationsBox() const { return notifications_; }
   wxTextCtrl* MailServerField() const { return mail_server_; }
   wxTextCtrl* EmailField() const { return email_; }
 
@@ -70,6 +72,7 @@ class ConfigPanel : public wxFrame {
   wxTextCtrl* welcome_;
   wxTextCtrl* home_directory_;
   wxCheckBox* audio_;
+  wxCheckBox* notifications_;
   wxTextCtrl* mail_server_;
   wxTextCtrl* email_;
 

@@ -15,6 +15,7 @@
 
 #include "core/settings/program_settings.h"
 #include "core/util/replace_file.h"
+#include "gui/frame/first_show.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/program_message.h"
 #include "gui/print/conversation_printout.h"
@@ -143,6 +144,7 @@ wxPreviewFrame* PreviewConversation(wxFrame* frame, const wxTextCtrl* conversati
   if (frame) window->SetIcons(frame->GetIcons());
   window->Centre(wxBOTH);
   window->InitializeWithModality(wxPreviewFrame_NonModal);
+  SizeBeforeFirstShow(window);
   window->Show();
   return window;
 }

@@ -26,6 +26,10 @@ class RecordingReporter : public Reporter {
     Add(&messages_, first + second + third, "message:" + first + second + third);
   }
   void PlayActivitySound() override { Add(&sounds_, "*", "sound"); }
+  // Kept apart from Lines(): "sender:line\n" each.
+  void ChatLineArrived(const std::string& sender, const std::string& line) override {
+    Add(&arrivals_, sender + ":" + line + "\n", nullptr);
+  }
   bool MainFrameMinimised() override {
     const bool minimised = minimised_;
     Add(&queries_, "?", nullptr);
@@ -42,6 +46,7 @@ class RecordingReporter : public Reporter {
   std::string Events() const { return Get(events_); }
   std::string Status() const { return Get(status_); }
   std::string Messages() const { return Get(messages_); }
+  std::string Arrivals() const { return Get(arrivals_); }
   size_t Sounds() const { return Get(sounds_).size(); }
   void SetMinimised(bool minimised) { minimised_ = minimised; }
 
@@ -50,6 +55,11 @@ class RecordingReporter : public Reporter {
   bool WaitForConversation(const std::string& text, int count = 1,
                            std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     return WaitFor(conversation_, text, count, limit);
+  }
+
+  bool WaitForArrivals(const std::string& text,
+                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return WaitFor(arrivals_, text, 1, limit);
   }
 
   // Waits until the minimised state has been asked count times.
@@ -91,7 +101,7 @@ class RecordingReporter : public Reporter {
 
   mutable std::mutex lock_;
   std::condition_variable changed_;
-  std::string conversation_, events_, status_, messages_, sounds_, queries_;
+  std::string conversation_, events_, status_, messages_, sounds_, queries_, arrivals_;
   std::vector<std::string> lines_;
   std::atomic<bool> minimised_{false};
 };

@@ -74,6 +74,13 @@ TEST_F(ConversationTest, LinesTravelBothWaysUnderTheSendersName) {
   // Flush tells when the queue has reached the connection.
   EXPECT_TRUE(guest_.session.Flush(5000));
   EXPECT_EQ(guest_.session.LinesWritten(), 2u);
+  // Each received line is announced once with its sender; one's own lines
+  // are not.
+  // (The announcement follows the conversation line, so it is waited for.)
+  EXPECT_TRUE(host_.reporter.WaitForArrivals("Guest:caf\xe9 \xff\n"));
+  EXPECT_EQ(host_.reporter.Arrivals(), "Guest:hello host\nGuest:caf\xe9 \xff\n");
+  EXPECT_TRUE(guest_.reporter.WaitForArrivals("Hostess:gap\n\n"));
+  EXPECT_EQ(guest_.reporter.Arrivals(), "Hostess:two\nlines\nHostess:gap\n\n");
 }
 
 TEST_F(ConversationTest, ActivitySoundOnlyWhileMinimised) {

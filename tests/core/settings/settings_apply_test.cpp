@@ -43,6 +43,8 @@ TEST_F(SettingsApplyTest, EmptyFileKeepsDefaultsButSettlesPaths) {
   EXPECT_EQ(settings_.EncryptionKey, 52917);
   EXPECT_EQ(settings_.QuilloPortNumber, 59152);
   EXPECT_EQ(settings_.EnableAudio, 1);
+  EXPECT_EQ(settings_.EnableNotifications, 1);
+  EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeBySession);
   EXPECT_EQ(settings_.MainFrameWidth, 550);
   EXPECT_EQ(settings_.PageLayout.FontSize, 9);
   EXPECT_EQ(settings_.mswpDocumentName, "Quillo Session");
@@ -102,6 +104,17 @@ TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWordsAndViewFlagsNeedReme
       "ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
   EXPECT_EQ(settings_.RememberProgramSettings, 1);
   EXPECT_EQ(ViewFlags(), std::make_tuple(0, 1, 0));
+}
+
+TEST_F(SettingsApplyTest, NotificationKeys) {
+  Apply("EnableNotifications=off\nNotificationText=Partial\n");
+  EXPECT_EQ(settings_.EnableNotifications, 1);
+  EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeBySession);
+  Apply("EnableNotifications=False\nNotificationText=nameonly\n");
+  EXPECT_EQ(settings_.EnableNotifications, 0);
+  EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeNameOnly);
+  Apply("NotificationText=FULL\n");
+  EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeFull);
 }
 
 TEST_F(SettingsApplyTest, GeometryNeedsBothRememberFlags) {

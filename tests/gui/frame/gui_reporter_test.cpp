@@ -15,12 +15,16 @@ struct Recorder {
   std::vector<std::string> conversation;
   std::vector<std::string> event;
   std::vector<std::string> status;
-  std::vector<std::string> order;  // "c", "e" or "s" per delivery
+  std::vector<std::string> order;     // "c", "e", "s" or "a" per delivery
+  std::vector<std::string> arrivals;  // "sender:line"
 
   GuiReporter::Sinks Sinks() {
     return {[this](const std::string& t) { conversation.push_back(t), order.push_back("c"); },
             [this](const std::string& t) { event.push_back(t), order.push_back("e"); },
-            [this](const std::string& t) { status.push_back(t), order.push_back("s"); }, nullptr};
+            [this](const std::string& t) { status.push_back(t), order.push_back("s"); }, nullptr,
+            [this](const std::string& sender, const std::string& line) {
+              arrivals.push_back(sender + ":" + line), order.push_back("a");
+            }};
   }
 };
 
@@ -39,12 +43,17 @@ TEST(GuiReporterTest, ABurstBecomesOneAppendPerWindowRunInOrder) {
   reporter->EventLine("e2\n");
   reporter->StatusText("busy");
   reporter->ConversationLine("c\n");
+  // Announcements are never joined and stay behind the line they follow.
+  reporter->ChatLineArrived("Ann", "one");
+  reporter->ChatLineArrived("Ann", "two");
+  reporter->ConversationLine("d\n");
   EXPECT_TRUE(seen.order.empty()) << "delivered outside the event loop";
   PumpEvents();
-  EXPECT_EQ((std::vector<std::string>{"a\nb\n", "c\n"}), seen.conversation);
+  EXPECT_EQ((std::vector<std::string>{"a\nb\n", "c\n", "d\n"}), seen.conversation);
   EXPECT_EQ(std::vector<std::string>{"e1\ne2\n"}, seen.event);
   EXPECT_EQ(std::vector<std::string>{"busy"}, seen.status);
-  EXPECT_EQ((std::vector<std::string>{"c", "e", "s", "c"}), seen.order);
+  EXPECT_EQ((std::vector<std::string>{"Ann:one", "Ann:two"}), seen.arrivals);
+  EXPECT_EQ((std::vector<std::string>{"c", "e", "s", "c", "a", "a", "c"}), seen.order);
 }
 
 TEST(GuiReporterTest, LinesFromWorkerThreadsKeepEachThreadsOrder) {

@@ -21,17 +21,17 @@ struct MenuEntry {
 };
 
 const MenuEntry kMenus[] = {
-    {"&File", 15, "Save Session", "Save conversation ", false},
-    {"&File", 16, "Save As", "Save conversation as", false},
-    {"&File", 1, "E&xit\tAlt-X", "Exit this program", false},
+    {"&File", 15, "Save Session\tCtrl+S", "Save conversation ", false},
+    {"&File", 16, "Save As\tCtrl+Shift+S", "Save conversation as", false},
+    {"&File", 1, "E&xit\tCtrl+Q", "Exit this program", false},
     {"&View", 32, "Clear\tCtrl-Z", "Clear the text screen", false},
     {"&View", 38, "View Toolbar", "Toggle the toolbar on and off", true},
     {"&View", 39, "Move Toolbar", "Move the toolbar", true},
-    {"&Print", 28, "Print", "Print converstion to a selected printer", false},
+    {"&Print", 28, "Print\tCtrl+P", "Print converstion to a selected printer", false},
     {"&Print", 31, "Preview", "Preview the document before printing", false},
     {"&Print", 30, "Page Setup", "Setup the page options", false},
     {"&Print", 29, "Printer Setup", "Setup the printer options", false},
-    {"&Help", 51, "&Help Topics", "On-line Help", false},
+    {"&Help", 51, "&Help Topics\tF1", "On-line Help", false},
     {"&Help", 50, "About Quillo", "Information about this program", false},
     {"&Help", 48, "Contact Quillo Developers", "Contact information", false},
     {"&Help", 49, "Quillo Home Page", "Visit this program's home page", false},

@@ -68,7 +68,9 @@ TEST_F(ConfigPanelTest, DefaultThenAcceptChangesMemoryOnly) {
   settings->QuilloPortNumber = 4000;
   settings->EncryptionKey = 1234;
   settings->EnableAudio = 0;
+  settings->EnableNotifications = 0;
   panel->ShowConfigPanel();
+  EXPECT_FALSE(panel->NotificationsBox()->GetValue());
   std::string message;
   wxTEST_DIALOG(Click(panel, ConfigPanel::kDefaultId), ExpectMessage(wxID_NO, &message));
   EXPECT_EQ("This will default your configuration!\nContinue?", message);
@@ -80,6 +82,8 @@ TEST_F(ConfigPanelTest, DefaultThenAcceptChangesMemoryOnly) {
   EXPECT_EQ("59152", Text(panel->PortField()));
   EXPECT_EQ("52917", Text(panel->KeyField()));
   EXPECT_TRUE(panel->AudioBox()->GetValue());
+  EXPECT_EQ(1, settings->EnableNotifications);
+  EXPECT_TRUE(panel->NotificationsBox()->GetValue());
   std::string caption;
   wxTEST_DIALOG(Accept(), ExpectMessage(wxID_OK, &message, &caption));
   EXPECT_EQ("There are no changes to commit\n", message);
@@ -99,6 +103,7 @@ TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
   panel->MailServerField()->ChangeValue("mail.example.org:2525");
   panel->EmailField()->ChangeValue("ann@example.org");
   panel->AudioBox()->SetValue(true);
+  panel->NotificationsBox()->SetValue(false);
   Accept();
   EXPECT_FALSE(panel->IsShown());
   // A long name is cut in memory but written whole; the greeting stays in
@@ -113,11 +118,13 @@ TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
   EXPECT_EQ(2525, settings->MailServerPortNumber);
   EXPECT_EQ("ann@example.org", settings->ReturnEmailAddress);
   EXPECT_EQ(1, settings->EnableAudio);
+  EXPECT_EQ(0, settings->EnableNotifications);
   std::string written = "ScreenName=" + name +
                         "\r\nMailServerPortNumber=2525\r\nMailServer=mail.example.org\r\n"
                         "ReturnEmailAddress=ann@example.org\r\nHomeDirectory=" +
                         dir.File("home") +
-                        "\r\nEnableAudio=TRUE\r\nQuilloPortNumber=4000\r\nEncryptionKey=4464\r\n";
+                        "\r\nEnableAudio=TRUE\r\nEnableNotifications=FALSE\r\nQuilloPortNumber="
+                        "4000\r\nEncryptionKey=4464\r\n";
   EXPECT_EQ(written, SettingsText());
   // A later server without a port leaves the port alone; only the changed
   // key is rewritten, where it stands.

@@ -12,6 +12,8 @@ std::unique_ptr<ProgramSettings> TestSettings(const TempDir& dir) {
   settings->HelpFilePath = dir.File("quillo.html");
   settings->AudioFile = "\"" + dir.File("activity.wav") + "\"";
   settings->EnableAudio = 0;
+  // A developer's own desktop gets no notices from the tests.
+  settings->EnableNotifications = 0;
   settings->QuilloPortNumber = FreePort();
   return settings;
 }
