@@ -13,6 +13,7 @@
 #include "term/exit_status.h"
 #include "term/interactive_mode.h"
 #include "term/script_mode.h"
+#include "term/term_reporter.h"
 
 namespace {
 
@@ -28,6 +29,13 @@ StartupInputs TermStartupInputs(int argc, char** argv, const TermOptions& option
   }
   return inputs;
 }
+
+// What start-up has to say (a book that cannot be opened, an index
+// rebuilt) goes to standard error before either mode takes the terminal.
+class StartupNotices : public TermOutput {
+ public:
+  void Write(Stream, const std::string& text) override { std::fputs(text.c_str(), stderr); }
+};
 
 void ApplyOptions(const TermOptions& options, ProgramSettings& settings) {
   if (options.port) settings.QuilloPortNumber = *options.port;
@@ -64,7 +72,9 @@ int main(int argc, char** argv) {
 
   ProgramSettings settings;
   TheProgramSettings = &settings;
-  RunStartup(settings, TermStartupInputs(argc, argv, options));
+  StartupNotices notices;
+  TermReporter startup_reporter(notices);
+  RunStartup(settings, TermStartupInputs(argc, argv, options), &startup_reporter);
   ApplyOptions(options, settings);
   const int status = terminal ? RunInteractive(options, settings) : RunScript(options, settings);
   TheProgramSettings = nullptr;
