@@ -47,9 +47,12 @@ bool SystemResolve(const std::string& host, int port, std::vector<StreamEndpoint
   return !found->empty();
 }
 
-LookupResult LookUpAddresses(const NameResolver& resolver, const std::string& host, int port,
+LookupResult LookUpAddresses(const NameResolver& resolver, const std::string& typed, int port,
                              int wake_fd, PollClock::time_point deadline,
                              std::vector<StreamEndpoint>* found) {
+  // "[2001:db8::5]", as IPv6 addresses are written next to a port.
+  const bool bracketed = typed.size() > 2 && typed.front() == '[' && typed.back() == ']';
+  const std::string host = bracketed ? typed.substr(1, typed.size() - 2) : typed;
   StreamEndpoint numeric;
   if (ParseNumericEndpoint(host, port, &numeric)) {
     found->assign(1, numeric);

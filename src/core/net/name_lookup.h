@@ -26,14 +26,15 @@ bool SystemResolve(const std::string& host, int port, std::vector<StreamEndpoint
 
 enum class LookupResult { kFound, kNotFound, kWoken, kTimedOut, kFailed };
 
-// A numeric address gives itself at once, whatever the machine's
+// host may be written in brackets ("[2001:db8::5]"). A numeric address
+// gives itself at once, whatever the machine's
 // families (AI_ADDRCONFIG would hide ::1 on a machine without a global
 // IPv6 address). A name is given to resolver on a helper thread, since a
 // resolver cannot be interrupted; the caller waits until it answers,
 // wake_fd becomes readable or deadline passes, and then returns. A helper
 // left behind finishes on its own and frees what it shares with the
 // caller; it touches nothing else. kFailed: no helper thread could start.
-LookupResult LookUpAddresses(const NameResolver& resolver, const std::string& host, int port,
+LookupResult LookUpAddresses(const NameResolver& resolver, const std::string& typed, int port,
                              int wake_fd, PollClock::time_point deadline,
                              std::vector<StreamEndpoint>* found);
 

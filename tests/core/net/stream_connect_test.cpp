@@ -152,12 +152,13 @@ struct HeldResolver {
 
 TEST(NameLookupTest, NumericAddressesNeverReachTheResolver) {
   HeldResolver never;  // would hold the test up if it were asked
-  for (const std::string text : {"127.0.0.1", "::1", "2001:db8::5"}) {
+  for (const std::string text : {"127.0.0.1", "::1", "2001:db8::5", "[2001:db8::5]"}) {
     std::vector<StreamEndpoint> found;
     ASSERT_EQ(LookUpAddresses(never.Resolver(), text, 4000, -1, DeadlineIn(-1), &found),
               LookupResult::kFound);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(EndpointAddressText(found[0]), text);
+    EXPECT_EQ(AddressWithPort(EndpointAddressText(found[0]), 4000),
+              AddressWithPort(text[0] == '[' ? "2001:db8::5" : text, 4000));
     EXPECT_EQ(EndpointPort(found[0]), 4000);
   }
   EXPECT_EQ(never.Calls(), 0);
