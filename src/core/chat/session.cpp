@@ -103,6 +103,11 @@ void ChatSession::SetNameResolver(NameResolver resolver) {
   resolver_ = std::move(resolver);
 }
 
+void ChatSession::SetPartnerAddressSource(PartnerAddressSource source) {
+  std::lock_guard<std::mutex> hold(lock_);
+  partner_addresses_ = std::move(source);
+}
+
 bool ChatSession::CheckHost() {
   switch (State()) {
     case SessionState::kHostingFree:
@@ -180,21 +185,23 @@ void ChatSession::ListenLoop() {
   std::string name;
   int port;
   bool dual_stack;
+  PartnerAddressSource source;
   {
     std::lock_guard<std::mutex> hold(lock_);
     name = snapshot_.host_name;
     port = port_;
     dual_stack = dual_stack_;
+    source = partner_addresses_;
   }
   // The one name lookup of hosting, off the GUI thread.
-  const std::string address = PartnerAddressOfThisHost(name);
+  PartnerAddresses partner = source(name);
   // An IPv4-only listener cannot be reached at an IPv6 address.
-  std::vector<std::string> ipv6_addresses;
-  if (dual_stack) ipv6_addresses = PartnerIpv6AddressesOfThisHost();
+  if (!dual_stack) partner.ipv6.clear();
+  const std::string address = partner.ipv4;
   {
     std::lock_guard<std::mutex> hold(lock_);
     host_address_ = address;
-    host_ipv6_addresses_ = std::move(ipv6_addresses);
+    host_ipv6_addresses_ = std::move(partner.ipv6);
   }
   WorkerLine(listener_quiet_,
              "Opening Quillo server on host " + address + " at: " + TimeStamp().Text() + "\n",

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/chat/conversation.h"
+#include "core/net/host_address.h"
 #include "core/net/name_lookup.h"
 #include "core/thread/wake_event.h"
 
@@ -129,6 +130,9 @@ class ChatSession {
   // How Connect turns a host name into addresses (the system's resolver
   // unless set). Controlling thread, while no connect runs.
   void SetNameResolver(NameResolver resolver);
+  // Where Host learns the addresses Stats and the invitation give (this
+  // machine's unless set). Controlling thread, while not hosting.
+  void SetPartnerAddressSource(PartnerAddressSource source);
   void SetAudioEnabled(bool on) { audio_.store(on); }
 
   std::vector<std::string> StatsLines() const;
@@ -186,6 +190,7 @@ class ChatSession {
   std::vector<std::string> host_ipv6_addresses_;  // shown to partners too
   bool dual_stack_ = false;                       // the listener takes IPv6 callers
   NameResolver resolver_ = SystemResolve;
+  PartnerAddressSource partner_addresses_ = PartnerAddressesOfThisHost;
   std::string start_time_;
   int port_ = 0;  // listened on, or called
   std::shared_ptr<Conversation> conversation_;

@@ -179,3 +179,7 @@ std::string PartnerAddressOfThisHost(const std::string& host_name) {
   if (chosen != "127.0.0.1") return chosen;
   return ChooseHostAddress(interfaces, route, NameAddress(host_name));
 }
+
+PartnerAddresses PartnerAddressesOfThisHost(const std::string& host_name) {
+  return PartnerAddresses{PartnerAddressOfThisHost(host_name), PartnerIpv6AddressesOfThisHost()};
+}

@@ -3,6 +3,7 @@
 
 #include <netinet/in.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,5 +70,18 @@ std::vector<Interface6Address> ListInterface6Addresses();
 
 // ChooseIpv6Addresses on this machine. Never blocks on the network.
 std::vector<std::string> PartnerIpv6AddressesOfThisHost();
+
+// Every address a host session gives its partners.
+struct PartnerAddresses {
+  std::string ipv4;               // always one, see ChooseHostAddress
+  std::vector<std::string> ipv6;  // possibly none
+};
+
+// Where a session learns its partner addresses; host_name as for
+// PartnerAddressOfThisHost. Called on the listener thread.
+using PartnerAddressSource = std::function<PartnerAddresses(const std::string& host_name)>;
+
+// Both of the above on this machine. May block in the resolver.
+PartnerAddresses PartnerAddressesOfThisHost(const std::string& host_name);
 
 #endif  // QUILLO_CORE_NET_HOST_ADDRESS_H

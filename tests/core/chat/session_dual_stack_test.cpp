@@ -110,6 +110,49 @@ TEST_F(DualStackTest, AnAddressThatDoesNotAnswerFallsThroughToTheNext) {
   EXPECT_EQ(Announced("::1"), 1);
 }
 
+TEST(PartnerAddressTest, StatsAndTheInvitationGiveEveryAddress) {
+  QUILLO_SKIP_WITHOUT_IPV6_LOOPBACK();
+  const std::vector<std::string> ipv6 = {"2001:db8::5", "2001:db8:1::7"};
+  struct Case {
+    std::vector<std::string> ipv6;
+    std::vector<std::string> shown;
+  };
+  const Case cases[] = {
+      {ipv6, {"IPv6 Address: 2001:db8::5", "IPv6 Address: 2001:db8:1::7"}},
+      {{}, {}},  // the lines of an IPv4-only host, unchanged
+  };
+  for (const Case& c : cases) {
+    ChatEnd host("Hostess");
+    std::string asked_for = "<not asked>";
+    host.snapshot.host_name = "hostess.test";
+    host.session.SetPartnerAddressSource([&asked_for, &c](const std::string& name) {
+      asked_for = name;
+      return PartnerAddresses{"192.0.2.10", c.ipv6};
+    });
+    const int port = FreePort();
+    ASSERT_TRUE(host.Host(port));
+    EXPECT_EQ(asked_for, "hostess.test");
+    const std::string port_line = "Port Number: " + std::to_string(port);
+    std::vector<std::string> stats = {"You are configured as Quillo server",
+                                      "IP Address: 192.0.2.10"};
+    stats.insert(stats.end(), c.shown.begin(), c.shown.end());
+    stats.insert(stats.end(), {port_line, "Encryption Key: 52917", "",
+                               "Currently no Quillo clients are connected"});
+    EXPECT_EQ(host.session.StatsLines(), stats);
+    std::vector<std::string> invitation = {
+        "Sunday",
+        "",
+        "This is an invitation to join the Hostess Quillo session",
+        "The Hostess Quillo line is open at:",
+        "",
+        "Internet Address: 192.0.2.10"};
+    invitation.insert(invitation.end(), c.shown.begin(), c.shown.end());
+    invitation.insert(invitation.end(), {port_line, "Encryption Key: 52917", ""});
+    EXPECT_EQ(host.session.InvitationLines("Sunday"), invitation);
+    host.session.Close();
+  }
+}
+
 TEST(ConnectLookupTest, CancelEndsAConnectWhoseNameLookupHangs) {
   // The resolver's state is shared with the lookup's helper thread, which
   // is released only after the session has let go of it.
