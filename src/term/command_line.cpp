@@ -106,6 +106,7 @@ std::string PromptHelpText() {
   return "Commands:\n"
          "  /host [PORT]                    open your line for one partner at a time\n"
          "  /connect ADDRESS[:PORT] [KEY]   call a Quillo line (remembered under ADDRESS[:PORT])\n"
+         "                                  an IPv6 address with a port: [2001:db8::5]:PORT\n"
          "  /connect NICKNAME               call a line from your previous connections\n"
          "  /end                            sign off and stop hosting\n"
          "  /stats                          show the session's statistics\n"

@@ -49,6 +49,32 @@ TEST_F(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) 
   EXPECT_EQ(listed, std::vector<std::string>{"10.1.2.3:4000"});
 }
 
+TEST_F(ConnectionTargetTest, IpV6AddressesAreRecordedWhole) {
+  // The longest text an IPv6 address can take: 45 characters.
+  const std::string longest = "ffff:ffff:ffff:ffff:ffff:ffff:255.255.255.255";
+  ASSERT_EQ(longest.size(), 45u);
+  const struct {
+    std::string typed;
+    std::string address;
+    int port;
+  } cases[] = {
+      {"[2001:db8::5]:4000", "2001:db8::5", 4000},
+      {"2001:db8::5", "2001:db8::5", 59152},
+      {"[" + longest + "]:61000", longest, 61000},
+  };
+  for (const auto& c : cases) {
+    const auto typed = ResolveConnectionTarget(book_, c.typed, 9, 59152, 52917);
+    ASSERT_TRUE(typed) << c.typed;
+    EXPECT_EQ(typed->address, c.address);
+    EXPECT_EQ(typed->port, c.port);
+    ASSERT_TRUE(RecordConnectionTarget(book_, *typed));
+    ConnectionValues stored;
+    ASSERT_TRUE(BookLookUpConnection(book_, c.typed, &stored));
+    EXPECT_EQ(stored.address, c.address);
+    EXPECT_EQ(stored.port, c.port);
+  }
+}
+
 TEST_F(ConnectionTargetTest, ANicknameStoredByTheDesktopProgramGivesItsLine) {
   ASSERT_NE(BookStoreConnection(book_, ConnectionValues{"AnnsLine", "ann.example", 6000, 31337}),
             StoreResult::kFailed);

@@ -17,6 +17,9 @@
 #include "core/chat/message_reader.h"
 #include "core/net/host_address.h"
 #include "core/net/poll_wait.h"
+#include "core/net/socket.h"
+#include "core/net/stream_connect.h"
+#include "core/net/stream_listener.h"
 #include "core/thread/time_stamp.h"
 #include "core/util/reporter.h"
 
@@ -95,6 +98,16 @@ int ChatSession::ListeningPort() const {
   return listen_fd_ >= 0 ? port_ : 0;
 }
 
+void ChatSession::SetNameResolver(NameResolver resolver) {
+  std::lock_guard<std::mutex> hold(lock_);
+  resolver_ = std::move(resolver);
+}
+
+void ChatSession::SetPartnerAddressSource(PartnerAddressSource source) {
+  std::lock_guard<std::mutex> hold(lock_);
+  partner_addresses_ = std::move(source);
+}
+
 bool ChatSession::CheckHost() {
   switch (State()) {
     case SessionState::kHostingFree:
@@ -132,30 +145,10 @@ bool ChatSession::Host(const SessionSnapshot& snapshot) {
   JoinConnectThread();
   ReapFinished();
   reporter_.ConversationLine("Initializing Quillo services...\n");
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  int error = SOCKET_INIT_ERROR;
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  if (fd >= 0) {
-    // Connections of an earlier session may linger in TIME_WAIT on this
-    // port; they must not keep a new session from binding it.
-    const int reuse = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(static_cast<uint16_t>(snapshot.port));
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      error = SOCKET_BIND_ERROR;
-    } else if (::listen(fd, SOMAXCONN) != 0) {
-      error = SOCKET_LISTEN_ERROR;
-    } else if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      error = SOCKET_SOCKNAME_ERROR;
-    } else {
-      error = SOCKET_NO_ERROR;
-    }
-  }
-  if (error != SOCKET_NO_ERROR || !listener_wake_.Valid()) {
-    if (fd >= 0) ::close(fd);
+  const ListenerResult listener = OpenStreamListener(snapshot.port);
+  if (listener.fd < 0 || !listener_wake_.Valid()) {
+    if (listener.fd >= 0) ::close(listener.fd);
+    const int error = listener.fd < 0 ? listener.error : SOCKET_INIT_ERROR;
     reporter_.ConversationLine("Could not initialize the Quillo server\n");
     reporter_.ConversationLine(std::string(SocketErrorText(error)) + "\n");
     return false;
@@ -165,9 +158,11 @@ bool ChatSession::Host(const SessionSnapshot& snapshot) {
     snapshot_ = snapshot;
     greeting_ = snapshot.greeting;
     host_address_.clear();
+    host_ipv6_addresses_.clear();
+    dual_stack_ = listener.dual_stack;
     start_time_ = TimeStamp().Text();
-    port_ = ntohs(address.sin_port);
-    listen_fd_ = fd;
+    port_ = listener.port;
+    listen_fd_ = listener.fd;
     state_ = SessionState::kHostingFree;
   }
   audio_ = snapshot.audio;
@@ -189,16 +184,24 @@ bool ChatSession::Host(const SessionSnapshot& snapshot) {
 void ChatSession::ListenLoop() {
   std::string name;
   int port;
+  bool dual_stack;
+  PartnerAddressSource source;
   {
     std::lock_guard<std::mutex> hold(lock_);
     name = snapshot_.host_name;
     port = port_;
+    dual_stack = dual_stack_;
+    source = partner_addresses_;
   }
   // The one name lookup of hosting, off the GUI thread.
-  const std::string address = PartnerAddressOfThisHost(name);
+  PartnerAddresses partner = source(name);
+  // An IPv4-only listener cannot be reached at an IPv6 address.
+  if (!dual_stack) partner.ipv6.clear();
+  const std::string address = partner.ipv4;
   {
     std::lock_guard<std::mutex> hold(lock_);
     host_address_ = address;
+    host_ipv6_addresses_ = std::move(partner.ipv6);
   }
   WorkerLine(listener_quiet_,
              "Opening Quillo server on host " + address + " at: " + TimeStamp().Text() + "\n",
@@ -257,7 +260,7 @@ bool ChatSession::AcceptCallers(std::vector<Pending>* pending) {
     sign_on_ms = snapshot_.sign_on_timeout_ms;
   }
   for (;;) {
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     const int fd = ::accept4(listen_fd_, reinterpret_cast<sockaddr*>(&peer), &length,
                              SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -269,12 +272,11 @@ bool ChatSession::AcceptCallers(std::vector<Pending>* pending) {
     caller.fd = fd;
     caller.deadline = DeadlineIn(sign_on_ms);
     if (State() == SessionState::kHostingFree) {
-      char text[INET_ADDRSTRLEN] = "UNKNOWN";
-      inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-      WorkerLine(
-          listener_quiet_,
-          "Connecting Quillo client " + std::string(text) + " at: " + TimeStamp().Text() + "\n",
-          false);
+      std::string text =
+          EndpointAddressText(EndpointOf(reinterpret_cast<sockaddr*>(&peer), length));
+      if (text.empty()) text = "UNKNOWN";
+      WorkerLine(listener_quiet_,
+                 "Connecting Quillo client " + text + " at: " + TimeStamp().Text() + "\n", false);
       caller.announced = true;
     }
     pending->push_back(caller);
@@ -405,7 +407,6 @@ bool ChatSession::Connect(const std::string& address, const SessionSnapshot& sna
   audio_ = snapshot.audio;
   connect_wake_.Reset();
   connect_quiet_ = false;
-  connect_socket_.ClearShutdown();
   try {
     connector_ = std::thread(&ChatSession::ConnectLoop, this, address);
   } catch (const std::system_error&) {
@@ -416,31 +417,46 @@ bool ChatSession::Connect(const std::string& address, const SessionSnapshot& sna
   return true;
 }
 
-int ChatSession::OpenConnection(const std::string& address, int port) {
-  Socket& socket = connect_socket_;
-  if (socket.InitSocket(1, port, address.c_str()) < 0) {
-    if (socket.ErrorCode() == SOCKET_HOSTNAME_ERROR) {
+int ChatSession::OpenConnection(const std::string& address, const SessionSnapshot& snapshot) {
+  NameResolver resolver;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    resolver = resolver_;
+  }
+  // The whole attempt, the name lookup included, ends by one deadline.
+  const PollClock::time_point deadline = DeadlineIn(snapshot.connect_total_ms);
+  std::vector<StreamEndpoint> endpoints;
+  switch (
+      LookUpAddresses(resolver, address, snapshot.port, connect_wake_.Fd(), deadline, &endpoints)) {
+    case LookupResult::kFound:
+      break;
+    case LookupResult::kWoken:
+      return -1;
+    case LookupResult::kFailed:
+      WorkerLine(connect_quiet_, std::string(SocketErrorText(SOCKET_INIT_ERROR)) + "\n", true);
+      return -1;
+    case LookupResult::kNotFound:
+    case LookupResult::kTimedOut:
       WorkerLine(connect_quiet_, "Could not resolve server's Internet Address\n", true);
       WorkerLine(connect_quiet_, "No DNS entry exists or hostname is not valid\n", true);
-    } else {
-      WorkerLine(connect_quiet_, std::string(socket.ErrorText()) + "\n", true);
-    }
-    return -1;
+      return -1;
   }
-  if (socket.Connect() < 0) {
-    if (socket.ErrorCode() == SOCKET_CONNECT_ERROR) {
-      WorkerLine(connect_quiet_, "Could not connect to the Quillo line \n", true);
-      WorkerLine(connect_quiet_, "The Quillo server is not online\n", true);
-    } else {
-      WorkerLine(connect_quiet_, std::string(socket.ErrorText()) + "\n", true);
-    }
-    socket.CloseAll();
-    return -1;
+  const ConnectResult result =
+      ConnectToFirst(endpoints, snapshot.connect_try_ms, deadline, connect_wake_.Fd());
+  switch (result.outcome) {
+    case ConnectOutcome::kConnected:
+      return result.fd;
+    case ConnectOutcome::kWoken:
+      return -1;
+    case ConnectOutcome::kNoSocket:
+      WorkerLine(connect_quiet_, std::string(SocketErrorText(SOCKET_INIT_ERROR)) + "\n", true);
+      return -1;
+    case ConnectOutcome::kUnreachable:
+      break;
   }
-  // The conversation gets a descriptor of its own; the Socket lets go.
-  const int fd = ::fcntl(socket.MainHandle(), F_DUPFD_CLOEXEC, 0);
-  socket.CloseAll();
-  return fd;
+  WorkerLine(connect_quiet_, "Could not connect to the Quillo line \n", true);
+  WorkerLine(connect_quiet_, "The Quillo server is not online\n", true);
+  return -1;
 }
 
 void ChatSession::ConnectLoop(std::string address) {
@@ -449,7 +465,7 @@ void ChatSession::ConnectLoop(std::string address) {
     std::lock_guard<std::mutex> hold(lock_);
     snapshot = snapshot_;
   }
-  const int fd = OpenConnection(address, snapshot.port);
+  const int fd = OpenConnection(address, snapshot);
   if (fd < 0) return ConnectFailed(-1);
   const MessageHeader signon(snapshot.screen_name, MSG_CONNECT, 0);
   if (!WriteWhole(fd, Bytes(signon, std::string()), connect_wake_.Fd(),
@@ -502,10 +518,8 @@ void ChatSession::CancelConnect() {
     std::lock_guard<std::mutex> gate(report_gate_);
     connect_quiet_ = true;
   }
-  connect_socket_.Shutdown();
   connect_wake_.Signal();
   JoinConnectThread();
-  connect_socket_.CloseAll();
   std::shared_ptr<Conversation> talk;
   {
     std::lock_guard<std::mutex> hold(lock_);
@@ -776,8 +790,12 @@ std::vector<std::string> ChatSession::StatsLines() const {
                   "Quillo session started at: " + start_time_});
     return lines;
   }
-  lines.insert(lines.end(), {"You are configured as Quillo server", "IP Address: " + host_address_,
-                             port, key, ""});
+  lines.insert(lines.end(),
+               {"You are configured as Quillo server", "IP Address: " + host_address_});
+  for (const std::string& address : host_ipv6_addresses_) {
+    lines.push_back("IPv6 Address: " + address);
+  }
+  lines.insert(lines.end(), {port, key, ""});
   if (!busy) {
     lines.push_back("Currently no Quillo clients are connected");
   } else {
@@ -791,13 +809,16 @@ std::vector<std::string> ChatSession::StatsLines() const {
 std::vector<std::string> ChatSession::InvitationLines(const std::string& time_text) const {
   std::lock_guard<std::mutex> hold(lock_);
   const std::string& name = snapshot_.screen_name;
-  return {time_text,
-          "",
-          "This is an invitation to join the " + name + " Quillo session",
-          "The " + name + " Quillo line is open at:",
-          "",
-          "Internet Address: " + host_address_,
-          "Port Number: " + std::to_string(port_),
-          "Encryption Key: " + std::to_string(snapshot_.key),
-          ""};
+  std::vector<std::string> lines = {time_text,
+                                    "",
+                                    "This is an invitation to join the " + name + " Quillo session",
+                                    "The " + name + " Quillo line is open at:",
+                                    "",
+                                    "Internet Address: " + host_address_};
+  for (const std::string& address : host_ipv6_addresses_) {
+    lines.push_back("IPv6 Address: " + address);
+  }
+  lines.insert(lines.end(), {"Port Number: " + std::to_string(port_),
+                             "Encryption Key: " + std::to_string(snapshot_.key), ""});
+  return lines;
 }

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/net/socket.h"
-#include "core/thread/wake_event.h"
-
 #include "core/chat/conversation.h"
+#include "core/net/host_address.h"
+#include "core/net/name_lookup.h"
+#include "core/thread/wake_event.h"
 
 class Reporter;
 
@@ -35,6 +35,11 @@ struct SessionSnapshot {
   std::string host_name;
   long sign_on_timeout_ms = 30000;  // a caller's 33 sign-on bytes
   long body_timeout_ms = 60000;     // the rest of a message once begun
+  // Calling a host: each of its addresses but the last is given up after
+  // connect_try_ms for the next; the whole call (name lookup included)
+  // after connect_total_ms.
+  long connect_try_ms = 5000;
+  long connect_total_ms = 60000;
 };
 
 enum class SessionState {
@@ -58,8 +63,10 @@ enum class SessionState {
 // conversation). A command that does not fit the state is refused with the
 // program's message box before anything is touched, so the listener and a
 // connect can never share or close each other's descriptors. Every thread
-// is woken (its WakeEvent in each poll, Socket::Shutdown for the connect in
-// progress) and then joined; no thread outlives the object.
+// is woken (its WakeEvent in each poll, the connect's name lookup and
+// connection attempts included) and then joined; no thread outlives the
+// object. A name lookup's helper thread alone may, as name_lookup.h says;
+// it touches nothing of the session.
 //
 // Thread rules: the commands (Check*, Host, Connect, JoinConnect,
 // CancelConnect, Send, Flush, End, Close) come from one controlling thread,
@@ -120,6 +127,12 @@ class ChatSession {
   bool LineBusy() const;
   std::string PeerName() const;
   int ListeningPort() const;
+  // How Connect turns a host name into addresses (the system's resolver
+  // unless set). Controlling thread, while no connect runs.
+  void SetNameResolver(NameResolver resolver);
+  // Where Host learns the addresses Stats and the invitation give (this
+  // machine's unless set). Controlling thread, while not hosting.
+  void SetPartnerAddressSource(PartnerAddressSource source);
   void SetAudioEnabled(bool on) { audio_.store(on); }
 
   std::vector<std::string> StatsLines() const;
@@ -150,7 +163,8 @@ class ChatSession {
 
   // The connect thread and its steps.
   void ConnectLoop(std::string address);
-  int OpenConnection(const std::string& address, int port);
+  // A connected descriptor, or -1 (reported unless woken).
+  int OpenConnection(const std::string& address, const SessionSnapshot& snapshot);
   void ConnectFailed(int fd);
 
   // Hands fd to a new conversation (state must be `from`); false: closed.
@@ -172,7 +186,11 @@ class ChatSession {
   mutable std::mutex lock_;  // guards everything below up to the threads
   SessionState state_ = SessionState::kIdle;
   SessionSnapshot snapshot_;
-  std::string host_address_;  // shown to partners, or the host we called
+  std::string host_address_;                      // shown to partners, or the host we called
+  std::vector<std::string> host_ipv6_addresses_;  // shown to partners too
+  bool dual_stack_ = false;                       // the listener takes IPv6 callers
+  NameResolver resolver_ = SystemResolve;
+  PartnerAddressSource partner_addresses_ = PartnerAddressesOfThisHost;
   std::string start_time_;
   int port_ = 0;  // listened on, or called
   std::shared_ptr<Conversation> conversation_;
@@ -180,7 +198,7 @@ class ChatSession {
   uint64_t conversations_started_ = 0;
   uint64_t conversations_ended_ = 0;
   ConversationEnd last_end_ = ConversationEnd::kSignedOff;
-  std::string greeting_;                    // listener thread only
+  std::string greeting_;  // listener thread only
 
   int listen_fd_ = -1;
   std::thread listener_;
@@ -189,7 +207,6 @@ class ChatSession {
 
   std::thread connector_;
   WakeEvent connect_wake_;
-  Socket connect_socket_;
   std::atomic<bool> connect_quiet_{false};
   bool connected_ = false;  // the last connect's outcome
 

@@ -45,11 +45,71 @@ TEST(HostAddressTest, PartnersGetAnAddressTheyCanReach) {
   }
 }
 
+Interface6Address Interface6(const std::string& name, const char* text, bool up = true,
+                             bool loopback = false) {
+  Interface6Address item;
+  item.interface_name = name;
+  inet_pton(AF_INET6, text, &item.address);
+  item.up = up;
+  item.loopback = loopback;
+  return item;
+}
+
+TEST(HostAddressTest, PartnersGetEveryStableGlobalIpv6Address) {
+  Interface6Address temporary = Interface6("eth0", "2001:db8::a1");
+  temporary.temporary = true;
+  Interface6Address deprecated = Interface6("eth0", "2001:db8::a2");
+  deprecated.deprecated = true;
+  Interface6Address tentative = Interface6("eth0", "2001:db8::a3");
+  tentative.tentative = true;
+  const std::vector<Interface6Address> interfaces = {
+      Interface6("lo", "::1", true, true),
+      Interface6("eth0", "fe80::fc:ff:fe00:1"),  // link-local
+      Interface6("eth0", "fd00::2"),             // unique-local: not on the internet
+      Interface6("eth0", "2001:db8:0:0::5"),
+      temporary,
+      deprecated,
+      tentative,
+      Interface6("wlan0", "2a01:4f8::7", false),  // interface down
+      Interface6("wlan1", "2a01:4f8::8"),
+      Interface6("eth1", "2001:db8::5"),  // the same address twice: shown once
+      Interface6("eth0", "::ffff:192.0.2.1"),
+      Interface6("eth0", "ff02::1"),
+      Interface6("lo", "2001:db8::99", true, true),
+  };
+  EXPECT_EQ(ChooseIpv6Addresses(interfaces),
+            (std::vector<std::string>{"2001:db8::5", "2a01:4f8::8"}));
+  // A machine with only link-local and unique-local addresses has none to give.
+  EXPECT_TRUE(ChooseIpv6Addresses({interfaces[0], interfaces[1], interfaces[2]}).empty());
+}
+
+TEST(HostAddressTest, AddressStatesComeFromTheKernelsList) {
+  std::vector<Interface6Address> list = {Interface6("eth0", "2001:db8::5"),
+                                         Interface6("eth0", "2001:db8::a1"),
+                                         Interface6("eth1", "2001:db8::a1")};
+  MarkAddressStates(
+      "20010db8000000000000000000000005 02 40 00 20     eth0\n"
+      "20010db80000000000000000000000a1 02 40 00 01     eth0\n"
+      "not a line\n"
+      "20010db80000000000000000000000a1 03 40 00 40     eth1\n",
+      &list);
+  EXPECT_TRUE(list[0].deprecated);
+  EXPECT_FALSE(list[0].temporary);
+  EXPECT_TRUE(list[1].temporary);
+  EXPECT_FALSE(list[1].tentative);
+  EXPECT_TRUE(list[2].tentative);
+  EXPECT_FALSE(list[2].temporary);
+}
+
 TEST(HostAddressTest, ThisMachineAlwaysHasAnAnswer) {
   // A name that cannot resolve never makes hosting fail.
   const std::string address = PartnerAddressOfThisHost("no-such-host.invalid");
   in_addr parsed;
   EXPECT_EQ(inet_pton(AF_INET, address.c_str(), &parsed), 1) << address;
+  for (const std::string& v6 : PartnerIpv6AddressesOfThisHost()) {
+    in6_addr parsed6;
+    EXPECT_EQ(inet_pton(AF_INET6, v6.c_str(), &parsed6), 1) << v6;
+  }
 }
 
 }  // namespace

@@ -182,6 +182,32 @@ TEST_F(ConnectBookTest, RemoveDeletesTheSelectedEntryAndNothingWithoutASelection
   EXPECT_THAT(Listed(), testing::ElementsAre("Work"));
 }
 
+TEST_F(ConnectBookTest, IpV6AddressesAndNamesAreStoredAsTyped) {
+  // ::ffff:127.0.0.1 written out in full (the 45-character worst case
+  // cannot name a loopback address; the book test stores it).
+  const std::string longest = "0000:0000:0000:0000:0000:ffff:127.0.0.1";
+  Store("v6", "::1", closed, 1111);
+  Store("long", longest, closed, 2222);
+  Store("named", "localhost", closed, 3333);
+  Store("bracketed", "[::1]", closed, 4444);
+  EXPECT_THAT(Listed(), testing::ElementsAre("bracketed", "long", "named", "v6"));
+  const std::pair<int, std::string> expected[] = {
+      {0, "[::1]"}, {1, longest}, {2, "localhost"}, {3, "::1"}};
+  for (const auto& [line, address] : expected) {
+    Fill("", "", "", "");
+    SelectLine(panel->PreviousConnections(), line);
+    EXPECT_EQ(address, Text(panel->AddressField()));
+    EXPECT_EQ(std::to_string(closed), Text(panel->PortField()));
+  }
+  // Each was really called, over IPv6 for the literals, and refused.
+  Fill("v6", "::1", std::to_string(closed));
+  Connect();
+  EXPECT_EQ(
+      "Connecting to host ::1\nCould not connect to the Quillo line \nThe Quillo server "
+      "is not online\nThe Quillo client was not connected\n",
+      EventText());
+}
+
 TEST_F(ConnectPanelTest, WithoutABookTheListStaysEmptyAndThePanelShows) {
   ASSERT_EQ(nullptr, settings->PreviousConnectionsBook);
   Fill("Home", "127.0.0.1", std::to_string(FreePort()));

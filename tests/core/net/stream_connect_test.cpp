@@ -1,0 +1,327 @@
+// Addresses of both families: their texts, the dual-stack listener, the
+// wakeable name lookup and the connect that tries one address after another.
+#include "core/net/stream_connect.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "core/net/name_lookup.h"
+#include "core/net/stream_endpoint.h"
+#include "core/net/stream_listener.h"
+#include "core/thread/wake_event.h"
+#include "support/loopback_v6.h"
+#include "support/test_support.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+StreamEndpoint Numeric(const std::string& text, int port) {
+  StreamEndpoint endpoint;
+  EXPECT_TRUE(ParseNumericEndpoint(text, port, &endpoint)) << text;
+  return endpoint;
+}
+
+double SecondsSince(steady_clock::time_point start) {
+  return std::chrono::duration<double>(steady_clock::now() - start).count();
+}
+
+// A descriptor closed when the test is done with it.
+struct Fd {
+  explicit Fd(int value = -1) : fd(value) {}
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int fd;
+};
+
+// The text of whoever accept() returns next on a listener, waiting at most
+// ten seconds.
+std::string AcceptedPeer(int listen_fd) {
+  pollfd wait{listen_fd, POLLIN, 0};
+  if (::poll(&wait, 1, 10000) != 1) return "<none>";
+  sockaddr_storage peer{};
+  socklen_t length = sizeof peer;
+  Fd accepted(::accept(listen_fd, reinterpret_cast<sockaddr*>(&peer), &length));
+  if (accepted.fd < 0) return "<failed>";
+  return EndpointAddressText(EndpointOf(reinterpret_cast<sockaddr*>(&peer), length));
+}
+
+TEST(StreamEndpointTest, AddressesReadInTheirUsualForms) {
+  struct Case {
+    std::string typed;
+    std::string shown;
+    std::string with_port;
+  };
+  const Case cases[] = {
+      {"127.0.0.1", "127.0.0.1", "127.0.0.1:59152"},
+      {"::1", "::1", "[::1]:59152"},
+      {"2001:0db8:0000:0000:0000:0000:0000:0005", "2001:db8::5", "[2001:db8::5]:59152"},
+      // A dual-stack listener's IPv4 caller.
+      {"::ffff:192.0.2.7", "192.0.2.7", "192.0.2.7:59152"},
+      {"0000:0000:0000:0000:0000:ffff:127.0.0.1", "127.0.0.1", "127.0.0.1:59152"},
+  };
+  for (const Case& c : cases) {
+    const StreamEndpoint endpoint = Numeric(c.typed, 59152);
+    EXPECT_EQ(EndpointAddressText(endpoint), c.shown) << c.typed;
+    EXPECT_EQ(EndpointPort(endpoint), 59152);
+    EXPECT_EQ(AddressWithPort(EndpointAddressText(endpoint), EndpointPort(endpoint)), c.with_port);
+  }
+  StreamEndpoint untouched;
+  for (const char* text : {"example.org", "1.2.3", "[::1]", "::1%", ""}) {
+    EXPECT_FALSE(ParseNumericEndpoint(text, 1, &untouched)) << text;
+  }
+  EXPECT_EQ(EndpointAddressText(StreamEndpoint()), "");
+}
+
+TEST(StreamListenerTest, OneListenerTakesCallersOfBothFamilies) {
+  QUILLO_SKIP_WITHOUT_IPV6_LOOPBACK();
+  const ListenerResult listener = OpenStreamListener(0);
+  ASSERT_GE(listener.fd, 0) << listener.error;
+  Fd owned(listener.fd);
+  EXPECT_TRUE(listener.dual_stack);
+  ASSERT_GT(listener.port, 0);
+  for (const std::string address : {"127.0.0.1", "::1"}) {
+    const ConnectResult call =
+        ConnectToFirst({Numeric(address, listener.port)}, 5000, DeadlineIn(10000), -1);
+    ASSERT_EQ(call.outcome, ConnectOutcome::kConnected) << address;
+    Fd caller(call.fd);
+    // IPv4 callers arrive IPv4-mapped and are shown dotted.
+    EXPECT_EQ(AcceptedPeer(listener.fd), address);
+    EXPECT_EQ(EndpointAddressText(call.endpoint), address);
+    // The connected descriptor blocks, as the conversation expects.
+    EXPECT_EQ(::fcntl(caller.fd, F_GETFL) & O_NONBLOCK, 0);
+  }
+}
+
+TEST(StreamListenerTest, ABusyPortIsABindError) {
+  const ListenerResult first = OpenStreamListener(0);
+  ASSERT_GE(first.fd, 0);
+  Fd owned(first.fd);
+  const ListenerResult second = OpenStreamListener(first.port);
+  EXPECT_LT(second.fd, 0);
+  EXPECT_EQ(second.error, 3);  // SOCKET_BIND_ERROR
+}
+
+// A resolver the test holds up until it lets go; its state is shared with
+// the helper thread, which may outlive the test's wait.
+struct HeldResolver {
+  struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    int calls = 0;
+  };
+  std::shared_ptr<State> state = std::make_shared<State>();
+  std::vector<StreamEndpoint> answer;
+
+  NameResolver Resolver() const {
+    auto shared = state;
+    auto endpoints = answer;
+    return [shared, endpoints](const std::string&, int, std::vector<StreamEndpoint>* found) {
+      std::unique_lock<std::mutex> hold(shared->mutex);
+      ++shared->calls;
+      shared->changed.notify_all();
+      shared->changed.wait(hold, [&] { return shared->released; });
+      *found = endpoints;
+      return !endpoints.empty();
+    };
+  }
+  void Release() {
+    std::lock_guard<std::mutex> hold(state->mutex);
+    state->released = true;
+    state->changed.notify_all();
+  }
+  int Calls() const {
+    std::lock_guard<std::mutex> hold(state->mutex);
+    return state->calls;
+  }
+};
+
+TEST(NameLookupTest, NumericAddressesNeverReachTheResolver) {
+  HeldResolver never;  // would hold the test up if it were asked
+  for (const std::string text : {"127.0.0.1", "::1", "2001:db8::5", "[2001:db8::5]"}) {
+    std::vector<StreamEndpoint> found;
+    ASSERT_EQ(LookUpAddresses(never.Resolver(), text, 4000, -1, DeadlineIn(-1), &found),
+              LookupResult::kFound);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(AddressWithPort(EndpointAddressText(found[0]), 4000),
+              AddressWithPort(text[0] == '[' ? "2001:db8::5" : text, 4000));
+    EXPECT_EQ(EndpointPort(found[0]), 4000);
+  }
+  EXPECT_EQ(never.Calls(), 0);
+}
+
+TEST(NameLookupTest, ANameGetsTheResolversAnswerInItsOrder) {
+  HeldResolver resolver;
+  resolver.answer = {Numeric("::1", 7), Numeric("127.0.0.1", 7)};
+  resolver.Release();
+  std::vector<StreamEndpoint> found;
+  ASSERT_EQ(LookUpAddresses(resolver.Resolver(), "both.test", 7, -1, DeadlineIn(10000), &found),
+            LookupResult::kFound);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(EndpointAddressText(found[0]), "::1");
+  EXPECT_EQ(EndpointAddressText(found[1]), "127.0.0.1");
+  HeldResolver empty;
+  empty.Release();
+  EXPECT_EQ(LookUpAddresses(empty.Resolver(), "none.test", 7, -1, DeadlineIn(10000), &found),
+            LookupResult::kNotFound);
+  EXPECT_EQ(LookUpAddresses(NameResolver(), "none.test", 7, -1, DeadlineIn(10000), &found),
+            LookupResult::kFailed);
+}
+
+TEST(NameLookupTest, AWakeOrTheDeadlineEndsAResolverThatHangs) {
+  HeldResolver hanging;
+  WakeEvent wake;
+  ASSERT_TRUE(wake.Valid());
+  std::vector<StreamEndpoint> found;
+  auto start = steady_clock::now();
+  EXPECT_EQ(LookUpAddresses(hanging.Resolver(), "slow.test", 7, wake.Fd(), DeadlineIn(200), &found),
+            LookupResult::kTimedOut);
+  EXPECT_LT(SecondsSince(start), 5.0);
+  std::thread waker([&] {
+    ASSERT_TRUE(qtest::WaitUntil([&] { return hanging.Calls() == 2; }));
+    wake.Signal();
+  });
+  start = steady_clock::now();
+  EXPECT_EQ(LookUpAddresses(hanging.Resolver(), "slow.test", 7, wake.Fd(), DeadlineIn(-1), &found),
+            LookupResult::kWoken);
+  waker.join();
+  EXPECT_LT(SecondsSince(start), 5.0);
+  EXPECT_TRUE(found.empty());
+  hanging.Release();  // the helpers left behind finish and free their state
+}
+
+TEST(NameLookupTest, TheSystemResolverGivesLoopbackForLocalhost) {
+  std::vector<StreamEndpoint> found;
+  ASSERT_TRUE(SystemResolve("localhost", 80, &found));
+  bool loopback = false;
+  for (const StreamEndpoint& endpoint : found) {
+    const std::string text = EndpointAddressText(endpoint);
+    loopback = loopback || text == "127.0.0.1" || text == "::1";
+    EXPECT_EQ(EndpointPort(endpoint), 80);
+  }
+  EXPECT_TRUE(loopback);
+  EXPECT_FALSE(SystemResolve("no-such-host.invalid", 80, &found));
+}
+
+// A loopback listener whose accept queue is full, so that further callers'
+// connection requests are dropped and their connects hang: a host that does
+// not answer, without leaving the machine.
+class Blackhole {
+ public:
+  Blackhole() {
+    listen_.fd = qtest::BoundSocket();
+    if (listen_.fd < 0 || ::listen(listen_.fd, 0) != 0) return;
+    port_ = qtest::LocalPort(listen_.fd);
+    for (int i = 0; i < 8; ++i) {
+      auto caller =
+          std::make_unique<Fd>(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+      const StreamEndpoint endpoint = Numeric("127.0.0.1", port_);
+      ::connect(caller->fd, endpoint.Data(), endpoint.length);
+      pollfd wait{caller->fd, POLLOUT, 0};
+      const bool pending = ::poll(&wait, 1, 200) == 0;
+      fillers_.push_back(std::move(caller));
+      if (pending) {
+        hangs_ = true;
+        return;
+      }
+    }
+  }
+  bool Hangs() const { return hangs_; }
+  int Port() const { return port_; }
+
+ private:
+  Fd listen_;
+  int port_ = 0;
+  bool hangs_ = false;
+  std::vector<std::unique_ptr<Fd>> fillers_;
+};
+
+class ConnectToFirstTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    listener_ = OpenStreamListener(0);
+    ASSERT_GE(listener_.fd, 0);
+    owned_.fd = listener_.fd;
+  }
+  StreamEndpoint Live() { return Numeric("127.0.0.1", listener_.port); }
+
+  ListenerResult listener_;
+  Fd owned_;
+};
+
+TEST_F(ConnectToFirstTest, ARefusingFirstAddressFallsThroughToTheNext) {
+  const int closed = qtest::FreePort();
+  const ConnectResult call =
+      ConnectToFirst({Numeric("127.0.0.1", closed), Numeric("127.0.0.1", closed), Live()}, 5000,
+                     DeadlineIn(10000), -1);
+  ASSERT_EQ(call.outcome, ConnectOutcome::kConnected);
+  Fd caller(call.fd);
+  EXPECT_EQ(EndpointPort(call.endpoint), listener_.port);
+  EXPECT_EQ(AcceptedPeer(listener_.fd), "127.0.0.1");
+}
+
+TEST_F(ConnectToFirstTest, ASilentFirstAddressIsGivenUpAfterItsTry) {
+  Blackhole silent;
+  if (!silent.Hangs()) GTEST_SKIP() << "this kernel answers every connection request";
+  const auto start = steady_clock::now();
+  const ConnectResult call =
+      ConnectToFirst({Numeric("127.0.0.1", silent.Port()), Live()}, 300, DeadlineIn(10000), -1);
+  const double seconds = SecondsSince(start);
+  ASSERT_EQ(call.outcome, ConnectOutcome::kConnected);
+  Fd caller(call.fd);
+  EXPECT_EQ(EndpointPort(call.endpoint), listener_.port);
+  EXPECT_GE(seconds, 0.29);
+  EXPECT_LT(seconds, 5.0);
+}
+
+TEST_F(ConnectToFirstTest, TheLastAddressWaitsUntilTheDeadlineAndAWakeEndsAnyWait) {
+  Blackhole silent;
+  if (!silent.Hangs()) GTEST_SKIP() << "this kernel answers every connection request";
+  const StreamEndpoint hole = Numeric("127.0.0.1", silent.Port());
+  auto start = steady_clock::now();
+  // Every address silent: the per-try bound applies to all but the last,
+  // which runs to the overall deadline.
+  EXPECT_EQ(ConnectToFirst({hole, hole}, 100, DeadlineIn(600), -1).outcome,
+            ConnectOutcome::kUnreachable);
+  double seconds = SecondsSince(start);
+  EXPECT_GE(seconds, 0.59);
+  EXPECT_LT(seconds, 5.0);
+  WakeEvent wake;
+  ASSERT_TRUE(wake.Valid());
+  std::thread waker([&] {
+    std::this_thread::sleep_for(milliseconds(200));
+    wake.Signal();
+  });
+  start = steady_clock::now();
+  EXPECT_EQ(ConnectToFirst({hole, Live()}, 60000, DeadlineIn(-1), wake.Fd()).outcome,
+            ConnectOutcome::kWoken);
+  waker.join();
+  seconds = SecondsSince(start);
+  EXPECT_LT(seconds, 5.0);
+}
+
+TEST_F(ConnectToFirstTest, NothingToCallOrNobodyAnswering) {
+  EXPECT_EQ(ConnectToFirst({}, 100, DeadlineIn(1000), -1).outcome, ConnectOutcome::kUnreachable);
+  const int closed = qtest::FreePort();
+  EXPECT_EQ(ConnectToFirst({Numeric("127.0.0.1", closed)}, 100, DeadlineIn(5000), -1).outcome,
+            ConnectOutcome::kUnreachable);
+  // A deadline already passed tries nothing.
+  EXPECT_EQ(ConnectToFirst({Live()}, 100, PollClock::now() - milliseconds(1), -1).outcome,
+            ConnectOutcome::kUnreachable);
+}
+
+}  // namespace
