@@ -393,31 +393,6 @@ std::unique_ptr<HostEntry> Socket::ResolveHost(const std::string& text) {
   return entry;
 }
 
-int Socket::GetLocalHostName(std::string* name) {
-  char buffer[256] = {};
-  if (gethostname(buffer, sizeof buffer - 1) != 0) {
-    SetErrorCode(SOCKET_HOSTNAME_ERROR);
-    return -1;
-  }
-  *name = buffer;
-  return 0;
-}
-
-int Socket::GetLocalAddress(std::string* address) {
-  std::string name;
-  const int result = GetLocalHostName(&name);
-  if (result != 0) return result;
-  const std::unique_ptr<HostEntry> entry = ResolveHost(name);
-  char text[INET_ADDRSTRLEN];
-  if (!entry || entry->addresses.empty() ||
-      inet_ntop(AF_INET, &entry->addresses[0], text, sizeof text) == nullptr) {
-    SetErrorCode(SOCKET_HOSTNAME_ERROR);
-    return -1;
-  }
-  *address = text;
-  return 0;
-}
-
 int Socket::GetRemoteAddress(std::string* address) {
   char text[INET_ADDRSTRLEN];
   // Nothing was ever accepted: there is no address to format.

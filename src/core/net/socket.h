@@ -131,8 +131,6 @@ class Socket {
 
   // Copy of the host entry, or null. Sets no code.
   static std::unique_ptr<HostEntry> ResolveHost(const std::string& text);
-  int GetLocalHostName(std::string* name);     // fails with 8
-  int GetLocalAddress(std::string* address);   // dotted; fails with 8
   int GetRemoteAddress(std::string* address);  // dotted; fails with 8
   // The remote address ("UNKNOWN" when it cannot be formatted) and port.
   int GetRemoteEndpoint(std::string* address, int* port);

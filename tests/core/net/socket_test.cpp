@@ -253,15 +253,8 @@ TEST(SocketShutdownTest, ShutdownBeforeTheSessionStopsEveryLaterWait) {
   EXPECT_GE(server.Accept(), 0);
 }
 
-TEST(SocketHostTest, LocalNameAndAddressResolve) {
-  Socket socket;
-  std::string name;
-  ASSERT_EQ(0, socket.GetLocalHostName(&name));
-  EXPECT_FALSE(name.empty());
-  std::string address;
-  ASSERT_EQ(0, socket.GetLocalAddress(&address));
-  in_addr parsed;
-  EXPECT_EQ(1, inet_pton(AF_INET, address.c_str(), &parsed)) << address;
+// Only names every machine has: the machine's own name need not resolve.
+TEST(SocketHostTest, LoopbackNamesAndAddressesResolve) {
   const std::unique_ptr<HostEntry> entry = Socket::ResolveHost("localhost");
   ASSERT_TRUE(entry);
   ASSERT_FALSE(entry->addresses.empty());
