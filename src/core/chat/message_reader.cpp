@@ -30,6 +30,22 @@ MessageReader::Outcome MessageReader::Next(WireMessage* message) {
 MessageReader::Outcome MessageReader::Fill(size_t n) {
   char chunk[65536];
   while (buffer_.size() < n) {
+    // What has arrived is taken first: a poll before every receive would
+    // cost as much as the network on a short line. At most one chunk is
+    // read beyond this message, so a flood is not buffered ahead of the
+    // cap check.
+    const ssize_t got = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (got > 0) {
+      if (!begun_) {
+        begun_ = true;
+        deadline_ = DeadlineIn(body_timeout_ms_);
+      }
+      buffer_.append(chunk, static_cast<size_t>(got));
+      continue;
+    }
+    if (got == 0) return Outcome::kClosed;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return Outcome::kClosed;
     const PollClock::time_point deadline = begun_ ? deadline_ : PollClock::time_point::max();
     switch (WaitForSocket(fd_, POLLIN, wake_fd_, deadline)) {
       case PollResult::kWoken:
@@ -41,17 +57,6 @@ MessageReader::Outcome MessageReader::Fill(size_t n) {
       case PollResult::kReady:
         break;
     }
-    // Never more than this message needs beyond a chunk, so a flood is not
-    // buffered ahead of the cap check.
-    const size_t want = std::min(sizeof chunk, n - buffer_.size());
-    const ssize_t got = ::recv(fd_, chunk, want, MSG_DONTWAIT);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    if (got <= 0) return Outcome::kClosed;
-    if (!begun_) {
-      begun_ = true;
-      deadline_ = DeadlineIn(body_timeout_ms_);
-    }
-    buffer_.append(chunk, static_cast<size_t>(got));
   }
   return Outcome::kMessage;
 }
