@@ -169,7 +169,9 @@ bool Conversation::Present(const ChannelStep& step, const std::string& sender) {
   for (const std::string& line : step.lines) ShowText(sender, line);
   if (!step.close) return true;
   Report(setup_.peer_name + " has been disconnected\n");
-  EndByItself(false, ConversationEnd::kBroken);
+  // What was queued before (our confirmation above all, which tells the
+  // partner its key does not match) is given its moment to leave.
+  EndByItself(false, ConversationEnd::kBroken, true);
   return false;
 }
 
@@ -253,13 +255,13 @@ void Conversation::Sound() {
   if (setup_.play_sound) setup_.play_sound();
 }
 
-void Conversation::EndByItself(bool sign_off, ConversationEnd how) {
+void Conversation::EndByItself(bool sign_off, ConversationEnd how, bool drain) {
   if (sign_off) {
     const MessageHeader signoff(setup_.own_name, MSG_SIGNOFF, 0);
     sender_.Enqueue(
         std::string(reinterpret_cast<const char*>(signoff.Data()), MessageHeader::kSize));
   }
-  sender_.Finish(sign_off ? kDrainMilliseconds : 0);
+  sender_.Finish(sign_off || drain ? kDrainMilliseconds : 0);
   ::shutdown(fd_, SHUT_RDWR);
   if (!stopping_.load()) reporter_.PrivacyStatus(std::string());
   if (!stopping_.load() && setup_.ended) setup_.ended(this, how);

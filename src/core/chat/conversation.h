@@ -132,7 +132,9 @@ class Conversation {
   void ShowText(const std::string& sender, const std::string& text);
   std::string EventText(ChannelEvent event) const;
   void Sound();
-  void EndByItself(bool sign_off, ConversationEnd how);
+  // drain: what is queued gets kDrainMilliseconds to leave (always with
+  // sign_off).
+  void EndByItself(bool sign_off, ConversationEnd how, bool drain = false);
   void Report(const std::string& text);
 
   Reporter& reporter_;
