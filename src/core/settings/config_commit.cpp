@@ -58,6 +58,8 @@ ConfigFields ConfigFields::From(const ProgramSettings& settings) {
   fields.MailServer = settings.MailServer;
   fields.ReturnEmailAddress = settings.ReturnEmailAddress;
   fields.EnableAudio = settings.EnableAudio != 0;
+  fields.PrivateSessions = settings.PrivateSessions;
+  fields.PrivatePassphrase = settings.PrivatePassphrase;
   return fields;
 }
 
@@ -69,7 +71,9 @@ bool ConfigIsModified(const ConfigFields& fields, const ProgramSettings& setting
          fields.MailServer != settings.MailServer ||
          fields.ReturnEmailAddress != settings.ReturnEmailAddress ||
          fields.Greeting != settings.GreetingText ||
-         fields.EnableAudio != (settings.EnableAudio != 0);
+         fields.EnableAudio != (settings.EnableAudio != 0) ||
+         fields.PrivateSessions != settings.PrivateSessions ||
+         fields.PrivatePassphrase != settings.PrivatePassphrase;
 }
 
 ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& settings) {
@@ -101,6 +105,14 @@ ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& set
   if (key != static_cast<int32_t>(settings.EncryptionKey)) {
     settings.EncryptionKey = static_cast<uint16_t>(key & 0xFFFF);
     PutInt(settings, "EncryptionKey", settings.EncryptionKey);
+  }
+  if (fields.PrivateSessions != settings.PrivateSessions) {
+    settings.PrivateSessions = fields.PrivateSessions;
+    Put(settings, "PrivateSessions", PrivateModeName(settings.PrivateSessions));
+  }
+  if (fields.PrivatePassphrase != settings.PrivatePassphrase) {
+    settings.PrivatePassphrase = fields.PrivatePassphrase;
+    Put(settings, "PrivatePassphrase", settings.PrivatePassphrase);
   }
   return ConfigCommitResult::kCommitted;
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/crypto/private_channel.h"
+
 class ProgramSettings;
 
 // The Config panel's fields as typed (untrimmed program bytes), and the two
@@ -18,6 +20,8 @@ struct ConfigFields {
   std::string MailServer;
   std::string ReturnEmailAddress;
   bool EnableAudio = false;
+  PrivateMode PrivateSessions = PrivateMode::kPrefer;
+  std::string PrivatePassphrase;
 
   // The fields as LoadFields shows the settings.
   static ConfigFields From(const ProgramSettings& settings);
@@ -43,7 +47,8 @@ enum class ConfigCommitResult {
 // bytes), MailServer and MailServerPortNumber ("host:port" splits),
 // the greeting (memory only), ReturnEmailAddress, HomeDirectory (created
 // when missing), EnableAudio, QuilloPortNumber and EncryptionKey (the key's
-// low 16 bits, which is what the program uses).
+// low 16 bits, which is what the program uses), PrivateSessions (its
+// word) and PrivatePassphrase (as typed; empty means none).
 ConfigCommitResult CommitConfig(const ConfigFields& fields, ProgramSettings& settings);
 
 #endif  // QUILLO_CORE_SETTINGS_CONFIG_COMMIT_H

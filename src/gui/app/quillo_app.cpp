@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "core/crypto/crypto_init.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/startup.h"
 #include "gui/frame/main_frame.h"
+#include "gui/frame/program_message.h"
 
 bool QuilloApp::OnInit() {
   // wxApp::OnInit would parse the command line and refuse
@@ -18,12 +20,18 @@ bool QuilloApp::OnInit() {
   for (std::string& arg : args) arg_pointers.push_back(arg.data());
 
   TheProgramSettings = new ProgramSettings;
+  TheProgramSettings->PrivateSessionsAvailable = InitCrypto();
   RunStartup(*TheProgramSettings, StartupInputs::FromProcess(static_cast<int>(arg_pointers.size()),
                                                              arg_pointers.data()));
 
   wxFrame* frame = CreateMainWindow(*TheProgramSettings);
   SetTopWindow(frame);
   frame->Show();
+  if (!TheProgramSettings->PrivateSessionsAvailable) {
+    ShowProgramMessage(
+        "The crypto library could not be started.\n",
+        "Private sessions are off for this run: ", "lines use the basic cipher only.\n");
+  }
   return true;
 }
 

@@ -17,6 +17,8 @@ void GuiReporter::EventLine(const std::string& text) { Post(Target::kEvent, text
 
 void GuiReporter::StatusText(const std::string& text) { Post(Target::kStatus, text); }
 
+void GuiReporter::PrivacyStatus(const std::string& text) { Post(Target::kPrivacy, text); }
+
 void GuiReporter::ProgramMessage(const std::string& first, const std::string& second,
                                  const std::string& third) {
   // Lines reported before the box belong above it.
@@ -47,7 +49,8 @@ void GuiReporter::Flush() {
 void GuiReporter::Post(Target target, const std::string& text) {
   std::lock_guard<std::mutex> hold(lock_);
   if (closed_) return;
-  if (!queue_.empty() && queue_.back().target == target && target != Target::kStatus) {
+  const bool joins = target == Target::kConversation || target == Target::kEvent;
+  if (!queue_.empty() && queue_.back().target == target && joins) {
     queue_.back().text += text;
   } else {
     queue_.push_back({target, text});
@@ -71,7 +74,8 @@ void GuiReporter::Deliver(std::vector<Item> items) {
   for (const Item& item : items) {
     const auto& sink = item.target == Target::kConversation ? sinks_.conversation
                        : item.target == Target::kEvent      ? sinks_.event
-                                                            : sinks_.status;
+                       : item.target == Target::kStatus     ? sinks_.status
+                                                            : sinks_.privacy;
     if (sink) sink(item.text);
   }
 }

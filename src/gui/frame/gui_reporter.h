@@ -28,6 +28,8 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
     std::function<void(const std::string&)> status;
     // Shows the three pieces in a modal box (GUI thread only).
     std::function<void(const std::string&, const std::string&, const std::string&)> message;
+    // The status bar's privacy field.
+    std::function<void(const std::string&)> privacy;
   };
 
   static std::shared_ptr<GuiReporter> Create(Sinks sinks, std::string audio_file);
@@ -35,6 +37,7 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
   void ConversationLine(const std::string& text) override;
   void EventLine(const std::string& text) override;
   void StatusText(const std::string& text) override;
+  void PrivacyStatus(const std::string& text) override;
   void ProgramMessage(const std::string& first, const std::string& second,
                       const std::string& third) override;
   void PlayActivitySound() override;
@@ -49,7 +52,7 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
   void Flush();
 
  private:
-  enum class Target { kConversation, kEvent, kStatus };
+  enum class Target { kConversation, kEvent, kStatus, kPrivacy };
   struct Item {
     Target target;
     std::string text;

@@ -88,14 +88,15 @@ wxEND_EVENT_TABLE()
       print_data_(new ToolkitPrintData(settings.PageLayout)),
       clock_(this, ToolkitId(kClockId)) {
   TheMainFrame = this;
-  reporter_ =
-      GuiReporter::Create({[this](const std::string& text) { AppendChatText(text); },
-                           [this](const std::string& text) { event_window_->AppendText(text); },
-                           [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
-                           [](const std::string& a, const std::string& b, const std::string& c) {
-                             ShowProgramMessage(a, b, c);
-                           }},
-                          settings.AudioFile);
+  reporter_ = GuiReporter::Create(
+      {[this](const std::string& text) { AppendChatText(text); },
+       [this](const std::string& text) { event_window_->AppendText(text); },
+       [this](const std::string& text) { SetStatusText(GuiText(text), 0); },
+       [](const std::string& a, const std::string& b, const std::string& c) {
+         ShowProgramMessage(a, b, c);
+       },
+       [this](const std::string& text) { SetStatusText(GuiText(text), kPrivacyField); }},
+      settings.AudioFile);
   session_ = std::make_unique<ChatSession>(*reporter_);
 
   tool_bar_horizontal_ = 1;
@@ -175,9 +176,11 @@ void MainFrame::BuildMenuBar() {
 }
 
 void MainFrame::BuildStatusBar() {
-  CreateStatusBar(2);
-  const int widths[2] = {-1, 100};
-  SetStatusWidths(2, widths);
+  // The session's text, the clock, and how the conversation on the line is
+  // protected (private or basic cipher).
+  CreateStatusBar(3);
+  const int widths[3] = {-1, 100, 170};
+  SetStatusWidths(3, widths);
   SetStatusText(GuiText(settings_.ProgramTitle), 0);
   UpdateClock();
   clock_.Start(1000);

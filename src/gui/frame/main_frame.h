@@ -56,6 +56,8 @@ class MainFrame : public wxFrame {
     kHelpTopics = 51,
     kWinSockInfo = 54,
   };
+  // The status bar's field that says how the conversation is protected.
+  static constexpr int kPrivacyField = 2;
 
   explicit MainFrame(ProgramSettings& settings);
   ~MainFrame() override;

@@ -9,12 +9,13 @@
 
 class ProgramSettings;
 class wxCheckBox;
+class wxChoice;
 class wxTextCtrl;
 
 // The window in which the user edits the everyday settings: screen name,
-// chat port and key, greeting, home directory, audio alerts and the mail
-// settings of invitations. Every showing starts from the stored values
-// (LoadFields); Accept applies and writes the changed keys (CommitConfig).
+// chat port and key, greeting, home directory, audio alerts, private
+// sessions (mode and passphrase) and the mail settings of invitations. Every showing starts from
+// the stored values (LoadFields); Accept applies and writes the changed keys (CommitConfig).
 // Created once, hidden, by the main frame; Close and the close box hide it.
 //
 // The panel does not own the settings, which must outlive it.
@@ -55,6 +56,8 @@ class ConfigPanel : public wxFrame {
   wxTextCtrl* WelcomeField() const { return welcome_; }
   wxTextCtrl* HomeDirectoryField() const { return home_directory_; }
   wxCheckBox* AudioBox() const { return audio_; }
+  wxChoice* PrivateSessionsChoice() const { return private_sessions_; }
+  wxTextCtrl* PassphraseField() const { return passphrase_; }
   wxTextCtrl* MailServerField() const { return mail_server_; }
   wxTextCtrl* EmailField() const { return email_; }
 
@@ -70,6 +73,8 @@ class ConfigPanel : public wxFrame {
   wxTextCtrl* welcome_;
   wxTextCtrl* home_directory_;
   wxCheckBox* audio_;
+  wxChoice* private_sessions_;  // Prefer, Require, Off
+  wxTextCtrl* passphrase_;      // shown as dots
   wxTextCtrl* mail_server_;
   wxTextCtrl* email_;
 

@@ -20,7 +20,8 @@ struct Recorder {
   GuiReporter::Sinks Sinks() {
     return {[this](const std::string& t) { conversation.push_back(t), order.push_back("c"); },
             [this](const std::string& t) { event.push_back(t), order.push_back("e"); },
-            [this](const std::string& t) { status.push_back(t), order.push_back("s"); }, nullptr};
+            [this](const std::string& t) { status.push_back(t), order.push_back("s"); }, nullptr,
+            nullptr};
   }
 };
 
