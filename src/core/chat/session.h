@@ -104,10 +104,12 @@ class ChatSession {
   void CancelConnect();
 
   // Queues one line for the partner (one final line end dropped) and
-  // echoes it. false keeps the input: nothing to send, not connected, or
+  // echoes it. While a private session is being negotiated the line is
+  // held and leaves, in order, once the mode is known. false keeps the input: nothing to send, not connected, or
   // too long for the partner (reported with the limit).
   bool Send(const std::string& text);
-  // Waits until every queued line has been written to the connection.
+  // Waits until every queued line, and every line held while a private
+  // session is negotiated, has been written to the connection.
   bool Flush(long timeout_ms);
   // Writes completed so far in the current conversation: lines, the
   // private session's handshake messages, and lines held during the
