@@ -105,8 +105,9 @@ class ChatSession {
 
   // Queues one line for the partner (one final line end dropped) and
   // echoes it. While a private session is being negotiated the line is
-  // held and leaves, in order, once the mode is known. false keeps the input: nothing to send, not connected, or
-  // too long for the partner (reported with the limit).
+  // held and leaves, in order, once the mode is known. false keeps the
+  // input: nothing to send, not connected, or too long for the partner
+  // (reported with the limit).
   bool Send(const std::string& text);
   // Waits until every queued line, and every line held while a private
   // session is negotiated, has been written to the connection.
