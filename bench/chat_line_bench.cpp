@@ -1,9 +1,13 @@
 // Chat lines over loopback between two engines in one process: lines per
 // second sent back to back, and the latency of one line from Send on
 // the guest to its report on the host (median and 99th percentile), for
-// short and long lines. Beside each, the same-sized frame over plain loopback
-// TCP (half a ping-pong round trip), measured just before in the same run: the
-// machine is shared, so the line figure is given as a ratio to it.
+// short and long lines, with the basic cipher and in a private session.
+// Beside each, the same-sized frame over plain loopback TCP (half a
+// ping-pong round trip), measured just before in the same run: the machine
+// is shared, so the line figure is given as a ratio to it, and the private
+// figure also as a ratio to the basic one. Then the private-session
+// handshake: from Connect to the caller's "Private session" line, beside a
+// connect with private sessions off.
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -21,6 +25,7 @@
 #include <vector>
 
 #include "core/chat/session.h"
+#include "core/crypto/crypto_init.h"
 #include "core/util/reporter.h"
 #include "support/loopback_port.h"
 
@@ -35,8 +40,22 @@ using Clock = std::chrono::steady_clock;
 class CountingReporter : public Reporter {
  public:
   void ConversationLine(const std::string& text) override {
-    if (text.find(" Says>\n") == std::string::npos) return;
     const Clock::time_point now = Clock::now();
+    if (text.find("Welcome to the ") != std::string::npos) {
+      std::lock_guard<std::mutex> guard(lock_);
+      greeted_at_ = now;
+      ++greetings_;
+      changed_.notify_all();
+      return;
+    }
+    if (text.rfind("Private session with ", 0) == 0) {
+      std::lock_guard<std::mutex> guard(lock_);
+      private_at_ = now;
+      ++privates_;
+      changed_.notify_all();
+      return;
+    }
+    if (text.find(" Says>\n") == std::string::npos) return;
     std::lock_guard<std::mutex> guard(lock_);
     ++lines_;
     last_ = now;
@@ -60,13 +79,45 @@ class CountingReporter : public Reporter {
     std::lock_guard<std::mutex> guard(lock_);
     return last_;
   }
+  // Waits for the first greeting; when it was reported.
+  bool WaitForGreeting(Clock::time_point* at) {
+    std::unique_lock<std::mutex> guard(lock_);
+    if (!changed_.wait_for(guard, std::chrono::seconds(30), [&] { return greetings_ >= 1; })) {
+      return false;
+    }
+    *at = greeted_at_;
+    return true;
+  }
+  // Waits for the count-th private-session line; when it was reported.
+  bool WaitForPrivate(long count, Clock::time_point* at) {
+    std::unique_lock<std::mutex> guard(lock_);
+    if (!changed_.wait_for(guard, std::chrono::seconds(30), [&] { return privates_ >= count; })) {
+      return false;
+    }
+    *at = private_at_;
+    return true;
+  }
 
  private:
   std::mutex lock_;
   std::condition_variable changed_;
   long lines_ = 0;
   Clock::time_point last_;
+  long privates_ = 0;
+  Clock::time_point private_at_;
+  long greetings_ = 0;
+  Clock::time_point greeted_at_;
 };
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double P99(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() * 99 / 100];
+}
 
 bool Connect(ChatSession& guest, const SessionSnapshot& snapshot) {
   if (!guest.Connect("127.0.0.1", snapshot)) return false;
@@ -148,11 +199,15 @@ class TcpPingPong {
   const size_t frame_;
 };
 
-void Measure(const char* label, size_t length, int rounds, int burst) {
-  // The line's frame on the wire: header and two bytes a character.
-  const size_t frame = 33 + 2 * length;
+// One size of line in one mode; the median latency in microseconds, or a
+// negative figure when the run failed. basic_median > 0 adds the ratio.
+double Measure(const char* label, size_t length, int rounds, int burst, PrivateMode mode,
+               double basic_median) {
+  // The line's frame on the wire: header and two bytes a character (basic),
+  // header, the line and 17 bytes of seal (private).
+  const size_t frame = mode == PrivateMode::kOff ? 33 + 2 * length : 33 + length + 17;
   const double tcp = TcpPingPong(frame).MedianOneWay(rounds);
-  std::printf("%-14s TCP %zu-byte frame one way: median %6.1f us\n", label, frame, tcp);
+  std::printf("%-22s TCP %zu-byte frame one way: median %6.1f us\n", label, frame, tcp);
 
   CountingReporter host_reporter, guest_reporter;
   ChatSession host(host_reporter), guest(guest_reporter);
@@ -161,9 +216,12 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   guest_snapshot.screen_name = "Guest";
   host_snapshot.audio = guest_snapshot.audio = false;
   host_snapshot.port = guest_snapshot.port = qtest::FreePort();
-  if (!host.Host(host_snapshot) || !Connect(guest, guest_snapshot)) {
+  host_snapshot.private_mode = guest_snapshot.private_mode = mode;
+  Clock::time_point settled;
+  if (!host.Host(host_snapshot) || !Connect(guest, guest_snapshot) ||
+      (mode != PrivateMode::kOff && !host_reporter.WaitForPrivate(1, &settled))) {
     std::printf("%s: could not set up the conversation\n", label);
-    return;
+    return -1;
   }
   std::string line(length, 'x');
   for (size_t i = 0; i < length; ++i) line[i] = static_cast<char>('a' + i % 26);
@@ -178,7 +236,7 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
   }
   if (latencies.size() != static_cast<size_t>(rounds)) {
     std::printf("%s: a line did not arrive within 30 s\n", label);
-    return;
+    return -1;
   }
   std::sort(latencies.begin(), latencies.end());
 
@@ -190,18 +248,80 @@ void Measure(const char* label, size_t length, int rounds, int burst) {
 
   const double median = latencies[latencies.size() / 2];
   std::printf(
-      "%-14s latency median %8.1f us (%.2fx TCP)  p99 %8.1f us  (%d lines)   throughput %9.0f "
+      "%-22s latency median %8.1f us (%.2fx TCP)  p99 %8.1f us  (%d lines)   throughput %9.0f "
       "lines/s (%d lines%s)\n",
       label, median, median / tcp, latencies[latencies.size() * 99 / 100], rounds, burst / seconds,
       burst, all ? "" : ", INCOMPLETE");
+  if (basic_median > 0) {
+    std::printf("%-22s private/basic latency median: %.2fx (target <= 1.2x)\n", label,
+                median / basic_median);
+  }
   guest.Close();
   host.Close();
+  return median;
+}
+
+// Calls one host `rounds` times; for each call, the time from Connect to
+// the caller's private-session line (private), or to its greeting (off),
+// in microseconds.
+std::vector<double> Handshakes(PrivateMode mode, int rounds) {
+  CountingReporter host_reporter;
+  ChatSession host(host_reporter);
+  SessionSnapshot snapshot;
+  snapshot.screen_name = "Host";
+  snapshot.audio = false;
+  snapshot.port = qtest::FreePort();
+  snapshot.private_mode = mode;
+  std::vector<double> times;
+  if (!host.Host(snapshot)) return times;
+  snapshot.screen_name = "Guest";
+  for (int i = 0; i < rounds; ++i) {
+    CountingReporter guest_reporter;
+    ChatSession guest(guest_reporter);
+    const Clock::time_point start = Clock::now();
+    Clock::time_point done;
+    if (!Connect(guest, snapshot)) break;
+    if (mode == PrivateMode::kOff) {
+      if (!guest_reporter.WaitForGreeting(&done)) break;
+    } else if (!guest_reporter.WaitForPrivate(1, &done)) {
+      break;
+    }
+    times.push_back(std::chrono::duration<double, std::micro>(done - start).count());
+    guest.End(nullptr);
+    while (host.State() != SessionState::kHostingFree) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+  host.Close();
+  return times;
+}
+
+void MeasureHandshake(int rounds) {
+  const std::vector<double> off = Handshakes(PrivateMode::kOff, rounds);
+  const std::vector<double> on = Handshakes(PrivateMode::kPrefer, rounds);
+  if (off.size() != static_cast<size_t>(rounds) || on.size() != static_cast<size_t>(rounds)) {
+    std::printf("handshake: a call failed\n");
+    return;
+  }
+  std::printf("connect to greeting, off    median %8.1f us  p99 %8.1f us  (%d calls)\n",
+              Median(off), P99(off), rounds);
+  std::printf(
+      "connect to private session median %8.1f us  p99 %8.1f us  (%d calls; target median < "
+      "5 ms)\n",
+      Median(on), P99(on), rounds);
 }
 
 }  // namespace
 
 int main() {
-  Measure("20-byte lines", 20, 2000, 20000);
-  Measure("4 KiB lines", 4096, 500, 2000);
+  if (!InitCrypto()) {
+    std::printf("the crypto library could not be started\n");
+    return 1;
+  }
+  const double basic_short = Measure("20-byte basic", 20, 2000, 20000, PrivateMode::kOff, 0);
+  Measure("20-byte private", 20, 2000, 20000, PrivateMode::kPrefer, basic_short);
+  const double basic_long = Measure("4 KiB basic", 4096, 500, 2000, PrivateMode::kOff, 0);
+  Measure("4 KiB private", 4096, 500, 2000, PrivateMode::kPrefer, basic_long);
+  MeasureHandshake(200);
   return 0;
 }

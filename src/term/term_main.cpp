@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/crypto/crypto_init.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/startup.h"
 #include "term/arguments.h"
@@ -72,6 +73,12 @@ int main(int argc, char** argv) {
 
   ProgramSettings settings;
   TheProgramSettings = &settings;
+  settings.PrivateSessionsAvailable = InitCrypto();
+  if (!settings.PrivateSessionsAvailable) {
+    std::fprintf(stderr,
+                 "quillo-term: the crypto library could not be started; private sessions are "
+                 "off for this run\n");
+  }
   StartupNotices notices;
   TermReporter startup_reporter(notices);
   RunStartup(settings, TermStartupInputs(argc, argv, options), &startup_reporter);

@@ -410,25 +410,76 @@ def scenario_wrong_key(run):
     bob.wait_conversation("Welcome to the Ann")
     bob.close_panel(panel)
     ann.wait_conversation("Bob has established a connection\n")
-    ann.send("secret words")
-    bob.send("other words")
-    # The names arrive; the texts do not decipher to what was typed.
-    bob.wait_conversation("Ann Says>\n")
-    ann.wait_conversation("Bob Says>\n")
-    if "secret words" in bob.conversation() or "other words" in ann.conversation():
-        raise Failure("a line deciphered under the wrong key")
-    # Both programs go on working.
-    ann.send("still here")
-    bob.wait_conversation("Ann Says>\n", count=2)
+    # Both programs offer private sessions, so the different keys show at
+    # once on both sides, before a line can be typed.
+    mismatch = "Your partner's key does not match yours. The connection was closed.\n"
+    ann.wait_conversation(mismatch)
+    bob.wait_conversation(mismatch)
+    ann.wait_conversation("A caller from 127.0.0.1 failed the key check (1 so far)\n")
     for prog in (ann, bob):
         if not prog.alive():
             raise Failure("%s ended" % prog.label)
+        if "Verification code" in prog.conversation():
+            raise Failure("%s shows a private session" % prog.label)
 
-    # Ann ends and does not host again: Bob sees her sign off.
+    # Ann ends and does not host again.
     ann.press("End")
     ann.answer("No", expect="Would you like to host another session?")
     ann.wait_conversation("All Quillo services have been shutdown")
-    bob.wait_conversation("Ann has signed off\n")
+
+
+def verification_code(prog, partner):
+    """The code prog shows for its private session with partner."""
+    found = re.search(r"Private session with %s\. Verification code: (\d{4} \d{4})\n" % partner,
+                      prog.conversation())
+    return found.group(1) if found else None
+
+
+def scenario_private(run):
+    """Two programs that both offer private sessions: the same verification
+    code on both screens, lines both ways, and Stats says so."""
+    port, ann, bob = talking_pair(run)
+    ann.wait_conversation("Private session with Bob. Verification code: ")
+    bob.wait_conversation("Private session with Ann. Verification code: ")
+    codes = (verification_code(ann, "Bob"), verification_code(bob, "Ann"))
+    if codes[0] is None or codes[0] != codes[1]:
+        raise Failure("the verification codes differ: %r" % (codes,))
+    ann.send("private words from Ann")
+    bob.send("Grüße, privately – ☺")
+    bob.wait_conversation(said("Ann", "private words from Ann"))
+    ann.wait_conversation(said("Bob", "Grüße, privately – ☺"))
+    for side in (ann, bob):
+        panel, text = side.stats_text()
+        if "Privacy: private session" not in text:
+            raise Failure("%s's statistics lack the privacy line: %r" %
+                          (side.label, text))
+        side.press("Close", panel)
+    guest_ends(bob, ann)
+
+
+def scenario_basic_off(run):
+    """A program with private sessions off and one that prefers them talk in
+    basic mode; the one that offered says the lines are readable."""
+    port = free_port()
+    ann = host(run, port, PrivateSessions="Off")
+    bob = guest(run, "Bob", port)
+    connect(bob, port)
+    ann.wait_conversation("Bob has established a connection\n")
+    bob.wait_conversation("Basic cipher only: Ann's program does not offer private sessions. "
+                          "Lines can be read by others on the network.\n")
+    ann.send("plain words from Ann")
+    bob.send("plain words from Bob")
+    bob.wait_conversation(said("Ann", "plain words from Ann"))
+    ann.wait_conversation(said("Bob", "plain words from Bob"))
+    for side in (ann, bob):
+        if "Private session" in side.conversation():
+            raise Failure("%s shows a private session" % side.label)
+        panel, text = side.stats_text()
+        if "Privacy: basic cipher (not private)" not in text:
+            raise Failure("%s's statistics lack the basic-cipher line: %r" %
+                          (side.label, text))
+        side.press("Close", panel)
+    guest_ends(bob, ann)
 
 
 def previous_connections(prog, panel):
@@ -959,6 +1010,8 @@ SCENARIOS = {
     "install": scenario_install,
     "terminal": scenario_terminal,
     "window": scenario_window,
+    "private": scenario_private,
+    "basic_off": scenario_basic_off,
 }
 
 

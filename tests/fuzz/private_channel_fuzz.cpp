@@ -88,8 +88,8 @@ class Side {
   bool closed_ = false;
 };
 
-const uint32_t kTypes[] = {MSG_OFFER, MSG_SHARE,   MSG_CONFIRM, MSG_SEALED,
-                           MSG_SAY,   MSG_SIGNOFF, 'Z'};
+const uint32_t kTypes[] = {MSG_OFFER,   MSG_SHARE, MSG_KEY_CONFIRM, MSG_SEALED, MSG_SAY,
+                           MSG_SIGNOFF, 'Z'};
 
 void Deliver(Side& from, Side& to, Input& in, int how, Clock::time_point now) {
   if (from.outbox.empty()) return;

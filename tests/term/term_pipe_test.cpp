@@ -123,16 +123,21 @@ TEST_F(TermPipeTest, TwoTerminalProgramsTalkBothWays) {
   EXPECT_NE(bob.Output().find("Bob Says> hi Ann, café\n"), std::string::npos);
 }
 
-TEST_F(TermPipeTest, AWrongKeyDeliversNamesButNotText) {
+// Two programs with private sessions find out before a line leaves; the
+// end is a broken conversation for the terminal program.
+TEST_F(TermPipeTest, AWrongKeyEndsTheConversationOnBothSides) {
   ChatEnd ann("Ann", 1111);
   const int port = FreePort();
   ASSERT_TRUE(ann.Host(port));
   TermProcess bob(BobsDirectory(), {"connect", "127.0.0.1:" + std::to_string(port)});
   ASSERT_TRUE(bob.Write("secret words\n"));
-  ASSERT_TRUE(ann.reporter.WaitForConversation("Bob Says>\n"));
+  const std::string mismatch =
+      "Your partner's key does not match yours. The connection was closed.\n";
+  ASSERT_TRUE(ann.reporter.WaitForConversation(mismatch));
+  EXPECT_EQ(bob.WaitExit(), 1) << bob.Output();
+  EXPECT_NE(bob.Output().find(mismatch), std::string::npos) << bob.Output();
   EXPECT_EQ(ann.reporter.Conversation().find("secret words"), std::string::npos);
-  bob.CloseInput();
-  EXPECT_EQ(bob.WaitExit(), 0);
+  EXPECT_EQ(ann.reporter.Conversation().find("Bob Says>"), std::string::npos);
 }
 
 TEST_F(TermPipeTest, ABusyLineIsAFailedConnection) {
@@ -202,7 +207,8 @@ TEST_F(TermPipeTest, ConnectByNicknameFromThePreviousConnections) {
   ASSERT_TRUE(again.Write("by nickname\n"));
   again.CloseInput();
   EXPECT_EQ(again.WaitExit(), 0) << again.Errors();
-  EXPECT_TRUE(ann.reporter.WaitForConversation(Said("Bob", "by nickname")));
+  EXPECT_TRUE(ann.reporter.WaitForConversation(Said("Bob", "by nickname")))
+      << ann.reporter.Conversation() << again.Output();
 }
 
 }  // namespace

@@ -1,15 +1,31 @@
 #include "core/chat/conversation.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <system_error>
 
 #include "core/chat/cipher_table.h"
 #include "core/util/reporter.h"
 
-Conversation::Conversation(Reporter& reporter, ConversationSetup setup, int fd)
-    : reporter_(reporter), setup_(std::move(setup)), fd_(fd), sender_(fd) {}
+namespace {
+
+std::string Frame(const MessageHeader& header, const std::string& body) {
+  return std::string(reinterpret_cast<const char*>(header.Data()), MessageHeader::kSize) + body;
+}
+
+}  // namespace
+
+Conversation::Conversation(Reporter& reporter, ConversationSetup setup, int fd,
+                           std::unique_ptr<PrivateChannel> channel)
+    : reporter_(reporter),
+      setup_(std::move(setup)),
+      fd_(fd),
+      sender_(fd),
+      channel_(std::move(channel)) {}
 
 Conversation::~Conversation() {
   Stop();
@@ -19,6 +35,10 @@ Conversation::~Conversation() {
 
 bool Conversation::Start() {
   if (!wake_.Valid()) return false;
+  // The private handshake is small messages answering each other; waiting
+  // for the partner's acknowledgement before each would cost a delayed ACK.
+  const int on = 1;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   // A failed write means the line is broken: the receiver finds out.
   if (!sender_.Start([this] { ::shutdown(fd_, SHUT_RDWR); })) return false;
   try {
@@ -32,6 +52,41 @@ bool Conversation::Start() {
 }
 
 uint64_t Conversation::Enqueue(std::string bytes) { return sender_.Enqueue(std::move(bytes)); }
+
+void Conversation::NoteState() {
+  const ChannelState state = channel_->State();
+  if (privacy_.exchange(state) == state) return;
+  std::lock_guard<std::mutex> hold(settle_lock_);
+  settled_.notify_all();
+}
+
+bool Conversation::WaitSettled(long timeout_ms) {
+  std::unique_lock<std::mutex> hold(settle_lock_);
+  return settled_.wait_for(hold, std::chrono::milliseconds(timeout_ms),
+                           [this] { return privacy_.load() != ChannelState::kNegotiating; });
+}
+
+Conversation::SendResult Conversation::SendLine(const std::string& line) {
+  std::lock_guard<std::mutex> hold(channel_lock_);
+  if (channel_->State() == ChannelState::kClosed) return SendResult::kClosed;
+  const ChannelStep step = channel_->Seal(line);
+  return Transmit(step);  // nothing to write: held until the mode is known
+}
+
+// The basic lines are enciphered here, under the channel lock, so a held
+// line and one typed just after it cannot change places.
+Conversation::SendResult Conversation::Transmit(const ChannelStep& step) {
+  if (!step.wire.empty() && sender_.Enqueue(step.wire) == 0) return SendResult::kClosed;
+  if (step.basic_lines.empty()) return SendResult::kQueued;
+  const CipherTable table = BuildCipherTable(setup_.key);
+  for (const std::string& line : step.basic_lines) {
+    std::string body;
+    if (!EncipherLine(table, line, &body)) return SendResult::kNoMemory;
+    const MessageHeader header(setup_.own_name, MSG_SAY, static_cast<uint32_t>(body.size()));
+    if (sender_.Enqueue(Frame(header, body)) == 0) return SendResult::kClosed;
+  }
+  return SendResult::kQueued;
+}
 
 bool Conversation::WaitWritten(uint64_t seq, long timeout_ms) {
   return sender_.WaitWritten(seq, timeout_ms);
@@ -53,16 +108,114 @@ void Conversation::Stop() {
 void Conversation::ReceiveLoop() {
   MessageReader reader(fd_, wake_.Fd(), setup_.body_timeout_ms);
   WireMessage message;
+  ChannelStep first;
+  {
+    std::lock_guard<std::mutex> hold(channel_lock_);
+    first = channel_->Start(PrivateChannel::Clock::now());
+    Transmit(first);
+    NoteState();
+  }
+  if (!Present(first, std::string())) return;
   for (;;) {
-    const MessageReader::Outcome outcome = reader.Next(&message);
+    PrivateChannel::Clock::time_point due;
+    {
+      std::lock_guard<std::mutex> hold(channel_lock_);
+      due = channel_->Deadline();
+    }
+    const MessageReader::Outcome outcome = reader.Next(&message, due);
     if (outcome == MessageReader::Outcome::kWoken || stopping_.load()) return;
+    if (outcome == MessageReader::Outcome::kIdle) {
+      if (!Tick()) return;
+      continue;
+    }
     if (outcome != MessageReader::Outcome::kMessage) {
       Report(setup_.peer_name + " has been disconnected\n");
       EndByItself(false, ConversationEnd::kBroken);
       return;
     }
-    if (!Dispatch(message)) return;
+    if (!Receive(message)) return;
   }
+}
+
+bool Conversation::Tick() {
+  ChannelStep step;
+  {
+    std::lock_guard<std::mutex> hold(channel_lock_);
+    step = channel_->Tick(PrivateChannel::Clock::now());
+    Transmit(step);
+    NoteState();
+  }
+  return Present(step, std::string());
+}
+
+bool Conversation::Receive(const WireMessage& message) {
+  ChannelStep step;
+  {
+    std::lock_guard<std::mutex> hold(channel_lock_);
+    step = channel_->OnMessage(message.header, message.body, PrivateChannel::Clock::now());
+    // A closing step carries nothing to send. Held lines are queued before
+    // the state changes, so Flush never misses them.
+    Transmit(step);
+    NoteState();
+  }
+  if (!Present(step, message.header.SenderName())) return false;
+  return !step.pass_through || Dispatch(message);
+}
+
+bool Conversation::Present(const ChannelStep& step, const std::string& sender) {
+  if (step.event != ChannelEvent::kNone) {
+    if (setup_.privacy) setup_.privacy(this, step.event);
+    Report(EventText(step.event));
+    if (!stopping_.load() && !step.close) {
+      reporter_.PrivacyStatus(step.event == ChannelEvent::kPrivate            ? kPrivateStatus
+                              : step.event == ChannelEvent::kPlainLineDropped ? kPrivateStatus
+                                                                              : kBasicStatus);
+    }
+  }
+  for (const std::string& line : step.lines) ShowText(sender, line);
+  if (!step.close) return true;
+  Report(setup_.peer_name + " has been disconnected\n");
+  // What was queued before (our confirmation above all, which tells the
+  // partner its key does not match) is given its moment to leave.
+  EndByItself(false, ConversationEnd::kBroken, true);
+  return false;
+}
+
+std::string Conversation::EventText(ChannelEvent event) const {
+  const std::string& name = setup_.peer_name;
+  switch (event) {
+    case ChannelEvent::kPrivate: {
+      std::string code;
+      {
+        std::lock_guard<std::mutex> hold(channel_lock_);
+        code = channel_->VerificationCode();
+      }
+      return "Private session with " + name + ". Verification code: " + code + "\n";
+    }
+    case ChannelEvent::kBasic:
+      return "Basic cipher only: " + name +
+             "'s program does not offer private sessions. Lines can be read by others on the "
+             "network.\n";
+    case ChannelEvent::kRequireRefused:
+      return name +
+             " did not set up a private session, and this program is set to require one. The "
+             "connection was closed.\n";
+    case ChannelEvent::kKeyMismatch:
+      return "Your partner's key does not match yours. The connection was closed.\n";
+    case ChannelEvent::kHandshakeFailed:
+      return "The private session with " + name +
+             " could not be set up. The connection was closed.\n";
+    case ChannelEvent::kIntegrityFailure:
+      return "A message failed its integrity check. The connection was closed.\n";
+    case ChannelEvent::kPlainLineDropped:
+      return name +
+             " sent a line without protection inside the private session. It was not shown, "
+             "nor will later ones be.\n";
+    case ChannelEvent::kBasicOff:
+    case ChannelEvent::kNone:
+      break;
+  }
+  return std::string();
 }
 
 // The one place that knows what each type means; a type this program does
@@ -89,11 +242,15 @@ bool Conversation::Dispatch(const WireMessage& message) {
 }
 
 void Conversation::ShowLine(const WireMessage& message) {
-  const std::string text = DecipherBody(BuildCipherTable(setup_.key),
-                                        reinterpret_cast<const unsigned char*>(message.body.data()),
-                                        message.body.size());
-  Report(message.header.SenderName() + " Says>\n" + text + "\n\n");
-  if (!stopping_.load()) reporter_.ChatLineArrived(message.header.SenderName(), text);
+  ShowText(message.header.SenderName(),
+           DecipherBody(BuildCipherTable(setup_.key),
+                        reinterpret_cast<const unsigned char*>(message.body.data()),
+                        message.body.size()));
+}
+
+void Conversation::ShowText(const std::string& sender, const std::string& text) {
+  Report(sender + " Says>\n" + text + "\n\n");
+  if (!stopping_.load()) reporter_.ChatLineArrived(sender, text);
   if (!stopping_.load() && setup_.audio_enabled && setup_.audio_enabled() &&
       reporter_.MainFrameMinimised()) {
     Sound();
@@ -105,17 +262,18 @@ void Conversation::Sound() {
   if (setup_.play_sound) setup_.play_sound();
 }
 
-void Conversation::EndByItself(bool sign_off, ConversationEnd how) {
+void Conversation::EndByItself(bool sign_off, ConversationEnd how, bool drain) {
   if (sign_off) {
     const MessageHeader signoff(setup_.own_name, MSG_SIGNOFF, 0);
     sender_.Enqueue(
         std::string(reinterpret_cast<const char*>(signoff.Data()), MessageHeader::kSize));
   }
-  sender_.Finish(sign_off ? kDrainMilliseconds : 0);
+  sender_.Finish(sign_off || drain ? kDrainMilliseconds : 0);
   ::shutdown(fd_, SHUT_RDWR);
+  if (!stopping_.load()) reporter_.PrivacyStatus(std::string());
   if (!stopping_.load() && setup_.ended) setup_.ended(this, how);
 }
 
 void Conversation::Report(const std::string& text) {
-  if (!stopping_.load()) reporter_.ConversationLine(text);
+  if (!stopping_.load() && !text.empty()) reporter_.ConversationLine(text);
 }

@@ -12,13 +12,13 @@
 MessageReader::MessageReader(int fd, int wake_fd, long body_timeout_ms)
     : fd_(fd), wake_fd_(wake_fd), body_timeout_ms_(body_timeout_ms) {}
 
-MessageReader::Outcome MessageReader::Next(WireMessage* message) {
-  Outcome outcome = Fill(MessageHeader::kSize);
+MessageReader::Outcome MessageReader::Next(WireMessage* message, PollClock::time_point idle_until) {
+  Outcome outcome = Fill(MessageHeader::kSize, idle_until);
   if (outcome != Outcome::kMessage) return outcome;
   std::memcpy(message->header.Data(), buffer_.data(), MessageHeader::kSize);
   const uint32_t length = message->header.BodyLength();
   if (length > kMaxBodyLength) return Outcome::kTooLarge;
-  outcome = Fill(MessageHeader::kSize + length);
+  outcome = Fill(MessageHeader::kSize + length, idle_until);
   if (outcome != Outcome::kMessage) return outcome;
   message->body.assign(buffer_, MessageHeader::kSize, length);
   buffer_.erase(0, MessageHeader::kSize + length);
@@ -27,14 +27,16 @@ MessageReader::Outcome MessageReader::Next(WireMessage* message) {
   return Outcome::kMessage;
 }
 
-MessageReader::Outcome MessageReader::Fill(size_t n) {
+MessageReader::Outcome MessageReader::Fill(size_t n, PollClock::time_point idle_until) {
   char chunk[65536];
   while (buffer_.size() < n) {
     // What has arrived is taken first: a poll before every receive would
-    // cost as much as the network on a short line. At most one chunk is
-    // read beyond this message, so a flood is not buffered ahead of the
-    // cap check.
-    const ssize_t got = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+    // cost as much as the network on a short line. Never a byte beyond
+    // this message: what follows may belong to another reader (the
+    // conversation after the greeting), and a flood is not buffered ahead
+    // of the cap check.
+    const size_t want = std::min(sizeof chunk, n - buffer_.size());
+    const ssize_t got = ::recv(fd_, chunk, want, MSG_DONTWAIT);
     if (got > 0) {
       if (!begun_) {
         begun_ = true;
@@ -46,12 +48,12 @@ MessageReader::Outcome MessageReader::Fill(size_t n) {
     if (got == 0) return Outcome::kClosed;
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return Outcome::kClosed;
-    const PollClock::time_point deadline = begun_ ? deadline_ : PollClock::time_point::max();
+    const PollClock::time_point deadline = begun_ ? deadline_ : idle_until;
     switch (WaitForSocket(fd_, POLLIN, wake_fd_, deadline)) {
       case PollResult::kWoken:
         return Outcome::kWoken;
       case PollResult::kTimedOut:
-        return Outcome::kTimedOut;
+        return begun_ ? Outcome::kTimedOut : Outcome::kIdle;
       case PollResult::kFailed:
         return Outcome::kClosed;
       case PollResult::kReady:

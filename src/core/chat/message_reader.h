@@ -28,15 +28,19 @@ class MessageReader {
     kWoken,     // the wake descriptor fired
     kTimedOut,  // a begun message did not finish in time
     kTooLarge,  // a header announced more than kMaxBodyLength bytes
+    kIdle,      // nothing of a new message arrived before idle_until
   };
 
   MessageReader(int fd, int wake_fd, long body_timeout_ms);
 
-  Outcome Next(WireMessage* message);
+  // Waits for the next message. Until its first byte arrives the wait ends
+  // at idle_until (kIdle), so a caller can keep its own timers.
+  Outcome Next(WireMessage* message, std::chrono::steady_clock::time_point idle_until =
+                                         std::chrono::steady_clock::time_point::max());
 
  private:
   // Receives until buffer_ holds n bytes.
-  Outcome Fill(size_t n);
+  Outcome Fill(size_t n, std::chrono::steady_clock::time_point idle_until);
 
   int fd_;
   int wake_fd_;

@@ -15,6 +15,7 @@
 #include "core/chat/conversation.h"
 #include "core/chat/message_header.h"
 #include "core/chat/message_reader.h"
+#include "core/crypto/crypto_init.h"
 #include "core/net/host_address.h"
 #include "core/net/poll_wait.h"
 #include "core/net/socket.h"
@@ -33,6 +34,19 @@ std::string Bytes(const MessageHeader& header, const std::string& body) {
 // that does not take it within this is given up.
 constexpr long kHandshakeWriteMilliseconds = 1000;
 
+// The guessing brake's delay stops doubling at this multiple of its first.
+constexpr int kMaxBrakeDoublings = 6;
+
+// The connected partner's address as text; "UNKNOWN" when it cannot be had.
+std::string PeerAddressOf(int fd) {
+  sockaddr_storage peer{};
+  socklen_t length = sizeof peer;
+  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return "UNKNOWN";
+  const std::string text =
+      EndpointAddressText(EndpointOf(reinterpret_cast<const sockaddr*>(&peer), length));
+  return text.empty() ? "UNKNOWN" : text;
+}
+
 // How long the listener stops watching for callers after accept() failed
 // for want of descriptors, so it does not spin.
 constexpr long kAcceptPauseMilliseconds = 20;
@@ -45,6 +59,10 @@ struct ChatSession::Pending {
   PollClock::time_point deadline;
   std::string bytes;
   bool announced = false;  // "Connecting Quillo client" was shown
+  // A complete sign-on held back by the guessing brake until not_before;
+  // the caller's further bytes are not read meanwhile.
+  bool held = false;
+  PollClock::time_point not_before;
 };
 
 ChatSession::ChatSession(Reporter& reporter) : reporter_(reporter) {}
@@ -221,8 +239,8 @@ void ChatSession::ListenLoop() {
     waits.push_back({watch_listener ? listen_fd_ : -1, POLLIN, 0});
     PollClock::time_point next = watch_listener ? PollClock::time_point::max() : accept_pause;
     for (const Pending& caller : pending) {
-      waits.push_back({caller.fd, POLLIN, 0});
-      next = std::min(next, caller.deadline);
+      waits.push_back({caller.held ? -1 : caller.fd, POLLIN, 0});
+      next = std::min(next, caller.held ? caller.not_before : caller.deadline);
     }
     int timeout = -1;
     if (next != PollClock::time_point::max()) {
@@ -241,6 +259,14 @@ void ChatSession::ListenLoop() {
     for (size_t i = 0; i < pending.size(); ++i) {
       Pending& caller = pending[i];
       const short events = i + 2 < waits.size() ? waits[i + 2].revents : 0;
+      if (caller.held) {
+        if (now < caller.not_before) {
+          still.push_back(caller);
+        } else {
+          AnswerSignOn(&caller);
+        }
+        continue;
+      }
       if (events != 0 && ReadSignOn(&caller)) continue;
       if (caller.fd >= 0 && now >= caller.deadline) {
         FailSignOn(&caller);
@@ -296,15 +322,30 @@ bool ChatSession::ReadSignOn(Pending* caller) {
     }
     caller->bytes.append(chunk, static_cast<size_t>(got));
     if (caller->bytes.size() < MessageHeader::kSize) continue;
-    MessageHeader header;
-    std::copy(caller->bytes.begin(), caller->bytes.end(), header.Data());
-    const std::string name = header.SenderName();
-    if (State() == SessionState::kHostingFree) {
-      Greet(caller, name);
-    } else {
-      AnswerBusy(caller, name);
-    }
+    if (HoldSignOn(caller)) return false;
+    AnswerSignOn(caller);
     return true;
+  }
+}
+
+bool ChatSession::HoldSignOn(Pending* caller) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (brake_.count() == 0) return false;
+  const PollClock::time_point due = brake_from_ + brake_;
+  if (PollClock::now() >= due) return false;
+  caller->held = true;
+  caller->not_before = due;
+  return true;
+}
+
+void ChatSession::AnswerSignOn(Pending* caller) {
+  MessageHeader header;
+  std::copy(caller->bytes.begin(), caller->bytes.end(), header.Data());
+  const std::string name = header.SenderName();
+  if (State() == SessionState::kHostingFree) {
+    Greet(caller, name);
+  } else {
+    AnswerBusy(caller, name);
   }
 }
 
@@ -346,7 +387,9 @@ void ChatSession::Greet(Pending* caller, const std::string& name) {
   }
   const std::string greeting = Greeting(true);
   const MessageHeader header(own, MSG_WELCOME, static_cast<uint32_t>(greeting.size()));
-  if (!WriteWhole(fd, Bytes(header, greeting), listener_wake_.Fd(),
+  std::unique_ptr<PrivateChannel> channel = NewChannel(ChannelRole::kHost);
+  // The offer travels in the greeting's write, right behind its text.
+  if (!WriteWhole(fd, Bytes(header, greeting) + channel->OfferFrame(), listener_wake_.Fd(),
                   DeadlineIn(kHandshakeWriteMilliseconds))) {
     WorkerLine(listener_quiet_, name + " has signed off\n", false);
     ::close(fd);
@@ -354,8 +397,8 @@ void ChatSession::Greet(Pending* caller, const std::string& name) {
   }
   // The conversation before this one ended by itself: join it now.
   ReapFinished();
-  StartConversation(fd, name, SessionState::kHostingFree, SessionState::kHostingBusy,
-                    listener_quiet_);
+  StartConversation(fd, name, PeerAddressOf(fd), std::move(channel), SessionState::kHostingFree,
+                    SessionState::kHostingBusy, listener_quiet_);
 }
 
 void ChatSession::AnswerBusy(Pending* caller, const std::string& name) {
@@ -468,7 +511,9 @@ void ChatSession::ConnectLoop(std::string address) {
   const int fd = OpenConnection(address, snapshot);
   if (fd < 0) return ConnectFailed(-1);
   const MessageHeader signon(snapshot.screen_name, MSG_CONNECT, 0);
-  if (!WriteWhole(fd, Bytes(signon, std::string()), connect_wake_.Fd(),
+  std::unique_ptr<PrivateChannel> channel = NewChannel(ChannelRole::kClient);
+  // The offer travels in the sign-on's write.
+  if (!WriteWhole(fd, Bytes(signon, std::string()) + channel->OfferFrame(), connect_wake_.Fd(),
                   DeadlineIn(kHandshakeWriteMilliseconds))) {
     WorkerLine(connect_quiet_, std::string(SocketErrorText(SOCKET_TRANSMIT_ERROR)) + "\n", true);
     return ConnectFailed(fd);
@@ -492,8 +537,8 @@ void ChatSession::ConnectLoop(std::string address) {
                false);
     return ConnectFailed(fd);
   }
-  if (!StartConversation(fd, host_name, SessionState::kConnecting, SessionState::kConnectedAsClient,
-                         connect_quiet_)) {
+  if (!StartConversation(fd, host_name, address, std::move(channel), SessionState::kConnecting,
+                         SessionState::kConnectedAsClient, connect_quiet_)) {
     ConnectFailed(-1);
     return;
   }
@@ -542,7 +587,39 @@ void ChatSession::JoinConnectThread() {
 
 // ---- the conversation ----
 
-bool ChatSession::StartConversation(int fd, const std::string& peer, SessionState from,
+std::unique_ptr<PrivateChannel> ChatSession::NewChannel(ChannelRole role) {
+  std::lock_guard<std::mutex> hold(lock_);
+  PrivateMode mode = snapshot_.private_mode;
+  // Without a working crypto library the original protocol is all there is.
+  if (mode != PrivateMode::kOff && !InitCrypto()) mode = PrivateMode::kOff;
+  return std::make_unique<PrivateChannel>(role, mode, snapshot_.key, snapshot_.passphrase,
+                                          snapshot_.screen_name);
+}
+
+void ChatSession::PrivacyDecided(const Conversation* which, ChannelEvent event) {
+  uint64_t failures;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (conversation_.get() != which || state_ != SessionState::kHostingBusy) return;
+    if (event == ChannelEvent::kPrivate) {
+      brake_ = std::chrono::milliseconds(0);
+      return;
+    }
+    if (event != ChannelEvent::kKeyMismatch) return;
+    const std::chrono::milliseconds first(snapshot_.guess_delay_ms);
+    brake_ = brake_.count() == 0 ? first : std::min(brake_ * 2, first * (1 << kMaxBrakeDoublings));
+    brake_from_ = std::chrono::steady_clock::now();
+    failures = ++failed_checks_;
+  }
+  WorkerLine(listener_quiet_,
+             "A caller from " + which->PeerAddress() + " failed the key check (" +
+                 std::to_string(failures) + " so far)\n",
+             false);
+}
+
+bool ChatSession::StartConversation(int fd, const std::string& peer,
+                                    const std::string& peer_address,
+                                    std::unique_ptr<PrivateChannel> channel, SessionState from,
                                     SessionState to, const std::atomic<bool>& quiet) {
   ConversationSetup setup;
   {
@@ -552,12 +629,16 @@ bool ChatSession::StartConversation(int fd, const std::string& peer, SessionStat
     setup.body_timeout_ms = snapshot_.body_timeout_ms;
   }
   setup.peer_name = peer;
+  setup.peer_address = peer_address;
+  setup.privacy = [this](const Conversation* which, ChannelEvent event) {
+    PrivacyDecided(which, event);
+  };
   setup.audio_enabled = [this] { return audio_.load(); };
   setup.play_sound = [this] { PlaySound(); };
   setup.ended = [this](const Conversation* which, ConversationEnd how) {
     ConversationEnded(which, how);
   };
-  auto talk = std::make_shared<Conversation>(reporter_, std::move(setup), fd);
+  auto talk = std::make_shared<Conversation>(reporter_, std::move(setup), fd, std::move(channel));
   std::lock_guard<std::mutex> hold(lock_);
   if (state_ != from || quiet.load()) return false;  // talk's destructor closes fd
   if (!talk->Start()) {
@@ -601,12 +682,10 @@ void ChatSession::ReapFinished() {
 bool ChatSession::Send(const std::string& text) {
   std::shared_ptr<Conversation> talk;
   std::string own;
-  uint16_t key;
   {
     std::lock_guard<std::mutex> hold(lock_);
     talk = conversation_;
     own = snapshot_.screen_name;
-    key = snapshot_.key;
   }
   if (!talk) {
     ShowBox("You are not connected to any Quillo services\n");
@@ -622,17 +701,17 @@ bool ChatSession::Send(const std::string& text) {
     reporter_.ConversationLine("Could not send message\n");
     return false;
   }
-  std::string body;
-  if (!EncipherLine(BuildCipherTable(key), line, &body)) {
-    reporter_.ConversationLine("A memory allocation error occurred\n");
-    reporter_.ConversationLine("Could not send message\n");
-    return false;
-  }
-  const MessageHeader header(own, MSG_SAY, static_cast<uint32_t>(body.size()));
-  if (talk->Enqueue(Bytes(header, body)) == 0) {
-    reporter_.ConversationLine("Could not send message to server\n");
-    reporter_.ConversationLine(std::string(SocketErrorText(SOCKET_TRANSMIT_ERROR)) + "\n");
-    return false;
+  switch (talk->SendLine(line)) {
+    case Conversation::SendResult::kQueued:
+      break;
+    case Conversation::SendResult::kNoMemory:
+      reporter_.ConversationLine("A memory allocation error occurred\n");
+      reporter_.ConversationLine("Could not send message\n");
+      return false;
+    case Conversation::SendResult::kClosed:
+      reporter_.ConversationLine("Could not send message to server\n");
+      reporter_.ConversationLine(std::string(SocketErrorText(SOCKET_TRANSMIT_ERROR)) + "\n");
+      return false;
   }
   reporter_.ConversationLine(own + " Says>\n" + line + "\n\n");
   return true;
@@ -645,7 +724,12 @@ bool ChatSession::Flush(long timeout_ms) {
     talk = conversation_;
   }
   if (!talk) return false;
-  return talk->WaitWritten(talk->Queued(), timeout_ms);
+  // Lines held while the private session is negotiated are not queued yet.
+  const auto start = PollClock::now();
+  if (!talk->WaitSettled(timeout_ms)) return false;
+  const long spent = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(PollClock::now() - start).count());
+  return talk->WaitWritten(talk->Queued(), std::max(0L, timeout_ms - spent));
 }
 
 uint64_t ChatSession::LinesWritten() const {
@@ -662,6 +746,7 @@ void ChatSession::End(const std::function<bool()>& ask_host_again) {
     reporter_.ConversationLine(talk->PeerName() + " has been disconnected\n");
     talk->Stop();
   }
+  reporter_.PrivacyStatus(std::string());
   ReapFinished();
   const bool hosting = listener_.joinable();
   if (hosting) {
@@ -769,6 +854,11 @@ void ChatSession::StopSound() {
 
 // ---- reports ----
 
+std::string ChatSession::PrivacyLine() const {
+  const bool private_session = conversation_ && conversation_->Privacy() == ChannelState::kPrivate;
+  return private_session ? "Privacy: private session" : "Privacy: basic cipher (not private)";
+}
+
 std::vector<std::string> ChatSession::StatsLines() const {
   std::lock_guard<std::mutex> hold(lock_);
   std::vector<std::string> lines;
@@ -787,7 +877,7 @@ std::vector<std::string> ChatSession::StatsLines() const {
     lines.insert(lines.end(),
                  {"You are configured as Quillo client", "", "You are connected to a Quillo server",
                   "IP Address: " + host_address_, port, key, "",
-                  "Quillo session started at: " + start_time_});
+                  "Quillo session started at: " + start_time_, PrivacyLine()});
     return lines;
   }
   lines.insert(lines.end(),
@@ -802,6 +892,7 @@ std::vector<std::string> ChatSession::StatsLines() const {
     // One line, one partner.
     lines.push_back("Currently 1 Quillo client is connected");
     lines.push_back("Quillo session started at: " + start_time_);
+    lines.push_back(PrivacyLine());
   }
   return lines;
 }

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -14,8 +15,10 @@
 #include <vector>
 
 #include "core/chat/conversation.h"
+#include "core/crypto/private_channel.h"
 #include "core/net/host_address.h"
 #include "core/net/name_lookup.h"
+#include "core/net/socket.h"
 #include "core/thread/wake_event.h"
 
 class Reporter;
@@ -40,6 +43,14 @@ struct SessionSnapshot {
   // after connect_total_ms.
   long connect_try_ms = 5000;
   long connect_total_ms = 60000;
+  // Private sessions: whether to offer them, and the passphrase that joins
+  // the key in the password (empty: the key alone).
+  PrivateMode private_mode = PrivateMode::kPrefer;
+  std::string passphrase;
+  // The host's brake on guessing: after a caller failed the key check, the
+  // next sign-on is answered this long after the failure at first, twice as
+  // long after each further failure, up to 64 times this.
+  long guess_delay_ms = 1000;
 };
 
 enum class SessionState {
@@ -102,12 +113,17 @@ class ChatSession {
   void CancelConnect();
 
   // Queues one line for the partner (one final line end dropped) and
-  // echoes it. false keeps the input: nothing to send, not connected, or
-  // too long for the partner (reported with the limit).
+  // echoes it. While a private session is being negotiated the line is
+  // held and leaves, in order, once the mode is known. false keeps the
+  // input: nothing to send, not connected, or too long for the partner
+  // (reported with the limit).
   bool Send(const std::string& text);
-  // Waits until every queued line has been written to the connection.
+  // Waits until every queued line, and every line held while a private
+  // session is negotiated, has been written to the connection.
   bool Flush(long timeout_ms);
-  // Lines written so far in the current conversation.
+  // Writes completed so far in the current conversation: lines, the
+  // private session's handshake messages, and lines held during the
+  // negotiation, which leave together.
   uint64_t LinesWritten() const;
 
   // The End command. Signs the partner off, then, when hosting, asks
@@ -146,6 +162,8 @@ class ChatSession {
   struct Pending;
 
   void ShowBox(const std::string& text);
+  // Stats' last line while a partner is on the line; lock_ held.
+  std::string PrivacyLine() const;
   // Reports from a worker, dropped once its stop has begun.
   void WorkerLine(const std::atomic<bool>& quiet, const std::string& text, bool event);
 
@@ -167,9 +185,20 @@ class ChatSession {
   int OpenConnection(const std::string& address, const SessionSnapshot& snapshot);
   void ConnectFailed(int fd);
 
+  // This side's private-session state for a new connection.
+  std::unique_ptr<PrivateChannel> NewChannel(ChannelRole role);
+  // Whether a completed sign-on must wait for the guessing brake: sets
+  // caller->not_before and returns true when it must.
+  bool HoldSignOn(Pending* caller);
+  // Answers a caller whose sign-on is complete: greets or says busy.
+  void AnswerSignOn(Pending* caller);
+  // The receiver's report of the private-session outcome.
+  void PrivacyDecided(const Conversation* which, ChannelEvent event);
+
   // Hands fd to a new conversation (state must be `from`); false: closed.
-  bool StartConversation(int fd, const std::string& peer, SessionState from, SessionState to,
-                         const std::atomic<bool>& quiet);
+  bool StartConversation(int fd, const std::string& peer, const std::string& peer_address,
+                         std::unique_ptr<PrivateChannel> channel, SessionState from,
+                         SessionState to, const std::atomic<bool>& quiet);
   // The receiver's "ended by itself" hook.
   void ConversationEnded(const Conversation* which, ConversationEnd how);
   std::shared_ptr<Conversation> TakeConversation();
@@ -199,6 +228,11 @@ class ChatSession {
   uint64_t conversations_ended_ = 0;
   ConversationEnd last_end_ = ConversationEnd::kSignedOff;
   std::string greeting_;  // listener thread only
+  // The guessing brake (hosting): failed key checks so far, the delay the
+  // next sign-on waits (zero: none), counted from the last failure.
+  uint64_t failed_checks_ = 0;
+  std::chrono::milliseconds brake_{0};
+  std::chrono::steady_clock::time_point brake_from_;
 
   int listen_fd_ = -1;
   std::thread listener_;

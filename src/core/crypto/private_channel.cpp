@@ -24,7 +24,7 @@ constexpr size_t kStreamKeySize = crypto_secretstream_xchacha20poly1305_KEYBYTES
 constexpr size_t kSealOverhead = crypto_secretstream_xchacha20poly1305_ABYTES;
 
 bool IsHandshakeType(uint32_t type) {
-  return type == MSG_OFFER || type == MSG_SHARE || type == MSG_CONFIRM || type == MSG_SEALED;
+  return type == MSG_OFFER || type == MSG_SHARE || type == MSG_KEY_CONFIRM || type == MSG_SEALED;
 }
 
 const unsigned char* Bytes(const std::string& s) {
@@ -191,7 +191,7 @@ ChannelStep PrivateChannel::OnMessage(const MessageHeader& header, const std::st
       }
       break;
     case Phase::kAwaitConfirm:
-      if (type == MSG_CONFIRM) {
+      if (type == MSG_KEY_CONFIRM) {
         OnConfirm(body, &step);
       } else if (type == MSG_SAY) {
         // The partner sent its share, so it never sends plain lines again.
@@ -271,7 +271,7 @@ void PrivateChannel::OnShare(const MessageHeader& header, const std::string& bod
 
   std::string confirm(reinterpret_cast<const char*>(own_tag), sizeof own_tag);
   confirm.append(reinterpret_cast<const char*>(stream_header), sizeof stream_header);
-  AppendFrame(MSG_CONFIRM, confirm, &step->wire);
+  AppendFrame(MSG_KEY_CONFIRM, confirm, &step->wire);
   phase_ = Phase::kAwaitConfirm;
 }
 

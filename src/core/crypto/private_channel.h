@@ -37,10 +37,10 @@
 
 // Message types a private session adds to the chat line.
 enum PrivateMessageType : uint32_t {
-  MSG_OFFER = 'V',    // "I offer private sessions"; never with a body
-  MSG_SHARE = 'P',    // version byte 1, then the 32-byte CPace share
-  MSG_CONFIRM = 'K',  // 64-byte confirmation tag, then the sender's 24-byte stream header
-  MSG_SEALED = 'E',   // one line sealed in the sender's stream
+  MSG_OFFER = 'V',        // "I offer private sessions"; never with a body
+  MSG_SHARE = 'P',        // version byte 1, then the 32-byte CPace share
+  MSG_KEY_CONFIRM = 'K',  // 64-byte confirmation tag, then the sender's 24-byte stream header
+  MSG_SEALED = 'E',       // one line sealed in the sender's stream
 };
 
 // The PrivateSessions setting.

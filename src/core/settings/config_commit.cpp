@@ -65,6 +65,8 @@ ConfigFields ConfigFields::From(const ProgramSettings& settings) {
   fields.ReturnEmailAddress = settings.ReturnEmailAddress;
   fields.EnableAudio = settings.EnableAudio != 0;
   fields.EnableNotifications = settings.EnableNotifications != 0;
+  fields.PrivateSessions = settings.PrivateSessions;
+  fields.PrivatePassphrase = settings.PrivatePassphrase;
   return fields;
 }
 
@@ -77,7 +79,9 @@ bool ConfigIsModified(const ConfigFields& fields, const ProgramSettings& setting
          fields.ReturnEmailAddress != settings.ReturnEmailAddress ||
          fields.Greeting != settings.GreetingText ||
          fields.EnableAudio != (settings.EnableAudio != 0) ||
-         fields.EnableNotifications != (settings.EnableNotifications != 0);
+         fields.EnableNotifications != (settings.EnableNotifications != 0) ||
+         fields.PrivateSessions != settings.PrivateSessions ||
+         fields.PrivatePassphrase != settings.PrivatePassphrase;
 }
 
 ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& settings) {
@@ -118,6 +122,14 @@ ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& se
   if (key != static_cast<int32_t>(settings.EncryptionKey)) {
     settings.EncryptionKey = static_cast<uint16_t>(key & 0xFFFF);
     PutInt(settings, "EncryptionKey", settings.EncryptionKey, outcome);
+  }
+  if (fields.PrivateSessions != settings.PrivateSessions) {
+    settings.PrivateSessions = fields.PrivateSessions;
+    Put(settings, "PrivateSessions", PrivateModeName(settings.PrivateSessions), outcome);
+  }
+  if (fields.PrivatePassphrase != settings.PrivatePassphrase) {
+    settings.PrivatePassphrase = fields.PrivatePassphrase;
+    Put(settings, "PrivatePassphrase", settings.PrivatePassphrase, outcome);
   }
   return outcome;
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/crypto/private_channel.h"
+
 class ProgramSettings;
 
 // The Config panel's fields as typed (untrimmed program bytes), and the two
@@ -19,6 +21,8 @@ struct ConfigFields {
   std::string ReturnEmailAddress;
   bool EnableAudio = false;
   bool EnableNotifications = false;
+  PrivateMode PrivateSessions = PrivateMode::kPrefer;
+  std::string PrivatePassphrase;
 
   // The fields as LoadFields shows the settings.
   static ConfigFields From(const ProgramSettings& settings);
@@ -52,7 +56,8 @@ struct ConfigCommitOutcome {
 // bytes), MailServer and MailServerPortNumber ("host:port" splits),
 // the greeting (memory only), ReturnEmailAddress, HomeDirectory (created
 // when missing), EnableAudio, EnableNotifications, QuilloPortNumber and EncryptionKey (the key's
-// low 16 bits, which is what the program uses).
+// low 16 bits, which is what the program uses), PrivateSessions (its
+// word) and PrivatePassphrase (as typed; empty means none).
 ConfigCommitOutcome CommitConfig(const ConfigFields& fields, ProgramSettings& settings);
 
 #endif  // QUILLO_CORE_SETTINGS_CONFIG_COMMIT_H

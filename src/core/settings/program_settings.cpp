@@ -79,6 +79,9 @@ void ProgramSettings::ApplyIdentityKeys(const SettingsFile& file) {
   // listen on a port other than the one it reports.
   int32_t port = file.GetInt("QuilloPortNumber");
   if (port > 1024 && port <= 65535) QuilloPortNumber = port;
+  // An unknown word keeps the default, which offers private sessions.
+  if (auto mode = file.GetString("PrivateSessions")) ParsePrivateMode(*mode, &PrivateSessions);
+  if (auto passphrase = file.GetString("PrivatePassphrase")) PrivatePassphrase = *passphrase;
 }
 
 void ProgramSettings::ApplySoundAndBookKeys(const SettingsFile& file) {

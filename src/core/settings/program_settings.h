@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/books/book_handles.h"
+#include "core/crypto/private_channel.h"
 #include "core/net/mail_state.h"
 #include "core/settings/print_settings.h"
 
@@ -74,6 +75,13 @@ class ProgramSettings : public MailState, public BookHandles {
   std::string InvitationSubject = "Quillo Invitation";
   int32_t MailServerPortNumber = 25;
   int32_t EnableAudio = 1;
+  // Private sessions: offered (Prefer), compulsory (Require) or never
+  // offered (Off); the passphrase joins the key in the password.
+  PrivateMode PrivateSessions = PrivateMode::kPrefer;
+  std::string PrivatePassphrase;
+  // False when the crypto library failed at start-up: sessions then run as
+  // if PrivateSessions were Off, whatever the setting says.
+  bool PrivateSessionsAvailable = true;
   std::string AudioFile = "activity.wav";
   std::string SaveFileName = "quillo.txt";
   std::string SavedFileName;

@@ -11,6 +11,9 @@ SessionSnapshot SessionSnapshotOf(const ProgramSettings& settings) {
   snapshot.port = settings.QuilloPortNumber;
   snapshot.audio = settings.EnableAudio != 0;
   snapshot.audio_file = settings.AudioFile;
+  snapshot.private_mode =
+      settings.PrivateSessionsAvailable ? settings.PrivateSessions : PrivateMode::kOff;
+  snapshot.passphrase = settings.PrivatePassphrase;
   return snapshot;
 }
 

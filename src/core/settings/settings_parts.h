@@ -15,7 +15,8 @@ class Reporter;
 // application's thread.
 
 // What a new chat session uses: screen name, greeting, key, port, the audio
-// switch and file, copied now; later Config edits wait for the next session
+// switch and file, the private-session mode (Off when the crypto library
+// failed at start-up) and passphrase, copied now; later Config edits wait for the next session
 // (except the audio switch, see ChatSession::SetAudioEnabled).
 SessionSnapshot SessionSnapshotOf(const ProgramSettings& settings);
 

@@ -18,6 +18,10 @@ class Reporter {
   virtual void EventLine(const std::string& text) = 0;
   // The main frame's status-bar text.
   virtual void StatusText(const std::string& text) = 0;
+  // The status bar's privacy field: how the conversation on the line is
+  // protected; empty when no conversation is up. A program without a
+  // status bar ignores it.
+  virtual void PrivacyStatus(const std::string& text) { (void)text; }
   // A modal "Program Message" box with the three pieces joined; only ever
   // called on the GUI thread.
   virtual void ProgramMessage(const std::string& first, const std::string& second,

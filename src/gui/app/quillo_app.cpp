@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "core/crypto/crypto_init.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/startup.h"
 #include "core/util/held_reporter.h"
 #include "gui/frame/main_frame.h"
 #include "gui/panels/event_window.h"
+#include "gui/frame/program_message.h"
 
 bool QuilloApp::OnInit() {
   // wxApp::OnInit would parse the command line and refuse
@@ -22,6 +24,7 @@ bool QuilloApp::OnInit() {
   for (std::string& arg : args) arg_pointers.push_back(arg.data());
 
   TheProgramSettings = new ProgramSettings;
+  TheProgramSettings->PrivateSessionsAvailable = InitCrypto();
   auto held = std::make_shared<HeldReporter>();
   RunStartup(*TheProgramSettings,
              StartupInputs::FromProcess(static_cast<int>(arg_pointers.size()), arg_pointers.data()),
@@ -33,6 +36,11 @@ bool QuilloApp::OnInit() {
   MainFrame* frame = CreateMainWindow(*TheProgramSettings);
   SetTopWindow(frame);
   frame->Show();
+  if (!TheProgramSettings->PrivateSessionsAvailable) {
+    ShowProgramMessage(
+        "The crypto library could not be started.\n",
+        "Private sessions are off for this run: ", "lines use the basic cipher only.\n");
+  }
   // What start-up had to say about the books is shown once the frame is on
   // screen, so that a message box has its parent.
   frame->CallAfter([frame, held] {

@@ -17,6 +17,8 @@ void GuiReporter::EventLine(const std::string& text) { Post(Target::kEvent, text
 
 void GuiReporter::StatusText(const std::string& text) { Post(Target::kStatus, text); }
 
+void GuiReporter::PrivacyStatus(const std::string& text) { Post(Target::kPrivacy, text); }
+
 void GuiReporter::ProgramMessage(const std::string& first, const std::string& second,
                                  const std::string& third) {
   // Lines reported before the box belong above it.
@@ -80,7 +82,8 @@ void GuiReporter::Deliver(std::vector<Item> items) {
     }
     const auto& sink = item.target == Target::kConversation ? sinks_.conversation
                        : item.target == Target::kEvent      ? sinks_.event
-                                                            : sinks_.status;
+                       : item.target == Target::kStatus     ? sinks_.status
+                                                            : sinks_.privacy;
     if (sink) sink(item.text);
   }
 }

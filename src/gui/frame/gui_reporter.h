@@ -30,6 +30,8 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
     std::function<void(const std::string&, const std::string&, const std::string&)> message;
     // A line from the peer: sender and text (after its conversation text).
     std::function<void(const std::string&, const std::string&)> arrival;
+    // The status bar's privacy field.
+    std::function<void(const std::string&)> privacy;
   };
 
   static std::shared_ptr<GuiReporter> Create(Sinks sinks, std::string audio_file);
@@ -37,6 +39,7 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
   void ConversationLine(const std::string& text) override;
   void EventLine(const std::string& text) override;
   void StatusText(const std::string& text) override;
+  void PrivacyStatus(const std::string& text) override;
   void ProgramMessage(const std::string& first, const std::string& second,
                       const std::string& third) override;
   void PlayActivitySound() override;
@@ -52,7 +55,7 @@ class GuiReporter : public Reporter, public std::enable_shared_from_this<GuiRepo
   void Flush();
 
  private:
-  enum class Target { kConversation, kEvent, kStatus, kArrival };
+  enum class Target { kConversation, kEvent, kStatus, kArrival, kPrivacy };
   struct Item {
     Target target;
     std::string text;

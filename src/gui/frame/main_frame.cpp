@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/chat/conversation.h"
 #include "core/chat/session.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
@@ -98,7 +99,11 @@ wxEND_EVENT_TABLE()
        [](const std::string& a, const std::string& b, const std::string& c) {
          ShowProgramMessage(a, b, c);
        },
-       [this](const std::string& sender, const std::string& line) { NotifyLine(sender, line); }},
+       [this](const std::string& sender, const std::string& line) { NotifyLine(sender, line); },
+       [this](const std::string& text) {
+         SetStatusText(GuiText(text), kPrivacyField);
+         private_session_ = text == Conversation::kPrivateStatus;
+       }},
       settings.AudioFile);
   session_ = std::make_unique<ChatSession>(*reporter_);
   notifier_ = std::make_unique<DesktopNotifier>([this] { RaiseFromNotice(); });
@@ -187,9 +192,11 @@ void MainFrame::BuildMenuBar() {
 }
 
 void MainFrame::BuildStatusBar() {
-  CreateStatusBar(2);
-  const int widths[2] = {-1, 100};
-  SetStatusWidths(2, widths);
+  // The session's text, the clock, and how the conversation on the line is
+  // protected (private or basic cipher).
+  CreateStatusBar(3);
+  const int widths[3] = {-1, 100, 170};
+  SetStatusWidths(3, widths);
   SetStatusText(GuiText(settings_.ProgramTitle), 0);
   UpdateClock();
   clock_.Start(1000);

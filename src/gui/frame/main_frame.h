@@ -57,6 +57,8 @@ class MainFrame : public wxFrame {
     kHelpTopics = 51,
     kWinSockInfo = 54,
   };
+  // The status bar's field that says how the conversation is protected.
+  static constexpr int kPrivacyField = 2;
 
   explicit MainFrame(ProgramSettings& settings);
   ~MainFrame() override;
@@ -86,10 +88,6 @@ class MainFrame : public wxFrame {
   // Whether the frame asks the desktop for attention (a chat line arrived
   // while it was not the active window).
   bool WantsAttention() const { return urgent_; }
-  // Lines of a private session are announced by name only unless the
-  // NotificationText setting says otherwise. Not private until set.
-  void SetPrivateSession(bool is_private) { private_session_ = is_private; }
-
   // Rebuilds the toolbar from scratch after ToolBarHorizontal.
   void RecreateToolBar();
   bool ToolBarHorizontal() const { return tool_bar_horizontal_ != 0; }
@@ -159,6 +157,8 @@ class MainFrame : public wxFrame {
   bool closing_ = false;
   bool urgent_ = false;
   bool active_ = false;  // as the last activation event said
+  // As the conversation last said: lines of a private session are
+  // announced by name only unless NotificationText says otherwise.
   bool private_session_ = false;
 
   wxDECLARE_EVENT_TABLE();

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/dirdlg.h>
 #include <wx/font.h>
 #include <wx/msgdlg.h>
@@ -32,7 +33,18 @@ void Label(wxWindow* parent, const char* text, int x, int y, int width = -1, int
 }
 
 void Button(wxWindow* parent, int program_id, const char* text, int x) {
-  new wxButton(parent, ToolkitId(program_id), text, wxPoint(x, 415), wxSize(50, 25));
+  new wxButton(parent, ToolkitId(program_id), text, wxPoint(x, 480), wxSize(50, 25));
+}
+
+// The choice's entries, in order.
+const PrivateMode kPrivateModes[] = {PrivateMode::kPrefer, PrivateMode::kRequire,
+                                     PrivateMode::kOff};
+
+int PrivateModeIndex(PrivateMode mode) {
+  for (int i = 0; i < 3; ++i) {
+    if (kPrivateModes[i] == mode) return i;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -50,7 +62,7 @@ wxEND_EVENT_TABLE()
 
     ConfigPanel::ConfigPanel(wxWindow* parent, ProgramSettings& settings,
                              std::function<void()> committed)
-    : wxFrame(parent, ToolkitId(kId), "Quillo Config Panel", wxPoint(0, 0), wxSize(400, 490),
+    : wxFrame(parent, ToolkitId(kId), "Quillo Config Panel", wxPoint(0, 0), wxSize(400, 555),
               kPanelStyle),
       settings_(settings),
       committed_(std::move(committed)) {
@@ -79,12 +91,18 @@ wxEND_EVENT_TABLE()
   notifications_ =
       new wxCheckBox(panel, wxID_ANY, "Enable notifications", wxPoint(200, 271), wxSize(175, 25));
 
-  new wxStaticBox(panel, wxID_ANY, "Email Configuration", wxPoint(8, 305), wxSize(375, 90));
+  new wxStaticBox(panel, wxID_ANY, "Private Sessions", wxPoint(8, 305), wxSize(375, 60));
+  const wxString modes[] = {"Prefer", "Require", "Off"};
+  private_sessions_ = new wxChoice(panel, wxID_ANY, wxPoint(25, 328), wxSize(100, 25), 3, modes);
+  Label(panel, "Passphrase", 140, 332, 70, 25);
+  passphrase_ = Field(panel, 210, 328, 160, 25, wxTE_PASSWORD);
+
+  new wxStaticBox(panel, wxID_ANY, "Email Configuration", wxPoint(8, 370), wxSize(375, 90));
   // Wraps in its 150 pixels: tall enough for both lines.
-  Label(panel, "Mail Server Internet Address", 25, 330, 150, 32);
-  mail_server_ = Field(panel, 170, 326, 200, 25);
-  Label(panel, "Your Email Address", 25, 365, 150, 25);
-  email_ = Field(panel, 170, 361, 200, 25);
+  Label(panel, "Mail Server Internet Address", 25, 395, 150, 32);
+  mail_server_ = Field(panel, 170, 391, 200, 25);
+  Label(panel, "Your Email Address", 25, 430, 150, 25);
+  email_ = Field(panel, 170, 426, 200, 25);
 
   Button(panel, kAcceptId, "Accept", 8);
   Button(panel, kCloseId, "Close", 68);
@@ -101,7 +119,7 @@ void ConfigPanel::ShowConfigPanel() {
 void ConfigPanel::LoadFields() {
   const ConfigFields stored = ConfigFields::From(settings_);
   for (wxTextCtrl* field :
-       {screen_name_, welcome_, port_, key_, home_directory_, mail_server_, email_}) {
+       {screen_name_, welcome_, port_, key_, home_directory_, passphrase_, mail_server_, email_}) {
     field->Clear();
   }
   screen_name_->ChangeValue(GuiText(stored.ScreenName));
@@ -113,6 +131,8 @@ void ConfigPanel::LoadFields() {
   email_->ChangeValue(GuiText(stored.ReturnEmailAddress));
   audio_->SetValue(stored.EnableAudio);
   notifications_->SetValue(stored.EnableNotifications);
+  private_sessions_->SetSelection(PrivateModeIndex(stored.PrivateSessions));
+  passphrase_->ChangeValue(GuiText(stored.PrivatePassphrase));
 }
 
 ConfigFields ConfigPanel::Fields() const {
@@ -126,6 +146,9 @@ ConfigFields ConfigPanel::Fields() const {
   fields.ReturnEmailAddress = ProgramText(email_->GetValue());
   fields.EnableAudio = audio_->GetValue();
   fields.EnableNotifications = notifications_->GetValue();
+  const int mode = private_sessions_->GetSelection();
+  fields.PrivateSessions = kPrivateModes[mode >= 0 && mode < 3 ? mode : 0];
+  fields.PrivatePassphrase = ProgramText(passphrase_->GetValue());
   return fields;
 }
 

@@ -9,11 +9,12 @@
 
 class ProgramSettings;
 class wxCheckBox;
+class wxChoice;
 class wxTextCtrl;
 
 // The window in which the user edits the everyday settings: screen name,
 // chat port and key, greeting, home directory, audio alerts, desktop
-// notifications and the mail
+// notifications, private sessions (mode and passphrase) and the mail
 // settings of invitations. Every showing starts from the stored values
 // (LoadFields); Accept applies and writes the changed keys (CommitConfig).
 // Created once, hidden, by the main frame; Close and the close box hide it.
@@ -57,6 +58,8 @@ class ConfigPanel : public wxFrame {
   wxTextCtrl* HomeDirectoryField() const { return home_directory_; }
   wxCheckBox* AudioBox() const { return audio_; }
   wxCheckBox* NotificationsBox() const { return notifications_; }
+  wxChoice* PrivateSessionsChoice() const { return private_sessions_; }
+  wxTextCtrl* PassphraseField() const { return passphrase_; }
   wxTextCtrl* MailServerField() const { return mail_server_; }
   wxTextCtrl* EmailField() const { return email_; }
 
@@ -73,6 +76,8 @@ class ConfigPanel : public wxFrame {
   wxTextCtrl* home_directory_;
   wxCheckBox* audio_;
   wxCheckBox* notifications_;
+  wxChoice* private_sessions_;  // Prefer, Require, Off
+  wxTextCtrl* passphrase_;      // shown as dots
   wxTextCtrl* mail_server_;
   wxTextCtrl* email_;
 

@@ -116,10 +116,14 @@ class RawCaller {
   bool SignOn(const std::string& name, MessageHeader* reply, std::string* greeting) {
     return SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(reply, greeting);
   }
-  // True when the host closed the connection (end of stream).
+  // True when the host closed the connection (end of stream), after
+  // whatever it sent before.
   bool ClosedByPeer() {
-    char c;
-    return ::recv(fd_, &c, 1, 0) == 0;
+    char chunk[4096];
+    for (;;) {
+      const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+      if (got <= 0) return got == 0;
+    }
   }
 
  private:

@@ -237,6 +237,7 @@ TEST(SessionStopTest, ALongActivitySoundHoldsNeitherEndNorTheNextCaller) {
 TEST(SessionWireTest, EveryMessageReachesTheWireWholeAndInOrder) {
   const int port = FreePort();
   ChatEnd host("Hostess");
+  host.snapshot.private_mode = PrivateMode::kOff;
   ASSERT_TRUE(host.Host(port));
   RawCaller partner(port);
   MessageHeader reply;

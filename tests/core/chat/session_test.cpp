@@ -26,6 +26,12 @@ std::string Line(const std::string& name, const std::string& text) {
   return name + " Says>\n" + text + "\n\n";
 }
 
+// The line that announced the private session, with its line end.
+std::string PrivacyLine(const std::string& text) {
+  const size_t at = text.find("Private session with ");
+  return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) + 1 - at);
+}
+
 // A host with a caller already in conversation.
 class ConversationTest : public ::testing::Test {
  protected:
@@ -35,6 +41,9 @@ class ConversationTest : public ::testing::Test {
     ASSERT_EQ(guest_.Connect(port_), 0) << guest_.reporter.Events();
     ASSERT_TRUE(host_.reporter.WaitForConversation("Guest has established a connection\n"));
     ASSERT_TRUE(host_.WaitState(SessionState::kHostingBusy));
+    // Both programs offer private sessions: wait until both sides know.
+    ASSERT_TRUE(host_.reporter.WaitForConversation("Private session with Guest. "));
+    ASSERT_TRUE(guest_.reporter.WaitForConversation("Private session with Hostess. "));
   }
 
   int port_ = 0;
@@ -49,10 +58,15 @@ TEST_F(ConversationTest, HostingAndGreetingAreReported) {
   EXPECT_NE(host_text.find("Listening on port " + std::to_string(port_) + "\n\n"),
             std::string::npos);
   EXPECT_NE(host_text.find("Connecting Quillo client 127.0.0.1 at: "), std::string::npos);
-  EXPECT_EQ(host_.reporter.Status(), "Hosting Quillo Session\n");
   EXPECT_TRUE(host_.reporter.WaitForSounds(1));  // the new connection
-  // No greeting was configured: the host's own, with a line end each side.
-  EXPECT_EQ(guest_.reporter.Conversation(), "\n\nWelcome to the Hostess chat session\n");
+  // No greeting was configured: the host's own, with a line end each side;
+  // then the private session, with one code for both.
+  const std::string guest_text = guest_.reporter.Conversation();
+  const std::string code = PrivacyLine(host_text).substr(std::strlen("Private session with Guest"));
+  ASSERT_EQ(code.size(), std::strlen(". Verification code: NNNN NNNN\n"));
+  EXPECT_EQ(guest_text,
+            "\n\nWelcome to the Hostess chat session\nPrivate session with Hostess" + code);
+  EXPECT_EQ(host_.reporter.Status(), "Hosting Quillo Session\n");
   EXPECT_EQ(guest_.reporter.Events(), "");
   EXPECT_EQ(guest_.session.State(), SessionState::kConnectedAsClient);
   EXPECT_EQ(guest_.session.PeerName(), "Hostess");
@@ -73,7 +87,8 @@ TEST_F(ConversationTest, LinesTravelBothWaysUnderTheSendersName) {
   EXPECT_TRUE(host_.reporter.WaitForConversation(Line("Guest", "caf\xe9 \xff")));
   // Flush tells when the queue has reached the connection.
   EXPECT_TRUE(guest_.session.Flush(5000));
-  EXPECT_EQ(guest_.session.LinesWritten(), 2u);
+  // The share, the confirmation and the two lines.
+  EXPECT_EQ(guest_.session.LinesWritten(), 4u);
   // Each received line is announced once with its sender; one's own lines
   // are not.
   // (The announcement follows the conversation line, so it is waited for.)
@@ -113,10 +128,10 @@ TEST_F(ConversationTest, GuestSignsOffAndTheNextCallerIsGreeted) {
   const auto start = steady_clock::now();
   guest_.session.End(nullptr);
   EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
-  EXPECT_EQ(guest_.reporter.Conversation(),
-            "\n\nWelcome to the Hostess chat session\n"
-            "Hostess has been disconnected\n"
-            "All Quillo services have been shutdown\n");
+  const std::string guest_text = guest_.reporter.Conversation();
+  EXPECT_EQ(guest_text, "\n\nWelcome to the Hostess chat session\n" + PrivacyLine(guest_text) +
+                            "Hostess has been disconnected\n"
+                            "All Quillo services have been shutdown\n");
   EXPECT_EQ(guest_.reporter.Status(), "All Quillo services have been shutdown\n");
   EXPECT_EQ(guest_.session.State(), SessionState::kIdle);
 
@@ -182,6 +197,9 @@ TEST(ChatKeyTest, WrongKeyShowsTheNameAndWhatHappensToMatch) {
   const int port = FreePort();
   ChatEnd host("Hostess", 0xA001);
   ChatEnd guest("Guest", kKey);
+  // Without private sessions, as with a program that has none.
+  host.snapshot.private_mode = PrivateMode::kOff;
+  guest.snapshot.private_mode = PrivateMode::kOff;
   ASSERT_TRUE(host.Host(port));
   ASSERT_EQ(guest.Connect(port), 0);
   const std::string line = "secret words";
@@ -425,12 +443,16 @@ TEST(ChatReportTest, StatisticsAndInvitationFollowTheSession) {
   ChatEnd guest("Bob", 1234);
   ASSERT_EQ(guest.Connect(port), 0);
   ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
+  ASSERT_TRUE(guest.reporter.WaitForConversation("Private session with Ann"));
+  ASSERT_TRUE(host.reporter.WaitForConversation("Private session with Bob"));
   stats = guest.session.StatsLines();
-  ASSERT_EQ(stats.size(), 9u);
+  ASSERT_EQ(stats.size(), 10u);
   EXPECT_EQ(stats[1], "You are configured as Quillo client");
   EXPECT_EQ(stats[4], "IP Address: 127.0.0.1");
   EXPECT_EQ(stats[5], "Port Number: " + std::to_string(port));
   EXPECT_EQ(stats[8].rfind("Quillo session started at: ", 0), 0u);
+  EXPECT_EQ(stats[9], "Privacy: private session");
+  EXPECT_EQ(host.session.StatsLines().back(), "Privacy: private session");
 }
 
 }  // namespace

@@ -427,7 +427,7 @@ TEST_F(PrivateChannelTest, MalformedHandshakeMessagesEndTheSession) {
       {"share too short", MSG_SHARE, std::string(1, '\x01') + std::string(31, '\x01')},
       {"identity share", MSG_SHARE, std::string(1, '\x01') + identity},
       {"undecodable share", MSG_SHARE, std::string(1, '\x01') + undecodable},
-      {"confirmation before the share", MSG_CONFIRM, std::string(88, '\0')},
+      {"confirmation before the share", MSG_KEY_CONFIRM, std::string(88, '\0')},
       {"sealed line before the share", MSG_SEALED, std::string(40, '\0')},
   };
   for (const Case& c : cases) {

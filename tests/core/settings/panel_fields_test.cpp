@@ -60,6 +60,8 @@ TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
   EXPECT_TRUE(changed([](ConfigFields& f) { f.ReturnEmailAddress = "ann@example.org"; }));
   EXPECT_TRUE(changed([](ConfigFields& f) { f.EnableAudio = !f.EnableAudio; }));
   EXPECT_TRUE(changed([](ConfigFields& f) { f.EnableNotifications = !f.EnableNotifications; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.PrivateSessions = PrivateMode::kOff; }));
+  EXPECT_TRUE(changed([](ConfigFields& f) { f.PrivatePassphrase = "words"; }));
   // Numbers compare as numbers: leading zeros or trailing text are no change.
   EXPECT_FALSE(changed([](ConfigFields& f) { f.Port = "059152xyz"; }));
   // The whole key is compared with the 16-bit one: 52917 + 65536 differs.

@@ -7,6 +7,7 @@
 #include "core/settings/page_layout_check.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
+#include "core/settings/settings_parts.h"
 #include "core/settings/settings_test_files.h"
 
 namespace {
@@ -69,6 +70,31 @@ TEST_F(SettingsApplyTest, TextKeys) {
   EXPECT_EQ(settings_.mswpDocumentName, "Our Talk");
   Apply("ScreenName=\n");
   EXPECT_EQ(settings_.ScreenName, "");
+}
+
+// The mode word in any case; an unknown word keeps private sessions on
+// offer. The passphrase is taken as written and reaches a session's
+// snapshot, whose mode is Off when the crypto library did not start.
+TEST_F(SettingsApplyTest, PrivateSessionKeys) {
+  Apply("");
+  EXPECT_EQ(settings_.PrivateSessions, PrivateMode::kPrefer);
+  EXPECT_EQ(settings_.PrivatePassphrase, "");
+  Apply("PrivateSessions=require\nPrivatePassphrase=open sesame\n");
+  EXPECT_EQ(settings_.PrivateSessions, PrivateMode::kRequire);
+  EXPECT_EQ(settings_.PrivatePassphrase, "open sesame");
+  SessionSnapshot snapshot = SessionSnapshotOf(settings_);
+  EXPECT_EQ(snapshot.private_mode, PrivateMode::kRequire);
+  EXPECT_EQ(snapshot.passphrase, "open sesame");
+  settings_.PrivateSessionsAvailable = false;
+  EXPECT_EQ(SessionSnapshotOf(settings_).private_mode, PrivateMode::kOff);
+  Apply("PrivateSessions=OFF\n");
+  EXPECT_EQ(settings_.PrivateSessions, PrivateMode::kOff);
+  ProgramSettings fresh;
+  SettingsFile file(dir_.File("quillo.ini"));
+  WriteBytes(dir_.File("quillo.ini"), "PrivateSessions=sometimes\n");
+  ASSERT_TRUE(file.Load());
+  fresh.ApplyStartupKeys(file);
+  EXPECT_EQ(fresh.PrivateSessions, PrivateMode::kPrefer);
 }
 
 TEST_F(SettingsApplyTest, NumericBoundaries) {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/chat/conversation.h"
 #include "gui/support/frame_fixture.h"
 
 namespace {
@@ -293,7 +294,9 @@ TEST_F(DesktopNotifierTest, TheTextSettingThePrivateHookAndTheSwitch) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.text) + (c.is_private ? " private" : ""));
     settings->NotificationText = c.text;
-    frame->SetPrivateSession(c.is_private);
+    // The conversation tells the frame whether it is private.
+    frame->GetReporter().PrivacyStatus(c.is_private ? Conversation::kPrivateStatus
+                                                    : Conversation::kBasicStatus);
     Arrive("Bob", "the words");
     ASSERT_TRUE(listener_->WaitForCalls(++calls));
     EXPECT_EQ("Bob says", listener_->Calls().back().title);

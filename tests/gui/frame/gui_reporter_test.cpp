@@ -24,7 +24,8 @@ struct Recorder {
             [this](const std::string& t) { status.push_back(t), order.push_back("s"); }, nullptr,
             [this](const std::string& sender, const std::string& line) {
               arrivals.push_back(sender + ":" + line), order.push_back("a");
-            }};
+            },
+            nullptr};
   }
 };
 

@@ -6,6 +6,7 @@
 
 #include "gui/frame/chat_panel.h"
 #include "gui/frame/conversation_window.h"
+#include "gui/frame/gui_reporter.h"
 #include "gui/frame/gui_text.h"
 #include "gui/frame/splitter_window.h"
 #include "gui/support/frame_fixture.h"
@@ -174,11 +175,16 @@ TEST_F(MainFrameTest, MoveToolbarTurnsItAndWritesTheSideViewToolbarOffRemovesIt)
   EXPECT_FALSE(frame->GetMenuBar()->IsChecked(ToolkitId(38)));
 }
 
-TEST_F(MainFrameTest, StatusBarShowsTheTitleAndTheClock) {
+TEST_F(MainFrameTest, StatusBarShowsTheTitleTheClockAndThePrivacy) {
   MakeFrame();
   wxStatusBar* status = frame->GetStatusBar();
   ASSERT_NE(nullptr, status);
-  ASSERT_EQ(2, status->GetFieldsCount());
+  ASSERT_EQ(3, status->GetFieldsCount());
+  // No conversation, no privacy word; a worker's report reaches the field.
+  EXPECT_EQ("", ProgramText(status->GetStatusText(MainFrame::kPrivacyField)));
+  frame->GetReporter().PrivacyStatus("Private session");
+  frame->GetGuiReporter().Flush();
+  EXPECT_EQ("Private session", ProgramText(status->GetStatusText(MainFrame::kPrivacyField)));
   EXPECT_EQ("Quillo", ProgramText(status->GetStatusText(0)));
   char now[64];
   const time_t t = time(nullptr);

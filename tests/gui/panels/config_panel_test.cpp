@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/dirdlg.h>
 
 #include "gui/frame/gui_text.h"
@@ -104,6 +105,8 @@ TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
   panel->EmailField()->ChangeValue("ann@example.org");
   panel->AudioBox()->SetValue(true);
   panel->NotificationsBox()->SetValue(false);
+  panel->PrivateSessionsChoice()->SetSelection(1);  // Require
+  panel->PassphraseField()->ChangeValue("open sesame");
   Accept();
   EXPECT_FALSE(panel->IsShown());
   // A long name is cut in memory but written whole; the greeting stays in
@@ -119,12 +122,15 @@ TEST_F(ConfigPanelTest, AcceptCommitsEveryFieldInItsKeyOrderAndHides) {
   EXPECT_EQ("ann@example.org", settings->ReturnEmailAddress);
   EXPECT_EQ(1, settings->EnableAudio);
   EXPECT_EQ(0, settings->EnableNotifications);
+  EXPECT_EQ(PrivateMode::kRequire, settings->PrivateSessions);
+  EXPECT_EQ("open sesame", settings->PrivatePassphrase);
   std::string written = "ScreenName=" + name +
                         "\r\nMailServerPortNumber=2525\r\nMailServer=mail.example.org\r\n"
                         "ReturnEmailAddress=ann@example.org\r\nHomeDirectory=" +
                         dir.File("home") +
                         "\r\nEnableAudio=TRUE\r\nEnableNotifications=FALSE\r\nQuilloPortNumber="
-                        "4000\r\nEncryptionKey=4464\r\n";
+                        "4000\r\nEncryptionKey=4464\r\n"
+                        "PrivateSessions=Require\r\nPrivatePassphrase=open sesame\r\n";
   EXPECT_EQ(written, SettingsText());
   // A later server without a port leaves the port alone; only the changed
   // key is rewritten, where it stands.

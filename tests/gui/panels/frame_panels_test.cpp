@@ -54,7 +54,7 @@ TEST_F(FramePanelsTest, EveryPanelIsAHiddenChildFrameWithItsTitleIdSizeAndContro
       {Config(),
        "Quillo Config Panel",
        110000,
-       {400, 490},
+       {400, 555},
        true,
        {120001, 120002, 120003, 120004, 120005}},
       {Invitation(),

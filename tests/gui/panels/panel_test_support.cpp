@@ -60,7 +60,7 @@ PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
   events = new EventWindow(nullptr);
   reporter = GuiReporter::Create(
       {[](const std::string&) {}, [this](const std::string& text) { events->AppendText(text); },
-       [](const std::string&) {}, nullptr, nullptr},
+       [](const std::string&) {}, nullptr, nullptr, nullptr},
       "");
   session = std::make_unique<ChatSession>(*reporter);
 }
