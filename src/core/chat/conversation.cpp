@@ -23,6 +23,7 @@ Conversation::Conversation(Reporter& reporter, ConversationSetup setup, int fd,
                            std::unique_ptr<PrivateChannel> channel)
     : reporter_(reporter),
       setup_(std::move(setup)),
+      cipher_(std::make_unique<const Cipher>(setup_.key)),
       fd_(fd),
       sender_(fd),
       channel_(std::move(channel)) {}
@@ -78,10 +79,9 @@ Conversation::SendResult Conversation::SendLine(const std::string& line) {
 Conversation::SendResult Conversation::Transmit(const ChannelStep& step) {
   if (!step.wire.empty() && sender_.Enqueue(step.wire) == 0) return SendResult::kClosed;
   if (step.basic_lines.empty()) return SendResult::kQueued;
-  const CipherTable table = BuildCipherTable(setup_.key);
   for (const std::string& line : step.basic_lines) {
     std::string body;
-    if (!EncipherLine(table, line, &body)) return SendResult::kNoMemory;
+    if (!cipher_->EncipherLine(line, &body)) return SendResult::kNoMemory;
     const MessageHeader header(setup_.own_name, MSG_SAY, static_cast<uint32_t>(body.size()));
     if (sender_.Enqueue(Frame(header, body)) == 0) return SendResult::kClosed;
   }
@@ -243,9 +243,8 @@ bool Conversation::Dispatch(const WireMessage& message) {
 
 void Conversation::ShowLine(const WireMessage& message) {
   ShowText(message.header.SenderName(),
-           DecipherBody(BuildCipherTable(setup_.key),
-                        reinterpret_cast<const unsigned char*>(message.body.data()),
-                        message.body.size()));
+           cipher_->DecipherBody(reinterpret_cast<const unsigned char*>(message.body.data()),
+                                 message.body.size()));
 }
 
 void Conversation::ShowText(const std::string& sender, const std::string& text) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "core/chat/cipher_table.h"
 #include "core/chat/message_reader.h"
 #include "core/chat/message_sender.h"
 #include "core/crypto/private_channel.h"
@@ -139,6 +140,10 @@ class Conversation {
 
   Reporter& reporter_;
   const ConversationSetup setup_;
+  // The basic cipher of setup_.key, built once: a line is enciphered and
+  // deciphered through it instead of a table built (and searched) per line.
+  // Immutable, so the sending and the receiving thread share it.
+  const std::unique_ptr<const Cipher> cipher_;
   const int fd_;
   WakeEvent wake_;
   MessageSender sender_;
