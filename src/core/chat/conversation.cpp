@@ -106,7 +106,7 @@ void Conversation::Stop() {
 }
 
 void Conversation::ReceiveLoop() {
-  MessageReader reader(fd_, wake_.Fd(), setup_.body_timeout_ms);
+  MessageReader reader(fd_, wake_.Fd(), setup_.body_timeout_ms, true);
   WireMessage message;
   ChannelStep first;
   {

@@ -9,8 +9,8 @@
 
 #include "core/net/poll_wait.h"
 
-MessageReader::MessageReader(int fd, int wake_fd, long body_timeout_ms)
-    : fd_(fd), wake_fd_(wake_fd), body_timeout_ms_(body_timeout_ms) {}
+MessageReader::MessageReader(int fd, int wake_fd, long body_timeout_ms, bool read_ahead)
+    : fd_(fd), wake_fd_(wake_fd), body_timeout_ms_(body_timeout_ms), read_ahead_(read_ahead) {}
 
 MessageReader::Outcome MessageReader::Next(WireMessage* message, PollClock::time_point idle_until) {
   Outcome outcome = Fill(MessageHeader::kSize, idle_until);
@@ -31,11 +31,10 @@ MessageReader::Outcome MessageReader::Fill(size_t n, PollClock::time_point idle_
   char chunk[65536];
   while (buffer_.size() < n) {
     // What has arrived is taken first: a poll before every receive would
-    // cost as much as the network on a short line. Never a byte beyond
-    // this message: what follows may belong to another reader (the
-    // conversation after the greeting), and a flood is not buffered ahead
-    // of the cap check.
-    const size_t want = std::min(sizeof chunk, n - buffer_.size());
+    // cost as much as the network on a short line. Without read_ahead_
+    // never a byte beyond this message; with it at most one chunk, so a
+    // flood is not buffered ahead of the cap check either way.
+    const size_t want = read_ahead_ ? sizeof chunk : std::min(sizeof chunk, n - buffer_.size());
     const ssize_t got = ::recv(fd_, chunk, want, MSG_DONTWAIT);
     if (got > 0) {
       if (!begun_) {

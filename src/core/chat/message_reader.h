@@ -31,7 +31,11 @@ class MessageReader {
     kIdle,      // nothing of a new message arrived before idle_until
   };
 
-  MessageReader(int fd, int wake_fd, long body_timeout_ms);
+  // A reader that is the connection's last (the conversation's) may take
+  // whatever has arrived, read_ahead, which saves a receive per message;
+  // one that hands the connection on afterwards (the greeting's) must not
+  // take a byte beyond its message.
+  MessageReader(int fd, int wake_fd, long body_timeout_ms, bool read_ahead = false);
 
   // Waits for the next message. Until its first byte arrives the wait ends
   // at idle_until (kIdle), so a caller can keep its own timers.
@@ -45,6 +49,7 @@ class MessageReader {
   int fd_;
   int wake_fd_;
   long body_timeout_ms_;
+  bool read_ahead_;
   std::string buffer_;
   std::chrono::steady_clock::time_point deadline_;
   bool begun_ = false;

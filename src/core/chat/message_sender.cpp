@@ -28,10 +28,13 @@ uint64_t MessageSender::Enqueue(std::string bytes) {
   std::string rest = WriteNow(std::move(bytes));
   if (rest.empty()) {
     ++written_;
+    changed_.notify_all();
   } else {
     queue_.push_back(std::move(rest));
+    // Only now is there work: waking the thread for a string already
+    // written would cost a context switch a line.
+    work_.notify_one();
   }
-  changed_.notify_all();
   return queued_;
 }
 
@@ -68,6 +71,7 @@ void MessageSender::Finish(long drain_ms) {
       finishing_ = true;
       drain_deadline_ = DeadlineIn(drain_ms);
     }
+    work_.notify_all();
     changed_.notify_all();
   }
   // A write in progress rereads the deadline.
@@ -77,7 +81,7 @@ void MessageSender::Finish(long drain_ms) {
 
 bool MessageSender::Take(std::string* bytes) {
   std::unique_lock<std::mutex> hold(lock_);
-  changed_.wait(hold, [&] { return !queue_.empty() || finishing_; });
+  work_.wait(hold, [&] { return !queue_.empty() || finishing_; });
   // Past the drain deadline a message is still taken: the deadline bounds
   // only waiting for a partner that does not read, never the time this
   // thread took to be scheduled, so a sign-off leaves even on a busy machine.

@@ -67,7 +67,8 @@ class MessageSender {
   std::thread thread_;
 
   mutable std::mutex lock_;
-  std::condition_variable changed_;
+  std::condition_variable work_;     // the thread: something queued, or Finish
+  std::condition_variable changed_;  // WaitWritten: written_, failed_ or stopped_ moved
   std::deque<std::string> queue_;
   uint64_t queued_ = 0;
   uint64_t written_ = 0;
