@@ -2,9 +2,11 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <system_error>
 
@@ -101,8 +103,9 @@ void Conversation::Stop() {
   sender_.Enqueue(std::string(reinterpret_cast<const char*>(signoff.Data()), MessageHeader::kSize));
   wake_.Signal();
   if (receiver_.joinable()) receiver_.join();
+  const PollClock::time_point deadline = DeadlineIn(kDrainMilliseconds);
   sender_.Finish(kDrainMilliseconds);
-  ::shutdown(fd_, SHUT_RDWR);
+  CloseGracefully(deadline);
 }
 
 void Conversation::ReceiveLoop() {
@@ -267,10 +270,33 @@ void Conversation::EndByItself(bool sign_off, ConversationEnd how, bool drain) {
     sender_.Enqueue(
         std::string(reinterpret_cast<const char*>(signoff.Data()), MessageHeader::kSize));
   }
-  sender_.Finish(sign_off || drain ? kDrainMilliseconds : 0);
-  ::shutdown(fd_, SHUT_RDWR);
+  if (sign_off || drain) {
+    const PollClock::time_point deadline = DeadlineIn(kDrainMilliseconds);
+    sender_.Finish(kDrainMilliseconds);
+    CloseGracefully(deadline);
+  } else {
+    sender_.Finish(0);
+    ::shutdown(fd_, SHUT_RDWR);
+  }
   if (!stopping_.load()) reporter_.PrivacyStatus(std::string());
   if (!stopping_.load() && setup_.ended) setup_.ended(this, how);
+}
+
+// Our last bytes are followed by a FIN, and what the partner still sends
+// is read and dropped until it closes too (or the deadline): closing with
+// unread bytes would send a reset, and a reset makes the partner's kernel
+// discard what it has received and not yet read, our sign-off or key
+// confirmation among them.
+void Conversation::CloseGracefully(PollClock::time_point deadline) {
+  ::shutdown(fd_, SHUT_WR);
+  char scrap[4096];
+  for (;;) {
+    const ssize_t got = ::recv(fd_, scrap, sizeof scrap, MSG_DONTWAIT);
+    if (got > 0 || (got < 0 && errno == EINTR)) continue;
+    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+    if (WaitForSocket(fd_, POLLIN, -1, deadline) != PollResult::kReady) break;
+  }
+  ::shutdown(fd_, SHUT_RDWR);
 }
 
 void Conversation::Report(const std::string& text) {
