@@ -77,10 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The rewritten or appended entry reads back as a line of its own.
   bool found = false;
+  // The rewritten line keeps its lead (blanks, a comment character), as
+  // the reader skips them.
   for (const std::string& line : new_lines) {
-    for (const char* prefix : {"", " ", "#", " #"}) {
-      found = found || line == std::string(prefix) + "ScreenName=Ann";
-    }
+    const size_t entry = line.find_first_not_of(" \t#");
+    found = found || (entry != std::string::npos && line.compare(entry, std::string::npos,
+                                                                 "ScreenName=Ann") == 0);
   }
   if (!found) std::abort();
   std::remove(path.c_str());
