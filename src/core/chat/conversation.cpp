@@ -117,6 +117,7 @@ void Conversation::ReceiveLoop() {
     first = channel_->Start(PrivateChannel::Clock::now());
     Transmit(first);
     NoteState();
+    ReportClosing(first);
   }
   if (!Present(first, std::string())) return;
   for (;;) {
@@ -147,6 +148,7 @@ bool Conversation::Tick() {
     step = channel_->Tick(PrivateChannel::Clock::now());
     Transmit(step);
     NoteState();
+    ReportClosing(step);
   }
   return Present(step, std::string());
 }
@@ -160,15 +162,23 @@ bool Conversation::Receive(const WireMessage& message) {
     // the state changes, so Flush never misses them.
     Transmit(step);
     NoteState();
+    ReportClosing(step);
   }
   if (!Present(step, message.header.SenderName())) return false;
   return !step.pass_through || Dispatch(message);
 }
 
+// A closing step's reason is shown before the channel lock is let go: a
+// line sent meanwhile finds the channel closed, and the End that may follow
+// must not silence why.
+void Conversation::ReportClosing(const ChannelStep& step) {
+  if (step.close) Report(EventText(step.event));
+}
+
 bool Conversation::Present(const ChannelStep& step, const std::string& sender) {
   if (step.event != ChannelEvent::kNone) {
     if (setup_.privacy) setup_.privacy(this, step.event);
-    Report(EventText(step.event));
+    if (!step.close) Report(EventText(step.event));
     if (!stopping_.load() && !step.close) {
       reporter_.PrivacyStatus(step.event == ChannelEvent::kPrivate            ? kPrivateStatus
                               : step.event == ChannelEvent::kPlainLineDropped ? kPrivateStatus

@@ -136,6 +136,8 @@ class Conversation {
   // drain: what is queued gets kDrainMilliseconds to leave (always with
   // sign_off).
   void EndByItself(bool sign_off, ConversationEnd how, bool drain = false);
+  // Under the channel lock: the reason of a step that closes the channel.
+  void ReportClosing(const ChannelStep& step);
   // Ends the connection without a reset, waiting until deadline at most.
   void CloseGracefully(PollClock::time_point deadline);
   void Report(const std::string& text);
