@@ -1,5 +1,7 @@
 #include "core/chat/message_sender.h"
 
+#include <sys/socket.h>
+
 #include <system_error>
 
 MessageSender::MessageSender(int fd) : fd_(fd) {}
@@ -14,15 +16,35 @@ bool MessageSender::Start(std::function<void()> on_failure) {
   } catch (const std::system_error&) {
     return false;
   }
+  std::lock_guard<std::mutex> hold(lock_);
+  running_ = true;
   return true;
 }
 
 uint64_t MessageSender::Enqueue(std::string bytes) {
   std::lock_guard<std::mutex> hold(lock_);
   if (finishing_ || failed_) return 0;
-  queue_.push_back(std::move(bytes));
-  work_.notify_one();
-  return ++queued_;
+  ++queued_;
+  std::string rest = WriteNow(std::move(bytes));
+  if (rest.empty()) {
+    ++written_;
+    changed_.notify_all();
+  } else {
+    queue_.push_back(std::move(rest));
+    // Only now is there work: waking the thread for a string already
+    // written would cost a context switch a line.
+    work_.notify_one();
+  }
+  return queued_;
+}
+
+std::string MessageSender::WriteNow(std::string bytes) {
+  // Only with nothing ahead of it, or the order would break; and only
+  // while the thread runs, which is who reports a failed connection.
+  if (writing_ || !queue_.empty() || !running_ || bytes.empty()) return bytes;
+  const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+  if (n > 0) bytes.erase(0, static_cast<size_t>(n));
+  return bytes;
 }
 
 uint64_t MessageSender::Queued() const {
@@ -66,6 +88,7 @@ bool MessageSender::Take(std::string* bytes) {
   if (queue_.empty() || failed_) return false;
   *bytes = std::move(queue_.front());
   queue_.pop_front();
+  writing_ = true;
   return true;
 }
 
@@ -86,6 +109,7 @@ void MessageSender::Run() {
       wake_.Reset();
     }
     std::lock_guard<std::mutex> hold(lock_);
+    writing_ = false;
     if (result != WriteResult::kDone) {
       failed_ = true;
       queue_.clear();

@@ -16,7 +16,10 @@
 // (one or more whole messages each) and return at once; the sender thread
 // writes each string whole and in queue order, so no other write can fall
 // between a header and its body, and a partner that stops reading blocks
-// only this thread, never the caller.
+// only this thread, never the caller. When nothing is queued or being
+// written, Enqueue first offers the string to the connection itself without
+// waiting (a thread hand-off costs more than the network on a short line);
+// whatever the connection does not take at once is queued for the thread.
 //
 // Ownership: borrows the connection descriptor (the conversation owns it);
 // owns its thread and wake event. Thread rules: Enqueue, Written and
@@ -53,6 +56,10 @@ class MessageSender {
   void Run();
   // Waits for the next string; false when the thread must stop.
   bool Take(std::string* bytes);
+  // Enqueue's attempt to write on the caller's thread (lock_ held): the
+  // bytes the connection did not take, all of them when it could not be
+  // tried.
+  std::string WriteNow(std::string bytes);
 
   int fd_;
   WakeEvent wake_;
@@ -68,6 +75,8 @@ class MessageSender {
   bool finishing_ = false;
   bool failed_ = false;
   bool stopped_ = false;  // the thread has left Run
+  bool writing_ = false;  // the thread holds a string it has not finished
+  bool running_ = false;  // Start has started the thread
   PollClock::time_point drain_deadline_ = PollClock::time_point::max();
 };
 
