@@ -38,6 +38,17 @@ std::string SessionBusAddress() {
 // A late reply to an object already gone carries G_IO_ERROR_CANCELLED.
 bool Cancelled(GError* error) { return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED); }
 
+// Finishes a method call: its reply, or null when it failed (the error is
+// dropped). *cancelled says the notifier is being destroyed, and then the
+// caller must not touch it.
+GVariant* FinishCall(GObject* source, GAsyncResult* result, bool* cancelled) {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+  *cancelled = Cancelled(error);
+  if (error != nullptr) g_error_free(error);
+  return reply;
+}
+
 }  // namespace
 
 DesktopNotice ChatLineNotice(const std::string& sender, const std::string& line, bool name_only) {
@@ -133,16 +144,12 @@ void DesktopNotifier::AskCapabilities() {
 }
 
 void DesktopNotifier::OnCapabilities(GObject* source, GAsyncResult* result, gpointer self) {
-  GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-  if (Cancelled(error)) {
-    g_error_free(error);
-    return;
-  }
+  bool cancelled = false;
+  GVariant* reply = FinishCall(source, result, &cancelled);
+  if (cancelled) return;
   auto* notifier = static_cast<DesktopNotifier*>(self);
   if (!reply) {
     // No service on this bus: nothing to show the notices.
-    g_error_free(error);
     notifier->link_ = Link::kNone;
     notifier->pending_.reset();
     return;
@@ -184,20 +191,15 @@ void DesktopNotifier::SendNotify(const DesktopNotice& notice) {
 }
 
 void DesktopNotifier::OnNotified(GObject* source, GAsyncResult* result, gpointer self) {
-  GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-  if (Cancelled(error)) {
-    g_error_free(error);
-    return;
-  }
+  bool cancelled = false;
+  GVariant* reply = FinishCall(source, result, &cancelled);
+  if (cancelled) return;
   auto* notifier = static_cast<DesktopNotifier*>(self);
   notifier->in_flight_ = false;
   uint32_t id = 0;
   if (reply) {
     g_variant_get(reply, "(u)", &id);
     g_variant_unref(reply);
-  } else {
-    g_error_free(error);
   }
   notifier->shown_id_ = id;
   if (notifier->withdraw_after_) {
