@@ -72,16 +72,18 @@ bool Conversation::WaitSettled(long timeout_ms) {
 Conversation::SendResult Conversation::SendLine(const std::string& line) {
   std::lock_guard<std::mutex> hold(channel_lock_);
   if (channel_->State() == ChannelState::kClosed) return SendResult::kClosed;
-  const ChannelStep step = channel_->Seal(line);
-  return Transmit(step);  // nothing to write: held until the mode is known
+  ChannelStep step = channel_->Seal(line);
+  return Transmit(&step);  // nothing to write: held until the mode is known
 }
 
 // The basic lines are enciphered here, under the channel lock, so a held
 // line and one typed just after it cannot change places.
-Conversation::SendResult Conversation::Transmit(const ChannelStep& step) {
-  if (!step.wire.empty() && sender_.Enqueue(step.wire) == 0) return SendResult::kClosed;
-  if (step.basic_lines.empty()) return SendResult::kQueued;
-  for (const std::string& line : step.basic_lines) {
+Conversation::SendResult Conversation::Transmit(ChannelStep* step) {
+  if (!step->wire.empty() && sender_.Enqueue(std::move(step->wire)) == 0) {
+    return SendResult::kClosed;
+  }
+  if (step->basic_lines.empty()) return SendResult::kQueued;
+  for (const std::string& line : step->basic_lines) {
     std::string body;
     if (!cipher_->EncipherLine(line, &body)) return SendResult::kNoMemory;
     const MessageHeader header(setup_.own_name, MSG_SAY, static_cast<uint32_t>(body.size()));
@@ -115,7 +117,7 @@ void Conversation::ReceiveLoop() {
   {
     std::lock_guard<std::mutex> hold(channel_lock_);
     first = channel_->Start(PrivateChannel::Clock::now());
-    Transmit(first);
+    Transmit(&first);
     NoteState();
     ReportClosing(first);
   }
@@ -146,7 +148,7 @@ bool Conversation::Tick() {
   {
     std::lock_guard<std::mutex> hold(channel_lock_);
     step = channel_->Tick(PrivateChannel::Clock::now());
-    Transmit(step);
+    Transmit(&step);
     NoteState();
     ReportClosing(step);
   }
@@ -160,7 +162,7 @@ bool Conversation::Receive(const WireMessage& message) {
     step = channel_->OnMessage(message.header, message.body, PrivateChannel::Clock::now());
     // A closing step carries nothing to send. Held lines are queued before
     // the state changes, so Flush never misses them.
-    Transmit(step);
+    Transmit(&step);
     NoteState();
     ReportClosing(step);
   }

@@ -121,8 +121,9 @@ class Conversation {
   bool Tick();
   // Takes the channel's state after a call; channel_lock_ held.
   void NoteState();
-  // Queues what a channel step writes; channel_lock_ held.
-  SendResult Transmit(const ChannelStep& step);
+  // Queues what a channel step writes, moving its bytes out; channel_lock_
+  // held.
+  SendResult Transmit(ChannelStep* step);
   // Shows what a channel step found, from the receiver; false when the
   // conversation is over.
   bool Present(const ChannelStep& step, const std::string& sender);

@@ -357,12 +357,18 @@ void PrivateChannel::Close(ChannelEvent event, ChannelStep* step) {
   step->basic_lines.clear();
 }
 
+// Sealed straight behind its header in the outgoing bytes: a 4 KiB line
+// is copied once less, which is a measurable part of a private line's cost.
 void PrivateChannel::SealLine(const std::string& line, std::string* wire) {
-  std::string body(line.size() + kSealOverhead, '\0');
-  crypto_secretstream_xchacha20poly1305_push(
-      &secrets_->push, reinterpret_cast<unsigned char*>(&body[0]), nullptr, Bytes(line),
-      line.size(), nullptr, 0, crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
-  AppendFrame(MSG_SEALED, body, wire);
+  const size_t body_size = line.size() + kSealOverhead;
+  const MessageHeader header(own_name_, MSG_SEALED, static_cast<uint32_t>(body_size));
+  const size_t at = wire->size();
+  wire->resize(at + MessageHeader::kSize + body_size);
+  unsigned char* out = reinterpret_cast<unsigned char*>(&(*wire)[at]);
+  std::copy(header.Data(), header.Data() + MessageHeader::kSize, out);
+  crypto_secretstream_xchacha20poly1305_push(&secrets_->push, out + MessageHeader::kSize, nullptr,
+                                             Bytes(line), line.size(), nullptr, 0,
+                                             crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
 }
 
 ChannelStep PrivateChannel::Seal(const std::string& line) {
