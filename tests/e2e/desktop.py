@@ -202,14 +202,12 @@ class Desktop:
                         if w is not None and self.showing(w)]
         return windows
 
-    def frame(self, pid, title, limit=DEFAULT_WAIT):
+    def frame(self, pid, title):
         return wait_for("window %r" % title,
-                        lambda: next((w for w in self.frames(pid) if w.name == title), None),
-                        limit=limit)
+                        lambda: next((w for w in self.frames(pid) if w.name == title), None))
 
     def showing(self, node):
-        states = node.getState()
-        return states.contains(self.pyatspi.STATE_SHOWING)
+        return node.getState().contains(self.pyatspi.STATE_SHOWING)
 
     def descendants(self, node, role=None, name=None, depth=40):
         """Depth-first list of the showing descendants with the role and name."""
@@ -231,22 +229,17 @@ class Desktop:
             out.extend(self.descendants(child, role, name, depth - 1))
         return out
 
-    def button(self, window, label, limit=DEFAULT_WAIT):
+    def button(self, window, label):
         role = self.pyatspi.ROLE_PUSH_BUTTON
         return wait_for("button %r" % label,
-                        lambda: next(iter(self.descendants(window, role, label)), None),
-                        limit=limit)
+                        lambda: next(iter(self.descendants(window, role, label)), None))
 
     def text_fields(self, window):
         """The window's text controls in reading order (top to bottom, then
         left to right)."""
         fields = self.descendants(window, self.pyatspi.ROLE_TEXT)
         fields += self.descendants(window, self.pyatspi.ROLE_ENTRY)
-
-        def place(node):
-            x, y = self.extents(node)[:2]
-            return (y, x)
-        return sorted(fields, key=place)
+        return sorted(fields, key=lambda node: self.extents(node)[1::-1])
 
     def extents(self, node):
         box = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
