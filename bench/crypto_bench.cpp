@@ -4,19 +4,20 @@
 // 4 KiB lines, against the basic cipher enciphering and deciphering the same
 // line the way the session does today (table built per message).
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "core/chat/cipher_table.h"
 #include "core/crypto/crypto_init.h"
 #include "core/crypto/private_channel.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Figures;
+using bench::TimeEach;
 
 struct Frame {
   MessageHeader header;
@@ -51,32 +52,9 @@ void Pump(PrivateChannel& client, PrivateChannel& host, std::string to_host, std
   }
 }
 
-struct Figures {
-  double median_us;
-  double p99_us;
-};
-
-Figures Summarise(std::vector<double>& samples) {
-  std::sort(samples.begin(), samples.end());
-  return {samples[samples.size() / 2], samples[samples.size() * 99 / 100]};
-}
-
-template <typename Fn>
-Figures Time(int rounds, Fn fn) {
-  std::vector<double> samples;
-  samples.reserve(rounds);
-  for (int i = 0; i < rounds; ++i) {
-    const Clock::time_point start = Clock::now();
-    fn();
-    samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-  }
-  return Summarise(samples);
-}
-
-bool Handshake() {
-  const Clock::time_point now = Clock::now();
-  PrivateChannel client(ChannelRole::kClient, PrivateMode::kPrefer, 52917, "passphrase", "Guest");
-  PrivateChannel host(ChannelRole::kHost, PrivateMode::kPrefer, 52917, "passphrase", "Host");
+// A client and a host channel through their whole handshake; whether both
+// ended private.
+bool Handshake(PrivateChannel& client, PrivateChannel& host, Clock::time_point now) {
   const std::string to_host = client.OfferFrame();
   const std::string to_client = host.OfferFrame();
   host.Start(now);
@@ -85,13 +63,17 @@ bool Handshake() {
   return client.State() == ChannelState::kPrivate && host.State() == ChannelState::kPrivate;
 }
 
-void Lines(const char* label, size_t length, int rounds) {
-  std::string line(length, 'x');
-  for (size_t i = 0; i < length; ++i) line[i] = static_cast<char>('a' + i % 26);
+bool Handshake(const std::string& passphrase) {
+  PrivateChannel client(ChannelRole::kClient, PrivateMode::kPrefer, 52917, passphrase, "Guest");
+  PrivateChannel host(ChannelRole::kHost, PrivateMode::kPrefer, 52917, passphrase, "Host");
+  return Handshake(client, host, Clock::now());
+}
 
+void Lines(const char* label, size_t length, int rounds) {
+  const std::string line = bench::TestLine(length);
   const uint16_t key = 52917;
   bool basic_ok = true;
-  const Figures basic = Time(rounds, [&] {
+  const Figures basic = TimeEach(rounds, [&] {
     std::string body;
     EncipherLine(BuildCipherTable(key), line, &body);
     const std::string text = DecipherBody(
@@ -102,12 +84,8 @@ void Lines(const char* label, size_t length, int rounds) {
   const Clock::time_point now = Clock::now();
   PrivateChannel client(ChannelRole::kClient, PrivateMode::kPrefer, key, "", "Guest");
   PrivateChannel host(ChannelRole::kHost, PrivateMode::kPrefer, key, "", "Host");
-  const std::string to_host = client.OfferFrame(), to_client = host.OfferFrame();
-  host.Start(now);
-  client.Start(now);
-  Pump(client, host, to_host, to_client, now);
-  bool private_ok = client.State() == ChannelState::kPrivate;
-  const Figures sealed = Time(rounds, [&] {
+  bool private_ok = Handshake(client, host, now);
+  const Figures sealed = TimeEach(rounds, [&] {
     const std::vector<Frame> frames = Split(client.Seal(line).wire);
     const ChannelStep step = host.OnMessage(frames[0].header, frames[0].body, now);
     private_ok = private_ok && step.lines.size() == 1 && step.lines[0] == line;
@@ -116,8 +94,8 @@ void Lines(const char* label, size_t length, int rounds) {
   std::printf(
       "%-14s basic  median %8.2f us  p99 %8.2f us | private median %8.2f us  p99 %8.2f us | "
       "ratio %.2fx%s\n",
-      label, basic.median_us, basic.p99_us, sealed.median_us, sealed.p99_us,
-      sealed.median_us / basic.median_us, basic_ok && private_ok ? "" : "  (LINES WRONG)");
+      label, basic.median, basic.p99, sealed.median, sealed.p99, sealed.median / basic.median,
+      basic_ok && private_ok ? "" : "  (LINES WRONG)");
 }
 
 }  // namespace
@@ -129,16 +107,17 @@ int main() {
   }
   // The basic cipher has no handshake; its set-up per message is building
   // the table, shown beside the handshake for scale.
-  const Figures table = Time(2000, [] {
+  const Figures table = TimeEach(2000, [] {
     volatile uint16_t sink = BuildCipherTable(52917).entries[200];
     (void)sink;
   });
   bool all_private = true;
-  const Figures handshake = Time(1000, [&] { all_private = Handshake() && all_private; });
+  const Figures handshake =
+      TimeEach(1000, [&] { all_private = Handshake("passphrase") && all_private; });
   std::printf(
       "handshake      median %8.1f us  p99 %8.1f us (both sides, in memory)%s | basic table "
       "build median %.2f us\n",
-      handshake.median_us, handshake.p99_us, all_private ? "" : "  (NOT PRIVATE)", table.median_us);
+      handshake.median, handshake.p99, all_private ? "" : "  (NOT PRIVATE)", table.median);
   Lines("20-byte lines", 20, 20000);
   Lines("4 KiB lines", 4096, 2000);
   return 0;

@@ -2,20 +2,20 @@
 // in an order-11 tree, inserted, found, walked in order and removed.
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "core/db/btree_index.h"
 #include "core/db/db_test_keys.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 void Report(const char* what, int operations, Clock::time_point start) {
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double seconds = bench::Seconds(start);
   std::printf("%-8s %6d operations in %7.3f s: %10.0f operations per second\n", what, operations,
               seconds, operations / seconds);
 }

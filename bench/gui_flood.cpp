@@ -1,12 +1,11 @@
 // How long the host's window takes to show a flood of 10,000 lines from its
 // partner, and how long the event loop went without a turn meanwhile (the
 // window's responsiveness). Two real main frames talk over loopback; run
-// under Xvfb:  xvfb-run -a build/bench/bench_gui_flood [lines]
+// under Xvfb:  xvfb-run -a build/bench/bench_gui_flood
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -14,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/bench_timing.h"
 #include "core/chat/session.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_parts.h"
@@ -24,7 +24,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+constexpr int kLines = 10000;
 
 class BenchApp : public wxApp {
  public:
@@ -33,20 +34,21 @@ class BenchApp : public wxApp {
 
 // Runs event-loop turns (one dispatch of a GTK event, then the pending
 // wx events such as the reporter's drain) until done() or the timeout;
-// returns the longest time one turn took.
-double LongestTurn(const std::function<bool()>& done, double timeout_seconds, bool* finished) {
+// returns the longest time one turn took, and whether done() came true.
+double LongestTurn(const std::function<bool()>& done, double timeout_seconds,
+                   bool* finished = nullptr) {
   wxEventLoopBase* loop = wxEventLoopBase::GetActive();
   double longest = 0;
   const auto end = Clock::now() + std::chrono::duration<double>(timeout_seconds);
-  *finished = false;
+  if (finished != nullptr) *finished = false;
   while (Clock::now() < end) {
     const auto start = Clock::now();
     loop->DispatchTimeout(1);
     wxTheApp->ProcessPendingEvents();
     wxTheApp->ProcessIdle();
-    longest = std::max(longest, std::chrono::duration<double>(Clock::now() - start).count());
+    longest = std::max(longest, bench::Seconds(start));
     if (done()) {
-      *finished = true;
+      if (finished != nullptr) *finished = true;
       break;
     }
   }
@@ -62,7 +64,7 @@ std::unique_ptr<ProgramSettings> Settings(const char* name, int port, const char
   return settings;
 }
 
-int Run(int lines) {
+int Run() {
   char dir_template[] = "/tmp/quillo-bench-XXXXXX";
   const char* dir = mkdtemp(dir_template);
   const int port = qtest::FreePort();
@@ -83,12 +85,12 @@ int Run(int lines) {
     std::fprintf(stderr, "no connection\n");
     return 1;
   }
-  const std::string last = "flood line " + std::to_string(lines - 1) + "\n";
+  const std::string last = "flood line " + std::to_string(kLines - 1) + "\n";
   const auto start = Clock::now();
   std::thread sender([&] {
     // Send runs on the GUI thread in the program; here a thread stands in
     // for the partner's program so that the host's loop runs meanwhile.
-    for (int i = 0; i < lines; ++i) {
+    for (int i = 0; i < kLines; ++i) {
       client->Session().Send("flood line " + std::to_string(i));
     }
   });
@@ -100,25 +102,23 @@ int Run(int lines) {
                host->Conversation()->GetRange(end - last.size() - 1, end) == wxString(last + "\n");
       },
       300, &ok);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double seconds = bench::Seconds(start);
   sender.join();
-  std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n", lines,
-              ok ? "all" : "NOT ALL", seconds, lines / seconds, longest * 1000);
+  std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n", kLines,
+              ok ? "all" : "NOT ALL", seconds, kLines / seconds, longest * 1000);
   host->Session().Close();
   client->Session().Close();
   host->Destroy();
   client->Destroy();
   wxTheApp->ProcessPendingEvents();
-  bool drained = false;  // never set: the drain just runs out its time
-  LongestTurn([] { return false; }, 0.1, &drained);
+  LongestTurn([] { return false; }, 0.1);  // the closing frames' events drain
   std::system((std::string("rm -rf ") + dir).c_str());
   return ok ? 0 : 1;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const int lines = argc > 1 ? std::atoi(argv[1]) : 10000;
+int main(int, char** argv) {
   wxApp::SetInstance(new BenchApp);
   int wx_argc = 1;
   char* wx_argv[] = {argv[0], nullptr};
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   {
     wxGUIEventLoop loop;
     wxEventLoopActivator active(&loop);
-    result = Run(lines);
+    result = Run();
   }
   wxTheApp->OnExit();
   wxEntryCleanup();

@@ -73,19 +73,17 @@ class Processes:
         return process
 
     def stop(self, process, grace=5.0):
-        if process.poll() is None:
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            if process.poll() is not None:
+                break
             try:
-                os.killpg(process.pid, signal.SIGTERM)
+                os.killpg(process.pid, sig)
             except ProcessLookupError:
                 pass
             try:
                 process.wait(grace)
             except subprocess.TimeoutExpired:
-                try:
-                    os.killpg(process.pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-                process.wait(grace)
+                continue
         if process in self.started:
             self.started.remove(process)
 
@@ -123,15 +121,12 @@ def outer_main(script, argv, limit):
     runtime = tempfile.mkdtemp(prefix="quillo-e2e-runtime-")
     try:
         display = start_display(processes)
-        env = dict(os.environ)
-        env["DISPLAY"] = display
-        # The programs must load the accessibility bridge and use this display.
+        # The programs must load the accessibility bridge and use this
+        # display; the accessibility bus keeps its socket in `runtime`, not
+        # in the user's own runtime directory or ~/.cache.
+        env = dict(os.environ, DISPLAY=display, GDK_BACKEND="x11", XDG_RUNTIME_DIR=runtime)
         env.pop("NO_AT_BRIDGE", None)
         env.pop("WAYLAND_DISPLAY", None)
-        env["GDK_BACKEND"] = "x11"
-        # The accessibility bus keeps its socket here, not in the user's
-        # own runtime directory or ~/.cache.
-        env["XDG_RUNTIME_DIR"] = runtime
         bus_daemon = os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                   "session-bus-daemon")
         child = processes.start(["dbus-run-session", "--dbus-daemon=" + bus_daemon, "--",
@@ -155,13 +150,17 @@ class XTool:
                               text=True, timeout=15)
 
     @classmethod
-    def activate_window_of(cls, pid, title):
+    def window_of(cls, pid, title):
+        """The X window of the process with this title, or None."""
         found = cls.run("search", "--all", "--onlyvisible", "--pid", pid, "--name", "^%s$" % title)
-        ids = found.stdout.split()
-        if ids:
-            cls.run("windowactivate", "--sync", ids[-1])
-            cls.run("windowraise", ids[-1])
-        return bool(ids)
+        return (found.stdout.split() or [None])[-1]
+
+    @classmethod
+    def activate_window_of(cls, pid, title):
+        window = cls.window_of(pid, title)
+        if window:
+            cls.run("windowactivate", "--sync", window)
+            cls.run("windowraise", window)
 
     @classmethod
     def click(cls, x, y):
@@ -189,38 +188,26 @@ class Desktop:
                  limit=10)
         time.sleep(0.3)
 
-    # --- the accessibility tree -------------------------------------------
-
-    def applications(self, pid):
-        desktop = self.pyatspi.Registry.getDesktop(0)
-        found = []
-        for i in range(desktop.childCount):
-            app = desktop.getChildAtIndex(i)
-            try:
-                if app is not None and app.get_process_id() == pid:
-                    found.append(app)
-            except Exception:
-                continue
-        return found
-
     def frames(self, pid):
         """The showing top-level windows of the program with this pid."""
         windows = []
-        for app in self.applications(pid):
-            for i in range(app.childCount):
-                window = app.getChildAtIndex(i)
-                if window is not None and self.showing(window):
-                    windows.append(window)
+        desktop = self.pyatspi.Registry.getDesktop(0)
+        for app in (desktop.getChildAtIndex(i) for i in range(desktop.childCount)):
+            try:
+                if app is None or app.get_process_id() != pid:
+                    continue
+            except Exception:
+                continue
+            windows += [w for w in (app.getChildAtIndex(i) for i in range(app.childCount))
+                        if w is not None and self.showing(w)]
         return windows
 
-    def frame(self, pid, title, limit=DEFAULT_WAIT):
+    def frame(self, pid, title):
         return wait_for("window %r" % title,
-                        lambda: next((w for w in self.frames(pid) if w.name == title), None),
-                        limit=limit)
+                        lambda: next((w for w in self.frames(pid) if w.name == title), None))
 
     def showing(self, node):
-        states = node.getState()
-        return states.contains(self.pyatspi.STATE_SHOWING)
+        return node.getState().contains(self.pyatspi.STATE_SHOWING)
 
     def descendants(self, node, role=None, name=None, depth=40):
         """Depth-first list of the showing descendants with the role and name."""
@@ -242,22 +229,17 @@ class Desktop:
             out.extend(self.descendants(child, role, name, depth - 1))
         return out
 
-    def button(self, window, label, limit=DEFAULT_WAIT):
+    def button(self, window, label):
         role = self.pyatspi.ROLE_PUSH_BUTTON
         return wait_for("button %r" % label,
-                        lambda: next(iter(self.descendants(window, role, label)), None),
-                        limit=limit)
+                        lambda: next(iter(self.descendants(window, role, label)), None))
 
     def text_fields(self, window):
         """The window's text controls in reading order (top to bottom, then
         left to right)."""
         fields = self.descendants(window, self.pyatspi.ROLE_TEXT)
         fields += self.descendants(window, self.pyatspi.ROLE_ENTRY)
-
-        def place(node):
-            x, y = self.extents(node)[:2]
-            return (y, x)
-        return sorted(fields, key=place)
+        return sorted(fields, key=lambda node: self.extents(node)[1::-1])
 
     def extents(self, node):
         box = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
@@ -270,8 +252,6 @@ class Desktop:
 
     def editable(self, node):
         return node.getState().contains(self.pyatspi.STATE_EDITABLE)
-
-    # --- input --------------------------------------------------------------
 
     def click(self, pid, window, node, x_title=None):
         """A real click in the middle of the control, its window raised first
@@ -290,35 +270,11 @@ class Desktop:
         editable.setTextContents(text)
         wait_for("typed text to show", lambda: self.text_of(node) == text, limit=5)
 
-    def check(self, pid, window, label, on):
-        box = wait_for("check box %r" % label,
-                       lambda: next(iter(self.descendants(window, self.pyatspi.ROLE_CHECK_BOX,
-                                                          label)), None))
-        if box.getState().contains(self.pyatspi.STATE_CHECKED) != on:
-            self.click(pid, window, box)
-            wait_for("check box %r to change" % label,
-                     lambda: box.getState().contains(self.pyatspi.STATE_CHECKED) == on, limit=5)
-
 
 def scratch_directory(name):
-    base = os.environ.get("QUILLO_E2E_DIR") or tempfile.gettempdir()
-    path = tempfile.mkdtemp(prefix="quillo-e2e-%s-" % name, dir=base)
-    return path
+    return tempfile.mkdtemp(prefix="quillo-e2e-%s-" % name)
 
 
 def remove_directory(path):
     shutil.rmtree(path, ignore_errors=True)
 
-
-def dump(node, depth=0, limit=12):
-    """The accessibility tree under node, one line per control (for
-    debugging a scenario)."""
-    lines = []
-    try:
-        lines.append("%s%s %r" % ("  " * depth, node.getRoleName(), node.name))
-    except Exception as error:
-        return ["%s<%s>" % ("  " * depth, error)]
-    if depth < limit:
-        for i in range(node.childCount):
-            lines.extend(dump(node.getChildAtIndex(i), depth + 1, limit))
-    return lines

@@ -50,9 +50,8 @@ def startup_seconds(run, quillo, tries=5):
         process = run.processes.start([quillo], cwd=prog.workdir,
                                       env=dict(os.environ, HOME=prog.workdir),
                                       stdout=open(os.devnull, "wb"), stderr=open(os.devnull, "wb"))
-        dk.wait_for("the main window", lambda: dk.XTool.run(
-            "search", "--all", "--onlyvisible", "--pid", process.pid, "--name", "^Quillo$"
-        ).stdout.strip(), limit=30, step=0.005)
+        dk.wait_for("the main window", lambda: dk.XTool.window_of(process.pid, "Quillo"),
+                    limit=30, step=0.005)
         times.append(time.monotonic() - began)
         run.processes.stop(process)
     return statistics.median(times), min(times), max(times)

@@ -7,11 +7,7 @@
 // Whatever the bytes, nothing may crash or hang, an open book's index must
 // agree with its data file, and an update must leave it agreeing.
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,42 +18,34 @@
 
 namespace fuzz {
 
-inline std::string BookDirectory() {
-  static const std::string path = [] {
-    std::string dir = "/tmp/quillo-fuzz-book-" + std::to_string(getpid());
-    ::mkdir(dir.c_str(), 0700);
-    return dir;
+// Writes the book's files in a directory of their own (a rebuild writes a
+// temporary index beside them): no index file when index is null, no
+// journal when it is empty. Returns the book's base name.
+inline std::string WriteBook(const uint8_t* data, size_t data_size, const uint8_t* index,
+                             size_t index_size, const uint8_t* journal, size_t journal_size) {
+  static const std::string directory = [] {
+    const std::string path = ScratchPath("book");
+    ::mkdir(path.c_str(), 0700);
+    return path;
   }();
-  return path;
+  const std::string base = directory + "/prevconn";
+  WriteFile(base + ".ihd", data, data_size);
+  if (index != nullptr) WriteFile(base + ".ihx", index, index_size);
+  if (journal_size > 0) WriteFile(base + ".ihj", journal, journal_size);
+  return base;
 }
 
-inline std::string BookBase() { return BookDirectory() + "/prevconn"; }
-
-inline void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-  std::fclose(file);
-}
-
-inline void RemoveBook() {
-  for (const char* extension : {".ihd", ".ihx", ".ihj"}) {
-    std::remove((BookBase() + extension).c_str());
-  }
-  std::remove((BookDirectory() + "/tempfile.idx").c_str());
-}
-
-inline void Discard(IndexedDatabase* book) {
+inline void CheckAndClose(IndexedDatabase* book) {
+  if (!IndexMatchesData(book)) std::abort();
   book->Close();
   delete book;
 }
 
-inline void ExerciseBook(uint8_t seed) {
+inline void ExerciseBook(const std::string& base, uint8_t seed) {
   // Syncs are counted, not made: the fuzzer needs no durable files.
   qtest::FaultFileIo io;
   NullReporter reporter(false);
-  IndexedDatabase* book =
-      OpenAddressBook(BookBase(), nullptr, false, &reporter, ".ihd", ".ihx", &io);
+  IndexedDatabase* book = OpenAddressBook(base, nullptr, false, &reporter, ".ihd", ".ihx", &io);
   if (book == nullptr) return;
   if (!IndexMatchesData(book)) std::abort();
   std::vector<std::string> names, unreadable;
@@ -73,12 +61,14 @@ inline void ExerciseBook(uint8_t seed) {
   if (!names.empty()) BookDeleteConnection(book, names[seed % names.size()]);
   BookStoreConnection(book, {added, "other", 1, 2});
   BookDeleteConnection(book, added);
-  if (!IndexMatchesData(book)) std::abort();
-  Discard(book);
-  book = OpenAddressBook(BookBase(), nullptr, false, &reporter, ".ihd", ".ihx", &io);
-  if (book == nullptr) return;
-  if (!IndexMatchesData(book)) std::abort();
-  Discard(book);
+  CheckAndClose(book);
+  book = OpenAddressBook(base, nullptr, false, &reporter, ".ihd", ".ihx", &io);
+  if (book != nullptr) CheckAndClose(book);
+}
+
+inline void RemoveBook(const std::string& base) {
+  for (const char* extension : {".ihd", ".ihx", ".ihj"}) std::remove((base + extension).c_str());
+  std::remove((base.substr(0, base.rfind('/')) + "/tempfile.idx").c_str());
 }
 
 }  // namespace fuzz

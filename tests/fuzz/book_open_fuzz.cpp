@@ -4,29 +4,16 @@
 // disagree; then the book is used as book_fuzz_walk.h says.
 #include "fuzz/book_fuzz_walk.h"
 
-namespace {
-
-size_t Length(const uint8_t* at) {
-  return size_t(at[0]) | size_t(at[1]) << 8 | size_t(at[2]) << 16;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6 || size > 1 << 21) return 0;
-  size_t data_length = Length(data), index_length = Length(data + 3);
-  data += 6;
-  size -= 6;
-  data_length = data_length % (size + 1);
-  index_length = index_length % (size - data_length + 1);
-  fuzz::RemoveBook();
-  fuzz::WriteFile(fuzz::BookBase() + ".ihd", data, data_length);
-  fuzz::WriteFile(fuzz::BookBase() + ".ihx", data + data_length, index_length);
-  const size_t journal_length = size - data_length - index_length;
-  if (journal_length > 0) {
-    fuzz::WriteFile(fuzz::BookBase() + ".ihj", data + data_length + index_length, journal_length);
-  }
-  fuzz::ExerciseBook(size ? data[size - 1] : 0);
-  fuzz::RemoveBook();
+  const size_t rest = size - 6;
+  const size_t data_length = (data[0] | data[1] << 8 | data[2] << 16) % (rest + 1);
+  const size_t index_length = (data[3] | data[4] << 8 | data[5] << 16) % (rest - data_length + 1);
+  const uint8_t* files = data + 6;
+  const std::string base =
+      fuzz::WriteBook(files, data_length, files + data_length, index_length,
+                      files + data_length + index_length, rest - data_length - index_length);
+  fuzz::ExerciseBook(base, rest ? files[rest - 1] : 0);
+  fuzz::RemoveBook(base);
   return 0;
 }

@@ -5,9 +5,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1 << 20) return 0;
-  fuzz::RemoveBook();
-  fuzz::WriteFile(fuzz::BookBase() + ".ihd", data, size);
-  fuzz::ExerciseBook(size ? data[size - 1] : 0);
-  fuzz::RemoveBook();
+  const std::string base = fuzz::WriteBook(data, size, nullptr, 0, nullptr, 0);
+  fuzz::ExerciseBook(base, size ? data[size - 1] : 0);
+  fuzz::RemoveBook(base);
   return 0;
 }

@@ -3,8 +3,6 @@
 // without an end, and whatever follows for the conversation that a welcome
 // starts. The connect must end (connected or not) and every worker must
 // stop when the session is closed.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -12,33 +10,14 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
 #include <thread>
 
 #include "core/chat/message_header.h"
 #include "core/chat/session.h"
 #include "fuzz/fuzz_support.h"
+#include "support/loopback_port.h"
 
 namespace {
-
-// The host's side: one listener on a loopback port for the whole run.
-struct Listener {
-  Listener() {
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 4) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-      std::abort();
-    }
-    port = ntohs(address.sin_port);
-  }
-  int fd = -1;
-  int port = 0;
-};
 
 // Takes one caller, reads its sign-on, sends the reply bytes, and waits
 // (bounded) until the caller closes.
@@ -66,15 +45,19 @@ void Answer(int listener, const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Listener listener;
-  std::thread host(Answer, listener.fd, data, size);
+  // The host's side: one listener on a loopback port for the whole run.
+  static const int listener = qtest::BoundSocket();
+  static const int port = qtest::LocalPort(listener);
+  static const bool listening = listener >= 0 && ::listen(listener, 4) == 0;
+  if (!listening) std::abort();
+  std::thread host(Answer, listener, data, size);
 
   fuzz::NullReporter reporter(false);
   {
     ChatSession session(reporter);
     SessionSnapshot snapshot;
     snapshot.screen_name = "Fuzz";
-    snapshot.port = listener.port;
+    snapshot.port = port;
     snapshot.body_timeout_ms = 1000;
     if (!session.Connect("127.0.0.1", snapshot)) std::abort();
     while (session.State() == SessionState::kConnecting) {

@@ -2,35 +2,20 @@
 // walks them: blocks one after another, the free list through allocations
 // and deletions, the tree through searches, an in-order walk, insertions and
 // removals. Nothing may crash, overrun a buffer or loop without end.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "core/db/btree_index.h"
 #include "core/db/database_file.h"
 #include "core/db/db_test_keys.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
-std::string ScratchPath() {
-  static const std::string path = "/tmp/quillo-fuzz-db-" + std::to_string(getpid()) + ".kvs";
-  return path;
-}
-
-void WriteScratch(const uint8_t* data, size_t size) {
-  FILE* file = std::fopen(ScratchPath().c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-  std::fclose(file);
-}
-
-void WalkDatabaseFile() {
+void WalkDatabaseFile(const std::string& path) {
   DatabaseFile file;
-  if (file.Open(ScratchPath().c_str(), 2) != 0) return;
+  if (file.Open(path.c_str(), 2) != 0) return;
   const int64_t end = int32_t(file.GetEndOfFile());
   int64_t position = int32_t(file.FindFirstBlock(0));
   for (int steps = 0; position != 0 && position + file.BlockHeaderSize() < end; ++steps) {
@@ -56,9 +41,9 @@ void WalkDatabaseFile() {
 }
 
 // Number keys keep small inputs meaningful: an entry is 8 bytes.
-void WalkIndexFile(uint8_t seed) {
+void WalkIndexFile(const std::string& path, uint8_t seed) {
   BTreeIndex tree{IntKey(), 11, -1};
-  if (tree.OpenFile(ScratchPath().c_str(), 2) != 0) return;
+  if (tree.OpenFile(path.c_str(), 2) != 0) return;
   IntKey key, scratch;
   int32_t count = 0;
   if (tree.FindFirst(key, true)) {
@@ -82,10 +67,11 @@ void WalkIndexFile(uint8_t seed) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1 << 20) return 0;
-  WriteScratch(data, size);
-  WalkDatabaseFile();
-  WriteScratch(data, size);
-  WalkIndexFile(size ? data[size - 1] : 0);
-  std::remove(ScratchPath().c_str());
+  static const std::string path = fuzz::ScratchPath("db.kvs");
+  fuzz::WriteFile(path, data, size);
+  WalkDatabaseFile(path);
+  fuzz::WriteFile(path, data, size);
+  WalkIndexFile(path, size ? data[size - 1] : 0);
+  std::remove(path.c_str());
   return 0;
 }

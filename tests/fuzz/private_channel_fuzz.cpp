@@ -5,10 +5,10 @@
 // crashes and leaks it checks what must hold whatever the network does: a
 // closed channel emits nothing, and every line a channel opens is the next
 // line its partner typed, so nothing is forged, lost or reordered silently.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,22 +24,18 @@ struct Frame {
   std::string body;
 };
 
-class Input {
- public:
-  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return at_ >= size_; }
-  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+// The fuzzer's bytes read front to back; zeros once they run out.
+struct Input {
+  bool Empty() const { return at >= size; }
+  uint8_t Byte() { return at < size ? data[at++] : 0; }
   std::string Bytes(size_t n) {
-    if (n > size_ - at_) n = size_ - at_;
-    std::string out(reinterpret_cast<const char*>(data_ + at_), n);
-    at_ += n;
-    return out;
+    n = std::min(n, size - at);
+    at += n;
+    return std::string(reinterpret_cast<const char*>(data + at - n), n);
   }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
+  const uint8_t* data;
+  size_t size;
+  size_t at = 0;
 };
 
 class Side {
@@ -78,6 +74,10 @@ class Side {
   }
 
   PrivateChannel& channel() { return channel_; }
+  void Receive(const MessageHeader& header, const std::string& body, Clock::time_point now) {
+    Absorb(channel_.OnMessage(header, body, now));
+  }
+
   std::deque<Frame> outbox;
   std::vector<std::string> typed;
   std::vector<std::string> opened;
@@ -107,7 +107,7 @@ void Deliver(Side& from, Side& to, Input& in, int how, Clock::time_point now) {
     // A reader would take the announced length; keep the frame whole.
     if (frame.header.BodyLength() != frame.body.size()) return;
   }
-  to.Absorb(to.channel().OnMessage(frame.header, frame.body, now));
+  to.Receive(frame.header, frame.body, now);
 }
 
 }  // namespace
@@ -115,7 +115,7 @@ void Deliver(Side& from, Side& to, Input& in, int how, Clock::time_point now) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = InitCrypto();
   if (!ready) std::abort();
-  Input in(data, size);
+  Input in{data, size};
   const uint8_t setup = in.Byte();
   const PrivateMode modes[] = {PrivateMode::kPrefer, PrivateMode::kRequire, PrivateMode::kOff,
                                PrivateMode::kPrefer};
@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string body = in.Bytes(in.Byte());
         const MessageHeader header(in.Bytes(in.Byte() % 26), type,
                                    static_cast<uint32_t>(body.size()));
-        b.Absorb(b.channel().OnMessage(header, body, now));
+        b.Receive(header, body, now);
         break;
       }
       case 4: {
