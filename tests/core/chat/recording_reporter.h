@@ -50,25 +50,16 @@ class RecordingReporter : public Reporter {
   size_t Sounds() const { return Get(sounds_).size(); }
   void SetMinimised(bool minimised) { minimised_ = minimised; }
 
-  // Waits until the conversation holds text `count` times; false when the
+  // Each waits until its record holds text `count` times; false when the
   // limit passed first.
   bool WaitForConversation(const std::string& text, int count = 1,
                            std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     return WaitFor(conversation_, text, count, limit);
   }
-
-  bool WaitForArrivals(const std::string& text,
-                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(arrivals_, text, 1, limit);
-  }
-
-  // Waits until the minimised state has been asked count times.
-  bool WaitForQueries(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(queries_, "?", static_cast<int>(count), limit);
-  }
-  bool WaitForSounds(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(sounds_, "*", static_cast<int>(count), limit);
-  }
+  bool WaitForArrivals(const std::string& text) { return WaitFor(arrivals_, text, 1); }
+  // The minimised state asked, and sounds played, count times.
+  bool WaitForQueries(int count) { return WaitFor(queries_, "?", count); }
+  bool WaitForSounds(int count) { return WaitFor(sounds_, "*", count); }
 
   static int Count(const std::string& haystack, const std::string& needle) {
     int n = 0;
@@ -94,7 +85,7 @@ class RecordingReporter : public Reporter {
     return from;
   }
   bool WaitFor(const std::string& in, const std::string& text, int count,
-               std::chrono::milliseconds limit) {
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     std::unique_lock<std::mutex> guard(lock_);
     return changed_.wait_for(guard, limit, [&] { return Count(in, text) >= count; });
   }
