@@ -325,22 +325,6 @@ TEST_F(PrivateChannelTest, ChangedReplayedReorderedOrReflectedLinesEndTheSession
   }
 }
 
-// A plain line injected into a private session is dropped, with one
-// warning however many come; the session goes on.
-TEST_F(PrivateChannelTest, InjectedPlainLinesAreDroppedWithOneWarning) {
-  Side client(ChannelRole::kClient, PrivateMode::kPrefer);
-  Side host(ChannelRole::kHost, PrivateMode::kPrefer);
-  Establish(client, host);
-  host.Receive(MakeFrame("Guest", MSG_SAY, "forged"), t0_);
-  client.Type("real");
-  Pump(client, host, t0_);
-  host.Receive(MakeFrame("Guest", MSG_SAY, "forged again"), t0_);
-  EXPECT_EQ(host.events, (Events{E::kPrivate, E::kPlainLineDropped}));
-  EXPECT_EQ(host.private_lines, Lines{"real"});
-  EXPECT_TRUE(host.basic_lines.empty());
-  EXPECT_FALSE(host.closed());
-}
-
 // An attacker who removes a 'V' gets the basic cipher, which both people
 // see.
 TEST_F(PrivateChannelTest, DroppedOfferFallsBackVisibly) {
