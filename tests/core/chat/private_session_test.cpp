@@ -254,6 +254,7 @@ TEST_F(PrivateSessionTest, OldCallerGetsTheBasicCipherAndNoBodyItDoesNotExpect) 
   EXPECT_EQ(old.NextLine(), "and now at once");
   EXPECT_FALSE(old.out_of_step);
   EXPECT_EQ(host.session.StatsLines().back(), "Privacy: basic cipher (not private)");
+  EXPECT_EQ(host.reporter.Privacy(), "Basic cipher (not private)\n");
 }
 
 // A caller that offers, and a host that knows only the original protocol.
@@ -392,6 +393,7 @@ TEST_F(PrivateSessionTest, ATamperingRelayIsSeen) {
       if (cut == Cut::kInjectPlain) {
         EXPECT_EQ(RecordingReporter::Count(shown, "sent a line without protection"), 1);
         EXPECT_LT(shown.find("sent a line without protection"), shown.find(Said("Hostess", "one")));
+        EXPECT_EQ(guest.reporter.Privacy(), "Private session\nPrivate session\n");
         continue;
       }
       EXPECT_NE(shown.find(BasicLine("Hostess")), std::string::npos);

@@ -67,6 +67,9 @@ TEST_F(ConversationTest, HostingAndGreetingAreReported) {
   EXPECT_EQ(guest_text,
             "\n\nWelcome to the Hostess chat session\nPrivate session with Hostess" + code);
   EXPECT_EQ(host_.reporter.Status(), "Hosting Quillo Session\n");
+  // The status bar's privacy field, on both sides.
+  EXPECT_TRUE(host_.reporter.WaitForPrivacy("Private session\n"));
+  EXPECT_TRUE(guest_.reporter.WaitForPrivacy("Private session\n"));
   EXPECT_EQ(guest_.reporter.Events(), "");
   EXPECT_EQ(guest_.session.State(), SessionState::kConnectedAsClient);
   EXPECT_EQ(guest_.session.PeerName(), "Hostess");
@@ -127,6 +130,7 @@ TEST_F(ConversationTest, GuestSignsOffAndTheNextCallerIsGreeted) {
   EXPECT_EQ(guest_text, "\n\nWelcome to the Hostess chat session\n" + PrivacyLine(guest_text) +
                             "Hostess has been disconnected\n" + kShutdown);
   EXPECT_EQ(guest_.reporter.Status(), kShutdown);
+  EXPECT_EQ(guest_.reporter.Privacy(), "Private session\n\n");  // cleared
   EXPECT_EQ(guest_.session.State(), SessionState::kIdle);
 
   ASSERT_TRUE(host_.reporter.WaitForConversation("Guest has been disconnected\n"));
