@@ -5,13 +5,10 @@
 // the host must keep answering and its memory, threads and descriptors must
 // come back to where they were.
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -21,295 +18,162 @@
 
 #include "core/chat/chat_test_support.h"
 
+// Defined only under AddressSanitizer, which keeps freed memory in
+// quarantine: resident memory says nothing there, its leak check at exit
+// stands in for ours.
+extern "C" void __asan_init() __attribute__((weak));
+
 namespace {
 
 using chat_test::ChatEnd;
-using chat_test::FreePort;
 using chat_test::RawCaller;
+using chat_test::Said;
 using Clock = std::chrono::steady_clock;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kUnderAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kUnderAddressSanitizer = true;
-#else
-constexpr bool kUnderAddressSanitizer = false;
-#endif
-#else
-constexpr bool kUnderAddressSanitizer = false;
-#endif
+using std::chrono::milliseconds;
+using std::chrono::seconds;
 
 constexpr int kCallers = 1000;
-constexpr auto kStorm = std::chrono::seconds(10);
-// A silent caller holds its connection this long before giving up.
-constexpr auto kSilentHold = std::chrono::milliseconds(700);
-// Every caller gives up after this long in all.
-constexpr auto kCallerLimit = std::chrono::seconds(15);
+constexpr auto kStorm = seconds(10);
+constexpr auto kSilentHold = milliseconds(700);  // then a silent caller gives up
+constexpr auto kCallerLimit = seconds(15);       // every caller gives up then
 
 long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
   std::string word;
-  while (status >> word) {
-    if (word == "VmRSS:") {
-      long kb = 0;
-      status >> kb;
-      return kb;
-    }
+  long kb = -1;
+  while (status >> word && word != "VmRSS:") {
   }
-  return -1;
+  status >> kb;
+  return kb;
 }
 
-int CountEntries(const char* directory) {
-  DIR* dir = ::opendir(directory);
-  if (dir == nullptr) return -1;
-  int n = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (entry->d_name[0] != '.') ++n;
-  }
-  ::closedir(dir);
-  return n;
-}
+enum Kind { kSilent, kCloseAtOnce, kHugeBody, kBusy };
 
-enum class Kind { Silent, CloseAtOnce, HugeBody, Busy };
-
-// One caller of the storm, driven by the caller pool without blocking.
 struct Caller {
-  Kind kind = Kind::Silent;
-  int fd = -1;
-  bool connected = false;
+  int fd;
+  Kind kind;
   Clock::time_point started;
+  bool spoke;
   std::string received;
 };
 
-struct StormResult {
-  int started = 0;
-  int connect_failures = 0;
-  int busy_answered = 0;  // busy callers that read a complete MSG_BUSY reply
-  int busy_total = 0;
-  int bad_replies = 0;  // replies other than a complete MSG_BUSY
-  // Callers still waiting at their limit: the host signs callers on one at
-  // a time, so a silent caller at the head of the queue holds the rest.
-  int unfinished = 0;
-  int unfinished_by_kind[4] = {0, 0, 0, 0};
+struct Storm {
+  int bad_replies = 0;  // replies other than a whole MSG_BUSY from the host
+  int busy_answered = 0;
 };
 
-// Starts the callers at an even pace over kStorm, one thread, poll-driven.
-class CallerPool {
- public:
-  CallerPool(int port, std::string host_name) : port_(port), host_name_(std::move(host_name)) {}
+// Once connected, a caller does what its kind does; true when it is done.
+bool Speak(const Caller& c) {
+  int error = 0;
+  socklen_t length = sizeof error;
+  ::getsockopt(c.fd, SOL_SOCKET, SO_ERROR, &error, &length);
+  if (error != 0 || c.kind == kCloseAtOnce) return true;
+  if (c.kind == kSilent) return false;
+  const MessageHeader header = c.kind == kBusy ? MessageHeader("Caller", MSG_CONNECT, 0)
+                                               : MessageHeader("Flood", MSG_SAY, 0xFFFFFFFFu);
+  ::send(c.fd, header.Data(), MessageHeader::kSize, MSG_NOSIGNAL);
+  if (c.kind == kHugeBody) ::send(c.fd, "xxxxxxxxxxxxxxxx", 16, MSG_NOSIGNAL);
+  return false;
+}
 
-  StormResult Run() {
-    const Clock::time_point begin = Clock::now();
-    const auto spacing = kStorm / kCallers;
-    while (result_.started < kCallers || !callers_.empty()) {
-      const Clock::time_point now = Clock::now();
-      while (result_.started < kCallers && now >= begin + spacing * result_.started) {
-        Start(static_cast<Kind>(result_.started % 4));
-      }
-      Step(now);
-      Poll(5);
+// Reads what the host sent; at the end of the stream checks that the
+// caller was never welcomed onto the line; true when it is done.
+bool Hear(Caller* c, Storm* storm) {
+  char buffer[512];
+  ssize_t n;
+  while ((n = ::recv(c->fd, buffer, sizeof buffer, 0)) > 0) c->received.append(buffer, n);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+  MessageHeader header;
+  const std::string& got = c->received;
+  if (got.size() >= MessageHeader::kSize) {
+    std::copy(got.begin(), got.begin() + MessageHeader::kSize, header.Data());
+  }
+  const bool busy = got.size() >= MessageHeader::kSize && header.Type() == MSG_BUSY &&
+                    header.SenderName() == "Hostess" &&
+                    got.size() == MessageHeader::kSize + header.BodyLength();
+  storm->bad_replies += !got.empty() && !busy;
+  storm->busy_answered += c->kind == kBusy && busy;
+  return true;
+}
+
+// Starts the callers at an even pace over kStorm, from one thread.
+Storm RunStorm(int port) {
+  Storm storm;
+  std::vector<Caller> callers;
+  const Clock::time_point begin = Clock::now();
+  for (int started = 0; started < kCallers || !callers.empty();) {
+    const Clock::time_point now = Clock::now();
+    for (; started < kCallers && now >= begin + kStorm / kCallers * started; ++started) {
+      const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_port = htons(static_cast<uint16_t>(port));
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      callers.push_back({fd, static_cast<Kind>(started % 4), now, false, ""});
     }
-    return result_;
-  }
-
- private:
-  void Start(Kind kind) {
-    ++result_.started;
-    if (kind == Kind::Busy) ++result_.busy_total;
-    Caller caller;
-    caller.kind = kind;
-    caller.started = Clock::now();
-    caller.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port_));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int r = ::connect(caller.fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    if (r != 0 && errno != EINPROGRESS) {
-      ++result_.connect_failures;
-      ::close(caller.fd);
-      return;
-    }
-    callers_.push_back(caller);
-  }
-
-  // Moves each caller on by what its kind does at this moment; drops the
-  // ones that are done.
-  void Step(Clock::time_point now) {
-    for (Caller& c : callers_) {
-      if (c.fd < 0) continue;
-      if (c.kind == Kind::Silent && now - c.started > kSilentHold) {
-        Finish(&c, false);  // connected or still waiting for the host
-        continue;
-      }
-      if (!c.connected) {
-        if (!Writable(c.fd)) {
-          if (now - c.started > kCallerLimit) Finish(&c, true);
-          continue;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        ::getsockopt(c.fd, SOL_SOCKET, SO_ERROR, &error, &length);
-        if (error != 0) {
-          ++result_.connect_failures;
-          Finish(&c, false);
-          continue;
-        }
-        c.connected = true;
-        OnConnected(&c);
-        if (c.fd < 0) continue;
-      }
-      Drain(&c);
-      if (c.fd < 0) continue;
-      if (now - c.started > kCallerLimit) Finish(&c, true);
-    }
-    callers_.erase(
-        std::remove_if(callers_.begin(), callers_.end(), [](const Caller& c) { return c.fd < 0; }),
-        callers_.end());
-  }
-
-  void OnConnected(Caller* c) {
-    switch (c->kind) {
-      case Kind::CloseAtOnce:
-        Finish(c, false);
-        break;
-      case Kind::HugeBody: {
-        MessageHeader header("Flood", MSG_SAY, 0xFFFFFFFFu);
-        ::send(c->fd, header.Data(), MessageHeader::kSize, MSG_NOSIGNAL);
-        ::send(c->fd, "xxxxxxxxxxxxxxxx", 16, MSG_NOSIGNAL);
-        break;
-      }
-      case Kind::Busy: {
-        MessageHeader header("Caller", MSG_CONNECT, 0);
-        ::send(c->fd, header.Data(), MessageHeader::kSize, MSG_NOSIGNAL);
-        break;
-      }
-      case Kind::Silent:
-        break;
-    }
-  }
-
-  // Reads whatever the host sent; at the end of the stream the caller is
-  // done, and a busy caller checks it was told the line is busy.
-  void Drain(Caller* c) {
-    char buffer[512];
-    for (;;) {
-      const ssize_t n = ::recv(c->fd, buffer, sizeof buffer, 0);
-      if (n > 0) {
-        c->received.append(buffer, static_cast<size_t>(n));
-        continue;
-      }
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-      // Whatever a storm caller is told, it is never welcomed onto the line.
-      if (!c->received.empty() && !IsBusyReply(c->received)) ++result_.bad_replies;
-      if (c->kind == Kind::Busy && IsBusyReply(c->received)) ++result_.busy_answered;
-      Finish(c, false);
-      return;
-    }
-  }
-
-  bool IsBusyReply(const std::string& bytes) const {
-    if (bytes.size() < MessageHeader::kSize) return false;
-    MessageHeader header;
-    std::copy(bytes.begin(), bytes.begin() + MessageHeader::kSize, header.Data());
-    return header.Type() == MSG_BUSY && header.SenderName() == host_name_ &&
-           bytes.size() == MessageHeader::kSize + header.BodyLength();
-  }
-
-  void Finish(Caller* c, bool unfinished) {
-    if (unfinished) {
-      ++result_.unfinished;
-      ++result_.unfinished_by_kind[static_cast<int>(c->kind)];
-    }
-    ::close(c->fd);
-    c->fd = -1;
-  }
-
-  static bool Writable(int fd) {
-    pollfd p{fd, POLLOUT, 0};
-    return ::poll(&p, 1, 0) == 1;
-  }
-
-  void Poll(int milliseconds) {
     std::vector<pollfd> waits;
-    for (const Caller& c : callers_) {
-      if (c.fd >= 0) waits.push_back({c.fd, static_cast<short>(c.connected ? POLLIN : POLLOUT), 0});
+    for (const Caller& c : callers)
+      waits.push_back({c.fd, static_cast<short>(c.spoke ? POLLIN : POLLOUT), 0});
+    ::poll(waits.data(), waits.size(), 5);
+    for (size_t i = 0; i < callers.size(); ++i) {
+      Caller& c = callers[i];
+      bool done = now - c.started > (c.kind == kSilent ? kSilentHold : kCallerLimit);
+      if (!done && waits[i].revents != 0) {
+        done = c.spoke ? Hear(&c, &storm) : Speak(c);
+        c.spoke = true;
+      }
+      if (done) ::close(c.fd), c.fd = -1;
     }
-    if (waits.empty()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    } else {
-      ::poll(waits.data(), waits.size(), milliseconds);
-    }
+    callers.erase(
+        std::remove_if(callers.begin(), callers.end(), [](const Caller& c) { return c.fd < 0; }),
+        callers.end());
   }
-
-  int port_;
-  std::string host_name_;
-  std::vector<Caller> callers_;
-  StormResult result_;
-};
-
-std::string Said(const std::string& name, const std::string& text) {
-  return name + " Says>\n" + text + "\n\n";
+  return storm;
 }
 
 TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
-  const int port = FreePort();
+  const int port = chat_test::FreePort();
   ChatEnd host("Hostess");
   ChatEnd guest("Guest");
   ASSERT_TRUE(host.Host(port)) << host.reporter.Conversation();
   ASSERT_EQ(guest.Connect(port), 0) << guest.reporter.Events();
   ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
-
   // Warm up (first lines, first busy caller) before taking the baseline.
   ASSERT_TRUE(host.Send("warm up"));
   ASSERT_TRUE(guest.reporter.WaitForConversation(Said("Hostess", "warm up")));
-  {
-    RawCaller early(port);
-    ASSERT_TRUE(early.SendHeader("Early", MSG_CONNECT, 0));
-    MessageHeader reply;
-    std::string body;
-    ASSERT_TRUE(early.ReceiveMessage(&reply, &body));
-  }
+  ASSERT_EQ(RawCaller(port).SignOn("Early"), static_cast<uint32_t>(MSG_BUSY));
   const long rss_before = ResidentKilobytes();
-  const int fds_before = CountEntries("/proc/self/fd");
-  const int threads_before = CountEntries("/proc/self/task");
+  const int fds_before = chat_test::OpenDescriptors();
+  const int threads_before = chat_test::RunningThreads();
 
-  StormResult storm;
-  std::thread storm_thread([&] { storm = CallerPool(port, "Hostess").Run(); });
-
-  // The conversation goes on, both ways, all through the storm; each send
+  Storm storm;
+  std::thread storm_thread([&] { storm = RunStorm(port); });
+  // The conversation goes on both ways all through the storm; each send
   // runs on this thread, as the GUI thread's would, and must stay quick.
   int sent = 0;
   Clock::duration slowest_send{};
-  const Clock::time_point begin = Clock::now();
-  while (Clock::now() - begin < kStorm) {
-    const std::string number = std::to_string(sent);
+  auto host_line = [](int i) { return "host line " + std::to_string(i) + " caf\xe9"; };
+  auto guest_line = [](int i) { return "guest line " + std::to_string(i) + "\nsecond half"; };
+  for (const Clock::time_point begin = Clock::now(); Clock::now() - begin < kStorm; ++sent) {
     const Clock::time_point before = Clock::now();
-    ASSERT_TRUE(host.Send("host line " + number + " caf\xe9"));
-    ASSERT_TRUE(guest.Send("guest line " + number + "\nsecond half"));
+    ASSERT_TRUE(host.Send(host_line(sent)));
+    ASSERT_TRUE(guest.Send(guest_line(sent)));
     slowest_send = std::max(slowest_send, Clock::now() - before);
-    ++sent;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(milliseconds(20));
   }
   storm_thread.join();
 
   // Every line arrived, once, in order.
-  ASSERT_TRUE(guest.reporter.WaitForConversation(
-      Said("Hostess", "host line " + std::to_string(sent - 1) + " caf\xe9")));
-  ASSERT_TRUE(host.reporter.WaitForConversation(
-      Said("Guest", "guest line " + std::to_string(sent - 1) + "\nsecond half")));
+  ASSERT_TRUE(guest.reporter.WaitForConversation(Said("Hostess", host_line(sent - 1))));
+  ASSERT_TRUE(host.reporter.WaitForConversation(Said("Guest", guest_line(sent - 1))));
   const std::string at_guest = guest.reporter.Conversation();
   const std::string at_host = host.reporter.Conversation();
-  size_t guest_at = 0, host_at = 0;
-  for (int i = 0; i < sent; ++i) {
-    const std::string n = std::to_string(i);
-    const size_t g = at_guest.find(Said("Hostess", "host line " + n + " caf\xe9"), guest_at);
-    const size_t h = at_host.find(Said("Guest", "guest line " + n + "\nsecond half"), host_at);
+  for (size_t i = 0, g = 0, h = 0; i < static_cast<size_t>(sent); ++i, ++g, ++h) {
+    g = at_guest.find(Said("Hostess", host_line(i)), g);
+    h = at_host.find(Said("Guest", guest_line(i)), h);
     ASSERT_NE(g, std::string::npos) << "host line " << i << " lost or out of order";
     ASSERT_NE(h, std::string::npos) << "guest line " << i << " lost or out of order";
-    guest_at = g + 1;
-    host_at = h + 1;
   }
   EXPECT_EQ(RecordingReporter::Count(at_guest, "Hostess Says>\n"), sent + 1);
   EXPECT_EQ(RecordingReporter::Count(at_host, "Guest Says>\n"), sent);
@@ -318,66 +182,44 @@ TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
   EXPECT_EQ(host.session.PeerName(), "Guest");
 
   // The host still answers: a caller after the storm is told the line is
-  // busy within a few seconds. A call whose opening packet met the
-  // listener's queue still full from the storm can be dropped by the kernel
-  // and retried by it only seconds later - the kernel's doing, not the
-  // host's - so such a call is made again, three times at most.
-  // Callers the storm left in the listen queue are worked off first; the
-  // call is made once the host's report has been quiet for a second (at
-  // most 60 s).
-  size_t reported = 0;
-  const Clock::time_point settle = Clock::now();
-  while (Clock::now() - settle < std::chrono::seconds(60)) {
-    reported = host.reporter.Conversation().size();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+  // busy within a few seconds, once the callers left in the listen queue
+  // are worked off (the host's report quiet for a second, at most 60 s).
+  // A call whose opening packet met the queue still full can be dropped by
+  // the kernel and retried only seconds later - the kernel's doing, not the
+  // host's - so it is made again, three times at most.
+  for (const Clock::time_point settle = Clock::now(); Clock::now() - settle < seconds(60);) {
+    const size_t reported = host.reporter.Conversation().size();
+    std::this_thread::sleep_for(seconds(1));
     if (host.reporter.Conversation().size() == reported) break;
   }
   Clock::duration answer_time{};
-  bool answered = false;
-  for (int attempt = 0; attempt < 3 && !answered; ++attempt) {
+  uint32_t answer = 0;
+  for (int attempt = 0; attempt < 3 && answer == 0; ++attempt) {
     const Clock::time_point asked = Clock::now();
     RawCaller late(port);
-    MessageHeader reply;
-    std::string body;
-    answered = late.SendHeader("Late", MSG_CONNECT, 0) && late.ReceiveMessage(&reply, &body);
+    answer = late.SignOn("Late");
     answer_time = Clock::now() - asked;
-    if (answered) {
-      EXPECT_EQ(reply.Type(), static_cast<uint32_t>(MSG_BUSY));
-      EXPECT_TRUE(late.ClosedByPeer());
-    }
+    EXPECT_TRUE(answer == 0 || late.ClosedByPeer());
   }
-  ASSERT_TRUE(answered) << "no caller after the storm was answered";
-  EXPECT_LT(answer_time, std::chrono::seconds(3));
+  EXPECT_EQ(answer, static_cast<uint32_t>(MSG_BUSY)) << "no caller after the storm was answered";
+  EXPECT_LT(answer_time, seconds(3));
 
   // Memory, threads and descriptors are back where they were.
   const long rss_after = ResidentKilobytes();
-  const int fds_after = CountEntries("/proc/self/fd");
-  const int threads_after = CountEntries("/proc/self/task");
-  // AddressSanitizer keeps freed memory in quarantine, so resident memory
-  // says nothing there; its leak check at exit stands in for this one.
-  if (!kUnderAddressSanitizer) {
-    EXPECT_LT(rss_after - rss_before, 16 * 1024) << "resident memory grew by kB";
+  if (!__asan_init) {
+    EXPECT_LT(rss_after - rss_before, 16 * 1024) << "kB more resident memory";
   }
-  EXPECT_LE(fds_after, fds_before);
-  EXPECT_EQ(threads_after, threads_before);
-
-  EXPECT_EQ(storm.started, kCallers);
+  EXPECT_LE(chat_test::OpenDescriptors(), fds_before);
+  EXPECT_EQ(chat_test::RunningThreads(), threads_before);
   EXPECT_EQ(storm.bad_replies, 0);
   EXPECT_GT(storm.busy_answered, 0);
-  EXPECT_LT(slowest_send, std::chrono::milliseconds(250));
-
+  EXPECT_LT(slowest_send, milliseconds(250));
   std::printf(
-      "storm: %d callers, %d connect failures, %d bad replies, %d of %d busy callers answered,"
-      " %d unfinished"
-      " (silent %d, closing %d, huge %d, busy %d)\n"
-      "conversation: %d lines each way, slowest send %.1f ms; late caller answered in %.1f ms\n"
-      "resident memory %ld kB -> %ld kB; descriptors %d -> %d; threads %d -> %d\n",
-      storm.started, storm.connect_failures, storm.bad_replies, storm.busy_answered,
-      storm.busy_total, storm.unfinished, storm.unfinished_by_kind[0], storm.unfinished_by_kind[1],
-      storm.unfinished_by_kind[2], storm.unfinished_by_kind[3], sent,
+      "storm: %d of %d busy callers answered; %d lines each way, slowest send %.1f ms; "
+      "late caller answered in %.1f ms; resident memory %ld kB -> %ld kB\n",
+      storm.busy_answered, kCallers / 4, sent,
       std::chrono::duration<double, std::milli>(slowest_send).count(),
-      std::chrono::duration<double, std::milli>(answer_time).count(), rss_before, rss_after,
-      fds_before, fds_after, threads_before, threads_after);
+      std::chrono::duration<double, std::milli>(answer_time).count(), rss_before, rss_after);
 }
 
 }  // namespace

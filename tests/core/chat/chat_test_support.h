@@ -4,13 +4,12 @@
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "core/chat/cipher_table.h"
 #include "core/chat/message_header.h"
@@ -21,6 +20,11 @@
 namespace chat_test {
 
 using qtest::FreePort;
+
+// How a conversation window shows a line.
+inline std::string Said(const std::string& name, const std::string& text) {
+  return name + " Says>\n" + text + "\n\n";
+}
 
 // One side of a conversation: its own snapshot, window lines and session.
 // The reporter is declared first, so it outlives the session.
@@ -33,8 +37,7 @@ struct ChatEnd {
   // Hosts on port and waits until the listener thread has reported.
   bool Host(int port) {
     snapshot.port = port;
-    if (!session.Host(snapshot)) return false;
-    return reporter.WaitForConversation("Listening on port ");
+    return session.Host(snapshot) && reporter.WaitForConversation("Listening on port ");
   }
 
   // Connects as the Connect panel does; 0 when the conversation is up, -1
@@ -57,6 +60,20 @@ struct ChatEnd {
   SessionSnapshot snapshot;
   RecordingReporter reporter;
   ChatSession session{reporter};
+};
+
+// A port that takes callers into its backlog and answers none of them;
+// a test may Accept() one and play the host by hand.
+struct QuietHost {
+  QuietHost() : fd(qtest::BoundSocket()), port(qtest::LocalPort(fd)) { ::listen(fd, 4); }
+  ~QuietHost() { ::close(fd); }
+  // The next caller's descriptor, or -1 when none came within ten seconds.
+  int Accept() const {
+    pollfd wait{fd, POLLIN, 0};
+    return ::poll(&wait, 1, 10000) == 1 ? ::accept(fd, nullptr, nullptr) : -1;
+  }
+  int fd;
+  int port;
 };
 
 // A caller that speaks the wire protocol by hand; every receive gives up
@@ -98,8 +115,7 @@ class RawCaller {
   }
   // Receives exactly n bytes; false on close, failure or time-out.
   bool Receive(void* bytes, size_t n) {
-    size_t got = 0;
-    while (got < n) {
+    for (size_t got = 0; got < n;) {
       const ssize_t r = ::recv(fd_, static_cast<char*>(bytes) + got, n - got, 0);
       if (r <= 0) return false;
       got += static_cast<size_t>(r);
@@ -115,6 +131,12 @@ class RawCaller {
   // Signs on and reads the host's reply.
   bool SignOn(const std::string& name, MessageHeader* reply, std::string* greeting) {
     return SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(reply, greeting);
+  }
+  // Signs on and reads the reply; its type, or 0 when none came.
+  uint32_t SignOn(const std::string& name) {
+    MessageHeader reply;
+    std::string greeting;
+    return SignOn(name, &reply, &greeting) ? reply.Type() : 0;
   }
   // True when the host closed the connection (end of stream), after
   // whatever it sent before.
@@ -136,9 +158,7 @@ inline int CountEntries(const char* path) {
   DIR* dir = ::opendir(path);
   if (dir == nullptr) return -1;
   int count = 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (entry->d_name[0] != '.') ++count;
-  }
+  while (const dirent* entry = ::readdir(dir)) count += entry->d_name[0] != '.';
   ::closedir(dir);
   return count;
 }

@@ -26,7 +26,9 @@ class RecordingReporter : public Reporter {
     Add(&messages_, first + second + third, "message:" + first + second + third);
   }
   void PlayActivitySound() override { Add(&sounds_, "*", "sound"); }
-  // Kept apart from Lines(): "sender:line\n" each.
+  // Kept apart from Lines(), as are the two below: "text\n" each.
+  void PrivacyStatus(const std::string& text) override { Add(&privacy_, text + "\n", nullptr); }
+  // "sender:line\n" each.
   void ChatLineArrived(const std::string& sender, const std::string& line) override {
     Add(&arrivals_, sender + ":" + line + "\n", nullptr);
   }
@@ -47,28 +49,21 @@ class RecordingReporter : public Reporter {
   std::string Status() const { return Get(status_); }
   std::string Messages() const { return Get(messages_); }
   std::string Arrivals() const { return Get(arrivals_); }
+  std::string Privacy() const { return Get(privacy_); }
   size_t Sounds() const { return Get(sounds_).size(); }
   void SetMinimised(bool minimised) { minimised_ = minimised; }
 
-  // Waits until the conversation holds text `count` times; false when the
+  // Each waits until its record holds text `count` times; false when the
   // limit passed first.
   bool WaitForConversation(const std::string& text, int count = 1,
                            std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     return WaitFor(conversation_, text, count, limit);
   }
-
-  bool WaitForArrivals(const std::string& text,
-                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(arrivals_, text, 1, limit);
-  }
-
-  // Waits until the minimised state has been asked count times.
-  bool WaitForQueries(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(queries_, "?", static_cast<int>(count), limit);
-  }
-  bool WaitForSounds(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(sounds_, "*", static_cast<int>(count), limit);
-  }
+  bool WaitForArrivals(const std::string& text) { return WaitFor(arrivals_, text, 1); }
+  bool WaitForPrivacy(const std::string& text) { return WaitFor(privacy_, text, 1); }
+  // The minimised state asked, and sounds played, count times.
+  bool WaitForQueries(int count) { return WaitFor(queries_, "?", count); }
+  bool WaitForSounds(int count) { return WaitFor(sounds_, "*", count); }
 
   static int Count(const std::string& haystack, const std::string& needle) {
     int n = 0;
@@ -94,14 +89,14 @@ class RecordingReporter : public Reporter {
     return from;
   }
   bool WaitFor(const std::string& in, const std::string& text, int count,
-               std::chrono::milliseconds limit) {
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     std::unique_lock<std::mutex> guard(lock_);
     return changed_.wait_for(guard, limit, [&] { return Count(in, text) >= count; });
   }
 
   mutable std::mutex lock_;
   std::condition_variable changed_;
-  std::string conversation_, events_, status_, messages_, sounds_, queries_, arrivals_;
+  std::string conversation_, events_, status_, messages_, sounds_, queries_, arrivals_, privacy_;
   std::vector<std::string> lines_;
   std::atomic<bool> minimised_{false};
 };

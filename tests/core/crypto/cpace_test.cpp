@@ -12,19 +12,16 @@
 
 namespace {
 
-std::string Hex(const unsigned char* data, size_t size) {
+std::string Hex(const void* data, size_t size) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
   for (size_t i = 0; i < size; ++i) {
-    out += kDigits[data[i] >> 4];
-    out += kDigits[data[i] & 15];
+    const unsigned char c = static_cast<const unsigned char*>(data)[i];
+    out += {kDigits[c >> 4], kDigits[c & 15]};
   }
   return out;
 }
-
-std::string Hex(const std::string& s) {
-  return Hex(reinterpret_cast<const unsigned char*>(s.data()), s.size());
-}
+std::string Hex(const std::string& s) { return Hex(s.data(), s.size()); }
 
 std::string Unhex(const std::string& hex) {
   std::string out;
@@ -34,108 +31,90 @@ std::string Unhex(const std::string& hex) {
   return out;
 }
 
+const unsigned char* U(const std::string& s) {
+  return reinterpret_cast<const unsigned char*>(s.data());
+}
+
 // The draft's ristretto255 inputs and outputs.
 const std::string kPrs = "Password";
 const std::string kCi = Unhex("0b415f696e69746961746f720b425f726573706f6e646572");
 const std::string kSid = Unhex("7e4b4791d6a8ef019b936c79fb7f2c57");
-const std::string kYa = "da3d23700a9e5699258aef94dc060dfda5ebb61f02a5ea77fad53f4ff0976d08";
-const std::string kYb = "d2316b454718c35362d83d69df6320f38578ed5984651435e2949762d900b80d";
+const std::string kYa = Unhex("da3d23700a9e5699258aef94dc060dfda5ebb61f02a5ea77fad53f4ff0976d08");
+const std::string kYb = Unhex("d2316b454718c35362d83d69df6320f38578ed5984651435e2949762d900b80d");
+const std::string kIsk =
+    "b69effbf61b51d56401c0f65601abe428de8206feaaf0e32198896dcae7b35cd2b38950a39dfd5d4a79164614c"
+    "2984f7daa460b588c1e80c3fa2068af7900447";
+// The draft's valid case for the verifying multiplication.
+const std::string kVfyScalar =
+    Unhex("7cd0e075fa7955ba52c02759a6c90dbbfc10e6d40aea8d283e407d88cf538a05");
+const std::string kVfyPoint = "2c3c6b8c4f3800e7aef6864025b4ed79bd599117e427c41bd47d93d654b4a51c";
 
 class CpaceTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_TRUE(InitCrypto()); }
 
-  static std::string Generator() {
-    unsigned char g[kCpaceElementSize];
-    CpaceCalculateGenerator(reinterpret_cast<const unsigned char*>(kPrs.data()), kPrs.size(), kCi,
-                            kSid, g);
-    return std::string(reinterpret_cast<char*>(g), sizeof g);
-  }
-
-  static std::string Share(const std::string& scalar_hex) {
-    const std::string y = Unhex(scalar_hex);
-    const std::string g = Generator();
-    unsigned char out[kCpaceElementSize];
-    EXPECT_TRUE(CpaceScalarMult(reinterpret_cast<const unsigned char*>(y.data()),
-                                reinterpret_cast<const unsigned char*>(g.data()), out));
+  static std::string Share(const std::string& scalar) {
+    unsigned char g[kCpaceElementSize], out[kCpaceElementSize];
+    CpaceCalculateGenerator(U(kPrs), kPrs.size(), kCi, kSid, g);
+    EXPECT_TRUE(CpaceScalarMult(U(scalar), g, out));
     return std::string(reinterpret_cast<char*>(out), sizeof out);
   }
 };
 
 TEST_F(CpaceTest, StringHelpersMatchTheDraft) {
   EXPECT_EQ(Hex(CpacePrependLen("")), "00");
-  std::string range127, range128;
+  std::string range128;
   for (int i = 0; i < 128; ++i) range128 += static_cast<char>(i);
-  range127 = range128.substr(0, 127);
-  EXPECT_EQ(Hex(CpacePrependLen(range127)).substr(0, 4), "7f00");
+  EXPECT_EQ(Hex(CpacePrependLen(range128.substr(0, 127))).substr(0, 4), "7f00");
   EXPECT_EQ(Hex(CpacePrependLen(range128)).substr(0, 6), "800100");
   EXPECT_EQ(Hex(CpaceLvCat({"1234", "5", "", "678"})), "043132333401350003363738");
   EXPECT_EQ(Hex(CpaceTranscriptIr("123", "PartyA", "234", "PartyB")),
             "03313233065061727479410332333406506172747942");
 }
 
-TEST_F(CpaceTest, GeneratorMatchesTheDraft) {
-  unsigned char hash[kCpaceHashSize];
-  CpaceGeneratorHash(reinterpret_cast<const unsigned char*>(kPrs.data()), kPrs.size(), kCi, kSid,
-                     hash);
+// Generator, both shares, the shared point, ISK and the session id output.
+TEST_F(CpaceTest, ExchangeMatchesTheDraft) {
+  unsigned char hash[kCpaceHashSize], g[kCpaceElementSize];
+  CpaceGeneratorHash(U(kPrs), kPrs.size(), kCi, kSid, hash);
   EXPECT_EQ(Hex(hash, sizeof hash),
             "da6d3ddc8802fca9058755ffd3ebde08a9c2c74945901a258482a288b6663af06bf645c93cd1c515123071"
             "99c80e84908916d983b34af77205f90851a657ee27");
-  EXPECT_EQ(Hex(Generator()), "222b6b195fe84b1652badb6f6a3ae3d24341e7306967f0b8115b40d5698c7e56");
-}
-
-TEST_F(CpaceTest, ExchangeMatchesTheDraft) {
+  CpaceCalculateGenerator(U(kPrs), kPrs.size(), kCi, kSid, g);
+  EXPECT_EQ(Hex(g, sizeof g), "222b6b195fe84b1652badb6f6a3ae3d24341e7306967f0b8115b40d5698c7e56");
   const std::string ya = Share(kYa);
   const std::string yb = Share(kYb);
   EXPECT_EQ(Hex(ya), "d6bac480f2c386c394efc7c47adb9925dcd2630b64f240c50f8d0eec482b9157");
   EXPECT_EQ(Hex(yb), "3ea7e0b19560d7c0b0f5734f63b955286dfa8232b5ebe63324e2d9e7433f7258");
-
-  const std::string k_expected = "80b69a8a76457ab6a4d7f887a4bf6b55a2f80ac19c333f917a05fc9887c8b40f";
+  const std::string k = "80b69a8a76457ab6a4d7f887a4bf6b55a2f80ac19c333f917a05fc9887c8b40f";
   unsigned char ka[kCpaceElementSize], kb[kCpaceElementSize];
-  ASSERT_TRUE(
-      CpaceScalarMultVfy(reinterpret_cast<const unsigned char*>(Unhex(kYa).data()), yb, ka));
-  ASSERT_TRUE(
-      CpaceScalarMultVfy(reinterpret_cast<const unsigned char*>(Unhex(kYb).data()), ya, kb));
-  EXPECT_EQ(Hex(ka, sizeof ka), k_expected);
-  EXPECT_EQ(Hex(kb, sizeof kb), k_expected);
-
+  ASSERT_TRUE(CpaceScalarMultVfy(U(kYa), yb, ka));
+  ASSERT_TRUE(CpaceScalarMultVfy(U(kYb), ya, kb));
+  EXPECT_EQ(Hex(ka, sizeof ka), k);
+  EXPECT_EQ(Hex(kb, sizeof kb), k);
   const std::string transcript = CpaceTranscriptIr(ya, "ADa", yb, "ADb");
-  unsigned char isk[kCpaceHashSize];
-  CpaceIsk(kSid, ka, transcript, isk);
-  EXPECT_EQ(Hex(isk, sizeof isk),
-            "b69effbf61b51d56401c0f65601abe428de8206feaaf0e32198896dcae7b35cd2b38950a39dfd5d4a79164"
-            "614c2984f7daa460b588c1e80c3fa2068af7900447");
-  unsigned char sid_output[kCpaceHashSize];
-  CpaceSidOutput(transcript, sid_output);
-  EXPECT_EQ(Hex(sid_output, sizeof sid_output),
+  CpaceIsk(kSid, ka, transcript, hash);
+  EXPECT_EQ(Hex(hash, sizeof hash), kIsk);
+  CpaceSidOutput(transcript, hash);
+  EXPECT_EQ(Hex(hash, sizeof hash),
             "bb1c449b35f0ea79a65c209f329a693d475e0ce2387bed9fe4b78f60b2a27c219813fb2cfe175ef40d2222"
             "d9261e66da7d78f7c55a303b1b8611dcdfab880c47");
-}
-
-TEST_F(CpaceTest, ScalarMultVfyMatchesTheDraftsValidCase) {
-  const std::string s = Unhex("7cd0e075fa7955ba52c02759a6c90dbbfc10e6d40aea8d283e407d88cf538a05");
-  unsigned char k[kCpaceElementSize];
-  ASSERT_TRUE(CpaceScalarMultVfy(
-      reinterpret_cast<const unsigned char*>(s.data()),
-      Unhex("2c3c6b8c4f3800e7aef6864025b4ed79bd599117e427c41bd47d93d654b4a51c"), k));
-  EXPECT_EQ(Hex(k, sizeof k), "7c13645fe790a468f62c39beb7388e541d8405d1ade69d1778c5fe3e7f6b600e");
+  ASSERT_TRUE(CpaceScalarMultVfy(U(kVfyScalar), Unhex(kVfyPoint), ka));
+  EXPECT_EQ(Hex(ka, sizeof ka), "7c13645fe790a468f62c39beb7388e541d8405d1ade69d1778c5fe3e7f6b600e");
 }
 
 // A share that does not decode, the identity, and a share of the wrong
 // size each abort the run and leave no key behind.
 TEST_F(CpaceTest, InvalidSharesAbort) {
-  const std::string s = Unhex("7cd0e075fa7955ba52c02759a6c90dbbfc10e6d40aea8d283e407d88cf538a05");
   const std::string bad[] = {
-      Unhex("2b3c6b8c4f3800e7aef6864025b4ed79bd599117e427c41bd47d93d654b4a51c"),
+      Unhex("2b" + kVfyPoint.substr(2)),
       std::string(32, '\0'),
       std::string(31, '\x01'),
-      Unhex("2c3c6b8c4f3800e7aef6864025b4ed79bd599117e427c41bd47d93d654b4a51c00"),
+      Unhex(kVfyPoint + "00"),
   };
   for (const std::string& x : bad) {
     unsigned char k[kCpaceElementSize];
     std::memset(k, 0xAA, sizeof k);
-    EXPECT_FALSE(CpaceScalarMultVfy(reinterpret_cast<const unsigned char*>(s.data()), x, k))
-        << Hex(x);
+    EXPECT_FALSE(CpaceScalarMultVfy(U(kVfyScalar), x, k)) << Hex(x);
     EXPECT_EQ(Hex(k, sizeof k), std::string(64, '0'));
   }
 }
@@ -144,12 +123,8 @@ TEST_F(CpaceTest, InvalidSharesAbort) {
 // elsewhere: mac_key = SHA-512("CPaceMac" || sid || ISK), each tag over the
 // sender's lv_cat(Y, AD). A changed AD or ISK gives another tag.
 TEST_F(CpaceTest, ConfirmationTagsMatchAnIndependentHmac) {
-  const std::string isk_bytes = Unhex(
-      "b69effbf61b51d56401c0f65601abe428de8206feaaf0e32198896dcae7b35cd2b38950a39dfd5d4a79164614c"
-      "2984f7daa460b588c1e80c3fa2068af7900447");
-  unsigned char isk[kCpaceHashSize];
-  std::memcpy(isk, isk_bytes.data(), sizeof isk);
-  unsigned char mac_key[kCpaceHashSize];
+  unsigned char isk[kCpaceHashSize], mac_key[kCpaceHashSize];
+  std::memcpy(isk, Unhex(kIsk).data(), sizeof isk);
   CpaceMacKey(kSid, isk, mac_key);
   unsigned char ta[kCpaceTagSize], tb[kCpaceTagSize], changed[kCpaceTagSize];
   CpaceConfirmationTag(mac_key, Share(kYa), "ADa", ta);
