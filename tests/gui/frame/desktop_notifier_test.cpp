@@ -156,15 +156,15 @@ class DesktopNotifierTest : public FrameTest {
 TEST_F(DesktopNotifierTest, ALineSeenFromElsewhereIsPostedReplacedAndWithdrawnOnActivation) {
   MakeFrame();
   Activate(false);
-  // 90 characters, the first of two bytes each: only 80 are shown.
-  std::string line;
-  for (int i = 0; i < 90; ++i) line += "\xc3\xa9";
+  // 90 characters, all but the first of two bytes: only 80 are shown.
+  std::string line = "x";
+  for (int i = 1; i < 90; ++i) line += "\xc3\xa9";
   Arrive("Ann", line);
   ASSERT_TRUE(listener_->WaitForCalls(1));
   const Call first = listener_->Calls()[0];
   EXPECT_EQ(0u, first.id);
   EXPECT_EQ("Ann says", first.title);
-  EXPECT_EQ(line.substr(0, 160), first.body);
+  EXPECT_EQ(line.substr(0, 1 + 79 * 2), first.body);
   EXPECT_EQ((std::vector<std::string>{"default", "Show"}), first.actions);
   // The next line replaces the unread notice; bytes that are not UTF-8 are
   // shown as Latin-1.
@@ -228,11 +228,16 @@ TEST_F(DesktopNotifierTest, AClosedNoticeIsNotReplacedAndAClickOnTheNoticeRaises
   Activate(false);
   Arrive("Ann", "look here");
   ASSERT_TRUE(listener_->WaitForCalls(1));
+  listener_->Emit("Unrelated", g_variant_new("(uu)", 1u, 2u));  // changes nothing
+  PumpEvents(std::chrono::milliseconds(200));
+  Arrive("Ann", "still here");
+  ASSERT_TRUE(listener_->WaitForCalls(2));
+  EXPECT_EQ(1u, listener_->Calls()[1].id);
   listener_->Emit("NotificationClosed", g_variant_new("(uu)", 1u, 2u));
   PumpEvents(std::chrono::milliseconds(200));
   Arrive("Ann", "and here");
-  ASSERT_TRUE(listener_->WaitForCalls(2));
-  EXPECT_EQ(0u, listener_->Calls()[1].id);  // the service answers with id 2
+  ASSERT_TRUE(listener_->WaitForCalls(3));
+  EXPECT_EQ(0u, listener_->Calls()[2].id);  // the service answers with id 2
   frame->Hide();
   listener_->Emit("ActionInvoked", g_variant_new("(us)", 1u, "default"));
   PumpEvents(std::chrono::milliseconds(300));
