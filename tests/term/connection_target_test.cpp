@@ -30,49 +30,38 @@ class ConnectionTargetTest : public BookDirectory {
   IndexedDatabase* book_ = nullptr;
 };
 
+// An address is recorded under what was typed and found again with its
+// port and key, whatever the case; defaults fill what was not typed.
 TEST_F(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) {
-  const auto typed = ResolveConnectionTarget(book_, "10.1.2.3:4000", 77, 59152, 52917);
-  ASSERT_TRUE(typed);
-  EXPECT_EQ(typed->nickname, "10.1.2.3:4000");
-  EXPECT_EQ(typed->address, "10.1.2.3");
-  EXPECT_EQ(typed->port, 4000);
-  EXPECT_EQ(typed->key, 77);
-  ASSERT_TRUE(RecordConnectionTarget(book_, *typed));
-
-  // Later, without a key: the stored one comes back, whatever the case.
-  const auto again = ResolveConnectionTarget(book_, "10.1.2.3:4000", std::nullopt, 1, 2);
-  ASSERT_TRUE(again);
-  EXPECT_EQ(again->port, 4000);
-  EXPECT_EQ(again->key, 77);
-  std::vector<std::string> listed;
-  ASSERT_TRUE(BookListConnections(book_, &listed));
-  EXPECT_EQ(listed, std::vector<std::string>{"10.1.2.3:4000"});
-}
-
-TEST_F(ConnectionTargetTest, IpV6AddressesAreRecordedWhole) {
   // The longest text an IPv6 address can take: 45 characters.
   const std::string longest = "ffff:ffff:ffff:ffff:ffff:ffff:255.255.255.255";
-  ASSERT_EQ(longest.size(), 45u);
   const struct {
-    std::string typed;
-    std::string address;
+    std::string typed, address;
     int port;
-  } cases[] = {
-      {"[2001:db8::5]:4000", "2001:db8::5", 4000},
-      {"2001:db8::5", "2001:db8::5", 59152},
-      {"[" + longest + "]:61000", longest, 61000},
-  };
+  } cases[] = {{"10.1.2.3:4000", "10.1.2.3", 4000},
+               {"2001:db8::5", "2001:db8::5", 59152},
+               {"[" + longest + "]:61000", longest, 61000}};
   for (const auto& c : cases) {
-    const auto typed = ResolveConnectionTarget(book_, c.typed, 9, 59152, 52917);
-    ASSERT_TRUE(typed) << c.typed;
+    SCOPED_TRACE(c.typed);
+    const auto typed = ResolveConnectionTarget(book_, c.typed, 77, 59152, 52917);
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(typed->nickname, c.typed);
     EXPECT_EQ(typed->address, c.address);
     EXPECT_EQ(typed->port, c.port);
     ASSERT_TRUE(RecordConnectionTarget(book_, *typed));
-    ConnectionValues stored;
-    ASSERT_TRUE(BookLookUpConnection(book_, c.typed, &stored));
-    EXPECT_EQ(stored.address, c.address);
-    EXPECT_EQ(stored.port, c.port);
+    const auto again = ResolveConnectionTarget(book_, c.typed, std::nullopt, 1, 2);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->address, c.address);
+    EXPECT_EQ(again->port, c.port);
+    EXPECT_EQ(again->key, 77);
   }
+  const auto bare = ResolveConnectionTarget(book_, "host.example", std::nullopt, 59152, 52917);
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->port, 59152);
+  EXPECT_EQ(bare->key, 52917);
+  EXPECT_FALSE(ResolveConnectionTarget(book_, "host:port", std::nullopt, 1, 2));
+  // Without a book an address still works.
+  EXPECT_TRUE(ResolveConnectionTarget(nullptr, "host.example", std::nullopt, 1, 2));
 }
 
 TEST_F(ConnectionTargetTest, ANicknameStoredByTheDesktopProgramGivesItsLine) {
@@ -86,16 +75,6 @@ TEST_F(ConnectionTargetTest, ANicknameStoredByTheDesktopProgramGivesItsLine) {
   EXPECT_EQ(found->key, 31337);
   // A key typed after the nickname wins.
   EXPECT_EQ(ResolveConnectionTarget(book_, "annsline", 5, 1, 2)->key, 5);
-}
-
-TEST_F(ConnectionTargetTest, DefaultsFillWhatWasNotTypedAndNonsenseIsRefused) {
-  const auto bare = ResolveConnectionTarget(book_, "host.example", std::nullopt, 59152, 52917);
-  ASSERT_TRUE(bare);
-  EXPECT_EQ(bare->port, 59152);
-  EXPECT_EQ(bare->key, 52917);
-  EXPECT_FALSE(ResolveConnectionTarget(book_, "host:port", std::nullopt, 1, 2));
-  // Without a book an address still works.
-  EXPECT_TRUE(ResolveConnectionTarget(nullptr, "host.example", std::nullopt, 1, 2));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The command line, the prompt's commands and the addresses typed in them.
+// Each parse is described in one line, so the tables read as input/result.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,180 +12,130 @@
 
 namespace {
 
-using Verdict = ParsedArguments::Verdict;
-using Start = TermOptions::Start;
-
-struct ArgumentCase {
-  std::vector<std::string> arguments;
-  Verdict verdict;
-  Start start;
-  std::string target;
-  int port;  // -1: none
-  int key;   // -1: none
-  bool once;
-};
-
-TEST(TermArguments, ParsesCommandsAndOptionsInAnyOrder) {
-  const ArgumentCase cases[] = {
-      {{}, Verdict::kRun, Start::kPrompt, "", -1, -1, false},
-      {{"host"}, Verdict::kRun, Start::kHost, "", -1, -1, false},
-      {{"host", "--port", "5000", "--once"}, Verdict::kRun, Start::kHost, "", 5000, -1, true},
-      {{"--once", "--port=6000", "host"}, Verdict::kRun, Start::kHost, "", 6000, -1, true},
-      {{"connect", "h.example:7000", "--key", "0"},
-       Verdict::kRun,
-       Start::kConnect,
-       "h.example:7000",
-       -1,
-       0,
-       false},
-      {{"--key=65535", "connect", "annsline"},
-       Verdict::kRun,
-       Start::kConnect,
-       "annsline",
-       -1,
-       65535,
-       false},
-      {{"connect", "x", "--help"}, Verdict::kHelp, Start::kPrompt, "", -1, -1, false},
-      {{"bogus", "--version"}, Verdict::kVersion, Start::kPrompt, "", -1, -1, false},
-  };
-  for (const ArgumentCase& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.arguments));
-    const ParsedArguments parsed = ParseArguments(c.arguments);
-    ASSERT_EQ(parsed.verdict, c.verdict) << parsed.error;
-    if (c.verdict != Verdict::kRun) continue;
-    EXPECT_EQ(parsed.options.start, c.start);
-    EXPECT_EQ(parsed.options.target, c.target);
-    EXPECT_EQ(parsed.options.port.value_or(-1), c.port);
-    EXPECT_EQ(parsed.options.key.value_or(-1), c.key);
-    EXPECT_EQ(parsed.options.once, c.once);
-  }
+std::string Optional(const char* name, const std::optional<int>& value) {
+  return value ? std::string(" ") + name + "=" + std::to_string(*value) : "";
 }
 
-TEST(TermArguments, NamesWhatIsWrongWithBadArguments) {
+// A refusal is matched on the start of its reason, anything else whole.
+void ExpectDescribed(const std::string& described, const std::string& expected,
+                     const std::string& input) {
+  const bool refusal = expected.rfind("bad", 0) == 0;
+  EXPECT_EQ(refusal ? described.substr(0, expected.size()) : described, expected) << input;
+}
+
+// "verdict start [target] [port=N] [key=N] [once] [name=..] [settings=..]",
+// or "bad: why".
+std::string Describe(const std::vector<std::string>& arguments) {
+  const ParsedArguments parsed = ParseArguments(arguments);
+  using Verdict = ParsedArguments::Verdict;
+  if (parsed.verdict == Verdict::kBad) return "bad: " + parsed.error;
+  if (parsed.verdict != Verdict::kRun) return parsed.verdict == Verdict::kHelp ? "help" : "version";
+  const TermOptions& o = parsed.options;
+  const char* starts[] = {"prompt", "host", "connect"};
+  std::string text = starts[static_cast<int>(o.start)];
+  if (!o.target.empty()) text += " " + o.target;
+  text += Optional("port", o.port) + Optional("key", o.key) + (o.once ? " once" : "");
+  if (o.name) text += " name=" + *o.name;
+  if (o.settings_file) text += " settings=" + *o.settings_file;
+  return text;
+}
+
+TEST(TermArguments, ParsesCommandsAndOptionsInAnyOrderAndNamesWhatIsWrong) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"host", "--port"}, "--port needs a value"},
-      {{"host", "--port", "0"}, "--port takes a number from 1 to 65535"},
-      {{"host", "--port", "65536"}, "--port takes"},
-      {{"connect", "a", "--key", "-1"}, "--key takes a number from 0 to 65535"},
-      {{"connect", "a", "--key", "70000"}, "--key takes"},
-      {{"connect"}, "connect takes one address"},
-      {{"connect", "a", "b"}, "connect takes one address"},
-      {{"host", "extra"}, "host takes no address"},
-      {{"connect", "a", "--once"}, "--once belongs to the host command"},
-      {{"--once"}, "--once belongs to the host command"},
-      {{"talk"}, "unknown command talk"},
-      {{"--frobnicate"}, "unknown option --frobnicate"},
-      {{"--name="}, "--name needs a name"},
-      {{"--settings", ""}, "--settings needs a file name"},
+      {{}, "prompt"},
+      {{"host", "--port", "5000", "--once"}, "host port=5000 once"},
+      {{"--once", "--port=6000", "host"}, "host port=6000 once"},
+      {{"connect", "h.example:7000", "--key", "0"}, "connect h.example:7000 key=0"},
+      {{"--key=65535", "connect", "annsline"}, "connect annsline key=65535"},
+      {{"--name", "Ann Lee", "--settings=/tmp/my dir/q.ini", "host"},
+       "host name=Ann Lee settings=/tmp/my dir/q.ini"},
+      {{"connect", "x", "--help"}, "help"},
+      {{"bogus", "--version"}, "version"},
+      {{"host", "--port"}, "bad: --port needs a value"},
+      {{"host", "--port", "0"}, "bad: --port takes a number from 1 to 65535"},
+      {{"host", "--port", "65536"}, "bad: --port takes a number from 1 to 65535"},
+      {{"connect", "a", "--key", "-1"}, "bad: --key takes a number from 0 to 65535"},
+      {{"connect", "a", "--key", "65536"}, "bad: --key takes a number from 0 to 65535"},
+      {{"connect"}, "bad: connect takes one address"},
+      {{"connect", "a", "b"}, "bad: connect takes one address"},
+      {{"host", "extra"}, "bad: host takes no address"},
+      {{"connect", "a", "--once"}, "bad: --once belongs to the host command"},
+      {{"talk"}, "bad: unknown command talk"},
+      {{"--frobnicate"}, "bad: unknown option --frobnicate"},
+      {{"--name="}, "bad: --name needs a name"},
+      {{"--settings", ""}, "bad: --settings needs a file name"},
   };
-  for (const auto& [arguments, why] : cases) {
-    SCOPED_TRACE(testing::PrintToString(arguments));
-    const ParsedArguments parsed = ParseArguments(arguments);
-    EXPECT_EQ(parsed.verdict, Verdict::kBad);
-    EXPECT_NE(parsed.error.find(why), std::string::npos) << parsed.error;
+  for (const auto& [arguments, expected] : cases) {
+    ExpectDescribed(Describe(arguments), expected, testing::PrintToString(arguments));
   }
-}
-
-TEST(TermArguments, KeepsNamesAndSettingsFilesWhole) {
-  const ParsedArguments parsed =
-      ParseArguments({"--name", "Ann Lee", "--settings=/tmp/my dir/q.ini", "host"});
-  ASSERT_EQ(parsed.verdict, Verdict::kRun);
-  EXPECT_EQ(parsed.options.name.value_or(""), "Ann Lee");
-  EXPECT_EQ(parsed.options.settings_file.value_or(""), "/tmp/my dir/q.ini");
 }
 
 TEST(AddressText, SplitsHostAndPort) {
-  struct Case {
-    std::string text;
-    bool ok;
-    std::string host;
-    int port;  // -1: none given
-  };
-  const Case cases[] = {
-      {"example.org", true, "example.org", -1},
-      {"10.0.0.1:59152", true, "10.0.0.1", 59152},
-      {"[::1]:4000", true, "::1", 4000},
-      {"[::1]", true, "::1", -1},
-      {"::1", true, "::1", -1},
-      {"[2001:db8::5]:59152", true, "2001:db8::5", 59152},
-      {"2001:db8::5", true, "2001:db8::5", -1},
-      {"[2001:db8::5]:", false, "", -1},
-      {"host:", false, "", -1},
-      {"host:0", false, "", -1},
-      {"host:65536", false, "", -1},
-      {"host:12ab", false, "", -1},
-      {":4000", false, "", -1},
-      {"[::1", false, "", -1},
-      {"[::1]x", false, "", -1},
-      {"", false, "", -1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    HostAndPort parsed;
-    ASSERT_EQ(ParseHostAndPort(c.text, &parsed), c.ok);
-    if (!c.ok) continue;
-    EXPECT_EQ(parsed.host, c.host);
-    EXPECT_EQ(parsed.port.value_or(-1), c.port);
-  }
-}
-
-using Kind = PromptCommand::Kind;
-
-TEST(PromptLine, TellsMessagesFromCommands) {
-  struct Case {
-    std::string line;
-    Kind kind;
-    std::string text;
-    int port;
-    int key;
-  };
-  const Case cases[] = {
-      {"", Kind::kNothing, "", -1, -1},
-      {"hello /host", Kind::kSay, "hello /host", -1, -1},
-      {"//host 80", Kind::kSay, "/host 80", -1, -1},
-      {"//", Kind::kSay, "/", -1, -1},
-      {"/host", Kind::kHost, "", -1, -1},
-      {"/host 4000", Kind::kHost, "", 4000, -1},
-      {"/connect 10.0.0.1:4000 31337", Kind::kConnect, "10.0.0.1:4000", -1, 31337},
-      {"/connect   annsline", Kind::kConnect, "annsline", -1, -1},
-      {"/end", Kind::kEnd, "", -1, -1},
-      {"/stats", Kind::kStats, "", -1, -1},
-      {"/save  my talk.txt ", Kind::kSave, "my talk.txt", -1, -1},
-      {"/name Ann Lee", Kind::kName, "Ann Lee", -1, -1},
-      {"/key 7", Kind::kKey, "", -1, 7},
-      {"/help", Kind::kHelp, "", -1, -1},
-      {"/quit", Kind::kQuit, "", -1, -1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
-    const PromptCommand command = ParsePromptLine(c.line);
-    EXPECT_EQ(command.kind, c.kind) << command.text;
-    EXPECT_EQ(command.text, c.text);
-    EXPECT_EQ(command.port.value_or(-1), c.port);
-    EXPECT_EQ(command.key.value_or(-1), c.key);
-  }
-}
-
-TEST(PromptLine, RefusesMalformedCommandsWithAReason) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"/", "unknown command /"},
-      {"/hots", "unknown command /hots"},
-      {"/host 0", "the port is a number"},
-      {"/host 1 2", "usage: /host"},
-      {"/connect", "usage: /connect"},
-      {"/connect a 1 2", "usage: /connect"},
-      {"/connect a 99999", "the key is a number"},
-      {"/key", "usage: /key"},
-      {"/key x", "the key is a number"},
-      {"/save", "needs a file name"},
-      {"/name   ", "needs a name"},
-      {"/end now", "takes nothing after it"},
+      {"example.org", "example.org"},
+      {"10.0.0.1:59152", "10.0.0.1 59152"},
+      {"[::1]:4000", "::1 4000"},
+      {"[::1]", "::1"},
+      {"2001:db8::5", "2001:db8::5"},
+      {"[2001:db8::5]:", "bad"},
+      {"host:", "bad"},
+      {"host:0", "bad"},
+      {"host:65535", "host 65535"},
+      {"host:65536", "bad"},
+      {"host:12ab", "bad"},
+      {":4000", "bad"},
+      {"[::1", "bad"},
+      {"[::1]x", "bad"},
+      {"", "bad"},
   };
-  for (const auto& [line, why] : cases) {
-    SCOPED_TRACE(line);
+  for (const auto& [text, expected] : cases) {
+    HostAndPort parsed;
+    const bool ok = ParseHostAndPort(text, &parsed);
+    const std::string port = parsed.port ? " " + std::to_string(*parsed.port) : "";
+    EXPECT_EQ(ok ? parsed.host + port : "bad", expected) << text;
+  }
+}
+
+TEST(PromptLine, TellsMessagesFromCommandsAndRefusesMalformedOnes) {
+  using Kind = PromptCommand::Kind;
+  const char* kinds[] = {"nothing", "say",  "host", "connect", "end",  "stats",
+                         "save",    "name", "key",  "help",    "quit", "bad"};
+  static_assert(static_cast<int>(Kind::kBad) == 11, "one name per kind");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "nothing"},
+      {"hello /host", "say hello /host"},
+      {"//host 80", "say /host 80"},
+      {"//", "say /"},
+      {"/host", "host"},
+      {"/host 4000", "host port=4000"},
+      {"/connect 10.0.0.1:4000 31337", "connect 10.0.0.1:4000 key=31337"},
+      {"/connect   annsline", "connect annsline"},
+      {"/end", "end"},
+      {"/stats", "stats"},
+      {"/save  my talk.txt ", "save my talk.txt"},
+      {"/name Ann Lee", "name Ann Lee"},
+      {"/key 7", "key key=7"},
+      {"/help", "help"},
+      {"/quit", "quit"},
+      {"/", "bad unknown command /"},
+      {"/hots", "bad unknown command /hots"},
+      {"/host 0", "bad /host: the port is a number"},
+      {"/host 1 2", "bad usage: /host"},
+      {"/connect", "bad usage: /connect"},
+      {"/connect a 1 2", "bad usage: /connect"},
+      {"/connect a 99999", "bad /connect: the key is a number"},
+      {"/key", "bad usage: /key"},
+      {"/key x", "bad /key: the key is a number"},
+      {"/save", "bad /save needs a file name"},
+      {"/name   ", "bad /name needs a name"},
+      {"/end now", "bad /end takes nothing after it"},
+  };
+  for (const auto& [line, expected] : cases) {
     const PromptCommand command = ParsePromptLine(line);
-    EXPECT_EQ(command.kind, Kind::kBad);
-    EXPECT_NE(command.text.find(why), std::string::npos) << command.text;
+    std::string described = kinds[static_cast<int>(command.kind)];
+    if (!command.text.empty()) described += " " + command.text;
+    described += Optional("port", command.port) + Optional("key", command.key);
+    ExpectDescribed(described, expected, line);
   }
 }
 

@@ -29,10 +29,7 @@ class TermProcess {
  public:
   TermProcess(const std::string& workdir, const std::vector<std::string>& arguments) {
     int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
-        ::pipe2(err, O_CLOEXEC) != 0) {
-      return;
-    }
+    if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) return;
     std::vector<std::string> argv_text = {TermProgram()};
     argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -74,9 +71,6 @@ class TermProcess {
     }
     for (std::thread& reader : readers_) reader.join();
   }
-
-  bool Started() const { return pid_ > 0; }
-  pid_t Pid() const { return pid_; }
 
   bool Write(const std::string& text) {
     return input_ >= 0 &&

@@ -1,16 +1,11 @@
 // Desktop notifications of arriving lines, checked against a notification
-// service of the test's own: a private D-Bus daemon, and a listener on its
-// own thread that owns org.freedesktop.Notifications and records every
-// Notify and CloseNotification call.
+// service of the test's own: a private D-Bus daemon, and a listener that
+// owns org.freedesktop.Notifications and records every Notify and
+// CloseNotification call.
 #include "gui/frame/desktop_notifier.h"
 
 #include <gio/gio.h>
-#include <signal.h>
-#include <sys/wait.h>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "core/chat/conversation.h"
@@ -18,6 +13,8 @@
 
 namespace {
 
+constexpr const char* kName = "org.freedesktop.Notifications";
+constexpr const char* kPath = "/org/freedesktop/Notifications";
 constexpr const char* kInterface = R"(
 <node>
   <interface name="org.freedesktop.Notifications">
@@ -41,126 +38,51 @@ struct Call {
   std::vector<std::string> actions;
 };
 
-// The private bus: a dbus-daemon this test starts and stops.
-class PrivateBus {
- public:
-  PrivateBus() {
-    const char* argv[] = {"dbus-daemon", "--session", "--nofork", "--print-address=1", nullptr};
-    int out = -1;
-    GError* error = nullptr;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH,
-                                  nullptr, nullptr, &pid_, nullptr, &out, nullptr, &error)) {
-      ADD_FAILURE() << error->message;
-      g_error_free(error);
-      return;
-    }
-    char c;
-    while (read(out, &c, 1) == 1 && c != '\n') address_ += c;
-    close(out);
-  }
-  ~PrivateBus() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-    g_spawn_close_pid(pid_);
-  }
-  const std::string& Address() const { return address_; }
-
- private:
-  GPid pid_ = 0;
-  std::string address_;
-};
-
-// The notification service. Its connection, object and loop live on its
-// own thread and main context; the test reads the calls under the lock.
+// The notification service, on the GUI thread's main context: the toolkit's
+// loop (PumpUntil) answers the program's calls.
 class Listener {
  public:
-  explicit Listener(const std::string& address) : thread_([this, address] { Run(address); }) {
-    std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait_for(hold, std::chrono::seconds(10), [this] { return ready_; });
-  }
-  ~Listener() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      if (loop_) g_main_loop_quit(loop_);
-      stopping_ = true;
-    }
-    thread_.join();
-  }
-
-  bool Owned() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return owned_;
-  }
-  std::vector<Call> Calls() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return calls_;
-  }
-  // Waits, pumping the GUI loop, until count calls are recorded.
-  bool WaitForCalls(size_t count) {
-    return PumpUntil([&] { return Calls().size() >= count; }, std::chrono::seconds(10));
-  }
-  // What the service sends when the user clicks notification id.
-  void Click(uint32_t id) {
-    g_dbus_connection_emit_signal(bus_, nullptr, "/org/freedesktop/Notifications",
-                                  "org.freedesktop.Notifications", "ActionInvoked",
-                                  g_variant_new("(us)", id, "default"), nullptr);
-  }
-
- private:
-  void Run(const std::string& address) {
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
+  explicit Listener(const std::string& address) {
     bus_ = g_dbus_connection_new_for_address_sync(
         address.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kInterface, nullptr);
+    if (!bus_) return;
+    node_ = g_dbus_node_info_new_for_xml(kInterface, nullptr);
     static const GDBusInterfaceVTable vtable = {&Listener::OnCall, nullptr, nullptr, {}};
-    bool owned = false;
-    if (bus_) {
-      g_dbus_connection_register_object(bus_, "/org/freedesktop/Notifications", node->interfaces[0],
-                                        &vtable, this, nullptr, nullptr);
-      GVariant* reply = g_dbus_connection_call_sync(
-          bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-          "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 4u),
-          G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-      if (reply) {
-        uint32_t result = 0;
-        g_variant_get(reply, "(u)", &result);
-        owned = result == 1;  // primary owner
-        g_variant_unref(reply);
-      }
-    }
-    GMainLoop* loop = g_main_loop_new(context, FALSE);
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      loop_ = loop;
-      owned_ = owned;
-      ready_ = true;
-      changed_.notify_all();
-    }
-    bool stopping;
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      stopping = stopping_;
-    }
-    if (!stopping) g_main_loop_run(loop);
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      loop_ = nullptr;
-    }
-    g_main_loop_unref(loop);
+    g_dbus_connection_register_object(bus_, kPath, node_->interfaces[0], &vtable, this, nullptr,
+                                      nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", kName, 4u), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (!reply) return;
+    uint32_t result = 0;
+    g_variant_get(reply, "(u)", &result);
+    owned_ = result == 1;  // primary owner
+    g_variant_unref(reply);
+  }
+  ~Listener() {
     if (bus_) {
       g_dbus_connection_close_sync(bus_, nullptr, nullptr);
       g_object_unref(bus_);
     }
-    g_dbus_node_info_unref(node);
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
+    if (node_) g_dbus_node_info_unref(node_);
   }
 
+  bool Owned() const { return owned_; }
+  const std::vector<Call>& Calls() const { return calls_; }
+  bool WaitForCalls(size_t count) {
+    return PumpUntil([&] { return calls_.size() >= count; }, std::chrono::seconds(10));
+  }
+  // What the service sends when the user clicks notice id, or when it
+  // closes the notice itself.
+  void Emit(const char* signal, GVariant* parameters) {
+    g_dbus_connection_emit_signal(bus_, nullptr, kPath, kName, signal, parameters, nullptr);
+  }
+
+ private:
   static void OnCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                      GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
     auto* listener = static_cast<Listener*>(self);
@@ -170,59 +92,51 @@ class Listener {
       g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", capabilities));
       return;
     }
-    if (g_str_equal(method, "Notify")) {
-      const char *app, *icon, *title, *body;
-      GVariantIter* actions;
-      GVariant* hints;
-      int32_t timeout;
-      g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", &app, &call.id, &icon, &title, &body,
-                    &actions, &hints, &timeout);
-      call.method = "Notify";
-      call.title = title;
-      call.body = body;
-      const char* action;
-      while (g_variant_iter_loop(actions, "&s", &action)) call.actions.push_back(action);
-      g_variant_iter_free(actions);
-      g_variant_unref(hints);
-      std::lock_guard<std::mutex> hold(listener->lock_);
-      // Ids as a service gives them: the replaced one, or the next.
-      const uint32_t id = call.id ? call.id : ++listener->last_id_;
+    if (g_str_equal(method, "CloseNotification")) {
+      g_variant_get(parameters, "(u)", &call.id);
+      call.method = "Close";
       listener->calls_.push_back(call);
-      g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", id));
+      g_dbus_method_invocation_return_value(invocation, nullptr);
       return;
     }
-    g_variant_get(parameters, "(u)", &call.id);
-    call.method = "Close";
-    std::lock_guard<std::mutex> hold(listener->lock_);
+    const char *title, *body;
+    GVariantIter* actions;
+    g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", nullptr, &call.id, nullptr, &title, &body,
+                  &actions, nullptr, nullptr);
+    call.method = "Notify";
+    call.title = title;
+    call.body = body;
+    const char* action;
+    while (g_variant_iter_loop(actions, "&s", &action)) call.actions.push_back(action);
+    g_variant_iter_free(actions);
     listener->calls_.push_back(call);
-    g_dbus_method_invocation_return_value(invocation, nullptr);
+    // Ids as a service gives them: the replaced one, or the next.
+    const uint32_t id = call.id ? call.id : ++listener->last_id_;
+    g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", id));
   }
 
-  std::mutex lock_;  // guards everything below but bus_
-  std::condition_variable changed_;
-  bool ready_ = false;
+  GDBusConnection* bus_ = nullptr;
+  GDBusNodeInfo* node_ = nullptr;
   bool owned_ = false;
-  bool stopping_ = false;
-  GMainLoop* loop_ = nullptr;
   uint32_t last_id_ = 0;
   std::vector<Call> calls_;
-  GDBusConnection* bus_ = nullptr;  // set before ready_, closed by the thread
-  std::thread thread_;
 };
 
 class DesktopNotifierTest : public FrameTest {
  protected:
+  // A private dbus-daemon, whose address the program finds in its
+  // environment.
   void SetUp() override {
-    ASSERT_FALSE(bus_.Address().empty());
-    g_setenv("DBUS_SESSION_BUS_ADDRESS", bus_.Address().c_str(), TRUE);
-    listener_ = std::make_unique<Listener>(bus_.Address());
+    g_test_dbus_up(bus_);
+    listener_ = std::make_unique<Listener>(g_test_dbus_get_bus_address(bus_));
     ASSERT_TRUE(listener_->Owned());
     settings->EnableNotifications = 1;
   }
   void TearDown() override {
     FrameTest::TearDown();
     listener_.reset();
-    g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    g_test_dbus_down(bus_);
+    g_object_unref(bus_);
   }
 
   void Activate(bool active) {
@@ -235,41 +149,40 @@ class DesktopNotifierTest : public FrameTest {
     frame->GetReporter().ChatLineArrived(sender, line);
   }
 
-  PrivateBus bus_;
+  GTestDBus* bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
   std::unique_ptr<Listener> listener_;
 };
 
 TEST_F(DesktopNotifierTest, ALineSeenFromElsewhereIsPostedReplacedAndWithdrawnOnActivation) {
   MakeFrame();
   Activate(false);
-  // 90 characters, the first of two bytes each: only 80 are shown.
-  std::string line;
-  for (int i = 0; i < 90; ++i) line += "\xc3\xa9";
+  // 90 characters, all but the first of two bytes: only 80 are shown.
+  std::string line = "x";
+  for (int i = 1; i < 90; ++i) line += "\xc3\xa9";
   Arrive("Ann", line);
   ASSERT_TRUE(listener_->WaitForCalls(1));
-  Call first = listener_->Calls()[0];
-  EXPECT_EQ("Notify", first.method);
+  const Call first = listener_->Calls()[0];
   EXPECT_EQ(0u, first.id);
   EXPECT_EQ("Ann says", first.title);
-  EXPECT_EQ(line.substr(0, 160), first.body);
+  EXPECT_EQ(line.substr(0, 1 + 79 * 2), first.body);
   EXPECT_EQ((std::vector<std::string>{"default", "Show"}), first.actions);
   // The next line replaces the unread notice; bytes that are not UTF-8 are
   // shown as Latin-1.
   Arrive("Z\xe9", "second <b>line</b>");
   ASSERT_TRUE(listener_->WaitForCalls(2));
-  Call second = listener_->Calls()[1];
+  const Call second = listener_->Calls()[1];
   EXPECT_EQ(1u, second.id);
   EXPECT_EQ("Z\xc3\xa9 says", second.title);
   EXPECT_EQ("second <b>line</b>", second.body);  // the service reads no markup
-  // Activating the window withdraws it; the next line is a new notice.
+  // Activating the window withdraws it; nothing while the window is active.
   Activate(true);
   ASSERT_TRUE(listener_->WaitForCalls(3));
   EXPECT_EQ("Close", listener_->Calls()[2].method);
   EXPECT_EQ(1u, listener_->Calls()[2].id);
-  // Nothing while the window is active.
   Arrive("Ann", "seen already");
   PumpEvents(std::chrono::milliseconds(300));
   EXPECT_EQ(3u, listener_->Calls().size());
+  // The next line is a new notice.
   Activate(false);
   Arrive("Ann", "third");
   ASSERT_TRUE(listener_->WaitForCalls(4));
@@ -299,7 +212,6 @@ TEST_F(DesktopNotifierTest, TheTextSettingThePrivateHookAndTheSwitch) {
                                                     : Conversation::kBasicStatus);
     Arrive("Bob", "the words");
     ASSERT_TRUE(listener_->WaitForCalls(++calls));
-    EXPECT_EQ("Bob says", listener_->Calls().back().title);
     EXPECT_EQ(c.full ? "the words" : "", listener_->Calls().back().body);
   }
   // Switched off in Config: nothing is posted.
@@ -309,19 +221,29 @@ TEST_F(DesktopNotifierTest, TheTextSettingThePrivateHookAndTheSwitch) {
   EXPECT_EQ(calls, listener_->Calls().size());
 }
 
-TEST_F(DesktopNotifierTest, AClickOnTheNoticeRaisesTheWindow) {
+// A notice the service closed is not replaced; a click on the current
+// notice raises the window, a click on another does nothing.
+TEST_F(DesktopNotifierTest, AClosedNoticeIsNotReplacedAndAClickOnTheNoticeRaisesTheWindow) {
   MakeFrame();
   Activate(false);
   Arrive("Ann", "look here");
   ASSERT_TRUE(listener_->WaitForCalls(1));
+  listener_->Emit("Unrelated", g_variant_new("(uu)", 1u, 2u));  // changes nothing
+  PumpEvents(std::chrono::milliseconds(200));
+  Arrive("Ann", "still here");
+  ASSERT_TRUE(listener_->WaitForCalls(2));
+  EXPECT_EQ(1u, listener_->Calls()[1].id);
+  listener_->Emit("NotificationClosed", g_variant_new("(uu)", 1u, 2u));
+  PumpEvents(std::chrono::milliseconds(200));
+  Arrive("Ann", "and here");
+  ASSERT_TRUE(listener_->WaitForCalls(3));
+  EXPECT_EQ(0u, listener_->Calls()[2].id);  // the service answers with id 2
   frame->Hide();
-  listener_->Click(1);
-  EXPECT_TRUE(PumpUntil([&] { return frame->IsShown(); }, std::chrono::seconds(5)));
-  // A click on a notice that is not the program's current one does nothing.
-  frame->Hide();
-  listener_->Click(7);
+  listener_->Emit("ActionInvoked", g_variant_new("(us)", 1u, "default"));
   PumpEvents(std::chrono::milliseconds(300));
   EXPECT_FALSE(frame->IsShown());
+  listener_->Emit("ActionInvoked", g_variant_new("(us)", 2u, "default"));
+  EXPECT_TRUE(PumpUntil([&] { return frame->IsShown(); }, std::chrono::seconds(5)));
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ struct Recorder {
   GuiReporter::Sinks Sinks() {
     return {[this](const std::string& t) { conversation.push_back(t), order.push_back("c"); },
             [this](const std::string& t) { event.push_back(t), order.push_back("e"); },
-            [this](const std::string& t) { status.push_back(t), order.push_back("s"); }, nullptr,
+            [this](const std::string& t) { status.push_back(t), order.push_back("s"); },
+            nullptr,
             [this](const std::string& sender, const std::string& line) {
               arrivals.push_back(sender + ":" + line), order.push_back("a");
             },
@@ -88,19 +89,7 @@ TEST(GuiReporterTest, LinesFromWorkerThreadsKeepEachThreadsOrder) {
   EXPECT_LT(seen.conversation.size(), static_cast<size_t>(2 * kLines));
 }
 
-TEST(GuiReporterTest, CloseDropsQueuedAndLaterLines) {
-  Recorder seen;
-  auto reporter = GuiReporter::Create(seen.Sinks(), "");
-  reporter->ConversationLine("queued\n");
-  reporter->Close();
-  reporter->ConversationLine("late\n");
-  reporter->EventLine("late\n");
-  PumpEvents();
-  EXPECT_TRUE(seen.conversation.empty());
-  EXPECT_TRUE(seen.event.empty());
-}
-
-TEST(GuiReporterTest, AProgramMessageComesAfterTheLinesBeforeIt) {
+TEST(GuiReporterTest, AProgramMessageComesAfterTheLinesBeforeItAndCloseDropsTheRest) {
   Recorder seen;
   std::vector<std::string> shown;
   GuiReporter::Sinks sinks = seen.Sinks();
@@ -111,6 +100,13 @@ TEST(GuiReporterTest, AProgramMessageComesAfterTheLinesBeforeIt) {
   reporter->ConversationLine("before\n");
   reporter->ProgramMessage("You are not connected", " ", "x");
   EXPECT_EQ(std::vector<std::string>{"before\n|You are not connected x"}, shown);
+  // Close drops what is queued and what comes later.
+  reporter->ConversationLine("queued\n");
+  reporter->Close();
+  reporter->EventLine("late\n");
+  PumpEvents();
+  EXPECT_EQ(std::vector<std::string>{"before\n"}, seen.conversation);
+  EXPECT_TRUE(seen.event.empty());
 }
 
 }  // namespace

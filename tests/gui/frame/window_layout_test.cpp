@@ -1,9 +1,8 @@
 // How the main window lays itself out and handles the keyboard: the chat
-// panel follows the window's size, the conversation takes extra height, the
-// menus carry their accelerators, Ctrl+Enter sends in multi-line mode.
+// panel follows the window's size, the conversation takes extra height,
+// Ctrl+Enter sends in multi-line mode.
 // (That nothing from start to close makes GTK warn is shown under a window
 // manager, by the end-to-end "window" scenario.)
-#include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/panel.h>
 #include <wx/statusbr.h>
@@ -67,13 +66,6 @@ void CollectControls(wxWindow* parent, std::vector<wxWindow*>* out) {
 
 class WindowLayoutTest : public FrameTest {
  protected:
-  // What the desktop sends when the frame gains or loses the focus.
-  void Activate(bool active) {
-    wxActivateEvent event(wxEVT_ACTIVATE, active, frame->GetId());
-    event.SetEventObject(frame);
-    frame->ProcessWindowEvent(event);
-  }
-
   void Resize(const wxSize& size) {
     ASSERT_TRUE(Resizer(frame).Resize(size))
         << "still " << frame->GetSize().x << "x" << frame->GetSize().y;
@@ -113,7 +105,9 @@ TEST_F(WindowLayoutTest, ThePanelFollowsTheWindowAndTheConversationTakesTheExtra
   // The stored sash position holds until the desktop has activated the
   // frame at its settled size.
   EXPECT_EQ(settings->SplitterPosition, frame->Splitter()->GetSashPosition());
-  Activate(true);
+  wxActivateEvent activate(wxEVT_ACTIVATE, true, frame->GetId());  // as the desktop sends
+  activate.SetEventObject(frame);
+  frame->ProcessWindowEvent(activate);
   ExpectChatPanelUnclipped();
   ChatPanel* panel = frame->GetChatPanel();
   const int sash = frame->Splitter()->GetSashPosition();
@@ -121,20 +115,11 @@ TEST_F(WindowLayoutTest, ThePanelFollowsTheWindowAndTheConversationTakesTheExtra
   const int conversation_height = frame->Conversation()->GetSize().y;
   const wxSize frame_size = frame->GetSize();
   const int input_width = panel->Input()->GetSize().x;
-  EXPECT_NEAR(panel->GetClientSize().x - 8, input_width, 4);
 
   Resize(wxSize(1000, 720));
   ExpectChatPanelUnclipped();
-  // The input box spans the panel, the session row keeps its order.
-  EXPECT_NEAR(panel->GetClientSize().x - 8, panel->Input()->GetSize().x, 4);
+  // The input box takes the added width.
   EXPECT_NEAR(input_width + 1000 - frame_size.x, panel->Input()->GetSize().x, 2);
-  int last_x = -1;
-  for (int id : {ChatPanel::kHostId, ChatPanel::kConnectId, ChatPanel::kConfigId,
-                 ChatPanel::kInviteId, ChatPanel::kEndId, ChatPanel::kStatsId}) {
-    const wxRect button = RectInFrame(frame, panel->FindWindow(ToolkitId(id)));
-    EXPECT_GT(button.x, last_x) << id;
-    last_x = button.x;
-  }
   // Every added pixel of height goes to the conversation.
   const int grown = frame->GetSize().y - frame_size.y;
   EXPECT_NEAR(panel_height, panel->GetSize().y, 2);
@@ -170,27 +155,8 @@ TEST(SplitterWindowTest, ExtraHeightGoesToTheConversationOnlyOnceThePanesHoldThe
   PumpEvents(std::chrono::milliseconds(20));
 }
 
-TEST_F(WindowLayoutTest, MenusShowTheirAcceleratorsAndCtrlEnterSendsMultiLineText) {
+TEST_F(WindowLayoutTest, CtrlEnterSendsOnlyInMultiLineMode) {
   MakeFrame();
-  const struct {
-    int id;
-    int flags;
-    int key;
-  } keys[] = {{MainFrame::kSave, wxACCEL_CTRL, 'S'},
-              {MainFrame::kSaveAs, wxACCEL_CTRL | wxACCEL_SHIFT, 'S'},
-              {MainFrame::kPrint, wxACCEL_CTRL, 'P'},
-              {MainFrame::kExit, wxACCEL_CTRL, 'Q'},
-              {MainFrame::kHelpTopics, wxACCEL_NORMAL, WXK_F1}};
-  for (const auto& key : keys) {
-    SCOPED_TRACE(key.id);
-    wxMenuItem* item = frame->GetMenuBar()->FindItem(ToolkitId(key.id));
-    ASSERT_NE(nullptr, item);
-    std::unique_ptr<wxAcceleratorEntry> accel(item->GetAccel());
-    ASSERT_NE(nullptr, accel);
-    EXPECT_EQ(key.flags, accel->GetFlags());
-    EXPECT_EQ(key.key, accel->GetKeyCode());
-  }
-
   ChatPanel* panel = frame->GetChatPanel();
   auto press_ctrl_enter = [&] {
     wxKeyEvent key(wxEVT_CHAR_HOOK);

@@ -15,31 +15,16 @@
 
 namespace {
 
+using Page = std::vector<std::string>;  // its lines that hold text
+
 // Output of a shell command; the command's failure fails the test.
 std::string RunTool(const std::string& command) {
   std::string output;
   FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) {
-    ADD_FAILURE() << "cannot run " << command;
-    return output;
-  }
   char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  const int status = pclose(pipe);
-  EXPECT_EQ(status, 0) << command << "\n" << output;
+  for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  EXPECT_EQ(pipe ? pclose(pipe) : -1, 0) << command << "\n" << output;
   return output;
-}
-
-std::vector<std::string> NonEmptyLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t start = line.find_first_not_of(" \f");
-    if (start != std::string::npos) lines.push_back(line.substr(start));
-  }
-  return lines;
 }
 
 std::string NumberedLine(int i) {
@@ -48,29 +33,23 @@ std::string NumberedLine(int i) {
   return line;
 }
 
-std::string Conversation(int lines) {
-  std::string text;
-  for (int i = 1; i <= lines; ++i) text += NumberedLine(i) + "\n";
-  return text;
-}
-
 class PrintOutputTest : public PrintFrameTest {
  protected:
   static void SetUpTestSuite() {
     // The generic PostScript printer writes files without a dialog.
     wxPrintFactory::SetPrintFactory(new wxNativePrintFactory);
   }
-
   void SetUp() override {
     PrintFrameTest::SetUp();
     print_->Data().SetPrintMode(wxPRINT_MODE_FILE);
   }
 
-  // Prints the conversation into name.ps and converts it to name.pdf on
-  // the paper the PostScript names (ghostscript would use its own default).
-  std::string PrintToPdf(const std::string& name) {
-    const std::string ps = dir_.File(name + ".ps");
-    const std::string pdf = dir_.File(name + ".pdf");
+  // Prints text into name.ps, converts it to name.pdf on the paper the
+  // PostScript names (ghostscript would use its own default) and reads
+  // the pages back.
+  std::vector<Page> Print(const std::string& text, const std::string& name) {
+    text_->ChangeValue(text);
+    const std::string ps = dir_.File(name + ".ps"), pdf = dir_.File(name + ".pdf");
     print_->Data().SetFilename(ps);
     EXPECT_TRUE(PrintConversation(frame_, text_, settings_, *print_, false));
     std::smatch paper;
@@ -79,60 +58,49 @@ class PrintOutputTest : public PrintFrameTest {
     std::string size = paper[1];
     for (char& c : size) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     RunTool("ps2pdf -sPAPERSIZE=" + size + " -dFIXEDMEDIA '" + ps + "' '" + pdf + "'");
-    return pdf;
+    info_ = RunTool("pdfinfo '" + pdf + "'");
+    std::vector<Page> pages(1);
+    std::istringstream in(RunTool("pdftotext -layout '" + pdf + "' -"));
+    for (std::string line; std::getline(in, line);) {
+      for (; !line.empty() && line[0] == '\f'; line.erase(0, 1)) pages.emplace_back();
+      const size_t start = line.find_first_not_of(' ');
+      if (start != std::string::npos) pages.back().push_back(line.substr(start));
+    }
+    if (pages.back().empty()) pages.pop_back();  // after the last page's feed
+    return pages;
   }
-
-  static int Pages(const std::string& pdf) {
-    std::smatch match;
-    const std::string info = RunTool("pdfinfo '" + pdf + "'");
-    std::regex pages("Pages:\\s+(\\d+)");
-    return std::regex_search(info, match, pages) ? std::stoi(match[1]) : -1;
-  }
-
-  static std::string PageText(const std::string& pdf, int page) {
-    const std::string n = std::to_string(page);
-    return RunTool("pdftotext -layout -f " + n + " -l " + n + " '" + pdf + "' -");
-  }
-
-  // The measured body lines per page for the current layout.
   int32_t MeasuredLinesPerPage() {
-    text_->ChangeValue("one line\n");
-    PrintToPdf("measure");
+    Print("one line\n", "measure");
     return settings_.PageLayout.LinesPerPage;
   }
+
+  std::string info_;  // pdfinfo of the last print
 };
 
 TEST_F(PrintOutputTest, PagesCarryHeaderBodyAndFooter) {
   const int per_page = MeasuredLinesPerPage();
-  // Letter at 9 points leaves room for several dozen lines, not a handful
-  // and not a hundred.
+  // Letter at 9 points leaves room for several dozen lines.
   EXPECT_GT(per_page, 40);
   EXPECT_LT(per_page, 90);
-
-  text_->ChangeValue(Conversation(2 * per_page + 1));
-  const std::string pdf = PrintToPdf("three");
-  ASSERT_EQ(Pages(pdf), 3);
-  EXPECT_NE(RunTool("pdfinfo '" + pdf + "'").find("612 x 792 pts"), std::string::npos);
-
+  std::string text;
+  for (int i = 1; i <= 2 * per_page + 1; ++i) text += NumberedLine(i) + "\n";
+  const std::vector<Page> pages = Print(text, "three");
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_NE(info_.find("612 x 792 pts"), std::string::npos);
   const std::string today = ProgramText(wxDateTime::Now().Format("%b %d, %Y"));
+  const std::regex date_text(
+      "Quillo Session +([A-Z][a-z]{2} \\d{2}, \\d{4}) \\d{2}:\\d{2}:\\d{2}$");
   int expected = 1;
   for (int page = 1; page <= 3; ++page) {
-    const std::vector<std::string> lines = NonEmptyLines(PageText(pdf, page));
-    ASSERT_GE(lines.size(), 3u) << "page " << page;
-    // Header: document name on the left, the date on the right.
-    EXPECT_EQ(lines.front().rfind("Quillo Session", 0), 0u) << lines.front();
-    const std::regex date_text("([A-Z][a-z]{2} \\d{2}, \\d{4}) \\d{2}:\\d{2}:\\d{2}$");
+    const Page& lines = pages[page - 1];
+    ASSERT_EQ(lines.size(), page < 3 ? per_page + 2u : 3u) << "page " << page;
+    // Header: document name and date; footer; the body in order.
     std::smatch date;
     ASSERT_TRUE(std::regex_search(lines.front(), date, date_text)) << lines.front();
     EXPECT_EQ(date[1], today);
-    // Footer.
     EXPECT_EQ(lines.back(), "Page " + std::to_string(page) + " of 3");
-    // Body lines in order, continuing from the previous page.
     for (size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i], NumberedLine(expected++));
-    const size_t body_lines = lines.size() - 2;
-    EXPECT_EQ(body_lines, page < 3 ? static_cast<size_t>(per_page) : 1u) << "page " << page;
   }
-  EXPECT_EQ(expected, 2 * per_page + 2);
   // Larger type fits fewer lines.
   settings_.PageLayout.FontSize = 18;
   const int32_t large = MeasuredLinesPerPage();
@@ -140,87 +108,75 @@ TEST_F(PrintOutputTest, PagesCarryHeaderBodyAndFooter) {
   EXPECT_GT(large, 10);
 }
 
-TEST_F(PrintOutputTest, EmptyConversationPrintsOnePageWithHeaderAndFooter) {
-  text_->ChangeValue("");
-  const std::string pdf = PrintToPdf("empty");
-  ASSERT_EQ(Pages(pdf), 1);
-  const std::vector<std::string> lines = NonEmptyLines(PageText(pdf, 1));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].rfind("Quillo Session", 0), 0u);
-  EXPECT_EQ(lines[1], "Page 1 of 1");
-}
-
 TEST_F(PrintOutputTest, LongLinesWrapInsideTheMarginsAndLoseNothing) {
   std::string words;
   for (int i = 1; i <= 120; ++i) words += "word" + std::to_string(i) + " ";
   words.pop_back();
   const std::string unbroken(400, 'x');
-  text_->ChangeValue("before\n" + words + "\n" + unbroken + "\nafter\n");
-  const std::string pdf = PrintToPdf("wrapped");
-  ASSERT_EQ(Pages(pdf), 1);
-  std::vector<std::string> lines = NonEmptyLines(PageText(pdf, 1));
-  ASSERT_GE(lines.size(), 6u);
-  lines.erase(lines.begin());  // header
-  lines.pop_back();            // footer
+  const std::vector<Page> pages = Print("before\n" + words + "\n" + unbroken + "\nafter\n", "wrap");
+  ASSERT_EQ(pages.size(), 1u);
+  Page lines(pages[0].begin() + 1, pages[0].end() - 1);  // without header and footer
+  ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines.front(), "before");
   EXPECT_EQ(lines.back(), "after");
-
-  // The words come back whole and in order, over several lines.
-  std::string joined;
+  // The words come back whole and in order over several lines; the
+  // unbroken run is cut between characters, none lost.
+  std::string joined, run;
   size_t i = 1;
   for (; i < lines.size() && lines[i][0] == 'w'; ++i) joined += lines[i] + " ";
   EXPECT_GE(i, 3u) << "the long line was not wrapped";
-  joined.pop_back();
-  EXPECT_EQ(joined, words);
-  // The unbroken run is cut between characters, none lost.
-  std::string run;
-  size_t pieces = 0;
-  for (; i + 1 < lines.size(); ++i, ++pieces) run += lines[i];
-  EXPECT_GE(pieces, 2u);
+  EXPECT_EQ(joined, words + " ");
+  const size_t first_piece = i;
+  for (; i + 1 < lines.size(); ++i) run += lines[i];
+  EXPECT_GE(i - first_piece, 2u);
   EXPECT_EQ(run, unbroken);
-
   // The wrapped lines use the width and stay on the paper (612 pt wide).
-  const std::string boxes = RunTool("pdftotext -bbox '" + pdf + "' -");
-  std::regex word("xMax=\"([0-9.]+)\"");
+  const std::string boxes = RunTool("pdftotext -bbox '" + dir_.File("wrap.pdf") + "' -");
   double widest = 0;
-  for (std::sregex_iterator it(boxes.begin(), boxes.end(), word), end; it != end; ++it) {
+  const std::regex right_edge("xMax=\"([0-9.]+)\"");
+  for (std::sregex_iterator it(boxes.begin(), boxes.end(), right_edge), end; it != end; ++it) {
     widest = std::max(widest, std::stod((*it)[1]));
   }
   EXPECT_GT(widest, 612.0 * 0.85);
   EXPECT_LT(widest, 612.0);
 }
 
-TEST_F(PrintOutputTest, PageSetupChoicesReachThePaper) {
+// An empty conversation is one page of header and footer; the paper, the
+// document name and the orientation chosen in Page Setup reach the paper.
+TEST_F(PrintOutputTest, AnEmptyConversationAndThePageSetupChoices) {
+  const std::vector<Page> empty = Print("", "empty");
+  ASSERT_EQ(empty.size(), 1u);
+  EXPECT_EQ(empty[0].size(), 2u);
   settings_.PageLayout.PaperIndex = 4;  // A4
   print_->ApplyPageLayout();
   settings_.mswpDocumentName = "Talk on Tuesday";
-  text_->ChangeValue("hello\n");
-  const std::string pdf = PrintToPdf("a4");
-  EXPECT_NE(RunTool("pdfinfo '" + pdf + "'").find("595 x 842 pts (A4)"), std::string::npos);
-  const std::vector<std::string> lines = NonEmptyLines(PageText(pdf, 1));
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].rfind("Talk on Tuesday", 0), 0u);
-  EXPECT_EQ(lines[1], "hello");
-
+  const std::vector<Page> pages = Print("hello\n", "a4");
+  EXPECT_NE(info_.find("(A4)"), std::string::npos) << info_;
+  ASSERT_EQ(pages.size(), 1u);
+  ASSERT_EQ(pages[0].size(), 3u);
+  EXPECT_EQ(pages[0][0].rfind("Talk on Tuesday", 0), 0u);
+  EXPECT_EQ(pages[0][1], "hello");
   settings_.PageLayout.PageOrientation = PrintSettings::kLandscape;
   print_->ApplyPageLayout();
-  PrintToPdf("landscape");
+  Print("hello\n", "landscape");
   EXPECT_NE(ReadFile(dir_.File("landscape.ps")).find("%%Orientation: Landscape"),
             std::string::npos);
 }
 
-TEST_F(PrintOutputTest, MeasurementNeedsASurfaceAndAResolution) {
+// Measuring needs a surface (for print) and every resolution and page
+// dimension above zero.
+TEST_F(PrintOutputTest, MeasurementNeedsASurfaceAndEveryMetric) {
   text_->ChangeValue("text\n");
-  ConversationPrintout printout("Quillo", *text_, settings_.PageLayout, "Doc");
-  // No surface attached.
-  printout.SetPPIScreen(96, 96);
-  printout.SetPPIPrinter(720, 720);
-  printout.SetPageSizeMM(215, 279);
-  EXPECT_FALSE(printout.MeasureForPrint());
-  EXPECT_TRUE(printout.MeasureForPreview());
-  // A printer that reports no resolution.
-  printout.SetPPIPrinter(0, 0);
-  EXPECT_FALSE(printout.MeasureForPreview());
+  for (int zero = -1; zero < 6; ++zero) {
+    int m[6] = {96, 96, 720, 720, 215, 279};
+    if (zero >= 0) m[zero] = 0;
+    ConversationPrintout printout("Quillo", *text_, settings_.PageLayout, "Doc");
+    printout.SetPPIScreen(m[0], m[1]);
+    printout.SetPPIPrinter(m[2], m[3]);
+    printout.SetPageSizeMM(m[4], m[5]);
+    EXPECT_FALSE(printout.MeasureForPrint()) << zero;
+    EXPECT_EQ(zero < 0, printout.MeasureForPreview()) << zero;
+  }
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <wx/evtloop.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
-#include <wx/stattext.h>
 #include <wx/utils.h>
 
 #include <cstdlib>
@@ -53,23 +52,7 @@ int ExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
   return id_;
 }
 
-// The prompt's message is shown in static texts, one per line.
-void CollectStaticTexts(wxWindow* window, std::string* out) {
-  for (wxWindow* child : window->GetChildren()) {
-    if (auto* text = dynamic_cast<wxStaticText*>(child)) {
-      if (!out->empty()) *out += "\n";
-      *out += ProgramText(text->GetLabel());
-    }
-    CollectStaticTexts(child, out);
-  }
-}
-
 int ExpectTextEntry::OnInvoked(wxTextEntryDialog* dialog) const {
-  if (message_) {
-    message_->clear();
-    CollectStaticTexts(dialog, message_);
-  }
-  if (caption_) *caption_ = ProgramText(dialog->GetTitle());
   if (cancel_) return wxID_CANCEL;
   dialog->SetValue(GuiText(value_));
   return wxID_OK;

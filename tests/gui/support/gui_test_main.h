@@ -48,13 +48,11 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
 };
 
 // Answers a text-entry dialog: types the value and presses OK, or Cancel
-// when cancel is set. The prompt (its lines joined by line ends) and caption
-// are stored when asked.
+// when cancel is set.
 class ExpectTextEntry : public wxExpectModalBase<wxTextEntryDialog> {
  public:
-  explicit ExpectTextEntry(const std::string& value, bool cancel = false,
-                           std::string* message = nullptr, std::string* caption = nullptr)
-      : value_(value), cancel_(cancel), message_(message), caption_(caption) {}
+  explicit ExpectTextEntry(const std::string& value, bool cancel = false)
+      : value_(value), cancel_(cancel) {}
 
  protected:
   int OnInvoked(wxTextEntryDialog* dialog) const override;
@@ -62,8 +60,6 @@ class ExpectTextEntry : public wxExpectModalBase<wxTextEntryDialog> {
  private:
   std::string value_;
   bool cancel_;
-  std::string* message_;
-  std::string* caption_;
 };
 
 // For a side of a test conversation that reports to nobody.
