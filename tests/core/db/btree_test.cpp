@@ -130,19 +130,6 @@ TEST_F(BTreeTest, EleventhKeySplitsTheRootFiveAndFiveAtEveryPosition) {
   }
 }
 
-TEST_F(BTreeTest, InsertionOrdersAllGiveSoundTrees) {
-  std::vector<int32_t> ascending(300);
-  for (int i = 0; i < 300; ++i) ascending[size_t(i)] = i;
-  std::vector<int32_t> shuffled = ascending;
-  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
-  for (const auto& order :
-       {ascending, std::vector<int32_t>(ascending.rbegin(), ascending.rend()), shuffled}) {
-    auto tree = NewTree(11);
-    for (int32_t v : order) ASSERT_TRUE(Insert(*tree, v));
-    ExpectSound(*tree, std::set<int32_t>(order.begin(), order.end()));
-  }
-}
-
 TEST_F(BTreeTest, RemovingAnInternalKeyTakesItsSuccessor) {
   auto tree = NewTree(11, 12);  // root [5], leaves 0..4 and 6..11
   ASSERT_TRUE(Remove(*tree, 5));

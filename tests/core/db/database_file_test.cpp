@@ -124,6 +124,7 @@ TEST_F(DatabaseFileTest, RefusalsOfAddressesStatesAndFiles) {
   EXPECT_EQ(int32_t(file_.Tell()), -1);
   EXPECT_EQ(file_.Delete(68, 0), 0);
   EXPECT_EQ(file_.Create(dir_.File("no/such/dir.kvs").c_str(), 0, 'C'), kDbCreateError);
+  EXPECT_EQ(file_.Create(Name().c_str(), -1, 'C'), kDbCreateError);
   EXPECT_EQ(file_.Open(dir_.File("missing.kvs").c_str(), 2), kDbOpenError);
   EXPECT_FALSE(file_.IsOpen());
 

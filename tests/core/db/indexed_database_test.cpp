@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/db/db_test_util.h"
-#include "core/db/persistent_object.h"
 
 namespace {
 
@@ -76,54 +75,6 @@ TEST_F(IndexedDatabaseTest, MissingDirectoryAndDamagedIndexHeader) {
   EXPECT_TRUE(db.RebuildNeeded(0));
   EXPECT_EQ(db.Tree(0), nullptr);
   EXPECT_TRUE(db.Data()->IsReady());
-}
-
-// A record of one number, enough to exercise the support operations.
-class Counter : public PersistentObject {
- public:
-  Counter(IndexedDatabase* db, int32_t v) : value(v) { Attach(db); }
-  int Read(FileAddress address) override {
-    PortableInt32 stored[3];
-    if (int rc = database_->Data()->Read(stored, sizeof stored, address)) return rc;
-    value = stored[2];
-    return 0;
-  }
-  int Write() override {
-    FileAddress at = database_->Data()->Alloc(ObjectLength() + 8, kAllocFirstFit);
-    if (int32_t(at) == 0) return database_->LastError();
-    PortableInt32 header[2] = {-1, at};
-    if (int rc = WriteObjectHeader(header, at)) return rc;
-    PortableInt32 v = value;
-    if (int rc = database_->Data()->Write(&v, 4, int32_t(at) + 8, true, true)) return rc;
-    object_address_ = at;
-    writes++;
-    return 0;
-  }
-  int Find() override { return value == 7 ? 1 : 0; }
-  int Delete() override { return DeleteObject(object_address_); }
-  int32_t ObjectLength() const override { return 4; }
-  int32_t value;
-  int writes = 0;
-};
-
-TEST_F(IndexedDatabaseTest, PersistentObjectSupport) {
-  IndexedDatabase db;
-  ASSERT_EQ(OpenBook(db), 0);
-  Counter seven(&db, 7);  // found already: not written
-  EXPECT_EQ(seven.WriteUnique(true), 1);
-  EXPECT_EQ(seven.writes, 0);
-  Counter three(&db, 3);
-  EXPECT_EQ(three.WriteUnique(true), 1);
-  EXPECT_EQ(three.writes, 1);
-  Counter loaded(&db, 0);
-  EXPECT_EQ(loaded.ReadAt(three.ObjectAddress()), 1);
-  EXPECT_EQ(loaded.value, 3);
-  EXPECT_TRUE(loaded.ObjectAddress() == three.ObjectAddress());
-  EXPECT_EQ(loaded.Delete(), 1);
-  EXPECT_EQ(loaded.Delete(), 0);
-  IndexedDatabase empty;
-  Counter orphan(&empty, 1);
-  EXPECT_EQ(orphan.Attach(&empty), kDbNoDatabase);
 }
 
 }  // namespace

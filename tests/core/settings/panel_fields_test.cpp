@@ -6,6 +6,7 @@
 
 #include "core/settings/config_commit.h"
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_test_files.h"
 
 namespace {
 
@@ -67,6 +68,22 @@ TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
   EXPECT_FALSE(changed([](ConfigFields& f) { f.Port = "059152xyz"; }));
   // The whole key is compared with the 16-bit one: 52917 + 65536 differs.
   EXPECT_TRUE(changed([](ConfigFields& f) { f.Key = "118453"; }));
+}
+
+// A new home directory is made (one level) before the key is written; one
+// that cannot be made stops the commit with nothing written.
+TEST(ConfigCommitTest, HomeDirectoryIsMadeBeforeItIsWritten) {
+  ScratchDirectory dir;
+  ProgramSettings settings;
+  settings.SettingsFilePath = dir.File("quillo.ini");
+  ConfigFields fields = ConfigFields::From(settings);
+  fields.HomeDirectory = dir.File("a/b");
+  EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kHomeDirectoryFailed);
+  EXPECT_FALSE(qtest::Exists(settings.SettingsFilePath));
+  fields.HomeDirectory = dir.File("a");
+  EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kCommitted);
+  EXPECT_EQ(settings.HomeDirectory, dir.File("a"));
+  EXPECT_EQ(ReadBytes(settings.SettingsFilePath), "HomeDirectory=" + dir.File("a") + "\r\n");
 }
 
 }  // namespace
