@@ -130,6 +130,7 @@ TEST_F(AddressBookTest, StoreLookUpUpdateRemoveAndListIgnoringCase) {
   EXPECT_EQ(ReadAll("prevconn.ihd").size(), before);
   EXPECT_FALSE(BookDeleteRecipient(book, {"Nobody", "x"}));
   EXPECT_TRUE(BookDeleteRecipient(book, {"oscar", "ignored"}));
+  EXPECT_FALSE(BookLookUpConnection(book, "Oscar", &stored));
   Close(book);
 }
 

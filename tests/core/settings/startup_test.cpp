@@ -144,11 +144,13 @@ TEST(FrameOnScreen, GeometryFromTheFileIsBroughtOntoTheScreen) {
                        s.MainFrameYPosition, s.SplitterPosition),
               to);
   }
-  // No display known: nothing to clamp to.
+  // No display known: nothing to clamp to; a one-pixel one is a display.
   ProgramSettings settings;
   settings.MainFrameWidth = kMax;
   ClampFrameToScreen(settings, ScreenArea{0, 0, 1280, 0});
   EXPECT_EQ(settings.MainFrameWidth, kMax);
+  ClampFrameToScreen(settings, ScreenArea{0, 0, 1280, 1});
+  EXPECT_EQ(settings.MainFrameWidth, 1280);
 }
 
 TEST(StartupProcess, FromProcessReadsTheRealProcess) {
