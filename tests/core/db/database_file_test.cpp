@@ -112,6 +112,7 @@ TEST_F(DatabaseFileTest, DamagedFreeListDisablesReuse) {
     EXPECT_EQ(file_.Delete(68 + 42 * n, 1), 1);
     EXPECT_EQ(FreeSpace(), -1);
     EXPECT_EQ(uint32_t(BlockAt(40 + 42 * n).status), kBlockRemoved);
+    EXPECT_EQ(Alloc(10), appended + int32_t(c[3]) + 32);  // the freed block is not reused
     ASSERT_EQ(file_.Close(), 0);
     EXPECT_EQ(Le32(ReadAll(Name()), 0), -1);
   }
