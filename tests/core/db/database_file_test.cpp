@@ -215,6 +215,9 @@ TEST_F(DatabaseFileTest, PositionChecksumAndBlockScan) {
   ASSERT_EQ(file_.Read(next, 2, 80), 0);
   EXPECT_EQ(std::string(next, 2), "XY");
   EXPECT_EQ(int32_t(file_.SeekTo(-1)), 82);
+  EXPECT_EQ(file_.Read(next, 2, 5000), kDbReadError);
+  EXPECT_EQ(file_.Sync(), 0);
+  EXPECT_EQ(file_.LastError(), 0);
   EXPECT_EQ(file_.Checksum(28, 0), Crc32::Of(ReadAll(Name()).data(), 28));
   EXPECT_EQ(file_.Checksum(28, 100), 0u);  // past the end
   ASSERT_EQ(Alloc(40), 140);

@@ -84,6 +84,10 @@ TEST(ConfigCommitTest, HomeDirectoryIsMadeBeforeItIsWritten) {
   EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kCommitted);
   EXPECT_EQ(settings.HomeDirectory, dir.File("a"));
   EXPECT_EQ(ReadBytes(settings.SettingsFilePath), "HomeDirectory=" + dir.File("a") + "\r\n");
+  fields.PrivatePassphrase = "open sesame";
+  EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kCommitted);
+  EXPECT_EQ(ReadBytes(settings.SettingsFilePath),
+            "HomeDirectory=" + dir.File("a") + "\r\nPrivatePassphrase=open sesame\r\n");
 }
 
 }  // namespace
