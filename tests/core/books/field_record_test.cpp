@@ -107,6 +107,8 @@ TEST_F(FieldRecordTest, FieldCountIsClampedAndCopiesKeepIdentityOnlyWhenAsked) {
   record.SetObjectAddress(object_);
   FieldRecord copy(record);
   EXPECT_EQ(int32_t(copy.ObjectAddress()), object_);
+  IndexedDatabase unopened;  // no files: nothing to attach to
+  EXPECT_EQ(FieldRecord(&unopened, 9).Database(), nullptr);
   FieldRecord other;
   EXPECT_EQ(other.CopyFrom(record, false), 1);
   EXPECT_EQ(int32_t(other.ObjectAddress()), 0);

@@ -53,8 +53,10 @@ void ExpectSound(BTreeIndex& tree, const std::set<int32_t>& reference) {
   EXPECT_EQ(int32_t(tree.Header().height), shape.leaf_depth + 1);
   IntKey key, scratch;
   std::vector<int32_t> walked;
-  for (int found = tree.FindFirst(key, false); found; found = tree.FindNext(key, scratch, false))
+  for (int found = tree.FindFirst(key, false); found; found = tree.FindNext(key, scratch, false)) {
+    ASSERT_EQ(found, 1);
     walked.push_back(key.Value());
+  }
   EXPECT_EQ(expected, walked);
 }
 
