@@ -6,6 +6,7 @@
 #include "core/books/address_book.h"
 #include "core/books/book_sequences.h"
 #include "core/books/books_test_util.h"
+#include "core/books/name_key.h"
 
 namespace {
 
@@ -58,6 +59,11 @@ TEST_F(FieldRecordTest, ReadCompareUpdateInPlaceAndWriteUnique) {
   EXPECT_EQ(read.Nickname(), "Alice");
   EXPECT_EQ(read.Address(), "10.9.9.9");
   EXPECT_EQ(read.Key(), -5);
+  IndexedDatabase read_only;  // a write that fails is no update
+  ASSERT_EQ(read_only.Open("prevconn.ihd", "prevconn.ihx", NameKey(), 11, 0, 1, 0, 1), 0);
+  ConnectionRecord unwritable(&read_only, "ALICE", "10.9.9.8", 1234, -5);
+  unwritable.SetObjectAddress(object_);
+  EXPECT_EQ(unwritable.UpdateInPlace(), 0);
   Damage(12 + 4 + 256, 10);  // the address field's stored length differs
   EXPECT_EQ(changed.UpdateInPlace(), 0);
   FieldRecord plain(book_, 3);

@@ -25,6 +25,7 @@ TEST_F(SettingsFileTest, ReadingTrimsBlanksSkipsCommentsAndEndsLines) {
     std::string text, key, value;
   } cases[] = {
       {"ScreenName = Ann # me\n", "ScreenName", "Ann"},
+      {"ScreenName = Ann #\n", "ScreenName", "Ann"},
       {"ScreenName = Ann Lee # me\n", "ScreenName", "Ann Lee # me"},
       // Two leading blanks: the line loses one, the key the other.
       {"  ScreenName=Bob\n", "ScreenName", "Bob"},
