@@ -7,6 +7,7 @@
 
 #include "core/db/crc32.h"
 #include "core/db/db_test_util.h"
+#include "support/fault_file_io.h"
 
 namespace {
 
@@ -18,208 +19,170 @@ class DatabaseFileTest : public ::testing::Test {
     EXPECT_EQ(file_.Read(&h, sizeof h, address), 0);
     return h;
   }
+  int32_t Alloc(int32_t length) { return int32_t(file_.Alloc(length, kAllocFirstFit)); }
+  int32_t FreeSpace() const { return int32_t(file_.Header().free_space); }
   TempDir dir_;
   DatabaseFile file_;
 };
 
-TEST_F(DatabaseFileTest, FreshRevisionCFileIsFortyBytes) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
+// Files older versions wrote and read: header and block sizes by revision.
+TEST_F(DatabaseFileTest, LayoutOfEachRevision) {
+  struct Case {
+    char revision;
+    int32_t static_area, file_header, block_header, first_object, end_after;
+  } cases[] = {{0, 0, 28, 16, 44, 54},
+               {'b', 0, 40, 16, 56, 70},
+               {'C', 0, 40, 28, 68, 82},
+               {'c', 100, 40, 28, 168, 182}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.revision);
+    ASSERT_EQ(file_.Create(Name().c_str(), c.static_area, c.revision), 0);
+    EXPECT_EQ(file_.FileHeaderSize(), c.file_header);
+    EXPECT_EQ(file_.BlockHeaderSize(), c.block_header);
+    EXPECT_EQ(Alloc(10), c.first_object);
+    EXPECT_EQ(int32_t(file_.Tell()), c.first_object);
+    EXPECT_EQ(int32_t(file_.Header().end_of_file), c.end_after);
+  }
   ASSERT_EQ(file_.Close(), 0);
   std::vector<unsigned char> b = ReadAll(Name());
-  ASSERT_EQ(b.size(), 40u);
-  EXPECT_EQ(Le32(b, 0), 0);   // free space
-  EXPECT_EQ(Le32(b, 4), 40);  // end of file
-  EXPECT_EQ(Le32(b, 8), 40);  // heap start
-  EXPECT_EQ(Le32(b, 12), 0);  // highest block
+  ASSERT_EQ(b.size(), 182u);
+  const int32_t header[] = {0, 182, 140, 140};  // free, end, heap start, highest block
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Le32(b, size_t(4 * i)), header[i]) << i;
   EXPECT_EQ(std::string(b.begin() + 16, b.begin() + 24), "KVSBASEC");
   EXPECT_EQ(Le32(b, 24), 4000);
-  for (size_t i = 28; i < 40; ++i) EXPECT_EQ(b[i], 0) << i;
-  // A static area after the header is zero-filled.
-  ASSERT_EQ(file_.Create(Name().c_str(), 100, 'c'), 0);
-  EXPECT_EQ(file_.FileHeaderSize(), 40);
-  EXPECT_EQ(file_.BlockHeaderSize(), 28);
-  ASSERT_EQ(file_.Close(), 0);
-  b = ReadAll(Name());
-  ASSERT_EQ(b.size(), 140u);
-  EXPECT_EQ(Le32(b, 8), 140);
-  for (size_t i = 28; i < 140; ++i) EXPECT_EQ(b[i], 0) << i;
+  for (size_t i = 28; i < 140; ++i) ASSERT_EQ(b[i], 0) << i;
+  const int32_t block[] = {0xFEFE, 42, 'N', 0};  // check word, length, in use, next free
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Le32(b, size_t(140 + 4 * i)), block[i]) << i;
 }
 
-TEST_F(DatabaseFileTest, OtherRevisionsHaveSmallerHeaders) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 0), 0);
-  EXPECT_EQ(file_.FileHeaderSize(), 28);
-  EXPECT_EQ(file_.BlockHeaderSize(), 16);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 28 + 16);
-  EXPECT_EQ(int32_t(file_.Header().end_of_file), 28 + 26);  // no reserved room
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'b'), 0);
-  EXPECT_EQ(file_.FileHeaderSize(), 40);
-  EXPECT_EQ(file_.BlockHeaderSize(), 16);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 56);
-  EXPECT_EQ(int32_t(file_.Header().end_of_file), 40 + 30);
-}
-
-TEST_F(DatabaseFileTest, AllocAppendsABlock) {
+TEST_F(DatabaseFileTest, FreeListReuseExactFitSplitAndLastInFirstOut) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68);
-  EXPECT_EQ(int32_t(file_.Tell()), 68);
-  EXPECT_EQ(int32_t(file_.Header().end_of_file), 82);
-  EXPECT_EQ(int32_t(file_.Header().highest_block), 40);
-  ASSERT_EQ(file_.Close(), 0);
-  std::vector<unsigned char> b = ReadAll(Name());
-  ASSERT_EQ(b.size(), 82u);
-  EXPECT_EQ(Le32(b, 4), 82);
-  EXPECT_EQ(Le32(b, 12), 40);
-  EXPECT_EQ(Le32(b, 40), 0xFEFE);
-  EXPECT_EQ(Le32(b, 44), 42);
-  EXPECT_EQ(Le32(b, 48), 'N');
-  EXPECT_EQ(Le32(b, 52), 0);
-}
-
-TEST_F(DatabaseFileTest, DeleteFreesOnceAndExactFitTakesTheBlockBack) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  ASSERT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68);
+  ASSERT_EQ(Alloc(10), 68);
   EXPECT_EQ(file_.Delete(68, 0), 1);
   EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockDeleted);
-  EXPECT_EQ(int32_t(file_.Header().free_space), 40);
-  EXPECT_EQ(file_.Delete(68, 1), 0);
-  EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockDeleted);
-  // Neither equal nor large enough to split: appended.
-  EXPECT_EQ(int32_t(file_.Alloc(9, kAllocFirstFit)), 82 + 28);
-  EXPECT_EQ(int32_t(file_.Header().free_space), 40);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68);
-  EXPECT_EQ(int32_t(file_.Header().free_space), 0);
+  EXPECT_EQ(FreeSpace(), 40);
+  EXPECT_EQ(file_.Delete(68, 1), 0);  // only once
+  EXPECT_EQ(Alloc(9), 82 + 28);       // neither equal nor large enough to split
+  EXPECT_EQ(Alloc(10), 68);           // equal: taken back
+  EXPECT_EQ(FreeSpace(), 0);
   EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockInUse);
-  EXPECT_EQ(file_.Delete(68, 1), 1);
-  EXPECT_EQ(uint32_t(BlockAt(40).status), kBlockRemoved);
-}
-
-TEST_F(DatabaseFileTest, FirstFitSplitsALargerBlock) {
+  // A larger block is split: the rest goes back on the list.
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  FileAddress big = file_.Alloc(100 - 32, kAllocFirstFit);
-  ASSERT_EQ(int32_t(big), 68);
-  FileAddress after = file_.Alloc(4, kAllocFirstFit);
-  ASSERT_EQ(int32_t(after), 140 + 28);
-  ASSERT_EQ(file_.Delete(big, 1), 1);
-  EXPECT_EQ(int32_t(file_.Alloc(30, kAllocFirstFit)), 68);
-  DatabaseBlockHeader taken = BlockAt(40);
-  EXPECT_EQ(uint32_t(taken.block_length), 62u);
-  EXPECT_EQ(uint32_t(taken.status), kBlockInUse);
+  ASSERT_EQ(Alloc(68), 68);
+  ASSERT_EQ(file_.Delete(68, 1), 1);
+  EXPECT_EQ(Alloc(30), 68);
+  EXPECT_EQ(uint32_t(BlockAt(40).block_length), 62u);
   DatabaseBlockHeader rest = BlockAt(102);
   EXPECT_EQ(uint32_t(rest.check_word), kBlockCheckWord);
   EXPECT_EQ(uint32_t(rest.block_length), 38u);
   EXPECT_EQ(uint32_t(rest.status), kBlockRemoved);
-  EXPECT_EQ(int32_t(rest.next_free), 0);
-  EXPECT_EQ(int32_t(file_.Header().free_space), 102);
-  EXPECT_EQ(int32_t(file_.Header().end_of_file), 176);
-}
-
-TEST_F(DatabaseFileTest, FreeListIsLastInFirstOutAndUnlinksFromTheMiddle) {
+  EXPECT_EQ(FreeSpace(), 102);
+  // The list is last in, first out, and a block leaves it from the middle.
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  FileAddress a = file_.Alloc(10, kAllocFirstFit);
-  FileAddress b = file_.Alloc(20, kAllocFirstFit);
-  FileAddress c = file_.Alloc(10, kAllocFirstFit);
-  ASSERT_EQ(file_.Delete(a, 0), 1);
-  ASSERT_EQ(file_.Delete(b, 0), 1);
-  ASSERT_EQ(file_.Delete(c, 0), 1);
-  EXPECT_EQ(int32_t(file_.Header().free_space), int32_t(c) - 28);
-  // The 20-byte block sits in the middle of the list: c -> b -> a.
-  EXPECT_EQ(int32_t(file_.Alloc(20, kAllocFirstFit)), int32_t(b));
-  EXPECT_EQ(int32_t(BlockAt(int32_t(c) - 28).next_free), int32_t(a) - 28);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), int32_t(c));
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), int32_t(a));
-  EXPECT_EQ(int32_t(file_.Header().free_space), 0);
+  const int32_t a = Alloc(10), b = Alloc(20), c = Alloc(10);
+  for (int32_t at : {a, b, c}) ASSERT_EQ(file_.Delete(at, 0), 1);
+  EXPECT_EQ(FreeSpace(), c - 28);
+  EXPECT_EQ(Alloc(20), b);
+  EXPECT_EQ(int32_t(BlockAt(c - 28).next_free), a - 28);
+  EXPECT_EQ(Alloc(10), c);
+  EXPECT_EQ(Alloc(10), a);
+  EXPECT_EQ(FreeSpace(), 0);
 }
 
+// A damaged list is never followed: reuse stops (free space -1, also on
+// disk), later deletions only mark their blocks, allocations append.
 TEST_F(DatabaseFileTest, DamagedFreeListDisablesReuse) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  FileAddress a = file_.Alloc(10, kAllocFirstFit);
-  FileAddress b = file_.Alloc(10, kAllocFirstFit);
-  ASSERT_EQ(file_.Delete(a, 0), 1);
-  const unsigned char junk[4] = {1, 2, 3, 4};
-  ASSERT_EQ(file_.Write(junk, 4, 40, true, false), 0);
-  FileAddress c = file_.Alloc(10, kAllocFirstFit);
-  EXPECT_EQ(int32_t(c), 124 + 28);
-  EXPECT_EQ(file_.LastError(), 0);
-  EXPECT_EQ(int32_t(file_.Header().free_space), -1);
-  EXPECT_EQ(Le32(ReadAll(Name()), 0), -1);
-  // Later deletions only mark their blocks.
-  EXPECT_EQ(file_.Delete(b, 1), 1);
-  EXPECT_EQ(int32_t(file_.Header().free_space), -1);
-  EXPECT_EQ(uint32_t(BlockAt(int32_t(b) - 28).status), kBlockRemoved);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), int32_t(c) + 42);
-}
-
-TEST_F(DatabaseFileTest, FreeListLoopsAndWildAddressesAreDamage) {
-  // {blocks freed, damaged word, value, size asked}: the allocation appends.
-  const uint32_t cases[][4] = {{2, 40 + 12, 82, 50},           // 40's next points back at 82
+  // {blocks freed, damaged word, value, size asked}
+  const uint32_t cases[][4] = {{1, 40, 0x04030201u, 10},       // check word
+                               {2, 40 + 12, 82, 50},           // 40's next points back at 82
                                {1, 40 + 12, 1000000, 50},      // next far outside the file
                                {1, 40 + 4, 0x7FFFFFF0u, 10}};  // absurd block length
   for (const auto& c : cases) {
     SCOPED_TRACE(c[2]);
     ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
     const int32_t n = int32_t(c[0]);
-    for (int32_t i = 0; i < n; ++i)
-      ASSERT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68 + 42 * i);
+    for (int32_t i = 0; i <= n; ++i) ASSERT_EQ(Alloc(10), 68 + 42 * i);
     for (int32_t i = 0; i < n; ++i) ASSERT_EQ(file_.Delete(68 + 42 * i, 0), 1);
     PortableUInt32 damage = c[2];
     ASSERT_EQ(file_.Write(&damage, 4, int32_t(c[1]), true, false), 0);
-    EXPECT_EQ(int32_t(file_.Alloc(c[3], kAllocFirstFit)), 40 + 42 * n + 28);
-    EXPECT_EQ(int32_t(file_.Header().free_space), -1);
+    const int32_t appended = 40 + 42 * (n + 1) + 28;
+    EXPECT_EQ(Alloc(int32_t(c[3])), appended);
+    EXPECT_EQ(file_.LastError(), 0);
+    EXPECT_EQ(FreeSpace(), -1);
+    EXPECT_EQ(file_.Delete(68 + 42 * n, 1), 1);
+    EXPECT_EQ(FreeSpace(), -1);
+    EXPECT_EQ(uint32_t(BlockAt(40 + 42 * n).status), kBlockRemoved);
+    EXPECT_EQ(Alloc(10), appended + int32_t(c[3]) + 32);  // the freed block is not reused
+    ASSERT_EQ(file_.Close(), 0);
+    EXPECT_EQ(Le32(ReadAll(Name()), 0), -1);
   }
 }
 
-TEST_F(DatabaseFileTest, DeleteRefusesAddressesOutsideTheHeap) {
+TEST_F(DatabaseFileTest, RefusalsOfAddressesStatesAndFiles) {
+  char buffer[8];
+  EXPECT_EQ(file_.Read(buffer, 4, 0), kDbNotReady);
+  EXPECT_EQ(file_.Write(buffer, 4, 0, false, false), kDbNotWritable);
+  EXPECT_EQ(int32_t(file_.Tell()), -1);
+  EXPECT_EQ(file_.Delete(68, 0), 0);
+  EXPECT_EQ(file_.Create(dir_.File("no/such/dir.kvs").c_str(), 0, 'C'), kDbCreateError);
+  EXPECT_EQ(file_.Create(Name().c_str(), -1, 'C'), kDbCreateError);
+  EXPECT_EQ(file_.Open(dir_.File("missing.kvs").c_str(), 2), kDbOpenError);
+  EXPECT_FALSE(file_.IsOpen());
+
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  ASSERT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 68);
-  EXPECT_EQ(file_.Delete(10, 0), 0);
-  EXPECT_EQ(file_.LastError(), kDbFileCorrupt);
-  EXPECT_EQ(file_.Delete(5000, 0), 0);
-  EXPECT_EQ(file_.LastError(), kDbFileCorrupt);
-  EXPECT_EQ(file_.Delete(69, 0), 0);  // no block header there
-  EXPECT_EQ(file_.LastError(), kDbSyncError);
+  ASSERT_EQ(Alloc(10), 68);
+  const std::pair<int32_t, int> deletes[] = {
+      {10, kDbFileCorrupt}, {5000, kDbFileCorrupt}, {69, kDbSyncError}};  // 69: no block there
+  for (const auto& d : deletes) {
+    EXPECT_EQ(file_.Delete(d.first, 0), 0) << d.first;
+    EXPECT_EQ(file_.LastError(), d.second) << d.first;
+  }
   PortableUInt32 huge = 5000;
   ASSERT_EQ(file_.Write(&huge, 4, 44, true, false), 0);
   EXPECT_EQ(file_.Delete(68, 0), 0);
   EXPECT_EQ(file_.LastError(), kDbFileCorrupt);
-}
+  EXPECT_EQ(int32_t(file_.SeekTo(-5)), -1);
+  EXPECT_EQ(file_.LastError(), kDbSeekError);
+  EXPECT_EQ(Alloc(-1), 0);
+  EXPECT_EQ(Alloc(0x7FFFFFF0), 0);
+  EXPECT_EQ(file_.Read(buffer, 2, 1000), kDbReadError);
+  ASSERT_EQ(file_.Close(), 0);
+  EXPECT_EQ(file_.Name(), "closed.kvs");
 
-TEST_F(DatabaseFileTest, ClosedFileRefusesWorkAndOpenChecksSignatureAndExistence) {
-  char buffer[4];
-  EXPECT_EQ(file_.Read(buffer, 4, 0), kDbNotReady);
-  EXPECT_EQ(file_.Write(buffer, 4, 0, false, false), kDbNotWritable);
-  EXPECT_EQ(int32_t(file_.Tell()), -1);
-  EXPECT_EQ(file_.Close(), 0);
-  EXPECT_EQ(file_.Delete(68, 0), 0);
-  EXPECT_EQ(file_.Create(dir_.File("no/such/dir.kvs").c_str(), 0, 'C'), kDbCreateError);
-  EXPECT_EQ(file_.Open(dir_.File("missing.kvs").c_str(), 2), kDbOpenError);
-  EXPECT_FALSE(file_.IsOpen());
+  // Not a database, too short for a header, a heap start inside the header.
   qtest::WriteBytes(Name(), "This is not a database file at all, just text.");
   EXPECT_EQ(file_.Open(Name().c_str(), 2), kDbWrongFileType);
-  EXPECT_TRUE(file_.IsOpen());
-  char header[8];
-  EXPECT_EQ(file_.Read(header, 8, 0), kDbNotReady);
-  EXPECT_EQ(int32_t(file_.Alloc(10, kAllocFirstFit)), 0);
+  EXPECT_EQ(file_.Read(buffer, 8, 0), kDbNotReady);
+  EXPECT_EQ(Alloc(10), 0);
   EXPECT_EQ(file_.LastError(), kDbNotReady);
-  EXPECT_EQ(file_.Close(), 0);
-  EXPECT_EQ(file_.Name(), "closed.kvs");
-  // A file too short for a header.
   qtest::WriteBytes(Name(), "KVS");
   EXPECT_EQ(file_.Open(Name().c_str(), 0), kDbReadError);
   EXPECT_FALSE(file_.IsReady());
-}
-
-TEST_F(DatabaseFileTest, OpenRefusesAnImpossibleHeader) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   ASSERT_EQ(file_.Close(), 0);
-  PortableInt32 bad = 12;  // heap start inside the header
+  PortableInt32 bad = 12;
   Patch(Name(), 8, &bad, 4);
   EXPECT_EQ(file_.Open(Name().c_str(), 2), kDbFileCorrupt);
-  EXPECT_FALSE(file_.IsReady());
   EXPECT_EQ(file_.Close(), 0);
   EXPECT_EQ(Le32(ReadAll(Name()), 8), 12);  // not written back
 }
 
-TEST_F(DatabaseFileTest, OpenTakesTheRealFileSize) {
+// A failed write or sync is reported, and a failed allocation leaves the
+// header as it was.
+TEST_F(DatabaseFileTest, FailingDiskIsReported) {
+  qtest::FaultFileIo io(qtest::FaultFileIo::Mode::kFailFrom, 1);
+  DatabaseFile file(&io);
+  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
+  ASSERT_EQ(file_.Close(), 0);
+  ASSERT_EQ(file.Open(Name().c_str(), 2), 0);
+  EXPECT_EQ(int32_t(file.Alloc(10, kAllocFirstFit)), 0);
+  EXPECT_EQ(file.LastError(), kDbWriteError);
+  EXPECT_EQ(int32_t(file.Header().end_of_file), 40);
+  EXPECT_EQ(file.Sync(), kDbWriteError);
+  EXPECT_EQ(file.Write("x", 1, 30, true, false), kDbWriteError);
+}
+
+TEST_F(DatabaseFileTest, OpenTakesTheRealFileSizeAndReadOnlyStaysUnwritten) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   ASSERT_EQ(file_.Close(), 0);
   const char tail[10] = {};
@@ -227,52 +190,39 @@ TEST_F(DatabaseFileTest, OpenTakesTheRealFileSize) {
   ASSERT_EQ(file_.Open(Name().c_str(), 2), 0);
   EXPECT_EQ(int32_t(file_.Header().end_of_file), 50);
   EXPECT_EQ(Le32(ReadAll(Name()), 4), 50);
-  EXPECT_EQ(int32_t(file_.Alloc(1, kAllocFirstFit)), 78);
-  // Read-only: moved in memory only.
+  EXPECT_EQ(Alloc(1), 78);
   ASSERT_EQ(file_.Close(), 0);
   Patch(Name(), 200, tail, 1);
   ASSERT_EQ(file_.Open(Name().c_str(), 0), 0);
   EXPECT_EQ(int32_t(file_.Header().end_of_file), 201);
   EXPECT_EQ(file_.Write(tail, 1, 40, true, true), kDbNotWritable);
-  EXPECT_EQ(int32_t(file_.Alloc(1, kAllocFirstFit)), 0);
+  EXPECT_EQ(Alloc(1), 0);
   EXPECT_EQ(file_.LastError(), kDbNotWritable);
   EXPECT_EQ(file_.Flush(), 0);
+  ASSERT_EQ(file_.Close(), 0);
+  EXPECT_EQ(Le32(ReadAll(Name()), 4), 83);  // the read-only open wrote nothing
 }
 
-TEST_F(DatabaseFileTest, CurrentPositionReadsAndWritesFollowEachOther) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  ASSERT_EQ(int32_t(file_.Alloc(32, kAllocFirstFit)), 68);
-  const char first[] = "0123456789abcdef";
-  ASSERT_EQ(file_.Write(first, 16, -1, false, false), 0);
-  char next[16];
-  ASSERT_EQ(file_.Write(first, 8, 68, false, false), 0);
-  ASSERT_EQ(file_.Read(next, 16, -1), 0);  // after a write at 68: bytes 76..91
-  EXPECT_EQ(std::string(next, 16), std::string("89abcdef") + std::string(8, '\0'));
-  ASSERT_EQ(file_.Write("XY", 2, -1, true, true), 0);
-  char back[2];
-  ASSERT_EQ(file_.Read(back, 2, 92), 0);
-  EXPECT_EQ(std::string(back, 2), "XY");
-  EXPECT_EQ(int32_t(file_.SeekTo(-1)), 94);
-  EXPECT_EQ(int32_t(file_.SeekTo(50)), 50);
-  EXPECT_EQ(int32_t(file_.SeekTo(70)), 70);
-  EXPECT_EQ(file_.Read(back, 2, 1000), kDbReadError);
-}
-
-TEST_F(DatabaseFileTest, ChecksumCoversFileBytes) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  std::vector<unsigned char> b = ReadAll(Name());
-  EXPECT_EQ(file_.Checksum(28, 0), Crc32::Of(b.data(), 28));
-  EXPECT_EQ(file_.Checksum(28, 30), 0u);  // past the end
-}
-
-TEST_F(DatabaseFileTest, FindFirstBlockScansByteByByte) {
+TEST_F(DatabaseFileTest, PositionChecksumAndBlockScan) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(0)), 0);
-  ASSERT_EQ(int32_t(file_.Alloc(40, kAllocFirstFit)), 68);
-  ASSERT_EQ(int32_t(file_.Alloc(40, kAllocFirstFit)), 140);
+  ASSERT_EQ(Alloc(40), 68);
+  ASSERT_EQ(file_.Write("0123456789abcdef", 8, 68, false, false), 0);
+  char next[4];
+  ASSERT_EQ(file_.Read(next, 4, -1), 0);  // reads on where the write ended
+  EXPECT_EQ(std::string(next, 4), std::string(4, '\0'));
+  ASSERT_EQ(file_.Write("XY", 2, -1, true, true), 0);
+  ASSERT_EQ(file_.Read(next, 2, 80), 0);
+  EXPECT_EQ(std::string(next, 2), "XY");
+  EXPECT_EQ(int32_t(file_.SeekTo(-1)), 82);
+  EXPECT_EQ(file_.Read(next, 2, 5000), kDbReadError);
+  EXPECT_EQ(file_.Sync(), 0);
+  EXPECT_EQ(file_.LastError(), 0);
+  EXPECT_EQ(file_.Checksum(28, 0), Crc32::Of(ReadAll(Name()).data(), 28));
+  EXPECT_EQ(file_.Checksum(28, 100), 0u);  // past the end
+  ASSERT_EQ(Alloc(40), 140);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(0)), 40);
-  // Junk over the first block's check word: the next check word is found,
-  // wherever it lies.
+  // Junk over the first check word: the next one is found wherever it lies.
   const unsigned char junk[6] = {1, 0xFE, 0xFE, 0, 0, 9};
   Patch(Name(), 40, junk, sizeof junk);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(0)), 41);

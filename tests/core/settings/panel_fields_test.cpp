@@ -6,45 +6,48 @@
 
 #include "core/settings/config_commit.h"
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_test_files.h"
 
 namespace {
 
-TEST(PanelFieldsTest, TrimBlanksStripsWhiteSpaceAtBothEndsOnly) {
-  EXPECT_EQ("Ann Lee", TrimBlanks(" \t Ann Lee \r\n"));
+TEST(PanelFieldsTest, TrimAndNumbersLikeAtoiSaturating) {
+  EXPECT_EQ("Ann Lee", TrimBlanks(" \t\v\f Ann Lee \r\n"));
   EXPECT_EQ("", TrimBlanks("   \t"));
-  EXPECT_EQ("", TrimBlanks(""));
-  EXPECT_EQ("a", TrimBlanks("a"));
+  const std::pair<const char*, int32_t> numbers[] = {{"  42abc", 42},
+                                                     {"-7", -7},
+                                                     {"+8", 8},
+                                                     {"abc", 0},
+                                                     {"", 0},
+                                                     {"- 5", 0},
+                                                     {"70000", 70000},
+                                                     {"\n\t9", 9},
+                                                     {"99999999999999999999", 2147483647},
+                                                     {"-99999999999999999999", -2147483647 - 1},
+                                                     {"-2147483648", -2147483647 - 1}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(FieldNumber(text), value) << text;
 }
 
-TEST(PanelFieldsTest, FieldNumberReadsLikeAtoi) {
-  EXPECT_EQ(59152, FieldNumber("59152"));
-  EXPECT_EQ(42, FieldNumber("  42abc"));
-  EXPECT_EQ(-7, FieldNumber("-7"));
-  EXPECT_EQ(8, FieldNumber("+8"));
-  EXPECT_EQ(0, FieldNumber("abc"));
-  EXPECT_EQ(0, FieldNumber(""));
-  EXPECT_EQ(0, FieldNumber("- 5"));
-  EXPECT_EQ(70000, FieldNumber("70000"));
-  // Beyond 32 bits the number saturates instead of wrapping to nonsense.
-  EXPECT_EQ(2147483647, FieldNumber("99999999999999999999"));
-  EXPECT_EQ(-2147483647 - 1, FieldNumber("-99999999999999999999"));
-}
-
+// A cut inside a well-formed UTF-8 character drops the whole character;
+// other bytes (Latin-1 text, impossible lead bytes) are cut where they stand.
 TEST(PanelFieldsTest, CutToBytesKeepsWholeCharacters) {
-  EXPECT_EQ("abc", CutToBytes("abcdef", 3));
-  EXPECT_EQ("abc", CutToBytes("abc", 24));
-  // "é" is two bytes: a cut between them drops the whole character.
-  EXPECT_EQ("ab", CutToBytes("ab\xC3\xA9z", 3));
-  EXPECT_EQ("ab\xC3\xA9", CutToBytes("ab\xC3\xA9z", 4));
-  // Latin-1 bytes are cut where they stand.
-  EXPECT_EQ("ab\xE9", CutToBytes("ab\xE9\xE9", 3));
+  const std::tuple<const char*, size_t, const char*> cases[] = {
+      {"abcdef", 3, "abc"},
+      {"abc", 24, "abc"},
+      {"ab\xC3\xA9z", 3, "ab"},
+      {"ab\xC3\xA9z", 4, "ab\xC3\xA9"},
+      {"ab\xE9\xE9", 3, "ab\xE9"},
+      {"a\xC2\xA9", 2, "a"},
+      {"a\xC1\xA9", 2, "a\xC1"},  // below the first lead byte
+      {"a\xF4\x8F\xBF\xBF", 4, "a"},
+      {"a\xF5\x8F\xBF\xBF", 4, "a\xF5\x8F\xBF"},  // above the last one
+      {"a\x80\x80\x80\x80", 4, "a\x80\x80\x80"},  // no lead within reach
+  };
+  for (const auto& [text, bytes, cut] : cases) EXPECT_EQ(CutToBytes(text, bytes), cut) << text;
 }
 
 TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
   ProgramSettings settings;
   const ConfigFields stored = ConfigFields::From(settings);
-  EXPECT_EQ("59152", stored.Port);
-  EXPECT_EQ("52917", stored.Key);
   auto changed = [&](void (*edit)(ConfigFields&)) {
     ConfigFields fields = stored;
     edit(fields);
@@ -53,7 +56,6 @@ TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
   EXPECT_FALSE(changed([](ConfigFields&) {}));
   EXPECT_TRUE(changed([](ConfigFields& f) { f.ScreenName = "Ann"; }));
   EXPECT_TRUE(changed([](ConfigFields& f) { f.Port = "4000"; }));
-  EXPECT_TRUE(changed([](ConfigFields& f) { f.Key = "1234"; }));
   EXPECT_TRUE(changed([](ConfigFields& f) { f.Greeting = "Hi"; }));
   EXPECT_TRUE(changed([](ConfigFields& f) { f.HomeDirectory = "/elsewhere"; }));
   EXPECT_TRUE(changed([](ConfigFields& f) { f.MailServer = "mail.example.org"; }));
@@ -66,6 +68,26 @@ TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
   EXPECT_FALSE(changed([](ConfigFields& f) { f.Port = "059152xyz"; }));
   // The whole key is compared with the 16-bit one: 52917 + 65536 differs.
   EXPECT_TRUE(changed([](ConfigFields& f) { f.Key = "118453"; }));
+}
+
+// A new home directory is made (one level) before the key is written; one
+// that cannot be made stops the commit with nothing written.
+TEST(ConfigCommitTest, HomeDirectoryIsMadeBeforeItIsWritten) {
+  ScratchDirectory dir;
+  ProgramSettings settings;
+  settings.SettingsFilePath = dir.File("quillo.ini");
+  ConfigFields fields = ConfigFields::From(settings);
+  fields.HomeDirectory = dir.File("a/b");
+  EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kHomeDirectoryFailed);
+  EXPECT_FALSE(qtest::Exists(settings.SettingsFilePath));
+  fields.HomeDirectory = dir.File("a");
+  EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kCommitted);
+  EXPECT_EQ(settings.HomeDirectory, dir.File("a"));
+  EXPECT_EQ(ReadBytes(settings.SettingsFilePath), "HomeDirectory=" + dir.File("a") + "\r\n");
+  fields.PrivatePassphrase = "open sesame";
+  EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kCommitted);
+  EXPECT_EQ(ReadBytes(settings.SettingsFilePath),
+            "HomeDirectory=" + dir.File("a") + "\r\nPrivatePassphrase=open sesame\r\n");
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 
 namespace {
 
-// Applies a settings file to fresh settings whose directories lie in a
-// scratch directory.
+// Applies settings files to settings whose directories lie in a scratch
+// directory; each Apply works on what the one before left.
 class SettingsApplyTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -28,60 +28,47 @@ class SettingsApplyTest : public ::testing::Test {
     settings_.ApplyStartupKeys(file);
     settings_.ApplyPageLayoutKeys(file);
   }
-  // Status window, row labels, column labels.
-  std::tuple<int, int, int> ViewFlags() const {
-    return {settings_.ViewStatusWindow, settings_.ViewRowLabels, settings_.ViewColLabels};
-  }
-
   ScratchDirectory dir_;
   ProgramSettings settings_;
 };
 
-TEST_F(SettingsApplyTest, EmptyFileKeepsDefaultsButSettlesPaths) {
+TEST_F(SettingsApplyTest, TextKeysAndPaths) {
   Apply("");
   EXPECT_EQ(settings_.ScreenName, "Quillo");
-  EXPECT_EQ(settings_.MailServerPortNumber, 25);
-  EXPECT_EQ(settings_.EncryptionKey, 52917);
-  EXPECT_EQ(settings_.QuilloPortNumber, 59152);
-  EXPECT_EQ(settings_.EnableAudio, 1);
-  EXPECT_EQ(settings_.EnableNotifications, 1);
-  EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeBySession);
-  EXPECT_EQ(settings_.MainFrameWidth, 550);
-  EXPECT_EQ(settings_.PageLayout.FontSize, 9);
-  EXPECT_EQ(settings_.mswpDocumentName, "Quillo Session");
-  EXPECT_EQ(settings_.HomeDirectory, dir_.File("home"));
   EXPECT_TRUE(std::filesystem::is_directory(dir_.File("home")));
   EXPECT_EQ(settings_.AudioFile, "\"" + dir_.Path() + "/activity.wav\"");
-}
-
-TEST_F(SettingsApplyTest, TextKeys) {
   Apply(
-      "ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"
-      "MailServer=smtp.example.org\nReturnEmailAddress=ann@example.org\n"
-      "AudioFile=/snd/ping.wav\nPreviousConnectionsDB=prev\nInvitationDB=invites\n"
-      "WelcomeMessageFile=welcome.txt\nmswpDocumentName=Our Talk\n");
+      "ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\nMailServer=smtp.example.org\n"
+      "ReturnEmailAddress=ann@example.org\nAudioFile=/snd/ping.wav\nPreviousConnectionsDB=prev\n"
+      "InvitationDB=invites\nWelcomeMessageFile=welcome.txt\nmswpDocumentName=Our Talk\n");
   EXPECT_EQ(settings_.ScreenName, "ABCDEFGHIJKLMNOPQRSTUVWX");  // first 24
-  EXPECT_EQ(settings_.MailServer, "smtp.example.org");
-  EXPECT_EQ(settings_.ReturnEmailAddress, "ann@example.org");
-  EXPECT_EQ(settings_.AudioFile, "\"/snd/ping.wav\"");
-  EXPECT_EQ(settings_.PreviousConnectionsDB, "prev");
-  EXPECT_EQ(settings_.InvitationDB, "invites");
-  EXPECT_EQ(settings_.WelcomeMessageFile, "welcome.txt");
-  EXPECT_EQ(settings_.mswpDocumentName, "Our Talk");
+  const std::string texts[] = {settings_.MailServer,      settings_.ReturnEmailAddress,
+                               settings_.AudioFile,       settings_.PreviousConnectionsDB,
+                               settings_.InvitationDB,    settings_.WelcomeMessageFile,
+                               settings_.mswpDocumentName};
+  const std::string expected[] = {
+      "smtp.example.org", "ann@example.org", "\"/snd/ping.wav\"", "prev",
+      "invites",          "welcome.txt",     "Our Talk"};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(texts[i], expected[i]);
   Apply("ScreenName=\n");
   EXPECT_EQ(settings_.ScreenName, "");
+  // The home directory is made one level deep only, else the working one.
+  Apply("HomeDirectory=" + dir_.File("data") + "\n");
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("data")));
+  EXPECT_EQ(settings_.HomeDirectory, dir_.File("data"));
+  Apply("HomeDirectory=" + dir_.File("a/b") + "\n");
+  EXPECT_EQ(settings_.HomeDirectory, dir_.Path());
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("a")));
+  WriteBytes(dir_.File("plain"), "x");  // a file, not a directory
+  Apply("HomeDirectory=" + dir_.File("plain") + "\n");
+  EXPECT_EQ(settings_.HomeDirectory, dir_.Path());
 }
 
 // The mode word in any case; an unknown word keeps private sessions on
-// offer. The passphrase is taken as written and reaches a session's
-// snapshot, whose mode is Off when the crypto library did not start.
+// offer. A session's snapshot carries mode and passphrase, its mode Off
+// when the crypto library did not start.
 TEST_F(SettingsApplyTest, PrivateSessionKeys) {
-  Apply("");
-  EXPECT_EQ(settings_.PrivateSessions, PrivateMode::kPrefer);
-  EXPECT_EQ(settings_.PrivatePassphrase, "");
   Apply("PrivateSessions=require\nPrivatePassphrase=open sesame\n");
-  EXPECT_EQ(settings_.PrivateSessions, PrivateMode::kRequire);
-  EXPECT_EQ(settings_.PrivatePassphrase, "open sesame");
   SessionSnapshot snapshot = SessionSnapshotOf(settings_);
   EXPECT_EQ(snapshot.private_mode, PrivateMode::kRequire);
   EXPECT_EQ(snapshot.passphrase, "open sesame");
@@ -89,83 +76,63 @@ TEST_F(SettingsApplyTest, PrivateSessionKeys) {
   EXPECT_EQ(SessionSnapshotOf(settings_).private_mode, PrivateMode::kOff);
   Apply("PrivateSessions=OFF\n");
   EXPECT_EQ(settings_.PrivateSessions, PrivateMode::kOff);
-  ProgramSettings fresh;
-  SettingsFile file(dir_.File("quillo.ini"));
-  WriteBytes(dir_.File("quillo.ini"), "PrivateSessions=sometimes\n");
-  ASSERT_TRUE(file.Load());
-  fresh.ApplyStartupKeys(file);
-  EXPECT_EQ(fresh.PrivateSessions, PrivateMode::kPrefer);
+  Apply("PrivateSessions=sometimes\n");
+  EXPECT_EQ(settings_.PrivateSessions, PrivateMode::kOff);
 }
 
 TEST_F(SettingsApplyTest, NumericBoundaries) {
-  Apply("MailServerPortNumber=65535\nEncryptionKey=1023\nQuilloPortNumber=1024\n");
-  EXPECT_EQ(settings_.MailServerPortNumber, 25);
-  EXPECT_EQ(settings_.EncryptionKey, 52917);
-  EXPECT_EQ(settings_.QuilloPortNumber, 59152);
-  Apply("MailServerPortNumber=65534\nEncryptionKey=1024\nQuilloPortNumber=1025\n");
-  EXPECT_EQ(settings_.MailServerPortNumber, 65534);
-  EXPECT_EQ(settings_.EncryptionKey, 1024);
-  EXPECT_EQ(settings_.QuilloPortNumber, 1025);
-  Apply("MailServerPortNumber=0\nEncryptionKey=70000\nQuilloPortNumber=65535\n");
-  EXPECT_EQ(settings_.MailServerPortNumber, 65534);
-  EXPECT_EQ(settings_.EncryptionKey, 70000 & 0xFFFF);  // low 16 bits
-  EXPECT_EQ(settings_.QuilloPortNumber, 65535);
-  Apply("QuilloPortNumber=70000\n");  // above the last TCP port
-  EXPECT_EQ(settings_.QuilloPortNumber, 65535);
+  // Mail port, encryption key (low 16 bits), listening port.
+  const std::tuple<std::string, int, int, int> cases[] = {
+      {"MailServerPortNumber=65535\nEncryptionKey=1023\nQuilloPortNumber=1024\n", 25, 52917, 59152},
+      {"MailServerPortNumber=65534\nEncryptionKey=1024\nQuilloPortNumber=1025\n", 65534, 1024,
+       1025},
+      {"MailServerPortNumber=1\nEncryptionKey=70000\nQuilloPortNumber=65535\n", 1, 70000 & 0xFFFF,
+       65535},
+      {"MailServerPortNumber=0\nQuilloPortNumber=65536\n", 1, 70000 & 0xFFFF, 65535},
+  };
+  for (const auto& [text, mail, key, port] : cases) {
+    Apply(text);
+    EXPECT_EQ(std::make_tuple(settings_.MailServerPortNumber, int(settings_.EncryptionKey),
+                              settings_.QuilloPortNumber),
+              std::make_tuple(mail, key, port))
+        << text;
+  }
 }
 
-TEST_F(SettingsApplyTest, KeywordsIgnoreCaseButNotOtherWordsAndViewFlagsNeedRemembering) {
-  Apply("EnableAudio=no\nViewToolBar=False \nToolBarOrientation=vertical\n");
-  EXPECT_EQ(settings_.EnableAudio, 1);
-  EXPECT_EQ(settings_.ViewToolBar, 1);  // trailing blank: not the word
-  EXPECT_EQ(settings_.ToolBarOrientation, 0);
-  Apply("EnableAudio=false\nViewToolBar=FALSE\n");
-  EXPECT_EQ(settings_.EnableAudio, 0);
-  EXPECT_EQ(settings_.ViewToolBar, 0);
-  // The view flags need RememberProgramSettings.
-  Apply("ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
-  EXPECT_EQ(ViewFlags(), std::make_tuple(1, 0, 1));
+// Keywords ignore case but not other words; the view flags need
+// RememberProgramSettings, the geometry RememberFrameSize as well.
+TEST_F(SettingsApplyTest, KeywordsAndRememberFlags) {
+  Apply("EnableAudio=no\nViewToolBar=False \nEnableNotifications=off\nNotificationText=Partial\n");
+  EXPECT_EQ(std::make_tuple(settings_.EnableAudio, settings_.ViewToolBar,
+                            settings_.EnableNotifications, settings_.NotificationText),
+            std::make_tuple(1, 1, 1, int(ProgramSettings::kNoticeBySession)));
   Apply(
-      "RememberProgramSettings=true\n"
-      "ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n");
-  EXPECT_EQ(settings_.RememberProgramSettings, 1);
-  EXPECT_EQ(ViewFlags(), std::make_tuple(0, 1, 0));
-}
-
-TEST_F(SettingsApplyTest, NotificationKeys) {
-  Apply("EnableNotifications=off\nNotificationText=Partial\n");
-  EXPECT_EQ(settings_.EnableNotifications, 1);
-  EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeBySession);
-  Apply("EnableNotifications=False\nNotificationText=nameonly\n");
-  EXPECT_EQ(settings_.EnableNotifications, 0);
-  EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeNameOnly);
+      "EnableAudio=false\nViewToolBar=FALSE\nToolBarOrientation=vertical\n"
+      "EnableNotifications=False\nNotificationText=nameonly\n");
+  EXPECT_EQ(
+      std::make_tuple(settings_.EnableAudio, settings_.ViewToolBar, settings_.EnableNotifications,
+                      settings_.NotificationText, settings_.ToolBarOrientation),
+      std::make_tuple(0, 0, 0, int(ProgramSettings::kNoticeNameOnly), 0));
   Apply("NotificationText=FULL\n");
   EXPECT_EQ(settings_.NotificationText, ProgramSettings::kNoticeFull);
-}
 
-TEST_F(SettingsApplyTest, GeometryNeedsBothRememberFlags) {
+  const std::string view = "ViewStatusWindow=FALSE\nViewRowLabels=TRUE\nViewColLabels=FALSE\n";
   const std::string geometry =
       "MainFrameWidth=800\nMainFrameHeight=600\nMainFrameXPosition=30\n"
       "MainFrameYPosition=40\nSplitterPosition=200\n";
-  Apply("RememberFrameSize=TRUE\n" + geometry);
-  EXPECT_EQ(settings_.MainFrameWidth, 550);
-  EXPECT_EQ(settings_.MainFrameXPosition, 0);
-  EXPECT_EQ(settings_.SplitterPosition, 150);
-  Apply("RememberProgramSettings=TRUE\nRememberFrameSize=TRUE\n" + geometry);
-  EXPECT_EQ(settings_.MainFrameWidth, 800);
-  EXPECT_EQ(settings_.MainFrameHeight, 600);
-  EXPECT_EQ(settings_.MainFrameXPosition, 30);
-  EXPECT_EQ(settings_.MainFrameYPosition, 40);
-  EXPECT_EQ(settings_.SplitterPosition, 200);
+  auto state = [&] {
+    return std::make_tuple(settings_.ViewStatusWindow, settings_.ViewRowLabels,
+                           settings_.ViewColLabels, settings_.MainFrameWidth,
+                           settings_.MainFrameHeight, settings_.MainFrameXPosition,
+                           settings_.MainFrameYPosition, settings_.SplitterPosition);
+  };
+  Apply("RememberFrameSize=TRUE\n" + view + geometry);
+  EXPECT_EQ(state(), std::make_tuple(1, 0, 1, 550, 475, 0, 0, 150));
+  Apply("RememberProgramSettings=true\n" + view + geometry);
+  EXPECT_EQ(state(), std::make_tuple(0, 1, 0, 800, 600, 30, 40, 200));
   // Below the minimums the values stay as they were; a missing key gives 0.
-  Apply(
-      "RememberProgramSettings=TRUE\nRememberFrameSize=TRUE\nMainFrameWidth=99\n"
-      "MainFrameHeight=100\nSplitterPosition=49\nMainFrameXPosition=-20\n");
-  EXPECT_EQ(settings_.MainFrameWidth, 800);
-  EXPECT_EQ(settings_.MainFrameHeight, 100);
-  EXPECT_EQ(settings_.SplitterPosition, 200);
-  EXPECT_EQ(settings_.MainFrameXPosition, -20);
-  EXPECT_EQ(settings_.MainFrameYPosition, 0);
+  Apply("MainFrameWidth=99\nMainFrameHeight=100\nSplitterPosition=49\nMainFrameXPosition=-20\n");
+  EXPECT_EQ(state(), std::make_tuple(0, 1, 0, 800, 100, -20, 0, 200));
 }
 
 TEST_F(SettingsApplyTest, PageLayoutKeys) {
@@ -174,26 +141,11 @@ TEST_F(SettingsApplyTest, PageLayoutKeys) {
       "mswpFont=Modern\nmswpPaperSize=a4\n");
   EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
   Apply(
-      "mswpFontSize=0\nmswpLeftMargin=-3\nmswpOrientation=Sideways\n"
+      "mswpFontSize=0\nmswpLeftMargin=0\nmswpOrientation=Sideways\n"
       "mswpFont=Gothic\nmswpPaperSize=A5\n");
   EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
-  Apply("mswpOrientation=PORTRAIT\nmswpFont=system\nmswpPaperSize=Letter\n");
-  EXPECT_EQ(settings_.PageLayout.PageOrientation, PrintSettings::kPortrait);
-  EXPECT_EQ(settings_.PageLayout.FamilyIndex, 5);
-  EXPECT_EQ(settings_.PageLayout.PaperIndex, 0);
-}
-
-TEST_F(SettingsApplyTest, HomeDirectoryIsCreatedOneLevelOnlyElseTheWorkingDirectory) {
-  Apply("HomeDirectory=" + dir_.File("data") + "\n");
-  EXPECT_EQ(settings_.HomeDirectory, dir_.File("data"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("data")));
-  Apply("HomeDirectory=" + dir_.File("a/b") + "\n");
-  EXPECT_EQ(settings_.HomeDirectory, dir_.Path());  // the working directory
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("a")));
-  WriteBytes(dir_.File("plain"), "x");  // a file, not a directory
-  Apply("HomeDirectory=" + dir_.File("data") + "\n");
-  Apply("HomeDirectory=" + dir_.File("plain") + "\n");
-  EXPECT_EQ(settings_.HomeDirectory, dir_.Path());
+  Apply("mswpOrientation=PORTRAIT\nmswpFont=system\nmswpPaperSize=Letter\nmswpLeftMargin=1\n");
+  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 1.0, PrintSettings::kPortrait, 5, 0));
 }
 
 }  // namespace

@@ -10,31 +10,13 @@ namespace {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  // Loads text as a settings file and returns the key's value, or "<none>".
-  std::string ValueIn(const std::string& text, const std::string& key) {
-    WriteBytes(path_, text);
-    SettingsFile file(path_);
-    EXPECT_TRUE(file.Load());
-    return file.GetString(key).value_or("<none>");
-  }
-
   ScratchDirectory dir_;
   std::string path_ = dir_.File("quillo.ini");
 };
 
-TEST_F(SettingsFileTest, LoadFailsOnlyForAMissingFile) {
-  SettingsFile missing(dir_.File("absent.ini"));
-  EXPECT_FALSE(missing.Load());
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("absent.ini")));  // nothing created
-  WriteBytes(path_, "");
-  SettingsFile empty(path_);
-  EXPECT_TRUE(empty.Load());
-  EXPECT_TRUE(empty.Items().empty());
-}
-
+// Files written by hand and by older versions are read as they always were.
 TEST_F(SettingsFileTest, ReadingTrimsBlanksSkipsCommentsAndEndsLines) {
   const std::string long_value = std::string(3000, 'x') + "ScreenName=Tail";
-  const std::string long_text = "Long=" + long_value + "\r\nScreenName=Bob\r\n";
   const std::string comments =
       "#ScreenName=Commented\r\n # ScreenName=AlsoCommented\r\n[Section]\r\n\r\n"
       "ScreenName\r\nScreenName=Real\r\n";
@@ -43,55 +25,51 @@ TEST_F(SettingsFileTest, ReadingTrimsBlanksSkipsCommentsAndEndsLines) {
     std::string text, key, value;
   } cases[] = {
       {"ScreenName = Ann # me\n", "ScreenName", "Ann"},
+      {"ScreenName = Ann #\n", "ScreenName", "Ann"},
       {"ScreenName = Ann Lee # me\n", "ScreenName", "Ann Lee # me"},
       // Two leading blanks: the line loses one, the key the other.
       {"  ScreenName=Bob\n", "ScreenName", "Bob"},
-      // Here the key keeps a trailing blank and so is not found.
-      {"  ScreenName = Bob\n", "ScreenName", "<none>"},
-      // The first blank of the key goes, wherever it stands.
-      {"Screen Name=Bob\n", "ScreenName", "Bob"},
+      {"  ScreenName = Bob\n", "ScreenName", "<none>"},  // the key keeps a blank
+      {"Screen Name=Bob\n", "ScreenName", "Bob"},        // the key's first blank goes, wherever
       // Only one leading blank of the value goes; trailing blanks and tabs stay.
       {"ScreenName=  Bob \n", "ScreenName", " Bob "},
       {"ScreenName=\tBob\n", "ScreenName", "\tBob"},
-      {"ScreenName=\n", "ScreenName", ""},
       {"MailServer=a=b\n", "MailServer", "a=b"},
       {comments, "ScreenName", "Real"},
-      {"A=1\r\nB=2\nC=3", "B", "2"},
       {"A=1\r\nB=2\nC=3", "C", "3"},
       {"A=one\rtwo\n", "A", "one"},
       // Keys are case-sensitive, the first occurrence wins, values are no keys.
       {repeated, "ScreenName", "First"},
       {repeated, "SCREENNAME", "<none>"},
-      {"Alias=ScreenName\nScreenName=Bob\n", "ScreenName", "Bob"},
       {"Alias=ScreenName\n", "ScreenName", "<none>"},
-      // Long lines are neither split nor cut.
-      {long_text, "Long", long_value},
-      {long_text, "ScreenName", "Bob"},
+      {"Long=" + long_value + "\r\nScreenName=Bob\r\n", "Long", long_value},  // never cut
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 60));
-    EXPECT_EQ(ValueIn(c.text, c.key), c.value);
+    WriteBytes(path_, c.text);
+    SettingsFile file(path_);
+    EXPECT_TRUE(file.Load());
+    EXPECT_EQ(file.GetString(c.key).value_or("<none>"), c.value);
   }
   WriteBytes(path_, comments);
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
   EXPECT_EQ(file.Items().size(), 2u);
+  EXPECT_FALSE(SettingsFile(dir_.File("absent.ini")).Load());
+  EXPECT_FALSE(qtest::Exists(dir_.File("absent.ini")));  // nothing created
 }
 
-TEST_F(SettingsFileTest, GetIntConvertsLikeAtoi) {
-  WriteBytes(path_,
-             "A=  42abc\nB=-17\nC=+5\nD=abc\nE=\nF=99999999999\nG=-99999999999\nH=\t7\n"
-             "I= 65535 # port\n");
+TEST_F(SettingsFileTest, GetIntConvertsLikeAtoiAndSaturates) {
+  WriteBytes(path_, "A=  42abc\nB=-17\nC=+5\nD=abc\nF=99999999999\nG=-99999999999\nH=\t7\n");
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
-  const std::pair<const char*, int> cases[] = {
-      {"A", 42},        {"B", -17},       {"C", 5}, {"D", 0},     {"E", 0},
-      {"F", INT32_MAX}, {"G", INT32_MIN}, {"H", 7}, {"I", 65535}, {"Missing", 0}};
+  const std::pair<const char*, int> cases[] = {{"A", 42}, {"B", -17},       {"C", 5},
+                                               {"D", 0},  {"F", INT32_MAX}, {"G", INT32_MIN},
+                                               {"H", 7},  {"Missing", 0}};
   for (const auto& c : cases) EXPECT_EQ(file.GetInt(c.first), c.second) << c.first;
 }
 
 TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
-  const std::string long_value = std::string(3000, 'x') + "ScreenName=Tail";
   const std::string continued = "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Bob\r\nZ=1\\\r\n";
   struct Case {
     std::string before, key, value;
@@ -102,46 +80,35 @@ TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
       {"ScreenName=A\r\nX=1\r\nScreenName=B\r\n", "ScreenName", "C", 2,
        "ScreenName=C\r\nX=1\r\nScreenName=C\r\n"},
       // Longer names, the key as a tail, or inside a value are other keys.
-      {"MailServerPortNumber=25\r\n", "MailServer", "smtp.example.org", 1,
-       "MailServerPortNumber=25\r\nMailServer=smtp.example.org\r\n"},
-      {"OldScreenName=Bob\r\n", "ScreenName", "Ann", 1, "OldScreenName=Bob\r\nScreenName=Ann\r\n"},
+      {"MailServerPortNumber=25\r\n", "MailServer", "smtp", 1,
+       "MailServerPortNumber=25\r\nMailServer=smtp\r\n"},
       {"Old ScreenName=Bob\r\n", "ScreenName", "Ann", 1,
        "Old ScreenName=Bob\r\nScreenName=Ann\r\n"},
       {"Note=ScreenName=x\r\n", "ScreenName", "Ann", 1, "Note=ScreenName=x\r\nScreenName=Ann\r\n"},
-      // A key after one blank or comment character is rewritten.
+      // A key after one or two blanks, as the reader takes it, is rewritten.
       {" ScreenName=Bob\r\n", "ScreenName", "Ann", 1, " ScreenName=Ann\r\n"},
+      {"  ScreenName=Bob\r\n", "ScreenName", "Ann", 1, "  ScreenName=Ann\r\n"},
       // A commented-out line alone is no entry: the value is appended too,
       // so that it is read back.
-      {"#ScreenName = yours\r\n", "ScreenName", "Ann", 2, "#ScreenName=Ann\r\nScreenName=Ann\r\n"},
       {" #ScreenName yours =\r\n", "ScreenName", "Ann", 2,
        " #ScreenName=Ann\r\nScreenName=Ann\r\n"},
       {"#ScreenName=Old\r\nScreenName=Bob\r\n", "ScreenName", "Ann", 2,
        "#ScreenName=Ann\r\nScreenName=Ann\r\n"},
-      // Two leading blanks: the reader takes it as the key, so Put must too.
-      {"  ScreenName=Bob\r\n", "ScreenName", "Ann", 1, "  ScreenName=Ann\r\n"},
-      // Without any "=" on the line it is no entry.
       {"ScreenName Bob\r\n", "ScreenName", "Ann", 1, "ScreenName Bob\r\nScreenName=Ann\r\n"},
-      // Other lines are kept byte for byte.
-      {"[Old]\r\n# note = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nScreenName=Bob\r\n", "ScreenName",
-       "Ann", 1, "[Old]\r\n# note = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nScreenName=Ann\r\n"},
+      // Other lines are kept byte for byte, bytes after a NUL too.
+      {"[Old]\r\n# n = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nB=1\r\n", "B", "2", 1,
+       "[Old]\r\n# n = x\r\n\r\n\tTab=1\r\nA=one\rtwo\r\nB=2\r\n"},
+      {std::string("A=1\r\n\0x", 7), "A", "2", 1, std::string("A=2\r\n\0x\r\n", 9)},
       // The rewritten file ends with one CRLF.
       {"A=1\nB=2", "B", "3", 1, "A=1\r\nB=3\r\n"},
       {"A=1\r\n\r\n", "A", "2", 1, "A=2\r\n\r\n"},
       {"A=1\r\n\r", "A", "2", 1, "A=2\r\n"},
-      // Bytes after a NUL are invisible to the reader but kept by the writer.
-      {std::string("A=1\r\n\0x", 7), "A", "2", 1, std::string("A=2\r\n\0x\r\n", 9)},
       // A value ending in a backslash must not take the next entry with it.
-      {continued, "HomeDirectory", "/srv/quillo", 1,
-       "HomeDirectory=/srv/quillo\r\nScreenName=Bob\r\nZ=1\\\r\n"},
       {continued, "ScreenName", "Ann", 1,
        "HomeDirectory=/home/ann/quillo\\\r\nScreenName=Ann\r\nZ=1\\\r\n"},
-      {"A=1\r\nB=c:\\", "A", "2", 1, "A=2\r\nB=c:\\\r\n"},
-      {"Long=" + long_value + "\r\nScreenName=Bob\r\n", "ScreenName", "Ann", 1,
-       "Long=" + long_value + "\r\nScreenName=Ann\r\n"},
-      {"ScreenName=" + std::string(2000, 'y') + "\r\n", "ScreenName", "Ann", 1,
+      {"ScreenName=" + std::string(5000, 'y') + "\r\n", "ScreenName", "Ann", 1,
        "ScreenName=Ann\r\n"},
       // Appended; a last line without line end is ended first.
-      {"A=1\r\n", "B", "2", 1, "A=1\r\nB=2\r\n"},
       {"A=1", "B", "2", 1, "A=1\r\nB=2\r\n"},
       {"A=1\r", "B", "2", 1, "A=1\r\nB=2\r\n"},
       {"", "B", "2", 1, "B=2\r\n"},
@@ -152,38 +119,22 @@ TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
     SettingsFile file(path_);
     EXPECT_EQ(file.Put(c.key, c.value), c.count);
     EXPECT_EQ(ReadBytes(path_), c.after);
-    SettingsFile reader;
-    ASSERT_TRUE(reader.Load(path_));
-    EXPECT_EQ(reader.GetString(c.key).value_or("<none>"), c.value);
+    EXPECT_EQ(file.GetString(c.key).value_or("<none>"), c.value);  // the file was reloaded
   }
 }
 
-TEST_F(SettingsFileTest, PutOnMissingFileCreatesIt) {
+TEST_F(SettingsFileTest, PutCreatesAMissingFileAndLoadAppendsUntilReload) {
   SettingsFile file(path_);
   EXPECT_EQ(file.PutInt("MainFrameWidth", -640), 1);
   EXPECT_EQ(ReadBytes(path_), "MainFrameWidth=-640\r\n");
-  SettingsFile nowhere(dir_.File("no/such/dir/quillo.ini"));
-  EXPECT_EQ(nowhere.Put("A", "1"), 0);
-}
-
-TEST_F(SettingsFileTest, ItemsFollowPutAndReloadStartsAfresh) {
-  WriteBytes(path_, "ScreenName=Bob\r\n");
-  SettingsFile file(path_);
-  ASSERT_TRUE(file.Load());
-  EXPECT_GT(file.Put("ScreenName", "Ann"), 0);
-  EXPECT_GT(file.Put("MailServer", "mail"), 0);
-  EXPECT_EQ(file.GetString("ScreenName").value_or(""), "Ann");
-  EXPECT_EQ(file.GetString("MailServer").value_or(""), "mail");
-  EXPECT_EQ(file.Items().size(), 4u);
-  WriteBytes(path_, "A=1\r\n");
+  EXPECT_EQ(SettingsFile(dir_.File("no/such/dir/quillo.ini")).Put("A", "1"), 0);
   SettingsFile again;
   ASSERT_TRUE(again.Load(path_));
-  ASSERT_TRUE(again.Load());  // Load appends
+  ASSERT_TRUE(again.Load());
   EXPECT_EQ(again.Items().size(), 4u);
   WriteBytes(path_, "A=2\r\n");
   ASSERT_TRUE(again.Reload());
   EXPECT_EQ(again.Items().size(), 2u);
-  EXPECT_EQ(again.GetString("A").value_or(""), "2");
 }
 
 }  // namespace

@@ -18,7 +18,11 @@ namespace {
 // all inside a scratch directory (HOME included).
 class StartupTest : public ::testing::Test {
  protected:
-  StartupInputs Inputs(std::vector<std::string> arguments) {
+  // Start-up opens the address books by base name; keeping them in the
+  // scratch directory keeps parallel tests apart.
+  bool Start(ProgramSettings& settings, std::vector<std::string> arguments) {
+    settings.PreviousConnectionsDB = dir_.File("prevconn");
+    settings.InvitationDB = dir_.File("maillist");
     StartupInputs inputs;
     inputs.Arguments = std::move(arguments);
     inputs.Environment = [this](const std::string& name) -> std::optional<std::string> {
@@ -27,107 +31,64 @@ class StartupTest : public ::testing::Test {
       return it->second;
     };
     inputs.WorkingDirectory = work_;
-    return inputs;
+    return RunStartup(settings, inputs, &reporter_);
   }
-  bool Start(std::vector<std::string> arguments) { return Start(settings_, std::move(arguments)); }
-  // Start-up opens the address books by base name; keeping them in the
-  // scratch directory keeps parallel tests apart.
-  bool Start(ProgramSettings& settings, std::vector<std::string> arguments) {
-    settings.PreviousConnectionsDB = dir_.File("prevconn");
-    settings.InvitationDB = dir_.File("maillist");
-    return RunStartup(settings, Inputs(std::move(arguments)), &reporter_);
-  }
-
   ScratchDirectory dir_;
   std::string work_ = dir_.Path();
   std::map<std::string, std::string> environment_{{"HOME", dir_.File("user")}};
-  ProgramSettings settings_;
   RecordingReporter reporter_;
 };
 
-TEST_F(StartupTest, PathsWithoutAnySettingsFile) {
-  std::filesystem::create_directory(dir_.File("user"));
-  environment_["QUILLO"] = "";  // names no file
-  EXPECT_FALSE(Start({"quillo"}));
-  EXPECT_EQ(settings_.WorkingDirectory, work_);
-  EXPECT_EQ(settings_.SettingsFilePath, work_ + "/quillo.ini");
-  EXPECT_EQ(settings_.HelpFilePath, work_ + "/quillo.html");
-  EXPECT_EQ(settings_.HomeDirectory, dir_.File("user") + "/quillo");
-  // No file and no argument: the keys are not applied at all, so the home
-  // directory is not created and the sound file keeps its bare name.
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("user/quillo")));
-  EXPECT_EQ(settings_.AudioFile, "activity.wav");
-  EXPECT_FALSE(std::filesystem::exists(work_ + "/quillo.ini"));
-  // The address books open all the same.
-  EXPECT_TRUE(std::filesystem::exists(dir_.File("prevconn.ihd")));
-  EXPECT_TRUE(std::filesystem::exists(dir_.File("maillist.ihd")));
-}
-
-TEST_F(StartupTest, DefaultFileInWorkingDirectoryIsApplied) {
-  std::filesystem::create_directory(dir_.File("user"));
-  WriteBytes(work_ + "/quillo.ini", "ScreenName=Ann\r\nmswpFontSize=11\r\n");
-  EXPECT_TRUE(Start({"quillo"}));
-  EXPECT_EQ(settings_.ScreenName, "Ann");
-  EXPECT_EQ(settings_.PageLayout.FontSize, 11);
-  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("user/quillo")));
-  EXPECT_EQ(settings_.AudioFile, "\"" + work_ + "/activity.wav\"");
-}
-
-TEST_F(StartupTest, SecondOfTwoArgumentsWinsOverEnvironment) {
-  WriteBytes(dir_.File("args.ini"),
-             "ScreenName=FromArgs\nHomeDirectory=" + dir_.File("elsewhere") + "\n");
-  WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
-  environment_["QUILLO"] = dir_.File("env.ini");
-  EXPECT_TRUE(Start({"quillo", "ignored", dir_.File("args.ini")}));
-  EXPECT_EQ(settings_.SettingsFilePath, dir_.File("args.ini"));
-  EXPECT_EQ(settings_.ScreenName, "FromArgs");
-  EXPECT_EQ(settings_.HomeDirectory, dir_.File("elsewhere"));
-  EXPECT_EQ(settings_.HelpFilePath, work_ + "/quillo.html");  // not in the home directory
-}
-
-TEST_F(StartupTest, OtherArgumentCountsUseTheEnvironment) {
-  WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
-  environment_["QUILLO"] = dir_.File("env.ini");
-  EXPECT_TRUE(Start({"quillo", dir_.File("other.ini")}));
-  EXPECT_EQ(settings_.SettingsFilePath, dir_.File("env.ini"));
-  EXPECT_EQ(settings_.ScreenName, "FromEnv");
-  ProgramSettings three;
-  Start(three, {"quillo", "a", "b", "c"});
-  EXPECT_EQ(three.SettingsFilePath, dir_.File("env.ini"));
-}
-
-TEST_F(StartupTest, RelativeSettingsPathIsKeptInFull) {
+// Three arguments name the file (the third); else QUILLO does, when set
+// and not empty; else quillo.ini in the working directory. Relative names
+// are kept in full.
+TEST_F(StartupTest, WhichSettingsFileIsRead) {
   std::filesystem::create_directory(dir_.File("conf"));
-  WriteBytes(dir_.File("conf/my.ini"), "ScreenName=Rel\n");
-  EXPECT_TRUE(Start({"quillo", "-", "conf/my.ini"}));
-  EXPECT_EQ(settings_.SettingsFilePath, work_ + "/conf/my.ini");
-  EXPECT_EQ(settings_.ScreenName, "Rel");
-  ProgramSettings by_environment;
-  environment_["QUILLO"] = "conf/my.ini";
-  Start(by_environment, {"quillo"});
-  EXPECT_EQ(by_environment.SettingsFilePath, work_ + "/conf/my.ini");
+  WriteBytes(dir_.File("conf/args.ini"), "ScreenName=FromArgs\n");
+  WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
+  WriteBytes(work_ + "/quillo.ini", "ScreenName=Default\r\nmswpFontSize=11\r\n");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string quillo, path, screen_name;
+    bool loaded;
+  } cases[] = {
+      {{"quillo", "-", "conf/args.ini"}, dir_.File("env.ini"), "conf/args.ini", "FromArgs", true},
+      {{"quillo", "x"}, dir_.File("env.ini"), "env.ini", "FromEnv", true},
+      {{"quillo", "a", "b", "c"}, "env.ini", "env.ini", "FromEnv", true},
+      {{"quillo"}, "", "quillo.ini", "Default", true},
+      {{"quillo"}, dir_.File("later.ini"), "later.ini", "Quillo", false},  // written later
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    environment_["QUILLO"] = c.quillo;
+    ProgramSettings settings;
+    EXPECT_EQ(Start(settings, c.arguments), c.loaded);
+    EXPECT_EQ(settings.SettingsFilePath, dir_.File(c.path));
+    EXPECT_EQ(settings.ScreenName, c.screen_name);
+    EXPECT_EQ(settings.HelpFilePath, work_ + "/quillo.html");
+  }
 }
 
-TEST_F(StartupTest, MissingFileNamedByEnvironmentStillReceivesWrites) {
-  environment_["QUILLO"] = dir_.File("later.ini");
-  EXPECT_FALSE(Start({"quillo"}));
-  EXPECT_EQ(settings_.SettingsFilePath, dir_.File("later.ini"));
-  EXPECT_EQ(settings_.ScreenName, "Quillo");
-}
-
-TEST_F(StartupTest, OneArgumentWithoutFileStillSettlesHomeAndSound) {
+// Without a file the keys apply only when the command line has an
+// argument: then the home directory is made and the sound file gets its
+// full name. The books open either way.
+TEST_F(StartupTest, HomeDirectorySoundFileAndBooks) {
+  environment_["QUILLO"] = dir_.File("none.ini");
+  ProgramSettings bare;
+  EXPECT_FALSE(Start(bare, {"quillo"}));
+  EXPECT_EQ(bare.HomeDirectory, dir_.File("user/quillo"));
+  EXPECT_EQ(bare.AudioFile, "activity.wav");
+  EXPECT_TRUE(qtest::Exists(dir_.File("prevconn.ihd")));
+  EXPECT_TRUE(qtest::Exists(dir_.File("maillist.ihd")));
+  ProgramSettings no_home;
+  EXPECT_FALSE(Start(no_home, {"quillo", "anything"}));
+  EXPECT_EQ(no_home.HomeDirectory, work_);  // HOME does not exist: one level is the limit
   std::filesystem::create_directory(dir_.File("user"));
-  EXPECT_FALSE(Start({"quillo", "anything"}));
-  EXPECT_EQ(settings_.ScreenName, "Quillo");
+  ProgramSettings argued;
+  EXPECT_FALSE(Start(argued, {"quillo", "anything"}));
+  EXPECT_EQ(argued.HomeDirectory, dir_.File("user/quillo"));
   EXPECT_TRUE(std::filesystem::is_directory(dir_.File("user/quillo")));
-  EXPECT_EQ(settings_.AudioFile, "\"" + work_ + "/activity.wav\"");
-}
-
-TEST_F(StartupTest, UncreatableOrUnsetHomeFallsBackToWorkingDirectory) {
-  // HOME names a directory that does not exist: its quillo folder cannot be
-  // made, one level being the limit.
-  EXPECT_FALSE(Start({"quillo", "anything"}));
-  EXPECT_EQ(settings_.HomeDirectory, work_);
+  EXPECT_EQ(argued.AudioFile, "\"" + work_ + "/activity.wav\"");
   ProgramSettings homeless;
   environment_.erase("HOME");
   Start(homeless, {"quillo", "anything"});
@@ -137,60 +98,59 @@ TEST_F(StartupTest, UncreatableOrUnsetHomeFallsBackToWorkingDirectory) {
 TEST_F(StartupTest, ABookThatCannotBeOpenedIsSaidOnceAndTheOtherStillOpens) {
   // A directory where the data file should be: no book can be made of it.
   std::filesystem::create_directory(dir_.File("prevconn.ihd"));
-  Start({"quillo"});
-  EXPECT_EQ(settings_.PreviousConnectionsBook, nullptr);
-  EXPECT_NE(settings_.InvitationBook, nullptr);
+  ProgramSettings settings;
+  Start(settings, {"quillo"});
+  EXPECT_EQ(settings.PreviousConnectionsBook, nullptr);
+  EXPECT_NE(settings.InvitationBook, nullptr);
   ASSERT_EQ(reporter_.Lines().size(), 1u);
   EXPECT_NE(reporter_.Messages().find(dir_.File("prevconn.ihd") + " cannot be opened"),
             std::string::npos);
 }
 
 TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {
-  std::string path = dir_.File("g.ini");
+  const std::string path = dir_.File("g.ini");
   WriteBytes(path, "RememberFrameSize=TRUE\r\n");
-  Start({"quillo", "-", path});
-  SaveFrameGeometry(settings_, 640, 480, 10, 20, 120);
+  ProgramSettings settings;
+  Start(settings, {"quillo", "-", path});
+  EXPECT_TRUE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
   EXPECT_EQ(ReadBytes(path), "RememberFrameSize=TRUE\r\n");
-  settings_.RememberProgramSettings = 1;
-  SaveFrameGeometry(settings_, 640, 480, 10, 20, 120);
+  settings.RememberProgramSettings = 1;
+  EXPECT_TRUE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
   EXPECT_EQ(ReadBytes(path),
             "RememberFrameSize=TRUE\r\nMainFrameWidth=640\r\nMainFrameHeight=480\r\n"
             "MainFrameXPosition=10\r\nMainFrameYPosition=20\r\nSplitterPosition=120\r\n");
+  settings.SettingsFilePath = dir_.File("no/such/g.ini");
+  EXPECT_FALSE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
 }
 
 TEST(FrameOnScreen, GeometryFromTheFileIsBroughtOntoTheScreen) {
   const int32_t kMax = 2147483647, kMin = -2147483647 - 1;
-  struct Case {
-    int32_t width, height, x, y, splitter;  // as read from the file
-    int32_t want_width, want_height, want_x, want_y, want_splitter;
-  };
+  using Geometry = std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t>;  // w, h, x, y, splitter
   const ScreenArea area{0, 30, 1280, 994};  // a panel along the top
-  const Case cases[] = {
-      {550, 475, 10, 40, 150, 550, 475, 10, 40, 150},  // fits: unchanged
-      {kMax, kMax, 0, 0, kMax, 1280, 994, 0, 30, 994},
-      {800, 600, kMax, kMax, 200, 800, 600, 480, 424, 200},
-      {800, 600, kMin, kMin, 200, 800, 600, 0, 30, 200},
-      {800, 600, 1200, 900, 700, 800, 600, 480, 424, 600},  // half off the edge
+  const std::pair<Geometry, Geometry> cases[] = {
+      {{550, 475, 10, 40, 150}, {550, 475, 10, 40, 150}},  // fits: unchanged
+      {{kMax, kMax, 0, 0, kMax}, {1280, 994, 0, 30, 994}},
+      {{800, 600, kMax, kMax, 200}, {800, 600, 480, 424, 200}},
+      {{800, 600, kMin, kMin, 200}, {800, 600, 0, 30, 200}},
+      {{800, 600, 1200, 900, 700}, {800, 600, 480, 424, 600}},  // half off the edge
+      {{0, -5, 0, 0, -1}, {1, 1, 0, 30, 0}},
   };
-  for (const Case& c : cases) {
-    ProgramSettings settings;
-    settings.MainFrameWidth = c.width;
-    settings.MainFrameHeight = c.height;
-    settings.MainFrameXPosition = c.x;
-    settings.MainFrameYPosition = c.y;
-    settings.SplitterPosition = c.splitter;
-    ClampFrameToScreen(settings, area);
-    EXPECT_EQ(std::make_tuple(settings.MainFrameWidth, settings.MainFrameHeight,
-                              settings.MainFrameXPosition, settings.MainFrameYPosition,
-                              settings.SplitterPosition),
-              std::make_tuple(c.want_width, c.want_height, c.want_x, c.want_y, c.want_splitter))
-        << c.width << "x" << c.height << "+" << c.x << "+" << c.y;
+  for (const auto& [from, to] : cases) {
+    ProgramSettings s;
+    std::tie(s.MainFrameWidth, s.MainFrameHeight, s.MainFrameXPosition, s.MainFrameYPosition,
+             s.SplitterPosition) = from;
+    ClampFrameToScreen(s, area);
+    EXPECT_EQ(std::tie(s.MainFrameWidth, s.MainFrameHeight, s.MainFrameXPosition,
+                       s.MainFrameYPosition, s.SplitterPosition),
+              to);
   }
-  // No display known: nothing to clamp to.
+  // No display known: nothing to clamp to; a one-pixel one is a display.
   ProgramSettings settings;
   settings.MainFrameWidth = kMax;
-  ClampFrameToScreen(settings, ScreenArea{});
+  ClampFrameToScreen(settings, ScreenArea{0, 0, 1280, 0});
   EXPECT_EQ(settings.MainFrameWidth, kMax);
+  ClampFrameToScreen(settings, ScreenArea{0, 0, 1280, 1});
+  EXPECT_EQ(settings.MainFrameWidth, 1280);
 }
 
 TEST(StartupProcess, FromProcessReadsTheRealProcess) {
@@ -199,8 +159,8 @@ TEST(StartupProcess, FromProcessReadsTheRealProcess) {
   StartupInputs inputs = StartupInputs::FromProcess(1, argv);
   ASSERT_EQ(inputs.Arguments.size(), 1u);
   EXPECT_EQ(inputs.WorkingDirectory, std::filesystem::current_path().string());
-  ASSERT_TRUE(inputs.Environment);
   EXPECT_FALSE(inputs.Environment("QUILLO_SURELY_UNSET_VARIABLE").has_value());
+  EXPECT_TRUE(inputs.Environment("PATH").has_value());
 }
 
 }  // namespace
