@@ -48,6 +48,7 @@ class SocketTest : public ::testing::Test {
 
 TEST(SocketInitTest, KindsAndNamesAreCheckedBeforeAnyHandleExists) {
   Socket socket;
+  EXPECT_STREQ("Socket exception: No exception reported", socket.ErrorText());
   EXPECT_LT(socket.InitSocket(3, 2073, nullptr), 0);
   EXPECT_STREQ("Socket exception: Unsupported socket type requested", socket.ErrorText());
   EXPECT_LT(socket.InitSocket(1, 25, "no-such-host.invalid"), 0);

@@ -246,6 +246,7 @@ TEST(WriteFromTest, AStalledWriteEndsAtTheDeadlineOrAWakeAndResumesWhereItStoppe
   EXPECT_EQ(WriteFrom(writer.fd, bytes, &sent, -1, DeadlineIn(10000)), WriteResult::kDone);
   drain.join();
   EXPECT_TRUE(received == bytes);
+  EXPECT_TRUE(WriteWhole(writer.fd, "x", -1, DeadlineIn(1000)));  // a single byte is a whole write
   ::close(reader.fd);
   reader.fd = -1;
   EXPECT_FALSE(WriteWhole(writer.fd, "x", -1, DeadlineIn(1000)));

@@ -49,7 +49,7 @@ TEST(MutexTest, ExcludesOtherThreadsAllowsTheHolderAgainAndSurvivesADestroyWhile
   EXPECT_EQ(0, mutex.Destroy());
 }
 
-TEST(ConditionTest, SignalWakesAWaiterAndTimedWaitTimesOut) {
+TEST(ConditionTest, SignalWakesATimedWaiterAndTimedWaitTimesOut) {
   Mutex mutex;
   Condition condition;
   ASSERT_EQ(0, mutex.Initialize(0));
@@ -65,7 +65,7 @@ TEST(ConditionTest, SignalWakesAWaiterAndTimedWaitTimesOut) {
     ready = true;
     condition.Signal();
   });
-  while (!ready) ASSERT_EQ(0, condition.Wait(&mutex));
+  while (!ready) ASSERT_EQ(0, condition.TimedWait(&mutex, 10000));  // signalled: 0
   mutex.Unlock();
   signaller.join();
   EXPECT_EQ(0, condition.Broadcast());

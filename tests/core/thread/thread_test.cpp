@@ -61,6 +61,7 @@ TEST(ThreadTextsTest, SectionsEndAtTheirBoundsAndMapStrayValues) {
       {ThreadErrorCodeText(14), "Thread exception: Error suspending thread"},
       {ThreadErrorCodeText(15), "Thread exception: Invalid exception code"},
       {ThreadErrorCodeText(-3), "Thread exception: Invalid exception code"},
+      {MutexErrorText(0), "Mutex exception: No exception reported"},
       {MutexErrorText(9), "Mutex exception: Error unlocking the mutex"},
       {MutexErrorText(10), "Mutex exception: Invalid exception code"},
       {ConditionErrorText(12), "Condition exception: Error waiting"},

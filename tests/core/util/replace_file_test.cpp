@@ -50,6 +50,16 @@ TEST(ReplaceFile, ANewFileTakesItsModeLessTheUmask) {
   EXPECT_EQ(ModeOf(dir.File("keys.ini")), 0600u);
 }
 
+// The directory synced after a rename: the named one, the current one for a
+// bare name, the root for a name right under it.
+TEST(ReplaceFile, TheFilesDirectoryIsSynced) {
+  qtest::ScratchDir dir;
+  EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf(dir.File("talk.txt").c_str()));
+  EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("talk.txt"));
+  EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("/talk.txt"));
+  EXPECT_EQ(-1, FileIo::Posix()->SyncDirectoryOf(dir.File("missing/talk.txt").c_str()));
+}
+
 TEST(ReplaceFile, NothingIsWrittenWhereNoFileCanBe) {
   qtest::ScratchDir dir;
   EXPECT_FALSE(ReplaceFile(FileIo::Posix(), dir.File("missing/talk.txt"), "x", 0666));
