@@ -2,6 +2,7 @@
 // when the replacement cannot be made.
 #include "core/util/replace_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -58,6 +59,17 @@ TEST(ReplaceFile, TheFilesDirectoryIsSynced) {
   EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("talk.txt"));
   EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("/talk.txt"));
   EXPECT_EQ(-1, FileIo::Posix()->SyncDirectoryOf(dir.File("missing/talk.txt").c_str()));
+}
+
+TEST(ReplaceFile, ReadingPastTheEndFails) {
+  qtest::ScratchDir dir;
+  ASSERT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("talk.txt"), "abc", 0600));
+  FileIo* io = FileIo::Posix();
+  const int fd = io->Open(dir.File("talk.txt").c_str(), O_RDONLY, 0);
+  char buffer[4];
+  EXPECT_EQ(0, io->ReadFully(fd, buffer, 3, 0));
+  EXPECT_EQ(-1, io->ReadFully(fd, buffer, 4, 0));
+  io->Close(fd);
 }
 
 TEST(ReplaceFile, NothingIsWrittenWhereNoFileCanBe) {
