@@ -2,19 +2,16 @@
 #define QUILLO_TESTS_UTIL_REAL_SMTP_SERVER_H
 
 // aiosmtpd (python3-aiosmtpd) on a free loopback port, saving every message
-// into a maildir in a scratch folder. Free of GoogleTest and wxWidgets: the
+// into a maildir (created by the server) in a scratch folder. Free of GoogleTest and wxWidgets: the
 // mail tests and the panel tests share it.
-#include <dirent.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -33,23 +30,22 @@ class RealSmtpServer {
     std::string pattern = (std::filesystem::temp_directory_path() / "quillo_smtp_XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) return;
     folder_ = pattern;
-    maildir_ = folder_ + "/mail";  // created by the server
     port_ = FreePort();
     const std::string listen = "127.0.0.1:" + std::to_string(port_);
     std::vector<std::string> arguments = {
-        "/usr/bin/python3",          "-m",    "aiosmtpd", "-n", "-l", listen, "-c",
-        "aiosmtpd.handlers.Mailbox", maildir_};
+        "/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l", listen, "-c", "aiosmtpd.handlers.Mailbox",
+        folder_ + "/mail"};
     std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(&argument[0]);
+    for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    ready_ = pid_ > 0 && Poll([this] { return Accepts(); }, std::chrono::seconds(20));
+    ready_ = pid_ > 0 && Poll([this] { return Accepts(); }, 20000);
   }
   ~RealSmtpServer() {
+    int status;
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
-      int status;
-      if (!Poll([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, std::chrono::seconds(5))) {
+      if (!Poll([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, 5000)) {
         kill(pid_, SIGKILL);
         waitpid(pid_, &status, 0);
       }
@@ -65,22 +61,17 @@ class RealSmtpServer {
   // The messages saved so far, each as its file's bytes.
   std::vector<std::string> Messages() const {
     std::vector<std::string> messages;
-    const std::string folder = maildir_ + "/new";
-    DIR* directory = opendir(folder.c_str());
-    if (directory == nullptr) return messages;
-    while (dirent* entry = readdir(directory)) {
-      if (entry->d_name[0] == '.') continue;
-      std::ifstream in(folder + "/" + entry->d_name, std::ios::binary);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ + "/mail/new", error)) {
+      std::ifstream in(entry.path(), std::ios::binary);
       messages.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    closedir(directory);
     return messages;
   }
 
  private:
-  template <typename Predicate>
-  static bool Poll(Predicate done, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+  static bool Poll(const std::function<bool()>& done, int limit_ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
     while (!done()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -99,7 +90,6 @@ class RealSmtpServer {
   }
 
   std::string folder_;
-  std::string maildir_;
   int port_ = 0;
   pid_t pid_ = -1;
   bool ready_ = false;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "core/net/name_lookup.h"
+#include "core/net/poll_wait.h"
 #include "core/net/stream_endpoint.h"
 #include "core/net/stream_listener.h"
 #include "core/thread/wake_event.h"
@@ -46,18 +48,6 @@ struct Fd {
   Fd& operator=(const Fd&) = delete;
   int fd;
 };
-
-// The text of whoever accept() returns next on a listener, waiting at most
-// ten seconds.
-std::string AcceptedPeer(int listen_fd) {
-  pollfd wait{listen_fd, POLLIN, 0};
-  if (::poll(&wait, 1, 10000) != 1) return "<none>";
-  sockaddr_storage peer{};
-  socklen_t length = sizeof peer;
-  Fd accepted(::accept(listen_fd, reinterpret_cast<sockaddr*>(&peer), &length));
-  if (accepted.fd < 0) return "<failed>";
-  return EndpointAddressText(EndpointOf(reinterpret_cast<sockaddr*>(&peer), length));
-}
 
 TEST(StreamEndpointTest, AddressesReadInTheirUsualForms) {
   struct Case {
@@ -98,8 +88,6 @@ TEST(StreamListenerTest, OneListenerTakesCallersOfBothFamilies) {
         ConnectToFirst({Numeric(address, listener.port)}, 5000, DeadlineIn(10000), -1);
     ASSERT_EQ(call.outcome, ConnectOutcome::kConnected) << address;
     Fd caller(call.fd);
-    // IPv4 callers arrive IPv4-mapped and are shown dotted.
-    EXPECT_EQ(AcceptedPeer(listener.fd), address);
     EXPECT_EQ(EndpointAddressText(call.endpoint), address);
     // The connected descriptor blocks, as the conversation expects.
     EXPECT_EQ(::fcntl(caller.fd, F_GETFL) & O_NONBLOCK, 0);
@@ -217,6 +205,39 @@ TEST(NameLookupTest, TheSystemResolverGivesLoopbackForLocalhost) {
   EXPECT_FALSE(SystemResolve("no-such-host.invalid", 80, &found));
 }
 
+// A write into a peer that reads nothing stops at the deadline or a wake
+// with the bytes sent so far counted, and resumes there.
+TEST(WriteFromTest, AStalledWriteEndsAtTheDeadlineOrAWakeAndResumesWhereItStopped) {
+  int fds[2];
+  ASSERT_EQ(0, socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds));
+  Fd writer(fds[0]), reader(fds[1]);
+  std::string bytes(8 << 20, 'q');
+  for (size_t i = 0; i < bytes.size(); i += 4099) bytes[i] = static_cast<char>(i);
+  size_t sent = 0;
+  EXPECT_EQ(WriteFrom(writer.fd, bytes, &sent, -1, DeadlineIn(50)), WriteResult::kTimedOut);
+  EXPECT_GT(sent, 0u);
+  EXPECT_LT(sent, bytes.size());
+  WakeEvent wake;
+  wake.Signal();
+  EXPECT_EQ(WriteFrom(writer.fd, bytes, &sent, wake.Fd(), DeadlineIn(-1)), WriteResult::kWoken);
+  std::string received;
+  std::thread drain([&] {
+    char buffer[65536];
+    ssize_t n;
+    while (received.size() < bytes.size() &&
+           (n = ::recv(reader.fd, buffer, sizeof buffer, 0)) > 0) {
+      received.append(buffer, static_cast<size_t>(n));
+    }
+  });
+  EXPECT_EQ(WriteFrom(writer.fd, bytes, &sent, -1, DeadlineIn(10000)), WriteResult::kDone);
+  drain.join();
+  EXPECT_TRUE(received == bytes);
+  EXPECT_TRUE(WriteWhole(writer.fd, "x", -1, DeadlineIn(1000)));  // a single byte is a whole write
+  ::close(reader.fd);
+  reader.fd = -1;
+  EXPECT_FALSE(WriteWhole(writer.fd, "x", -1, DeadlineIn(1000)));
+}
+
 // A loopback listener whose accept queue is full, so that further callers'
 // connection requests are dropped and their connects hang: a host that does
 // not answer, without leaving the machine.
@@ -271,35 +292,25 @@ TEST_F(ConnectToFirstTest, ARefusingFirstAddressFallsThroughToTheNext) {
   ASSERT_EQ(call.outcome, ConnectOutcome::kConnected);
   Fd caller(call.fd);
   EXPECT_EQ(EndpointPort(call.endpoint), listener_.port);
-  EXPECT_EQ(AcceptedPeer(listener_.fd), "127.0.0.1");
 }
 
-TEST_F(ConnectToFirstTest, ASilentFirstAddressIsGivenUpAfterItsTry) {
-  Blackhole silent;
-  if (!silent.Hangs()) GTEST_SKIP() << "this kernel answers every connection request";
-  const auto start = steady_clock::now();
-  const ConnectResult call =
-      ConnectToFirst({Numeric("127.0.0.1", silent.Port()), Live()}, 300, DeadlineIn(10000), -1);
-  const double seconds = SecondsSince(start);
-  ASSERT_EQ(call.outcome, ConnectOutcome::kConnected);
-  Fd caller(call.fd);
-  EXPECT_EQ(EndpointPort(call.endpoint), listener_.port);
-  EXPECT_GE(seconds, 0.29);
-  EXPECT_LT(seconds, 5.0);
-}
-
-TEST_F(ConnectToFirstTest, TheLastAddressWaitsUntilTheDeadlineAndAWakeEndsAnyWait) {
+// A silent address is given up after its try, except the last, which runs
+// to the overall deadline; a wake ends any wait.
+TEST_F(ConnectToFirstTest, SilentAddressesWaitTheirTryOrTheDeadlineAndAWakeEndsAnyWait) {
   Blackhole silent;
   if (!silent.Hangs()) GTEST_SKIP() << "this kernel answers every connection request";
   const StreamEndpoint hole = Numeric("127.0.0.1", silent.Port());
   auto start = steady_clock::now();
-  // Every address silent: the per-try bound applies to all but the last,
-  // which runs to the overall deadline.
+  const ConnectResult call = ConnectToFirst({hole, Live()}, 300, DeadlineIn(10000), -1);
+  EXPECT_GE(SecondsSince(start), 0.29);
+  ASSERT_EQ(call.outcome, ConnectOutcome::kConnected);
+  Fd caller(call.fd);
+  EXPECT_EQ(EndpointPort(call.endpoint), listener_.port);
+
+  start = steady_clock::now();
   EXPECT_EQ(ConnectToFirst({hole, hole}, 100, DeadlineIn(600), -1).outcome,
             ConnectOutcome::kUnreachable);
-  double seconds = SecondsSince(start);
-  EXPECT_GE(seconds, 0.59);
-  EXPECT_LT(seconds, 5.0);
+  EXPECT_GE(SecondsSince(start), 0.59);
   WakeEvent wake;
   ASSERT_TRUE(wake.Valid());
   std::thread waker([&] {
@@ -310,8 +321,7 @@ TEST_F(ConnectToFirstTest, TheLastAddressWaitsUntilTheDeadlineAndAWakeEndsAnyWai
   EXPECT_EQ(ConnectToFirst({hole, Live()}, 60000, DeadlineIn(-1), wake.Fd()).outcome,
             ConnectOutcome::kWoken);
   waker.join();
-  seconds = SecondsSince(start);
-  EXPECT_LT(seconds, 5.0);
+  EXPECT_LT(SecondsSince(start), 5.0);
 }
 
 TEST_F(ConnectToFirstTest, NothingToCallOrNobodyAnswering) {

@@ -5,8 +5,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "core/thread/thread_task.h"
@@ -18,72 +16,60 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-// A latch the tests open to let a task go on.
-class Gate {
- public:
-  void Open() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  bool WaitOpen(milliseconds limit = milliseconds(5000)) {
-    std::unique_lock<std::mutex> wait(mutex_);
-    return changed_.wait_for(wait, limit, [this] { return open_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
-};
-
-// Waits at its gate, then returns a chosen value; counts its hooks.
+// Waits until a test or its own OnCancel lets it go on, then returns a
+// chosen value; counts its hooks.
 class CountingTask : public ThreadTask {
  public:
   explicit CountingTask(int result = 0) : result_(result) {}
   int Run(Thread*) override {
-    started.Open();
-    proceed.WaitOpen();
+    started = true;
+    qtest::WaitUntil([this] { return proceed.load(); }, milliseconds(5000));
+    finished = true;
     return result_;
   }
   void OnExit(Thread*) override { ++exits; }
   void OnCancel(Thread*) override {
     ++cancels;
-    proceed.Open();  // the cooperative wake-up
+    proceed = true;
+  }
+  bool WaitStarted() {
+    return qtest::WaitUntil([this] { return started.load(); });
   }
 
-  Gate started;
-  Gate proceed;
-  std::atomic<int> exits{0};
-  std::atomic<int> cancels{0};
+  std::atomic<bool> started{false}, proceed{false}, finished{false};
+  std::atomic<int> exits{0}, cancels{0};
 
  private:
   int result_;
 };
 
-// Waits until the thread's state is the given one (bounded).
 bool WaitForState(Thread* thread, ThreadState state) {
   return qtest::WaitUntil([&] { return thread->State() == state; });
 }
 
-TEST(ThreadTextsTest, TablesNameEveryValueAndMapStrayCodes) {
-  EXPECT_STREQ("Thread state: INVALID", ThreadStateText(ThreadState::INVALID));
-  EXPECT_STREQ("Thread state: CANCELED", ThreadStateText(ThreadState::CANCELED));
-  EXPECT_STREQ("Thread state: SUSPENED", ThreadStateText(ThreadState::SUSPENDED));
-  EXPECT_STREQ("Thread state: WAITING", ThreadStateText(ThreadState::WAITING));
-  EXPECT_STREQ("Thread priority: HIGH", ThreadPriorityText(3));
-  EXPECT_STREQ("Thread priority class: ROUND ROBIN", ThreadPriorityClassText(3));
-  EXPECT_STREQ("Thread type: DETACHED", ThreadTypeText(ThreadType::DETACHED));
-  EXPECT_STREQ("Thread type: JOINABLE", ThreadTypeText(ThreadType::JOINABLE));
-  EXPECT_STREQ("Thread exception: Error suspending thread", ThreadErrorCodeText(14));
-  EXPECT_STREQ("Thread exception: Invalid exception code", ThreadErrorCodeText(15));
-  EXPECT_STREQ("Thread exception: Invalid exception code", ThreadErrorCodeText(-3));
-  EXPECT_STREQ("Mutex exception: Error unlocking the mutex", MutexErrorText(9));
-  EXPECT_STREQ("Mutex exception: Invalid exception code", MutexErrorText(10));
-  EXPECT_STREQ("Condition exception: Error waiting", ConditionErrorText(12));
-  EXPECT_STREQ("Condition exception: Invalid exception code", ConditionErrorText(13));
-  EXPECT_STREQ("Semaphore exception: Error waiting", SemaphoreErrorText(6));
-  EXPECT_STREQ("Semaphore exception: Invalid exception code", SemaphoreErrorText(7));
+// Each section of the shared text table ends where the next begins; values
+// outside a section read as its fallback entry.
+TEST(ThreadTextsTest, SectionsEndAtTheirBoundsAndMapStrayValues) {
+  const std::pair<const char*, const char*> cases[] = {
+      {ThreadStateText(ThreadState::WAITING), "Thread state: WAITING"},
+      {ThreadStateText(static_cast<ThreadState>(7)), "Thread state: INVALID"},
+      {ThreadPriorityText(3), "Thread priority: HIGH"},
+      {ThreadPriorityText(4), "Thread priority: INVALID"},
+      {ThreadPriorityClassText(3), "Thread priority class: ROUND ROBIN"},
+      {ThreadPriorityClassText(-1), "Thread priority class: INVALID"},
+      {ThreadTypeText(ThreadType::JOINABLE), "Thread type: JOINABLE"},
+      {ThreadErrorCodeText(14), "Thread exception: Error suspending thread"},
+      {ThreadErrorCodeText(15), "Thread exception: Invalid exception code"},
+      {ThreadErrorCodeText(-3), "Thread exception: Invalid exception code"},
+      {MutexErrorText(0), "Mutex exception: No exception reported"},
+      {MutexErrorText(9), "Mutex exception: Error unlocking the mutex"},
+      {MutexErrorText(10), "Mutex exception: Invalid exception code"},
+      {ConditionErrorText(12), "Condition exception: Error waiting"},
+      {ConditionErrorText(13), "Condition exception: Invalid exception code"},
+      {SemaphoreErrorText(6), "Semaphore exception: Error waiting"},
+      {SemaphoreErrorText(-1), "Semaphore exception: Invalid exception code"},
+  };
+  for (const auto& c : cases) EXPECT_STREQ(c.second, c.first);
 }
 
 TEST(ThreadTest, JoinWaitsForTheTaskThenOnExitAndKeepsItsResult) {
@@ -91,12 +77,10 @@ TEST(ThreadTest, JoinWaitsForTheTaskThenOnExitAndKeepsItsResult) {
   Thread* thread = task.StartThread(ThreadType::JOINABLE);
   ASSERT_NE(nullptr, thread);
   ASSERT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
-  EXPECT_EQ(THREAD_PRIORITY_NORMAL, thread->Priority());
-  EXPECT_EQ(THREAD_PRIORITY_CLASS_OTHER, thread->PriorityClass());
-  ASSERT_TRUE(task.started.WaitOpen());
+  ASSERT_TRUE(task.WaitStarted());
   std::thread opener([&task] {
     std::this_thread::sleep_for(milliseconds(50));
-    task.proceed.Open();
+    task.proceed = true;
   });
   const auto begin = steady_clock::now();
   EXPECT_EQ(0, task.JoinThread(thread));
@@ -113,12 +97,12 @@ TEST(ThreadTest, JoinWaitsForTheTaskThenOnExitAndKeepsItsResult) {
 TEST(ThreadTest, DetachedThreadCannotBeJoinedOrCancelled) {
   CountingTask task;
   Thread* thread = task.StartThread(ThreadType::DETACHED);
-  ASSERT_TRUE(task.started.WaitOpen());
+  ASSERT_TRUE(task.WaitStarted());
   EXPECT_EQ(1, task.JoinThread(thread));
   EXPECT_EQ(1, task.CancelThread(thread));
   EXPECT_EQ(ThreadState::RUNNING, thread->State());
   EXPECT_EQ(0, task.cancels.load());
-  task.proceed.Open();
+  task.proceed = true;
   ASSERT_TRUE(WaitForState(thread, ThreadState::EXITED));
   EXPECT_EQ(0, task.DestroyThread(thread, true));
 }
@@ -126,7 +110,7 @@ TEST(ThreadTest, DetachedThreadCannotBeJoinedOrCancelled) {
 TEST(ThreadTest, CancelRunsOnCancelOnCallerAndSkipsOnExit) {
   CountingTask task;
   Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  ASSERT_TRUE(task.started.WaitOpen());
+  ASSERT_TRUE(task.WaitStarted());
   EXPECT_EQ(0, task.CancelThread(thread));
   EXPECT_EQ(ThreadState::CANCELED, thread->State());
   EXPECT_TRUE(thread->IsCanceled());
@@ -135,13 +119,18 @@ TEST(ThreadTest, CancelRunsOnCancelOnCallerAndSkipsOnExit) {
   EXPECT_EQ(0, task.DestroyThread(thread, true));
   EXPECT_EQ(0, task.exits.load());
   EXPECT_EQ(1, task.cancels.load());  // destroy does not cancel twice
-  // Destroy with cancel-first stops a running thread the same way.
-  CountingTask running;
-  thread = running.StartThread(ThreadType::JOINABLE);
-  ASSERT_TRUE(running.started.WaitOpen());
-  EXPECT_EQ(0, running.DestroyThread(thread, true));
-  EXPECT_EQ(1, running.cancels.load());
-  EXPECT_EQ(0, running.exits.load());
+}
+
+// Destroy with cancel-first wakes a running thread and joins it: nothing is
+// abandoned.
+TEST(ThreadTest, DestroyWakesAndJoinsInsteadOfAbandoning) {
+  CountingTask task;
+  Thread* thread = task.StartThread(ThreadType::JOINABLE);
+  ASSERT_TRUE(task.WaitStarted());
+  EXPECT_EQ(0, task.DestroyThread(thread, true));
+  EXPECT_TRUE(task.finished.load());
+  EXPECT_EQ(1, task.cancels.load());
+  EXPECT_EQ(0, task.exits.load());
 }
 
 TEST(ThreadTest, StartFailureIsReportedOnTheReturnedThread) {
@@ -169,31 +158,6 @@ TEST(ThreadTest, NullThreadsAndThreadsWithoutTaskAreRefused) {
   EXPECT_STREQ("Thread exception: Thread cannot be executed", manager.ThreadErrorText(thread));
   EXPECT_EQ(ThreadState::NEW, thread->State());
   EXPECT_EQ(0, manager.DestroyThread(thread, false));
-}
-
-// A task whose wait is only ended by its own OnCancel: DestroyThread wakes
-// it and joins it, and no thread is left running afterwards.
-class WakeableTask : public ThreadTask {
- public:
-  int Run(Thread*) override {
-    started.Open();
-    release.WaitOpen(milliseconds(20000));
-    finished.Open();
-    return 0;
-  }
-  void OnCancel(Thread*) override { release.Open(); }
-  Gate started;
-  Gate release;
-  Gate finished;
-};
-
-TEST(ThreadTest, DestroyWakesAndJoinsInsteadOfAbandoning) {
-  WakeableTask task;
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  ASSERT_TRUE(task.started.WaitOpen());
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
-  // Joined: Run has finished by the time DestroyThread returns.
-  EXPECT_TRUE(task.finished.WaitOpen(milliseconds(0)));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 TEST(ByteString, AssignmentKeepsTerminatorAndReusesBuffer) {
   ByteString s("hello");
@@ -18,19 +19,24 @@ TEST(ByteString, AssignmentKeepsTerminatorAndReusesBuffer) {
   EXPECT_EQ(s.Capacity(), 14u);
   ByteString empty;
   EXPECT_STREQ(empty.CStr(), "");
+  // A moved-from string is empty and can be assigned again.
+  ByteString taken(std::move(s));
+  EXPECT_STREQ(taken.CStr(), "a longer text");
+  s = "";
+  EXPECT_STREQ(s.CStr(), "");
 }
 
 TEST(ByteString, SearchesReturnAllOnesWhenNotFound) {
   ByteString s("Key=Value key");
   EXPECT_EQ(s.Find("="), 3u);
   EXPECT_EQ(s.Find("key"), 10u);
+  EXPECT_EQ(s.Find("key", 10), 10u);  // the pattern fills the rest exactly
   EXPECT_EQ(s.Find("Key", 1), ByteString::npos);
   EXPECT_EQ(s.Find(""), ByteString::npos);  // empty pattern never found
   EXPECT_EQ(s.Find("e", 100), ByteString::npos);
   EXPECT_EQ(s.FindCountedNoCase("KEY", 3, 1), 10u);
   EXPECT_EQ(s.FindCountedNoCase("vALUE", 5), 4u);
   EXPECT_EQ(s.FindCounted("y=V", 3), 2u);
-  EXPECT_EQ(ByteString::npos, static_cast<size_t>(-1));
   ByteString bytes("a\0b", 3);
   EXPECT_EQ(bytes.FindCounted("\0b", 2), 1u);  // counted patterns may hold NUL
 }

@@ -2,6 +2,7 @@
 // when the replacement cannot be made.
 #include "core/util/replace_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -48,6 +49,27 @@ TEST(ReplaceFile, ANewFileTakesItsModeLessTheUmask) {
   umask(mask);
   EXPECT_EQ(ModeOf(dir.File("saved.txt")), 0644u);
   EXPECT_EQ(ModeOf(dir.File("keys.ini")), 0600u);
+}
+
+// The directory synced after a rename: the named one, the current one for a
+// bare name, the root for a name right under it.
+TEST(ReplaceFile, TheFilesDirectoryIsSynced) {
+  qtest::ScratchDir dir;
+  EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf(dir.File("talk.txt").c_str()));
+  EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("talk.txt"));
+  EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("/talk.txt"));
+  EXPECT_EQ(-1, FileIo::Posix()->SyncDirectoryOf(dir.File("missing/talk.txt").c_str()));
+}
+
+TEST(ReplaceFile, ReadingPastTheEndFails) {
+  qtest::ScratchDir dir;
+  ASSERT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("talk.txt"), "abc", 0600));
+  FileIo* io = FileIo::Posix();
+  const int fd = io->Open(dir.File("talk.txt").c_str(), O_RDONLY, 0);
+  char buffer[4];
+  EXPECT_EQ(0, io->ReadFully(fd, buffer, 3, 0));
+  EXPECT_EQ(-1, io->ReadFully(fd, buffer, 4, 0));
+  io->Close(fd);
 }
 
 TEST(ReplaceFile, NothingIsWrittenWhereNoFileCanBe) {
