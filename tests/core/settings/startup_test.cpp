@@ -153,14 +153,4 @@ TEST(FrameOnScreen, GeometryFromTheFileIsBroughtOntoTheScreen) {
   EXPECT_EQ(settings.MainFrameWidth, 1280);
 }
 
-TEST(StartupProcess, FromProcessReadsTheRealProcess) {
-  char program[] = "quillo";
-  char* argv[] = {program, nullptr};
-  StartupInputs inputs = StartupInputs::FromProcess(1, argv);
-  ASSERT_EQ(inputs.Arguments.size(), 1u);
-  EXPECT_EQ(inputs.WorkingDirectory, std::filesystem::current_path().string());
-  EXPECT_FALSE(inputs.Environment("QUILLO_SURELY_UNSET_VARIABLE").has_value());
-  EXPECT_TRUE(inputs.Environment("PATH").has_value());
-}
-
 }  // namespace
