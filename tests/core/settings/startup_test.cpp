@@ -107,22 +107,6 @@ TEST_F(StartupTest, ABookThatCannotBeOpenedIsSaidOnceAndTheOtherStillOpens) {
             std::string::npos);
 }
 
-TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {
-  const std::string path = dir_.File("g.ini");
-  WriteBytes(path, "RememberFrameSize=TRUE\r\n");
-  ProgramSettings settings;
-  Start(settings, {"quillo", "-", path});
-  EXPECT_TRUE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
-  EXPECT_EQ(ReadBytes(path), "RememberFrameSize=TRUE\r\n");
-  settings.RememberProgramSettings = 1;
-  EXPECT_TRUE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
-  EXPECT_EQ(ReadBytes(path),
-            "RememberFrameSize=TRUE\r\nMainFrameWidth=640\r\nMainFrameHeight=480\r\n"
-            "MainFrameXPosition=10\r\nMainFrameYPosition=20\r\nSplitterPosition=120\r\n");
-  settings.SettingsFilePath = dir_.File("no/such/g.ini");
-  EXPECT_FALSE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
-}
-
 TEST(FrameOnScreen, GeometryFromTheFileIsBroughtOntoTheScreen) {
   const int32_t kMax = 2147483647, kMin = -2147483647 - 1;
   using Geometry = std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t>;  // w, h, x, y, splitter
