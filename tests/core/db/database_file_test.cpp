@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstring>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "core/db/crc32.h"
 #include "core/db/db_test_util.h"
 #include "core/db/indexed_database.h"
-#include "core/db/portable_int.h"
 #include "support/fault_file_io.h"
 
 namespace {
@@ -246,20 +243,6 @@ TEST_F(DatabaseFileTest, ReloadHeaderSeesAnotherWriter) {
   ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 110);
   EXPECT_EQ(int32_t(file_.GetEndOfFile()), 124);
   EXPECT_EQ(int32_t(file_.Header().highest_block), 82);
-}
-
-// Files written on one machine are read on another: little-endian always.
-TEST(PortableIntTest, LittleEndianBytesAndInt32Arithmetic) {
-  PortableInt32 four_thousand = 4000;
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&four_thousand), 4),
-            std::string("\xA0\x0F\x00\x00", 4));
-  const unsigned char ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-  PortableInt32 s;
-  std::memcpy(&s, ones, 4);
-  EXPECT_EQ(int32_t(s), -1);
-  PortableInt32 v = std::numeric_limits<int32_t>::max();
-  EXPECT_EQ(int32_t(v++), std::numeric_limits<int32_t>::max());
-  EXPECT_EQ(int32_t(v), std::numeric_limits<int32_t>::min());
 }
 
 TEST(Crc32Test, MatchesZlib) {
