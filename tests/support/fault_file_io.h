@@ -11,9 +11,11 @@
 // way and a real fsync could change nothing the test observes; it would
 // only cost time. That syncs are issued, and in the right order, is shown
 // once with the real layer (JournalOrderTest).
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <vector>
 
 #include "core/util/file_io.h"
@@ -66,6 +68,15 @@ class FaultFileIo : public FileIo {
   long calls_ = 0;
   std::vector<bool> writes_;
 };
+
+// The exit status of body run in a child process (-1 if it did not exit).
+inline int InChild(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
 
 }  // namespace qtest
 

@@ -9,8 +9,7 @@
 
 #include "core/books/book_sequences.h"
 #include "core/books/books_test_util.h"
-#include "core/settings/program_settings.h"
-#include "core/settings/settings_parts.h"
+#include "core/books/name_key.h"
 
 namespace {
 
@@ -61,22 +60,16 @@ TEST_F(AddressBookTest, BookFilesOlderVersionsRead) {
   std::vector<unsigned char> data = ReadAll("prevconn.ihd");
   ASSERT_EQ(data.size(), 65065u + 600u);  // block header 28, record 568, lock 4
   const size_t block = 65065, object = block + 28;
-  std::vector<unsigned char> expected;
-  auto put32 = [&](int32_t v) {
-    for (int i = 0; i < 4; ++i)
-      expected.push_back(static_cast<unsigned char>(uint32_t(v) >> (8 * i)));
-  };
-  auto put_text = [&](const std::string& text) {
-    put32(256);
-    expected.insert(expected.end(), text.begin(), text.end());
-    expected.resize(expected.size() + 256 - text.size(), 0);
-  };
-  for (int32_t v : {0xFEFE, 600, int32_t('N'), 0, 0, 0, 0, -1, int32_t(object), 9}) put32(v);
-  put_text("Alice");
-  put_text("10.0.0.1");
-  for (int32_t v : {4, 59152, 4, -2, 0, 0, 0, 0, 0}) put32(v);
-  ASSERT_EQ(expected.size(), 28u + 568u);
-  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), data.begin() + long(block)));
+  // Block header, class 9, then fields as length + bytes: two texts of 256,
+  // port and key of 4, five empty ones.
+  const int32_t words[] = {0xFEFE, 600, 'N', 0, 0, 0, 0, -1, int32_t(object), 9, 256};
+  for (size_t i = 0; i < 11; ++i) EXPECT_EQ(Le32(data, block + 4 * i), words[i]) << i;
+  const auto text_at = [&](size_t at) { return std::string(reinterpret_cast<char*>(&data[at])); };
+  EXPECT_EQ(text_at(block + 44), "Alice");
+  EXPECT_EQ(Le32(data, block + 300), 256);
+  EXPECT_EQ(text_at(block + 304), "10.0.0.1");
+  const int32_t tail[] = {4, 59152, 4, -2, 0, 0, 0, 0, 0};
+  for (size_t i = 0; i < 9; ++i) EXPECT_EQ(Le32(data, block + 560 + 4 * i), tail[i]) << i;
 
   std::vector<unsigned char> index = ReadAll("prevconn.ihx");
   ASSERT_EQ(index.size(), 9900u);
@@ -204,14 +197,6 @@ TEST_F(AddressBookTest, AMissingOrDamagedIndexIsRebuiltAtOpen) {
     Close(book);
     EXPECT_EQ(qtest::ReadBytes("prevconn.ihd"), damaged_data);
   }
-  // An empty data file rebuilds to an empty index.
-  Close(book = Open("maillist"));
-  ASSERT_EQ(std::remove("maillist.ihx"), 0);
-  book = Open("maillist");
-  std::vector<RecipientValues> all;
-  EXPECT_TRUE(BookListRecipients(book, &all));
-  EXPECT_TRUE(all.empty());
-  Close(book);
 }
 
 TEST_F(AddressBookTest, UnopenableBookReportsAndGivesNull) {
@@ -227,20 +212,116 @@ TEST_F(AddressBookTest, UnopenableBookReportsAndGivesNull) {
   EXPECT_FALSE(BookDeleteConnection(nullptr, "x"));
 }
 
-TEST_F(AddressBookTest, StartUpHandlesLiveInTheSettings) {
-  {
-    ProgramSettings settings;
-    OpenAddressBooks(settings, nullptr);
-    ASSERT_NE(settings.InvitationBook, nullptr);
-    ASSERT_EQ(BookStoreConnection(settings.PreviousConnectionsBook, {"Zed", "h", 1, 1}),
-              StoreResult::kAdded);
-    OpenAddressBooks(settings, nullptr);  // closes the old handles first
-    EXPECT_EQ(BookStoreConnection(settings.PreviousConnectionsBook, {"Zed", "h", 1, 1}),
-              StoreResult::kUnchanged);
+class FieldRecordTest : public BookDirectory {
+ protected:
+  void SetUp() override {
+    BookDirectory::SetUp();
+    book_ = OpenAddressBook("prevconn", nullptr, false, nullptr);
+    ASSERT_NE(book_, nullptr);
+    ConnectionRecord alice(book_, "Alice", "10.0.0.1", 59152, 52917);
+    ASSERT_EQ(alice.Write(), 0);
+    object_ = int32_t(alice.ObjectAddress());
+    ASSERT_EQ(object_, 65093);
   }
-  // The settings' destruction wrote the tree headers: one key stored.
-  EXPECT_EQ(Le32(ReadAll("prevconn.ihx"), 40 + 8), 1);
-  EXPECT_EQ(Le32(ReadAll("maillist.ihx"), 40 + 8), 0);
+  void TearDown() override {
+    book_->Close();
+    delete book_;
+    BookDirectory::TearDown();
+  }
+  // Damages the stored object behind the book's back.
+  void Damage(long offset, uint32_t value) {
+    PortableUInt32 bytes = value;
+    book_->Data()->Write(&bytes, 4, int32_t(object_ + offset), true, true);
+  }
+  IndexedDatabase* book_ = nullptr;
+  int32_t object_ = 0;
+};
+
+TEST_F(FieldRecordTest, ReadCompareUpdateInPlaceAndWriteUnique) {
+  ConnectionRecord read(book_);
+  ASSERT_EQ(read.Read(object_), 0);
+  EXPECT_EQ(read.Address(), "10.0.0.1");
+  EXPECT_EQ(read.Port(), 59152);
+  EXPECT_EQ(read.Field(8).Length(), 0u);
+  EXPECT_TRUE(read.Equals(ConnectionRecord(book_, "Alice", "10.0.0.1", 59152, 52917)));
+  EXPECT_TRUE(read.NotEquals(ConnectionRecord(book_, "alice", "10.0.0.1", 59152, 52917)));
+  EXPECT_TRUE(read.LessThan(ConnectionRecord(book_, "Bob", "", 0, 0)));
+  EXPECT_TRUE(read.GreaterThan(ConnectionRecord(book_, "Aaron", "", 0, 0)));
+  // A present nickname: nothing stored, the record found instead.
+  ConnectionRecord again(book_, "ALICE", "elsewhere", 1, 1);
+  const int32_t end = book_->Data()->Header().end_of_file;
+  EXPECT_EQ(again.WriteUnique(true), 1);
+  EXPECT_EQ(int32_t(book_->Data()->Header().end_of_file), end);
+  EXPECT_EQ(int32_t(again.ObjectAddress()), object_);
+  // Fields 1 to 7 are rewritten in place, only over the same layout.
+  ConnectionRecord changed(book_, "ALICE", "10.9.9.9", 1234, -5);
+  changed.SetObjectAddress(object_);
+  ASSERT_EQ(changed.UpdateInPlace(), 1);
+  ASSERT_EQ(read.Read(object_), 0);
+  EXPECT_EQ(read.Nickname(), "Alice");
+  EXPECT_EQ(read.Address(), "10.9.9.9");
+  EXPECT_EQ(read.Key(), -5);
+  IndexedDatabase read_only;  // a write that fails is no update
+  ASSERT_EQ(read_only.Open("prevconn.ihd", "prevconn.ihx", NameKey(), 11, 0, 1, 0, 1), 0);
+  ConnectionRecord unwritable(&read_only, "ALICE", "10.9.9.8", 1234, -5);
+  unwritable.SetObjectAddress(object_);
+  EXPECT_EQ(unwritable.UpdateInPlace(), 0);
+  Damage(12 + 4 + 256, 10);  // the address field's stored length differs
+  EXPECT_EQ(changed.UpdateInPlace(), 0);
+  FieldRecord plain(book_, 3);
+  plain.SetObjectAddress(object_);
+  EXPECT_EQ(plain.UpdateInPlace(), 0);
+}
+
+TEST_F(FieldRecordTest, DamagedObjectsAndStrayAddressesAreRefused) {
+  ConnectionRecord read(book_);
+  EXPECT_NE(read.Read(object_ + 1), 0);
+  EXPECT_EQ(read.Read(10), kDbFileCorrupt);
+  EXPECT_EQ(read.Read(1 << 30), kDbFileCorrupt);
+  for (uint32_t count : {0u, 256u, 200u, 0xFFFFFFFFu}) {  // field counts beyond the block
+    Damage(8, count);
+    EXPECT_EQ(read.Read(object_), kDbFileCorrupt) << count;
+  }
+  Damage(8, 9);
+  for (uint32_t length : {100000u, 256u + 300u}) {  // beyond the block, or the later fields
+    Damage(12, length);
+    EXPECT_EQ(read.Read(object_), kDbFileCorrupt) << length;
+  }
+  ConnectionValues stored;
+  EXPECT_FALSE(BookLookUpConnection(book_, "Alice", &stored));
+  // A listing says which entry it could not read.
+  std::vector<std::string> names, unreadable;
+  EXPECT_FALSE(BookListConnections(book_, &names, &unreadable));
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(unreadable, std::vector<std::string>{"Alice"});
+  const std::vector<std::string> lines = ListingGapLines(book_, false, unreadable);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("\"Alice\""), std::string::npos);
+  EXPECT_NE(ListingGapLines(book_, false, {})[0].find("rebuilt"), std::string::npos);
+  EXPECT_TRUE(ListingGapLines(book_, true, unreadable).empty());
+  Damage(12, 256);
+  Damage(0, 7);  // the wrong class on an otherwise sound record
+  EXPECT_EQ(read.Read(object_), kDbWrongObjectType);
+  EXPECT_EQ(book_->LastError(), kDbWrongObjectType);
+}
+
+TEST_F(FieldRecordTest, FieldCountIsClampedAndCopiesKeepIdentityOnlyWhenAsked) {
+  FieldRecord record(book_, 0);
+  EXPECT_EQ(record.FieldCount(), 1);
+  EXPECT_EQ(record.SetFieldCount(1000), 1);
+  EXPECT_EQ(record.FieldCount(), 255);
+  EXPECT_EQ(record.SetFieldCount(3), 1);
+  EXPECT_EQ(record.ObjectLength(), 4 + 12);
+  record.SetObjectAddress(object_);
+  FieldRecord copy(record);
+  EXPECT_EQ(int32_t(copy.ObjectAddress()), object_);
+  IndexedDatabase unopened;  // no files: nothing to attach to
+  EXPECT_EQ(FieldRecord(&unopened, 9).Database(), nullptr);
+  FieldRecord other;
+  EXPECT_EQ(other.CopyFrom(record, false), 1);
+  EXPECT_EQ(int32_t(other.ObjectAddress()), 0);
+  EXPECT_EQ(other.Database(), nullptr);
+  EXPECT_TRUE(other.Equals(record));
 }
 
 }  // namespace

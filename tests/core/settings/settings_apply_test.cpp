@@ -37,19 +37,9 @@ TEST_F(SettingsApplyTest, TextKeysAndPaths) {
   EXPECT_EQ(settings_.ScreenName, "Quillo");
   EXPECT_TRUE(std::filesystem::is_directory(dir_.File("home")));
   EXPECT_EQ(settings_.AudioFile, "\"" + dir_.Path() + "/activity.wav\"");
-  Apply(
-      "ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\nMailServer=smtp.example.org\n"
-      "ReturnEmailAddress=ann@example.org\nAudioFile=/snd/ping.wav\nPreviousConnectionsDB=prev\n"
-      "InvitationDB=invites\nWelcomeMessageFile=welcome.txt\nmswpDocumentName=Our Talk\n");
+  Apply("ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\nAudioFile=/snd/ping.wav\n");
   EXPECT_EQ(settings_.ScreenName, "ABCDEFGHIJKLMNOPQRSTUVWX");  // first 24
-  const std::string texts[] = {settings_.MailServer,      settings_.ReturnEmailAddress,
-                               settings_.AudioFile,       settings_.PreviousConnectionsDB,
-                               settings_.InvitationDB,    settings_.WelcomeMessageFile,
-                               settings_.mswpDocumentName};
-  const std::string expected[] = {
-      "smtp.example.org", "ann@example.org", "\"/snd/ping.wav\"", "prev",
-      "invites",          "welcome.txt",     "Our Talk"};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(texts[i], expected[i]);
+  EXPECT_EQ(settings_.AudioFile, "\"/snd/ping.wav\"");
   Apply("ScreenName=\n");
   EXPECT_EQ(settings_.ScreenName, "");
   // The home directory is made one level deep only, else the working one.

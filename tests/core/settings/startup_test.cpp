@@ -107,22 +107,6 @@ TEST_F(StartupTest, ABookThatCannotBeOpenedIsSaidOnceAndTheOtherStillOpens) {
             std::string::npos);
 }
 
-TEST_F(StartupTest, FrameGeometryIsSavedOnlyWithBothFlags) {
-  const std::string path = dir_.File("g.ini");
-  WriteBytes(path, "RememberFrameSize=TRUE\r\n");
-  ProgramSettings settings;
-  Start(settings, {"quillo", "-", path});
-  EXPECT_TRUE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
-  EXPECT_EQ(ReadBytes(path), "RememberFrameSize=TRUE\r\n");
-  settings.RememberProgramSettings = 1;
-  EXPECT_TRUE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
-  EXPECT_EQ(ReadBytes(path),
-            "RememberFrameSize=TRUE\r\nMainFrameWidth=640\r\nMainFrameHeight=480\r\n"
-            "MainFrameXPosition=10\r\nMainFrameYPosition=20\r\nSplitterPosition=120\r\n");
-  settings.SettingsFilePath = dir_.File("no/such/g.ini");
-  EXPECT_FALSE(SaveFrameGeometry(settings, 640, 480, 10, 20, 120));
-}
-
 TEST(FrameOnScreen, GeometryFromTheFileIsBroughtOntoTheScreen) {
   const int32_t kMax = 2147483647, kMin = -2147483647 - 1;
   using Geometry = std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t>;  // w, h, x, y, splitter
@@ -151,16 +135,6 @@ TEST(FrameOnScreen, GeometryFromTheFileIsBroughtOntoTheScreen) {
   EXPECT_EQ(settings.MainFrameWidth, kMax);
   ClampFrameToScreen(settings, ScreenArea{0, 0, 1280, 1});
   EXPECT_EQ(settings.MainFrameWidth, 1280);
-}
-
-TEST(StartupProcess, FromProcessReadsTheRealProcess) {
-  char program[] = "quillo";
-  char* argv[] = {program, nullptr};
-  StartupInputs inputs = StartupInputs::FromProcess(1, argv);
-  ASSERT_EQ(inputs.Arguments.size(), 1u);
-  EXPECT_EQ(inputs.WorkingDirectory, std::filesystem::current_path().string());
-  EXPECT_FALSE(inputs.Environment("QUILLO_SURELY_UNSET_VARIABLE").has_value());
-  EXPECT_TRUE(inputs.Environment("PATH").has_value());
 }
 
 }  // namespace
