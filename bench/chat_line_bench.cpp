@@ -1,18 +1,11 @@
-// Chat lines over loopback between two engines in one process: lines per
-// second sent back to back, and the latency of one line from Send on
-// the guest to its report on the host (median and 99th percentile), for
-// short and long lines, with the basic cipher and in a private session.
-// Beside each, the same-sized frame over plain loopback TCP (half a
-// ping-pong round trip), measured just before in the same run: the machine
-// is shared, so the line figure is given as a ratio to it, and the private
-// figure also as a ratio to the basic one. Then the private-session
-// handshake: from Connect to the caller's "Private session" line, beside a
-// connect with private sessions off.
+// Chat lines over loopback between two engines in one process: latency from
+// Send on the guest to the host's report (median, 99th percentile) and lines
+// per second, short and long, basic and private; each as a ratio to the
+// same-sized frame over plain loopback TCP measured just before (the machine
+// is shared), private also to basic. Then Connect to the caller's "Private
+// session" line, beside a connect with private sessions off.
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -32,27 +25,21 @@ namespace {
 using bench::Clock;
 using bench::Micros;
 
-// Counts the chat lines, greetings and private-session lines shown, notes
-// when the last of each arrived, and lets a caller wait for a count. The
-// time is taken on the reporting thread, so a line's latency ends at its
-// report and does not include the waiting sender being woken, which plain
-// TCP's figure has no counterpart of.
+// Counts the chat lines, greetings and private-session lines shown and notes
+// when the last of each arrived, on the reporting thread: a line's latency
+// ends at its report, not at the waiting sender's wake-up, which plain TCP's
+// figure has no counterpart of.
 class CountingReporter : public Reporter {
  public:
   enum Kind { kLine, kGreeting, kPrivate, kKinds };
 
   void ConversationLine(const std::string& text) override {
     const Clock::time_point now = Clock::now();
-    Kind kind;
-    if (text.find("Welcome to the ") != std::string::npos) {
-      kind = kGreeting;
-    } else if (text.rfind("Private session with ", 0) == 0) {
-      kind = kPrivate;
-    } else if (text.find(" Says>\n") != std::string::npos) {
-      kind = kLine;
-    } else {
-      return;
-    }
+    const Kind kind = text.find("Welcome to the ") != std::string::npos ? kGreeting
+                      : text.rfind("Private session with ", 0) == 0     ? kPrivate
+                      : text.find(" Says>\n") != std::string::npos      ? kLine
+                                                                        : kKinds;
+    if (kind == kKinds) return;
     std::lock_guard<std::mutex> guard(lock_);
     ++count_[kind];
     last_[kind] = now;
@@ -64,16 +51,13 @@ class CountingReporter : public Reporter {
   void PlayActivitySound() override {}
   bool MainFrameMinimised() override { return false; }
 
-  // Waits (30 s at most) until `count` of a kind were shown; when the last
-  // of them arrived.
+  // Waits (30 s at most) until `count` of a kind were shown; *at: the last.
   bool WaitFor(Kind kind, long count, Clock::time_point* at = nullptr) {
     std::unique_lock<std::mutex> guard(lock_);
-    if (!changed_.wait_for(guard, std::chrono::seconds(30),
-                           [&] { return count_[kind] >= count; })) {
-      return false;
-    }
-    if (at != nullptr) *at = last_[kind];
-    return true;
+    const bool done =
+        changed_.wait_for(guard, std::chrono::seconds(30), [&] { return count_[kind] >= count; });
+    if (done && at != nullptr) *at = last_[kind];
+    return done;
   }
 
  private:
@@ -100,8 +84,7 @@ SessionSnapshot Snapshot(const char* name, int port, PrivateMode mode) {
   return snapshot;
 }
 
-// Sends or receives a whole frame; false when the peer went or the
-// five-second bound on every call ran out.
+// Sends or receives a whole frame; false when the peer went or 5 s passed.
 bool Move(int fd, char* data, size_t size, bool out) {
   for (size_t done = 0; done < size;) {
     const ssize_t n = out ? send(fd, data + done, size - done, MSG_NOSIGNAL)
@@ -112,25 +95,17 @@ bool Move(int fd, char* data, size_t size, bool out) {
   return true;
 }
 
-// Median of half the round trip of `rounds` frames over loopback TCP with
-// nothing of Quillo on it, in microseconds; negative when the sockets
-// could not be set up or a frame was lost.
+// Median of half the round trip of `rounds` frames over plain loopback TCP,
+// in microseconds; negative when a frame was lost.
 double TcpOneWay(size_t size, int rounds) {
   const int listener = qtest::BoundSocket();
   if (listener < 0 || listen(listener, 1) != 0) return -1;
   const int client = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(qtest::LocalPort(listener)));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = qtest::LoopbackAddress(qtest::LocalPort(listener));
   const bool connected =
       connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   const int server = connected ? accept(listener, nullptr, nullptr) : -1;
   close(listener);
-  if (server < 0) {
-    close(client);
-    return -1;
-  }
   const timeval limit{5, 0};
   for (int fd : {client, server}) {
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -143,7 +118,7 @@ double TcpOneWay(size_t size, int rounds) {
   });
   std::vector<char> frame(size, 'x');
   std::vector<double> one_way;
-  for (int i = 0; i < rounds; ++i) {
+  for (int i = 0; i < rounds && server >= 0; ++i) {
     const Clock::time_point sent = Clock::now();
     if (!Move(client, frame.data(), size, true) || !Move(client, frame.data(), size, false)) break;
     one_way.push_back(Micros(sent) / 2);
@@ -151,12 +126,12 @@ double TcpOneWay(size_t size, int rounds) {
   shutdown(client, SHUT_RDWR);  // ends the echo's read
   echo.join();
   close(client);
-  close(server);
+  if (server >= 0) close(server);
   return one_way.size() == static_cast<size_t>(rounds) ? bench::Summarise(one_way).median : -1;
 }
 
-// One size of line in one mode; the median latency in microseconds, or a
-// negative figure when the run failed. basic_median > 0 adds the ratio.
+// One size of line in one mode; the median latency in microseconds
+// (negative: the run failed). basic_median > 0 adds the ratio.
 double Measure(const char* label, size_t length, int rounds, int burst, PrivateMode mode,
                double basic_median) {
   // The line's frame on the wire: header and two bytes a character (basic),
@@ -165,26 +140,23 @@ double Measure(const char* label, size_t length, int rounds, int burst, PrivateM
   const double tcp = TcpOneWay(frame, rounds);
   std::printf("%-22s TCP %zu-byte frame one way: median %6.1f us\n", label, frame, tcp);
 
+  auto failed = [label] { return std::printf("%s: the run failed\n", label), -1.0; };
   CountingReporter host_reporter, guest_reporter;
   ChatSession host(host_reporter), guest(guest_reporter);
   const int port = qtest::FreePort();
   if (!host.Host(Snapshot("Host", port, mode)) || !Connect(guest, Snapshot("Guest", port, mode)) ||
       (mode != PrivateMode::kOff && !host_reporter.WaitFor(CountingReporter::kPrivate, 1))) {
-    std::printf("%s: could not set up the conversation\n", label);
-    return -1;
+    return failed();
   }
-  const std::string line = bench::TestLine(length);
+  std::string line(length, 'x');
+  for (size_t i = 0; i < length; ++i) line[i] = static_cast<char>('a' + i % 26);
   std::vector<double> latencies;
   for (int i = 0; i < rounds; ++i) {
     const Clock::time_point sent = Clock::now();
     Clock::time_point arrived;
     guest.Send(line);
-    if (!host_reporter.WaitFor(CountingReporter::kLine, i + 1, &arrived)) break;
+    if (!host_reporter.WaitFor(CountingReporter::kLine, i + 1, &arrived)) return failed();
     latencies.push_back(Micros(sent, arrived));
-  }
-  if (latencies.size() != static_cast<size_t>(rounds)) {
-    std::printf("%s: a line did not arrive within 30 s\n", label);
-    return -1;
   }
   const Clock::time_point start = Clock::now();
   for (int i = 0; i < burst; ++i) guest.Send(line);
@@ -206,59 +178,48 @@ double Measure(const char* label, size_t length, int rounds, int burst, PrivateM
   return figures.median;
 }
 
-// Calls one host `rounds` times; for each call, the time from Connect to
-// the caller's private-session line (private), or to its greeting (off),
-// in microseconds. Empty when a call failed.
-std::vector<double> Handshakes(PrivateMode mode, int rounds) {
-  CountingReporter host_reporter;
-  ChatSession host(host_reporter);
-  const int port = qtest::FreePort();
-  std::vector<double> times;
-  if (!host.Host(Snapshot("Host", port, mode))) return times;
-  const auto kind =
-      mode == PrivateMode::kOff ? CountingReporter::kGreeting : CountingReporter::kPrivate;
-  for (int i = 0; i < rounds; ++i) {
-    CountingReporter guest_reporter;
-    ChatSession guest(guest_reporter);
-    const Clock::time_point start = Clock::now();
-    Clock::time_point done;
-    if (!Connect(guest, Snapshot("Guest", port, mode)) || !guest_reporter.WaitFor(kind, 1, &done)) {
-      times.clear();
-      break;
-    }
-    times.push_back(Micros(start, done));
-    guest.End(nullptr);
-    while (host.State() != SessionState::kHostingFree) {
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-  }
-  host.Close();
-  return times;
-}
-
+// Calls one host `rounds` times in each mode: the time from Connect to the
+// caller's private-session line (private), or to its greeting (off).
 void MeasureHandshake(int rounds) {
-  const std::vector<double> off = Handshakes(PrivateMode::kOff, rounds);
-  const std::vector<double> on = Handshakes(PrivateMode::kPrefer, rounds);
-  if (off.empty() || on.empty()) {
-    std::printf("handshake: a call failed\n");
-    return;
+  for (const auto& [mode, what] : {std::pair{PrivateMode::kOff, "greeting, off   "},
+                                   std::pair{PrivateMode::kPrefer, "private session"}}) {
+    CountingReporter host_reporter;
+    ChatSession host(host_reporter);
+    const int port = qtest::FreePort();
+    const auto kind =
+        mode == PrivateMode::kOff ? CountingReporter::kGreeting : CountingReporter::kPrivate;
+    std::vector<double> times;
+    const bool hosting = host.Host(Snapshot("Host", port, mode));
+    for (int i = 0; hosting && i < rounds; ++i) {
+      CountingReporter guest_reporter;
+      ChatSession guest(guest_reporter);
+      const Clock::time_point start = Clock::now();
+      Clock::time_point done;
+      if (!Connect(guest, Snapshot("Guest", port, mode)) ||
+          !guest_reporter.WaitFor(kind, 1, &done)) {
+        break;
+      }
+      times.push_back(Micros(start, done));
+      guest.End(nullptr);
+      while (host.State() != SessionState::kHostingFree) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    }
+    host.Close();
+    if (times.size() != static_cast<size_t>(rounds)) {
+      std::printf("connect to %s: a call failed\n", what);
+      continue;
+    }
+    const bench::Figures f = bench::Summarise(times);
+    std::printf("connect to %s median %8.1f us  p99 %8.1f us  (%d calls; target median < 5 ms)\n",
+                what, f.median, f.p99, rounds);
   }
-  const bench::Figures plain = bench::Summarise(off), secret = bench::Summarise(on);
-  std::printf("connect to greeting, off    median %8.1f us  p99 %8.1f us  (%d calls)\n",
-              plain.median, plain.p99, rounds);
-  std::printf(
-      "connect to private session median %8.1f us  p99 %8.1f us  (%d calls; target median < "
-      "5 ms)\n",
-      secret.median, secret.p99, rounds);
 }
 
 }  // namespace
 
 int main() {
-  if (!InitCrypto()) {
-    std::printf("the crypto library could not be started\n");
-    return 1;
-  }
+  if (!InitCrypto()) return std::printf("the crypto library could not be started\n"), 1;
   const double basic_short = Measure("20-byte basic", 20, 2000, 20000, PrivateMode::kOff, 0);
   Measure("20-byte private", 20, 2000, 20000, PrivateMode::kPrefer, basic_short);
   const double basic_long = Measure("4 KiB basic", 4096, 500, 2000, PrivateMode::kOff, 0);

@@ -1,8 +1,8 @@
 // Arbitrary bytes split into an address book's data file, index file and
 // rollback journal (two 3-byte lengths first): opening rolls back the
 // journal, checks the index against the data and rebuilds it when they
-// disagree; then the book is used as book_fuzz_walk.h says.
-#include "fuzz/book_fuzz_walk.h"
+// disagree.
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6 || size > 1 << 21) return 0;
@@ -10,10 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t data_length = (data[0] | data[1] << 8 | data[2] << 16) % (rest + 1);
   const size_t index_length = (data[3] | data[4] << 8 | data[5] << 16) % (rest - data_length + 1);
   const uint8_t* files = data + 6;
-  const std::string base =
+  fuzz::ExerciseBook(
       fuzz::WriteBook(files, data_length, files + data_length, index_length,
-                      files + data_length + index_length, rest - data_length - index_length);
-  fuzz::ExerciseBook(base, rest ? files[rest - 1] : 0);
-  fuzz::RemoveBook(base);
+                      files + data_length + index_length, rest - data_length - index_length),
+      rest ? files[rest - 1] : 0);
   return 0;
 }

@@ -2,18 +2,23 @@
 #define QUILLO_TESTS_FUZZ_FUZZ_SUPPORT_H
 
 // What the fuzzers share: scratch files of their own, a reporter that
-// swallows every line, and the loop that hands the fuzzer's bytes to a
-// socket. A fault in the harness itself aborts, as a finding would.
+// swallows every line, the loop that hands bytes to a socket, and the walk
+// through an address book made of arbitrary files. A fault in the harness
+// itself aborts, as a finding would.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "core/books/address_book.h"
+#include "core/books/book_sequences.h"
 #include "core/util/reporter.h"
+#include "support/fault_file_io.h"
 
 namespace fuzz {
 
@@ -24,8 +29,7 @@ inline std::string ScratchPath(const std::string& name) {
 
 inline void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
   FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+  if (file == nullptr || (size > 0 && std::fwrite(data, 1, size, file) != size)) std::abort();
   std::fclose(file);
 }
 
@@ -38,33 +42,77 @@ inline std::string ReadFile(const std::string& path) {
   return bytes;
 }
 
-// Lines go nowhere, but are built and measured like the window would.
-class NullReporter : public Reporter {
- public:
-  explicit NullReporter(bool minimised) : minimised_(minimised) {}
-  void ConversationLine(const std::string& text) override { bytes_ += text.size(); }
-  void EventLine(const std::string& text) override { bytes_ += text.size(); }
-  void StatusText(const std::string& text) override { bytes_ += text.size(); }
-  void ProgramMessage(const std::string& a, const std::string& b, const std::string& c) override {
-    bytes_ += a.size() + b.size() + c.size();
-  }
+// Lines go nowhere.
+struct NullReporter : Reporter {
+  explicit NullReporter(bool minimised) : minimised(minimised) {}
+  void ConversationLine(const std::string&) override {}
+  void EventLine(const std::string&) override {}
+  void StatusText(const std::string&) override {}
+  void ProgramMessage(const std::string&, const std::string&, const std::string&) override {}
   void PlayActivitySound() override {}
-  bool MainFrameMinimised() override { return minimised_; }
-
- private:
-  const bool minimised_;
-  size_t bytes_ = 0;
+  bool MainFrameMinimised() override { return minimised; }
+  const bool minimised;
 };
 
-// Sends the bytes until all went or send() refused; a peer that stopped
-// reading ends the loop, never the fuzzer.
+// Sends until all went or send() refused (a peer that stopped reading).
 inline void SendAll(int fd, const uint8_t* data, size_t size, int flags) {
-  while (size > 0) {
-    const ssize_t n = ::send(fd, data, size, flags | MSG_NOSIGNAL);
-    if (n <= 0) break;
+  for (ssize_t n; size > 0 && (n = ::send(fd, data, size, flags | MSG_NOSIGNAL)) > 0;) {
     data += n;
     size -= static_cast<size_t>(n);
   }
+}
+
+// Writes a book's files in a directory of their own (a rebuild writes a
+// temporary index beside them): no index file when index is null, no
+// journal when it is empty. Returns the book's base name.
+inline std::string WriteBook(const uint8_t* data, size_t data_size, const uint8_t* index,
+                             size_t index_size, const uint8_t* journal, size_t journal_size) {
+  static const std::string directory = [] {
+    const std::string path = ScratchPath("book");
+    ::mkdir(path.c_str(), 0700);
+    return path;
+  }();
+  const std::string base = directory + "/prevconn";
+  WriteFile(base + ".ihd", data, data_size);
+  if (index != nullptr) WriteFile(base + ".ihx", index, index_size);
+  if (journal_size > 0) WriteFile(base + ".ihj", journal, journal_size);
+  return base;
+}
+
+// Opens the book (journal roll-back, index check, rebuild), lists it both
+// ways, looks up what was listed, adds and removes entries, opens it again
+// and removes its files. Whatever the bytes, nothing may crash or hang, and
+// an open or updated book's index must agree with its data file.
+inline void ExerciseBook(const std::string& base, uint8_t seed) {
+  qtest::FaultFileIo io;  // syncs are counted, not made
+  NullReporter reporter(false);
+  auto check_and_close = [](IndexedDatabase* book) {
+    if (!IndexMatchesData(book)) std::abort();
+    book->Close();
+    delete book;
+  };
+  IndexedDatabase* book = OpenAddressBook(base, nullptr, false, &reporter, ".ihd", ".ihx", &io);
+  if (book != nullptr) {
+    if (!IndexMatchesData(book)) std::abort();
+    std::vector<std::string> names, unreadable;
+    BookListConnections(book, &names, &unreadable);
+    std::vector<RecipientValues> recipients;
+    BookListRecipients(book, &recipients);
+    for (const std::string& name : names) {
+      ConnectionValues stored;
+      BookLookUpConnection(book, name, &stored);
+    }
+    const std::string added = "fuzz" + std::to_string(seed);
+    BookStoreConnection(book, {added, "host", seed, seed});
+    if (!names.empty()) BookDeleteConnection(book, names[seed % names.size()]);
+    BookStoreConnection(book, {added, "other", 1, 2});
+    BookDeleteConnection(book, added);
+    check_and_close(book);
+    book = OpenAddressBook(base, nullptr, false, &reporter, ".ihd", ".ihx", &io);
+    if (book != nullptr) check_and_close(book);
+  }
+  for (const char* extension : {".ihd", ".ihx", ".ihj"}) std::remove((base + extension).c_str());
+  std::remove((base.substr(0, base.rfind('/')) + "/tempfile.idx").c_str());
 }
 
 }  // namespace fuzz

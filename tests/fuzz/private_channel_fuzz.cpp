@@ -1,12 +1,9 @@
-// Drives a client and a host private channel wired to each other with a
-// script read from the fuzzer's bytes: deliver, drop or corrupt the next
-// message in either direction, inject a message of any type (V, P, K, E, S,
-// D or unknown) with any body, type lines, start, and let time pass. Besides
-// crashes and leaks it checks what must hold whatever the network does: a
-// closed channel emits nothing, and every line a channel opens is the next
-// line its partner typed, so nothing is forged, lost or reordered silently.
+// A client and a host private channel wired to each other, driven by a
+// script from the fuzzer's bytes: deliver, drop or corrupt the next message
+// either way, inject a message of any type and body, type lines, start, let
+// time pass. Whatever the network does, a closed channel emits nothing and
+// every line a channel opens is the next line its partner typed.
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <string>
@@ -26,7 +23,6 @@ struct Frame {
 
 // The fuzzer's bytes read front to back; zeros once they run out.
 struct Input {
-  bool Empty() const { return at >= size; }
   uint8_t Byte() { return at < size ? data[at++] : 0; }
   std::string Bytes(size_t n) {
     n = std::min(n, size - at);
@@ -38,23 +34,22 @@ struct Input {
   size_t at = 0;
 };
 
-class Side {
- public:
+struct Side {
   Side(ChannelRole role, PrivateMode mode, uint16_t key, const std::string& pass, const char* name)
-      : name_(name), channel_(role, mode, key, pass, name) {
-    Queue(channel_.OfferFrame());
+      : channel(role, mode, key, pass, name), name(name) {
+    Queue(channel.OfferFrame());
   }
 
   void Absorb(const ChannelStep& step) {
-    if (closed_ && (!step.wire.empty() || !step.basic_lines.empty() || !step.lines.empty())) {
+    if ((closed && (!step.wire.empty() || !step.basic_lines.empty() || !step.lines.empty())) ||
+        (step.close && channel.State() != ChannelState::kClosed)) {
       std::abort();
     }
-    if (step.close && channel_.State() != ChannelState::kClosed) std::abort();
-    closed_ = closed_ || step.close;
+    closed = closed || step.close;
     Queue(step.wire);
     for (const std::string& line : step.basic_lines) {
       outbox.push_back(
-          Frame{MessageHeader(name_, MSG_SAY, static_cast<uint32_t>(line.size())), line});
+          Frame{MessageHeader(name, MSG_SAY, static_cast<uint32_t>(line.size())), line});
     }
     for (const std::string& line : step.lines) opened.push_back(line);
   }
@@ -73,19 +68,15 @@ class Side {
     }
   }
 
-  PrivateChannel& channel() { return channel_; }
   void Receive(const MessageHeader& header, const std::string& body, Clock::time_point now) {
-    Absorb(channel_.OnMessage(header, body, now));
+    Absorb(channel.OnMessage(header, body, now));
   }
 
+  PrivateChannel channel;
+  const char* name;
+  bool closed = false;
   std::deque<Frame> outbox;
-  std::vector<std::string> typed;
-  std::vector<std::string> opened;
-
- private:
-  const char* name_;
-  PrivateChannel channel_;
-  bool closed_ = false;
+  std::vector<std::string> typed, opened;
 };
 
 const uint32_t kTypes[] = {MSG_OFFER,   MSG_SHARE, MSG_KEY_CONFIRM, MSG_SEALED, MSG_SAY,
@@ -113,8 +104,7 @@ void Deliver(Side& from, Side& to, Input& in, int how, Clock::time_point now) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool ready = InitCrypto();
-  if (!ready) std::abort();
+  if (!InitCrypto()) std::abort();
   Input in{data, size};
   const uint8_t setup = in.Byte();
   const PrivateMode modes[] = {PrivateMode::kPrefer, PrivateMode::kRequire, PrivateMode::kOff,
@@ -124,36 +114,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Side host(ChannelRole::kHost, modes[(setup >> 2) & 3], same_key ? 1000 : 1001, "pass", "Host");
   Clock::time_point now = Clock::time_point() + std::chrono::hours(1);
 
-  while (!in.Empty()) {
+  while (in.at < in.size) {
     const uint8_t op = in.Byte();
     Side& a = (op & 0x80) ? host : client;
     Side& b = (op & 0x80) ? client : host;
     switch (op & 7) {
       case 0:
       case 1:
-      case 2:
+      case 2:  // deliver, drop, corrupt
         Deliver(a, b, in, op & 3, now);
         break;
-      case 3: {
+      case 3: {  // injected
         const uint32_t type = kTypes[in.Byte() % (sizeof kTypes / sizeof kTypes[0])];
-        std::string body = in.Bytes(in.Byte());
-        const MessageHeader header(in.Bytes(in.Byte() % 26), type,
-                                   static_cast<uint32_t>(body.size()));
-        b.Receive(header, body, now);
+        const std::string body = in.Bytes(in.Byte());
+        b.Receive(MessageHeader(in.Bytes(in.Byte() % 26), type, uint32_t(body.size())), body, now);
         break;
       }
-      case 4: {
-        std::string line = in.Bytes(in.Byte() % 64);
-        a.typed.push_back(line);
-        a.Absorb(a.channel().Seal(line));
+      case 4:
+        a.typed.push_back(in.Bytes(in.Byte() % 64));
+        a.Absorb(a.channel.Seal(a.typed.back()));
         break;
-      }
       case 5:
-        a.Absorb(a.channel().Start(now));
+        a.Absorb(a.channel.Start(now));
         break;
       case 6:
         now += std::chrono::milliseconds(in.Byte() * 50);
-        a.Absorb(a.channel().Tick(now));
+        a.Absorb(a.channel.Tick(now));
         break;
       default:
         // Everything queued both ways, as an undisturbed network would.
@@ -167,9 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Opened lines are exactly the partner's typed lines, from the start.
   for (Side* s : {&client, &host}) {
     const Side& partner = s == &client ? host : client;
-    if (s->opened.size() > partner.typed.size()) std::abort();
-    for (size_t i = 0; i < s->opened.size(); ++i) {
-      if (s->opened[i] != partner.typed[i]) std::abort();
+    if (s->opened.size() > partner.typed.size() ||
+        !std::equal(s->opened.begin(), s->opened.end(), partner.typed.begin())) {
+      std::abort();
     }
   }
   return 0;

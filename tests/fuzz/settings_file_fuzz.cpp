@@ -1,8 +1,7 @@
-// Feeds arbitrary bytes to the settings-file reader and writer. Rewriting
-// one key must keep every line that does not hold it, byte for byte, and
-// must leave the file readable with the new value in place.
-#include <cstdint>
-#include <cstdio>
+// Arbitrary bytes through the settings-file reader and writer. Rewriting one
+// key must keep every line that does not hold it, in order, and leave the
+// new entry readable on a line of its own.
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,14 +12,10 @@ namespace {
 
 std::vector<std::string> Lines(const std::string& bytes) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
+  std::istringstream in(bytes);
+  for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
-    start = end + 1;
   }
   return lines;
 }
@@ -36,28 +31,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)reader.GetString(key);
     (void)reader.GetInt(key);
   }
-
   const std::vector<std::string> old_lines = Lines(fuzz::ReadFile(path));
-  SettingsFile writer(path);
-  if (writer.Put("ScreenName", "Ann") < 1) std::abort();
+  if (SettingsFile(path).Put("ScreenName", "Ann") < 1) std::abort();
   const std::vector<std::string> new_lines = Lines(fuzz::ReadFile(path));
-  // Every old line without the key survives, in order (an empty last line
-  // without line end is no line).
   size_t next = 0;
   for (const std::string& line : old_lines) {
     if (line.empty() || line.find("ScreenName") != std::string::npos) continue;
     while (next < new_lines.size() && new_lines[next] != line) ++next;
-    if (next == new_lines.size()) std::abort();
-    ++next;
+    if (next++ == new_lines.size()) std::abort();
   }
-  // The rewritten or appended entry reads back as a line of its own; a
-  // rewritten line keeps its lead (blanks, a comment character), as the
-  // reader skips them.
+  // A rewritten line keeps its lead (blanks, a comment character), which
+  // the reader skips.
   bool found = false;
   for (const std::string& line : new_lines) {
     const size_t entry = line.find_first_not_of(" \t#");
-    found = found || (entry != std::string::npos &&
-                      line.compare(entry, std::string::npos, "ScreenName=Ann") == 0);
+    found = found || (entry != std::string::npos && line.substr(entry) == "ScreenName=Ann");
   }
   if (!found) std::abort();
   std::remove(path.c_str());

@@ -2,15 +2,12 @@
 #define QUILLO_TESTS_SUPPORT_FAULT_FILE_IO_H
 
 // A FileIo that counts the calls that change files (write, sync, truncate,
-// rename, unlink) and, at the Nth of them, stops the process as a crash
-// would (optionally after writing only the first half of a write), or
-// fails that call and every later one as a full or dead disk would.
-//
-// A sync is counted as a crash point but not passed on: a stop here ends
-// the process, not the machine, so the page cache keeps every write either
-// way and a real fsync could change nothing the test observes; it would
-// only cost time. That syncs are issued, and in the right order, is shown
-// once with the real layer (JournalOrderTest).
+// rename, unlink) and, at the Nth, stops the process as a crash would
+// (optionally after half a write), or fails that call and every later one
+// as a full disk would. A sync is a crash point but not passed on: a stop
+// ends the process, not the machine, so the page cache keeps every write
+// either way (BookCrashTest.AnUpdateIsJournaledAndSyncedBeforeTheBookChanges
+// shows real syncs and their order).
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,9 +50,8 @@ class FaultFileIo : public FileIo {
     writes_.push_back(buffer != nullptr);
     if (mode_ == Mode::kCount || calls_ < at_) return false;
     if (mode_ == Mode::kFailFrom) return true;
-    if (mode_ == Mode::kTornCrash && buffer && length > 1) {
+    if (mode_ == Mode::kTornCrash && buffer && length > 1)
       FileIo::PWrite(fd, buffer, length / 2, offset);
-    }
     _exit(0);
   }
   static int Failed() {

@@ -1,8 +1,7 @@
 #ifndef QUILLO_TESTS_UTIL_LOOPBACK_PORT_H
 #define QUILLO_TESTS_UTIL_LOOPBACK_PORT_H
 
-// Loopback ports for tests, fuzzers and benchmarks; free of GoogleTest and
-// wxWidgets so that every kind of program can use it.
+// Loopback ports and addresses for tests, fuzzers and benchmarks.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,13 +16,17 @@ inline int LocalPort(int fd) {
   getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
   return ntohs(bound.sin_port);
 }
-// A TCP socket bound to 127.0.0.1:port (0: any free port).
-inline int BoundSocket(int port = 0) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+inline sockaddr_in LoopbackAddress(int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+// A TCP socket bound to 127.0.0.1:port (0: any free port).
+inline int BoundSocket(int port = 0) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = LoopbackAddress(port);
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     close(fd);
     return -1;
@@ -38,6 +41,23 @@ inline int FreePort() {
   return port;
 }
 
+// True when this machine has ::1 (many containers run without IPv6).
+inline bool HaveIpv6Loopback() {
+  const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  const bool ok = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
 }  // namespace qtest
+
+// For GoogleTest tests that call over both families.
+#define QUILLO_SKIP_WITHOUT_IPV6_LOOPBACK()                        \
+  do {                                                             \
+    if (!qtest::HaveIpv6Loopback()) GTEST_SKIP() << "no ::1 here"; \
+  } while (0)
 
 #endif  // QUILLO_TESTS_UTIL_LOOPBACK_PORT_H

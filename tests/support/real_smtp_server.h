@@ -2,22 +2,12 @@
 #define QUILLO_TESTS_UTIL_REAL_SMTP_SERVER_H
 
 // aiosmtpd (python3-aiosmtpd) on a free loopback port, saving every message
-// into a maildir (created by the server) in a scratch folder. Free of GoogleTest and wxWidgets: the
-// mail tests and the panel tests share it.
+// into a maildir in a scratch folder; shared by the mail and panel tests.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "support/loopback_port.h"
+#include "support/test_support.h"
 
 extern char** environ;
 
@@ -26,32 +16,28 @@ namespace qtest {
 class RealSmtpServer {
  public:
   // Ready() tells whether the server took connections within 20 seconds.
-  RealSmtpServer() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillo_smtp_XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    folder_ = pattern;
-    port_ = FreePort();
+  RealSmtpServer() : maildir_(folder_.File("mail")), port_(FreePort()) {
     const std::string listen = "127.0.0.1:" + std::to_string(port_);
     std::vector<std::string> arguments = {
-        "/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l", listen, "-c", "aiosmtpd.handlers.Mailbox",
-        folder_ + "/mail"};
+        "/usr/bin/python3",          "-m",    "aiosmtpd", "-n", "-l", listen, "-c",
+        "aiosmtpd.handlers.Mailbox", maildir_};
     std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
+    for (std::string& argument : arguments) argv.push_back(&argument[0]);
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    ready_ = pid_ > 0 && Poll([this] { return Accepts(); }, 20000);
+    if (folder_.Path().empty() ||
+        posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
+    ready_ = pid_ > 0 && WaitUntil([this] { return Accepts(); }, std::chrono::seconds(20));
   }
   ~RealSmtpServer() {
     int status;
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      if (!Poll([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, 5000)) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-      }
+    if (pid_ > 0 && kill(pid_, SIGTERM) == 0 &&
+        !WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; },
+                   std::chrono::seconds(5))) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
     }
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
   }
   RealSmtpServer(const RealSmtpServer&) = delete;
   RealSmtpServer& operator=(const RealSmtpServer&) = delete;
@@ -61,36 +47,25 @@ class RealSmtpServer {
   // The messages saved so far, each as its file's bytes.
   std::vector<std::string> Messages() const {
     std::vector<std::string> messages;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_ + "/mail/new", error)) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      messages.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(maildir_ + "/new", missing)) {
+      messages.push_back(ReadBytes(entry.path()));
     }
     return messages;
   }
 
  private:
-  static bool Poll(const std::function<bool()>& done, int limit_ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-  }
   bool Accepts() const {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port_));
+    sockaddr_in address = LoopbackAddress(port_);
     const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     return ok;
   }
 
-  std::string folder_;
-  int port_ = 0;
+  ScratchDir folder_;
+  const std::string maildir_;  // created by the server
+  const int port_;
   pid_t pid_ = -1;
   bool ready_ = false;
 };

@@ -1,8 +1,7 @@
 #ifndef QUILLO_TESTS_UTIL_TEST_SUPPORT_H
 #define QUILLO_TESTS_UTIL_TEST_SUPPORT_H
 
-// Helpers shared by the unit tests: scratch files, byte access, bounded
-// waits and loopback ports.
+// Helpers shared by the unit tests: scratch files, bytes, bounded waits.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -14,7 +14,7 @@
 #include "core/chat/chat_test_support.h"
 #include "core/chat/session.h"
 #include "core/net/name_lookup.h"
-#include "support/loopback_v6.h"
+#include "support/loopback_port.h"
 
 namespace {
 

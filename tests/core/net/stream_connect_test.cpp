@@ -20,7 +20,7 @@
 #include "core/net/stream_endpoint.h"
 #include "core/net/stream_listener.h"
 #include "core/thread/wake_event.h"
-#include "support/loopback_v6.h"
+#include "support/loopback_port.h"
 #include "support/test_support.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include "gui/frame/shell.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -11,7 +12,10 @@
 
 namespace {
 
-const std::string kRoot = std::string(QUILLO_BINARY_DIR) + "/shell-test-xdg";
+// One tree per process: ctest runs each test of this file as a process of
+// its own, side by side, and each starts by clearing its tree.
+const std::string kRoot =
+    std::string(QUILLO_BINARY_DIR) + "/shell-test-xdg-" + std::to_string(::getpid());
 const std::string kMarker = kRoot + "/launched.txt";
 
 void MakeDirs(const std::string& path) { std::system(("mkdir -p '" + path + "'").c_str()); }
@@ -42,6 +46,7 @@ struct PrivateDesktop {
     setenv("XDG_CONFIG_DIRS", (kRoot + "/config").c_str(), 1);
     unsetenv("XDG_CURRENT_DESKTOP");
   }
+  ~PrivateDesktop() { std::system(("rm -rf '" + kRoot + "'").c_str()); }
 } private_desktop;
 
 std::string Launched() {

@@ -1,7 +1,6 @@
 // How long the host's window takes to show a flood of 10,000 lines from its
-// partner, and how long the event loop went without a turn meanwhile (the
-// window's responsiveness). Two real main frames talk over loopback; run
-// under Xvfb:  xvfb-run -a build/bench/bench_gui_flood
+// partner, and the longest event-loop turn meanwhile. Two real main frames
+// talk over loopback:  xvfb-run -a build/bench/bench_gui_flood
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -27,30 +26,23 @@ namespace {
 using bench::Clock;
 constexpr int kLines = 10000;
 
-class BenchApp : public wxApp {
- public:
+struct BenchApp : wxApp {
   bool OnInit() override { return true; }
 };
 
-// Runs event-loop turns (one dispatch of a GTK event, then the pending
-// wx events such as the reporter's drain) until done() or the timeout;
-// returns the longest time one turn took, and whether done() came true.
-double LongestTurn(const std::function<bool()>& done, double timeout_seconds,
-                   bool* finished = nullptr) {
-  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+// Runs event-loop turns (a GTK event, then pending wx events such as the
+// reporter's drain) until done() or the timeout; returns the longest turn
+// and sets *finished to whether done() came true.
+double LongestTurn(const std::function<bool()>& done, double timeout_seconds, bool* finished) {
   double longest = 0;
   const auto end = Clock::now() + std::chrono::duration<double>(timeout_seconds);
-  if (finished != nullptr) *finished = false;
-  while (Clock::now() < end) {
+  for (*finished = false; !*finished && Clock::now() < end;) {
     const auto start = Clock::now();
-    loop->DispatchTimeout(1);
+    wxEventLoopBase::GetActive()->DispatchTimeout(1);
     wxTheApp->ProcessPendingEvents();
     wxTheApp->ProcessIdle();
     longest = std::max(longest, bench::Seconds(start));
-    if (done()) {
-      if (finished != nullptr) *finished = true;
-      break;
-    }
+    *finished = done();
   }
   return longest;
 }
@@ -81,22 +73,15 @@ int Run() {
   LongestTurn([&] { return client->Session().State() != SessionState::kConnecting; }, 10, &ok);
   client->Session().JoinConnect();
   LongestTurn([&] { return host->Session().State() == SessionState::kHostingBusy; }, 10, &ok);
-  if (!ok) {
-    std::fprintf(stderr, "no connection\n");
-    return 1;
-  }
+  if (!ok) return std::fprintf(stderr, "no connection\n"), 1;
   const std::string last = "flood line " + std::to_string(kLines - 1) + "\n";
   const auto start = Clock::now();
+  // A thread stands in for the partner's program, so the host's loop runs.
   std::thread sender([&] {
-    // Send runs on the GUI thread in the program; here a thread stands in
-    // for the partner's program so that the host's loop runs meanwhile.
-    for (int i = 0; i < kLines; ++i) {
-      client->Session().Send("flood line " + std::to_string(i));
-    }
+    for (int i = 0; i < kLines; ++i) client->Session().Send("flood line " + std::to_string(i));
   });
   const double longest = LongestTurn(
-      [&] {
-        // Cheap test first: the last line is at the end of the transcript.
+      [&] {  // the last line is at the end of the transcript
         const long end = host->Conversation()->GetLastPosition();
         return end > 0 &&
                host->Conversation()->GetRange(end - last.size() - 1, end) == wxString(last + "\n");
@@ -106,12 +91,13 @@ int Run() {
   sender.join();
   std::printf("lines=%d shown=%s seconds=%.3f lines_per_second=%.0f longest_turn_ms=%.1f\n", kLines,
               ok ? "all" : "NOT ALL", seconds, kLines / seconds, longest * 1000);
-  host->Session().Close();
-  client->Session().Close();
-  host->Destroy();
-  client->Destroy();
+  for (MainFrame* frame : {host, client}) {
+    frame->Session().Close();
+    frame->Destroy();
+  }
   wxTheApp->ProcessPendingEvents();
-  LongestTurn([] { return false; }, 0.1);  // the closing frames' events drain
+  bool drained;  // the closing frames' events
+  LongestTurn([] { return false; }, 0.1, &drained);
   std::system((std::string("rm -rf ") + dir).c_str());
   return ok ? 0 : 1;
 }

@@ -2,10 +2,6 @@
 // walks them: blocks one after another, the free list through allocations
 // and deletions, the tree through searches, an in-order walk, insertions and
 // removals. Nothing may crash, overrun a buffer or loop without end.
-#include <cstdint>
-#include <cstdio>
-#include <string>
-
 #include "core/db/btree_index.h"
 #include "core/db/database_file.h"
 #include "core/db/db_test_keys.h"
@@ -23,15 +19,12 @@ void WalkDatabaseFile(const std::string& path) {
     DatabaseBlockHeader h;
     if (file.Read(&h, sizeof h, int32_t(position)) != 0) break;
     const int64_t length = uint32_t(h.block_length);
-    if (h.check_word == PortableUInt32(kBlockCheckWord) &&
-        file.IsPlausibleBlock(position, length)) {
-      if (uint32_t(h.status) == kBlockInUse && steps % 3 == 0) {
-        file.Delete(int32_t(position + file.BlockHeaderSize()), steps & 1);
-      }
-      position += length;
-    } else {
-      ++position;
+    const bool block =
+        h.check_word == PortableUInt32(kBlockCheckWord) && file.IsPlausibleBlock(position, length);
+    if (block && uint32_t(h.status) == kBlockInUse && steps % 3 == 0) {
+      file.Delete(int32_t(position + file.BlockHeaderSize()), steps & 1);
     }
+    position += block ? length : 1;
   }
   for (int32_t size : {0, 1, 10, 100, 3000}) {
     FileAddress a = file.Alloc(size, kAllocFirstFit);
@@ -52,11 +45,9 @@ void WalkIndexFile(const std::string& path, uint8_t seed) {
     }
   }
   for (int32_t v = -2; v < 40; v += 1 + seed % 5) {
-    IntKey probe(v);
+    IntKey probe(v), added(v * 7 + seed), removed(v);
     tree.Find(probe, scratch, false);
-    IntKey added(v * 7 + seed);
     tree.Insert(added, scratch, v % 3 == 0);
-    IntKey removed(v);
     tree.Remove(removed, scratch, v % 4 == 0);
   }
   tree.TestHeader(true);
