@@ -60,21 +60,15 @@ TEST_F(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) 
   EXPECT_EQ(bare->port, 59152);
   EXPECT_EQ(bare->key, 52917);
   EXPECT_FALSE(ResolveConnectionTarget(book_, "host:port", std::nullopt, 1, 2));
+  // A nickname the desktop program stored gives its line; a typed key wins.
+  ASSERT_NE(BookStoreConnection(book_, {"AnnsLine", "ann.example", 6000, 31337}),
+            StoreResult::kFailed);
+  const auto found = ResolveConnectionTarget(book_, "annsline", 5, 1, 2);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->address + ":" + std::to_string(found->port) + " " + std::to_string(found->key),
+            "ann.example:6000 5");
   // Without a book an address still works.
   EXPECT_TRUE(ResolveConnectionTarget(nullptr, "host.example", std::nullopt, 1, 2));
-}
-
-TEST_F(ConnectionTargetTest, ANicknameStoredByTheDesktopProgramGivesItsLine) {
-  ASSERT_NE(BookStoreConnection(book_, ConnectionValues{"AnnsLine", "ann.example", 6000, 31337}),
-            StoreResult::kFailed);
-  const auto found = ResolveConnectionTarget(book_, "annsline", std::nullopt, 1, 2);
-  ASSERT_TRUE(found);
-  EXPECT_EQ(found->nickname, "AnnsLine");
-  EXPECT_EQ(found->address, "ann.example");
-  EXPECT_EQ(found->port, 6000);
-  EXPECT_EQ(found->key, 31337);
-  // A key typed after the nickname wins.
-  EXPECT_EQ(ResolveConnectionTarget(book_, "annsline", 5, 1, 2)->key, 5);
 }
 
 }  // namespace

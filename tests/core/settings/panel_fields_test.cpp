@@ -1,5 +1,5 @@
 // How the panels read typed fields, and the Config panel's change test (its
-// commit is tested through the panel).
+// commit of the fields the panel only passes on).
 #include "core/settings/panel_fields.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +66,31 @@ TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
   EXPECT_FALSE(changed([](ConfigFields& f) { f.Port = "059152xyz"; }));
   // The whole key is compared with the 16-bit one: 52917 + 65536 differs.
   EXPECT_TRUE(changed([](ConfigFields& f) { f.Key = "118453"; }));
+}
+
+// A long name is cut in memory, the key keeps its low 16 bits, the mail
+// port is what follows the first colon and the host what precedes the last.
+TEST(ConfigCommitTest, FieldsAreCutAndSplitAsTheProgramUsesThem) {
+  const struct {
+    const char *typed, *host;
+    int port;
+  } servers[] = {{"mail.example.org:2525", "mail.example.org", 2525},
+                 {"smtp.example.org", "smtp.example.org", 2525},
+                 {"a:b:2525", "a:b", 0},
+                 {"mail.example.org:25x", "mail.example.org", 25}};
+  ProgramSettings settings;
+  settings.SettingsFilePath = "/dev/null/quillo.ini";  // memory only
+  for (const auto& server : servers) {
+    ConfigFields fields = ConfigFields::From(settings);
+    fields.MailServer = server.typed;
+    fields.ScreenName = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234";
+    fields.Key = "70000";
+    EXPECT_EQ(ConfigCommitResult::kCommitted, CommitConfig(fields, settings).result);
+    EXPECT_EQ(server.host, settings.MailServer) << server.typed;
+    EXPECT_EQ(server.port, settings.MailServerPortNumber) << server.typed;
+  }
+  EXPECT_EQ("ABCDEFGHIJKLMNOPQRSTUVWX", settings.ScreenName);
+  EXPECT_EQ(70000 & 0xFFFF, settings.EncryptionKey);
 }
 
 }  // namespace

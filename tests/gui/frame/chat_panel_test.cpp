@@ -6,15 +6,12 @@
 
 #include <gmock/gmock.h>
 #include <wx/checkbox.h>
-#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 
 #include "core/chat/session.h"
 #include "core/settings/settings_parts.h"
 #include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_text.h"
-#include "gui/panels/invitation_panel.h"
-#include "gui/panels/statistics_panel.h"
 #include "gui/support/frame_fixture.h"
 
 namespace {
@@ -119,40 +116,6 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBoxAndLinesInBothWindows) {
   EXPECT_EQ("\n", Text(panel.Input()));
 }
 
-TEST_F(ChatSessionTest, RefusedCommandsShowNoPanelAndStatsAndInviteShowTheLiveSession) {
-  wxTEST_DIALOG(ClientPanel().Invite(), wxExpectModal<wxMessageDialog>(wxID_OK));
-  EXPECT_FALSE(client->InvitationPanel()->IsShown());
-  StartTalking();
-  wxTEST_DIALOG(HostPanel().Connect(), wxExpectModal<wxMessageDialog>(wxID_OK));
-  EXPECT_FALSE(host->ConnectPanel()->IsShown());
-  HostPanel().Stats();
-  EXPECT_TRUE(host->GetStatsPanel()->IsShown());
-  EXPECT_THAT(Text(host->GetStatsPanel()->Text()),
-              HasSubstr("Port Number: " + std::to_string(host_settings->QuilloPortNumber) +
-                        "\nEncryption Key: 52917\n\nCurrently 1 Quillo client is connected\n"));
-  HostPanel().Invite();
-  EXPECT_TRUE(host->InvitationPanel()->IsShown());
-  EXPECT_THAT(host->InvitationText(),
-              HasSubstr("This is an invitation to join the Ann Quillo session\n"));
-  EXPECT_EQ(host->InvitationText(),
-            Text(static_cast<InvitationPanel*>(host->InvitationPanel())->MessageField()));
-}
-
-TEST_F(ChatSessionTest, EndAsksTheHostWhetherToKeepListening) {
-  StartTalking();
-  wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  EXPECT_TRUE(Hosting(host));
-  ASSERT_TRUE(Shows(host, "Listening on port " + std::to_string(host_settings->QuilloPortNumber)));
-  ASSERT_TRUE(PumpUntil([&] { return !Busy(client); }));
-  ClientPanel().End();  // the client's End asks nothing
-  ASSERT_TRUE(Shows(client, "All Quillo services have been shutdown\n"));
-  wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_NO));
-  EXPECT_FALSE(Hosting(host));
-  EXPECT_TRUE(Shows(host, "All Quillo services have been shutdown\n"));
-  EXPECT_EQ("All Quillo services have been shutdown",
-            ProgramText(host->GetStatusBar()->GetStatusText(0)));
-}
-
 // Closing while a session runs asks first: No keeps everything, Yes ends
 // the session before the window goes.
 TEST_F(ChatSessionTest, ClosingWhileConnectedOrHostingAsksThenSignsOff) {
@@ -176,25 +139,6 @@ TEST_F(ChatSessionTest, ClosingWhileConnectedOrHostingAsksThenSignsOff) {
   PumpEvents(std::chrono::milliseconds(20));
   host = nullptr;
   EXPECT_EQ(0u, ReadFile(host_settings->SettingsFilePath).find("MainFrameWidth="));
-}
-
-// Without a screen name, Host and Connect ask for one first.
-using ScreenNamePromptTest = FrameTest;
-
-TEST_F(ScreenNamePromptTest, HostTakesWholeCharactersOfTheFirst24BytesAndCancelKeepsTheDefault) {
-  MakeFrame();
-  wxTEST_DIALOG(frame->GetChatPanel()->Connect(), ExpectTextEntry("", true));
-  EXPECT_EQ("Quillo", settings->ScreenName);
-  EXPECT_TRUE(frame->ConnectPanel()->IsShown());
-  // "a" and twelve two-byte letters: 25 bytes; the last letter would be cut.
-  std::string name = "a";
-  for (int i = 0; i < 12; ++i) name += "\xc3\xa9";
-  wxTEST_DIALOG(frame->GetChatPanel()->Host(), ExpectTextEntry(name));
-  EXPECT_EQ(name.substr(0, 23), settings->ScreenName);
-  EXPECT_EQ("ScreenName=" + name.substr(0, 23) + "\r\n", SettingsText());
-  EXPECT_TRUE(PumpUntil([&] { return Hosting(frame); }));
-  // Named now: the next command does not ask.
-  wxTEST_DIALOG(frame->GetChatPanel()->End(), wxExpectModal<wxMessageDialog>(wxID_NO));
 }
 
 TEST(CutOnCharacterTest, KeepsWholeCharactersOnly) {

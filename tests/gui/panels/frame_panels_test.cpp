@@ -75,38 +75,9 @@ TEST_F(FramePanelsTest, AConnectionThroughTheFrameClosesTheEventWindowAndSetsThe
   host.Close();
 }
 
-// Host pressed while the Connect panel waits is refused and the wait goes
-// on untouched until it is cancelled.
-TEST_F(FramePanelsTest, HostDuringAConnectWaitIsRefused) {
-  SilentHost silent;
-  std::string host_box;
-  SessionState during = SessionState::kIdle;
-  After(300, [&] {
-    wxTEST_DIALOG(frame->GetChatPanel()->Host(), ExpectMessage(wxID_OK, &host_box));
-    during = frame->Session().State();
-    Click(frame->GetEventWindow(), EventWindow::kCancelId);
-  });
-  StartConnect(silent.Port());
-  EXPECT_EQ("You are currently connected to a Quillo server\n  ", host_box);
-  EXPECT_EQ(SessionState::kConnecting, during);
-  EXPECT_EQ(SessionState::kIdle, frame->Session().State());
-}
-
 TEST_F(FramePanelsTest, ClosingTheFrameWhileConnectingEndsTheWait) {
   SilentHost silent;
   CloseWhile([&] { StartConnect(silent.Port()); });
-}
-
-TEST_F(FramePanelsTest, ClosingTheFrameWhileSendingEndsTheWait) {
-  SilentHost silent;
-  settings->MailServer = "127.0.0.1";
-  settings->MailServerPortNumber = silent.Port();
-  settings->ReturnEmailAddress = "ann@example.org";
-  frame->ShowInvitation("Come and talk\n");
-  auto* invitation = static_cast<InvitationPanel*>(frame->InvitationPanel());
-  invitation->EmailField()->ChangeValue("guest@example.org");
-  CloseWhile([&] { Click(invitation, InvitationPanel::kSendId); });
-  EXPECT_EQ(nullptr, settings->SendMailThread);
 }
 
 }  // namespace

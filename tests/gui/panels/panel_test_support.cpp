@@ -96,16 +96,6 @@ void PanelTest::OpenBooks() {
   ASSERT_NE(nullptr, settings->InvitationBook);
 }
 
-void PanelTest::DamageConnectionsData(long offset, size_t count) {
-  const std::string path = dir.File("prevconn.ihd");
-  FILE* file = fopen(path.c_str(), "r+b");
-  ASSERT_NE(nullptr, file);
-  fseek(file, offset, SEEK_SET);
-  const std::string junk(count, '\xA5');
-  fwrite(junk.data(), 1, junk.size(), file);
-  fclose(file);
-}
-
 SilentHost::SilentHost() : fd_(qtest::BoundSocket()) {
   listen(fd_, 4);
   port_ = qtest::LocalPort(fd_);
