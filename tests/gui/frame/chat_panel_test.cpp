@@ -1,10 +1,10 @@
 // The chat panel and the session commands through the real windows: a host
 // frame and a client frame in one process talk over loopback. The commands'
-// texts and the session rules are checked without windows in tests/core/chat;
-// here, that the windows, input box and questions are wired to them.
+// texts and the session rules are checked without windows in tests/core/chat,
+// the close question by the end-to-end "window" scenario; here, that the
+// input box and both windows are wired to them.
 #include "gui/frame/chat_panel.h"
 
-#include <gmock/gmock.h>
 #include <wx/checkbox.h>
 #include <wx/textctrl.h>
 
@@ -15,13 +15,6 @@
 #include "gui/support/frame_fixture.h"
 
 namespace {
-
-using testing::HasSubstr;
-
-bool Hosting(MainFrame* frame) {
-  const SessionState state = frame->Session().State();
-  return state == SessionState::kHostingFree || state == SessionState::kHostingBusy;
-}
 
 bool Busy(MainFrame* frame) { return frame->Session().LineBusy(); }
 
@@ -63,7 +56,7 @@ class ChatSessionTest : public testing::Test {
   // Hosts, and connects as the Connect panel does once its button is pressed.
   void StartTalking() {
     HostPanel().Host();
-    ASSERT_TRUE(PumpUntil([&] { return Hosting(host); }));
+    ASSERT_TRUE(PumpUntil([&] { return host->Session().State() == SessionState::kHostingFree; }));
     ChatSession& session = client->Session();
     ASSERT_TRUE(session.Connect("127.0.0.1", SessionSnapshotOf(*client_settings)));
     ASSERT_TRUE(PumpUntil([&] { return session.State() != SessionState::kConnecting; }));
@@ -94,12 +87,6 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBoxAndLinesInBothWindows) {
   ASSERT_TRUE(Shows(client, "Ann Says>\nreply from Ann\n\n"));
   const std::string seen = client->Conversation()->TranscriptBytes();
   EXPECT_LT(seen.find("Bob Says>\nword\n\n"), seen.find("Ann Says>\nreply"));
-  // Enter in the middle of a text sends the whole text with the line end.
-  panel.Input()->ChangeValue("left right");
-  panel.Input()->SetInsertionPoint(4);
-  panel.Input()->WriteText("\n");
-  PumpEvents(std::chrono::milliseconds(30));
-  ASSERT_TRUE(Shows(host, "Bob Says>\nleft\n right\n\n"));
   // With multi-line processing on, Enter only adds a line; Send sends all
   // lines minus one final line end.
   panel.MultiLine()->SetValue(true);
@@ -114,31 +101,6 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBoxAndLinesInBothWindows) {
   Type(panel, "\n");
   panel.Send();
   EXPECT_EQ("\n", Text(panel.Input()));
-}
-
-// Closing while a session runs asks first: No keeps everything, Yes ends
-// the session before the window goes.
-TEST_F(ChatSessionTest, ClosingWhileConnectedOrHostingAsksThenSignsOff) {
-  host_settings->RememberFrameSize = 1;
-  host_settings->RememberProgramSettings = 1;
-  StartTalking();
-  std::string question;
-  wxTEST_DIALOG(client->Close(), ExpectMessage(wxID_NO, &question));
-  EXPECT_THAT(question, HasSubstr("You are currently connected to Quillo services.\n"));
-  EXPECT_TRUE(Busy(client));
-  wxTEST_DIALOG(client->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  ASSERT_TRUE(PumpUntil([&] { return !Busy(host); }));
-  client = nullptr;  // destroyed: TearDown must not touch it again
-
-  wxTEST_DIALOG(host->Close(), ExpectMessage(wxID_NO, &question));
-  EXPECT_THAT(question, HasSubstr("You are currently hosting Quillo services.\n"));
-  PumpEvents(std::chrono::milliseconds(20));
-  EXPECT_TRUE(Hosting(host));
-  EXPECT_EQ("", ReadFile(host_settings->SettingsFilePath));
-  wxTEST_DIALOG(host->Close(true), wxExpectModal<wxMessageDialog>(wxID_YES));
-  PumpEvents(std::chrono::milliseconds(20));
-  host = nullptr;
-  EXPECT_EQ(0u, ReadFile(host_settings->SettingsFilePath).find("MainFrameWidth="));
 }
 
 TEST(CutOnCharacterTest, KeepsWholeCharactersOnly) {

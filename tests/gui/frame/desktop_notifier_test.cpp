@@ -29,7 +29,6 @@ struct Call {
   std::string method;
   uint32_t id = 0;  // replaces_id of Notify, the id of Close
   std::string title, body;
-  std::vector<std::string> actions;
 };
 
 // The notification service, on the GUI thread's main context: the toolkit's
@@ -91,15 +90,11 @@ class Listener {
       return;
     }
     const char *title, *body;
-    GVariantIter* actions;
     g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", nullptr, &call.id, nullptr, &title, &body,
-                  &actions, nullptr, nullptr);
+                  nullptr, nullptr, nullptr);
     call.method = "Notify";
     call.title = title;
     call.body = body;
-    const char* action;
-    while (g_variant_iter_loop(actions, "&s", &action)) call.actions.push_back(action);
-    g_variant_iter_free(actions);
     listener->calls_.push_back(call);
     // Ids as a service gives them: the replaced one, or the next.
     const uint32_t id = call.id ? call.id : ++listener->last_id_;
@@ -156,7 +151,6 @@ TEST_F(DesktopNotifierTest, ALineSeenFromElsewhereIsPostedReplacedWithdrawnAndKe
   EXPECT_EQ(0u, first.id);
   EXPECT_EQ("Ann says", first.title);
   EXPECT_EQ(line.substr(0, 1 + 79 * 2), first.body);
-  EXPECT_EQ((std::vector<std::string>{"default", "Show"}), first.actions);
   // The next line replaces the unread notice; bytes that are not UTF-8 are
   // shown as Latin-1.
   Arrive("Z\xe9", "second <b>line</b>");

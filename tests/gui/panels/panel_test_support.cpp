@@ -6,9 +6,6 @@
 #include <wx/timer.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
 
 #include "core/books/address_book.h"
 #include "core/books/book_handles.h"

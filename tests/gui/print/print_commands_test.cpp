@@ -1,19 +1,57 @@
 // Save, Print and Preview as the menu commands run them, with the toolkit's
-// own (GTK) printing; dialogs are answered through the modal-dialog hook.
+// own (GTK) printing, and the Page Setup panel; dialogs are answered through
+// the modal-dialog hook.
 
 #include "gui/print/print_commands.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <wx/choice.h>
 #include <wx/filefn.h>
+#include <wx/frame.h>
 #include <wx/print.h>
 #include <wx/printdlg.h>
 #include <wx/statusbr.h>
+#include <wx/textctrl.h>
+
+#include <memory>
+#include <string>
 
 #include "core/settings/print_layout.h"
+#include "core/settings/program_settings.h"
+#include "gui/frame/gui_text.h"
 #include "gui/print/conversation_printout.h"
-#include "gui/print/print_test_support.h"
+#include "gui/print/page_setup_panel.h"
+#include "gui/print/print_data.h"
+#include "gui/support/gui_test_main.h"
 
 namespace {
+
+// A frame with a two-field status bar, a read-only transcript control,
+// settings and print data on their defaults.
+class PrintFrameTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    frame_ = new wxFrame(nullptr, wxID_ANY, "Quillo");
+    frame_->CreateStatusBar(2);
+    text_ = new wxTextCtrl(frame_, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
+                           wxTE_MULTILINE | wxTE_READONLY);
+    print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
+  }
+  void TearDown() override {
+    frame_->Destroy();
+    PumpEvents();
+  }
+  std::string Status(int field = 0) const {
+    return ProgramText(frame_->GetStatusBar()->GetStatusText(field));
+  }
+
+  TempDir dir_;
+  ProgramSettings settings_;
+  std::unique_ptr<ToolkitPrintData> print_;
+  wxFrame* frame_ = nullptr;
+  wxTextCtrl* text_ = nullptr;
+};
 
 // Answers a file dialog with a path. GTK's chooser takes the path in
 // asynchronously, so the answer waits until the dialog reports it.
@@ -137,6 +175,51 @@ TEST_F(ConversationPrintoutTest, MeasurementNeedsASurfaceAndEveryMetric) {
     EXPECT_FALSE(printout.MeasureForPrint()) << zero;
     EXPECT_EQ(zero < 0, printout.MeasureForPreview()) << zero;
   }
+}
+
+const char kIni[] = "# Quillo settings\r\nScreenName=Ann\r\n";
+
+class PageSetupPanelTest : public PrintFrameTest {
+ protected:
+  void SetUp() override {
+    PrintFrameTest::SetUp();
+    settings_.SettingsFilePath = dir_.File("quillo.ini");
+    WriteFile(settings_.SettingsFilePath, kIni);
+    panel_ = new PageSetupPanel(frame_, settings_, *print_);
+  }
+  void Click(int program_id) { ::Click(panel_, program_id); }
+  // What the panel added to the settings file.
+  std::string Written() const {
+    const std::string now = ReadFile(settings_.SettingsFilePath);
+    return now.rfind(kIni, 0) == 0 ? now.substr(sizeof kIni - 1) : "rewritten: " + now;
+  }
+
+  PageSetupPanel* panel_ = nullptr;
+};
+
+TEST_F(PageSetupPanelTest, AcceptWritesOnlyWhatChangedAndSaysWhenNothingDid) {
+  panel_->ShowPageSetupPanel();
+  std::string message;
+  wxTEST_DIALOG(Click(PageSetupPanel::kAccept), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ(message, "There are no changes to commit\n  ");
+  EXPECT_TRUE(panel_->IsShown());
+  panel_->PaperList()->SetSelection(4);
+  EXPECT_EQ(panel_->CountChanges(), 1);
+  Click(PageSetupPanel::kAccept);
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(Written(), "mswpPaperSize=A4\r\n");
+  EXPECT_EQ(settings_.PageLayout.PaperIndex, 4);
+  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A4);
+  EXPECT_EQ(Status(1), "Quillo Session");
+  panel_->ShowPageSetupPanel();
+  panel_->OrientationList()->SetSelection(0);
+  panel_->DocumentNameField()->SetValue(GuiText("Caf\xc3\xa9 talk"));
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(
+      Written(),
+      "mswpPaperSize=A4\r\nmswpOrientation=Landscape\r\nmswpDocumentName=Caf\xc3\xa9 talk\r\n");
+  EXPECT_EQ(print_->Data().GetOrientation(), wxLANDSCAPE);
+  EXPECT_EQ(Status(1), "Caf\xc3\xa9 talk");
 }
 
 }  // namespace
