@@ -30,45 +30,35 @@ class ConnectionTargetTest : public BookDirectory {
   IndexedDatabase* book_ = nullptr;
 };
 
+// "nickname address:port key", or "none".
+std::string Found(IndexedDatabase* book, const std::string& typed, std::optional<int> key) {
+  const auto target = ResolveConnectionTarget(book, typed, key, 59152, 52917);
+  return target ? target->nickname + " " + target->address + ":" + std::to_string(target->port) +
+                      " " + std::to_string(target->key)
+                : "none";
+}
+
 // An address is recorded under what was typed and found again with its
-// port and key, whatever the case; defaults fill what was not typed.
+// port and key, whatever the case; defaults fill what was not typed; a
+// nickname the desktop program stored gives its line, a typed key wins.
 TEST_F(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) {
   // The longest text an IPv6 address can take: 45 characters.
   const std::string longest = "ffff:ffff:ffff:ffff:ffff:ffff:255.255.255.255";
-  const struct {
-    std::string typed, address;
-    int port;
-  } cases[] = {{"10.1.2.3:4000", "10.1.2.3", 4000},
-               {"2001:db8::5", "2001:db8::5", 59152},
-               {"[" + longest + "]:61000", longest, 61000}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.typed);
-    const auto typed = ResolveConnectionTarget(book_, c.typed, 77, 59152, 52917);
-    ASSERT_TRUE(typed);
-    EXPECT_EQ(typed->nickname, c.typed);
-    EXPECT_EQ(typed->address, c.address);
-    EXPECT_EQ(typed->port, c.port);
-    ASSERT_TRUE(RecordConnectionTarget(book_, *typed));
-    const auto again = ResolveConnectionTarget(book_, c.typed, std::nullopt, 1, 2);
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->address, c.address);
-    EXPECT_EQ(again->port, c.port);
-    EXPECT_EQ(again->key, 77);
+  for (const std::string& typed :
+       {std::string("10.1.2.3:4000"), std::string("2001:db8::5"), "[" + longest + "]:61000"}) {
+    const auto target = ResolveConnectionTarget(book_, typed, 77, 59152, 52917);
+    ASSERT_TRUE(target && RecordConnectionTarget(book_, *target)) << typed;
   }
-  const auto bare = ResolveConnectionTarget(book_, "host.example", std::nullopt, 59152, 52917);
-  ASSERT_TRUE(bare);
-  EXPECT_EQ(bare->port, 59152);
-  EXPECT_EQ(bare->key, 52917);
-  EXPECT_FALSE(ResolveConnectionTarget(book_, "host:port", std::nullopt, 1, 2));
-  // A nickname the desktop program stored gives its line; a typed key wins.
+  EXPECT_EQ(Found(book_, "10.1.2.3:4000", std::nullopt), "10.1.2.3:4000 10.1.2.3:4000 77");
+  EXPECT_EQ(Found(book_, "2001:db8::5", std::nullopt), "2001:db8::5 2001:db8::5:59152 77");
+  EXPECT_EQ(Found(book_, "[" + longest + "]:61000", std::nullopt),
+            "[" + longest + "]:61000 " + longest + ":61000 77");
+  EXPECT_EQ(Found(book_, "host.example", std::nullopt), "host.example host.example:59152 52917");
+  EXPECT_EQ(Found(book_, "host:port", std::nullopt), "none");
   ASSERT_NE(BookStoreConnection(book_, {"AnnsLine", "ann.example", 6000, 31337}),
             StoreResult::kFailed);
-  const auto found = ResolveConnectionTarget(book_, "annsline", 5, 1, 2);
-  ASSERT_TRUE(found);
-  EXPECT_EQ(found->address + ":" + std::to_string(found->port) + " " + std::to_string(found->key),
-            "ann.example:6000 5");
-  // Without a book an address still works.
-  EXPECT_TRUE(ResolveConnectionTarget(nullptr, "host.example", std::nullopt, 1, 2));
+  EXPECT_EQ(Found(book_, "annsline", 5), "AnnsLine ann.example:6000 5");
+  EXPECT_EQ(Found(nullptr, "host.example", 1), "host.example host.example:59152 1");
 }
 
 }  // namespace

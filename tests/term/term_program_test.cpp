@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 
 #include "core/chat/chat_test_support.h"
@@ -63,15 +62,10 @@ class TmuxWindow {
   void Press(const std::string& key) { RunShell(tmux_ + " send-keys -t main " + key); }
   std::string Screen() { return RunShell(tmux_ + " capture-pane -p -S -200 -t main"); }
 
-  // The last line that holds text, without its trailing blanks.
+  // The last line that holds text (capture-pane drops trailing blanks).
   std::string LastLine() {
-    std::string last;
-    std::istringstream split(Screen());
-    for (std::string line; std::getline(split, line);) {
-      line.erase(line.find_last_not_of(' ') + 1);
-      if (!line.empty()) last = line;
-    }
-    return last;
+    std::string last = RunShell(tmux_ + " capture-pane -p -t main | grep . | tail -n 1");
+    return last.empty() ? last : last.substr(0, last.size() - 1);
   }
   size_t Where(const std::string& text) { return Screen().find(text); }
   bool WaitScreen(const std::string& text) {
