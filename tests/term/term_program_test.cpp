@@ -62,16 +62,17 @@ class TmuxWindow {
   void Press(const std::string& key) { RunShell(tmux_ + " send-keys -t main " + key); }
   std::string Screen() { return RunShell(tmux_ + " capture-pane -p -S -200 -t main"); }
 
-  // The last line that holds text (capture-pane drops trailing blanks).
-  std::string LastLine() {
-    std::string last = RunShell(tmux_ + " capture-pane -p -t main | grep . | tail -n 1");
-    return last.empty() ? last : last.substr(0, last.size() - 1);
+  // Waits for text on the screen, or for the last line that holds text
+  // (capture-pane drops trailing blanks) to be text.
+  testing::AssertionResult WaitScreen(const std::string& text, bool last_line = false) {
+    auto shown = [&] {
+      if (!last_line) return Screen().find(text) != std::string::npos;
+      return RunShell(tmux_ + " capture-pane -p -t main | grep . | tail -n 1") == text + "\n";
+    };
+    if (qtest::WaitUntil(shown, std::chrono::seconds(15))) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "no \"" << text << "\" in\n" << Screen();
   }
   size_t Where(const std::string& text) { return Screen().find(text); }
-  bool WaitScreen(const std::string& text) {
-    return qtest::WaitUntil([&] { return Screen().find(text) != std::string::npos; },
-                            std::chrono::seconds(15));
-  }
 
  private:
   std::string tmux_;
@@ -96,38 +97,36 @@ TEST_F(TermProgramTest, PromptArrivalsGoAboveTheLineBeingTyped) {
                     "stty -g > before; \"$Q\" connect " + Address() +
                         "; echo EXIT=$?; stty -g > after; "
                         "cmp -s before after && echo TERMINAL-RESTORED");
-  ASSERT_TRUE(ann_.reporter.WaitForConversation("Bob has established a connection\n"))
-      << window.Screen();
-  ASSERT_TRUE(window.WaitScreen("Welcome to the Ann")) << window.Screen();
-  ASSERT_TRUE(qtest::WaitUntil([&] { return window.LastLine() == ">"; })) << window.Screen();
+  ASSERT_TRUE(ann_.reporter.WaitForConversation("Bob has established a connection\n"));
+  ASSERT_TRUE(window.WaitScreen("Welcome to the Ann"));
+  ASSERT_TRUE(window.WaitScreen(">", true));
 
   window.Type("half typed words");
-  ASSERT_TRUE(qtest::WaitUntil([&] { return window.LastLine() == "> half typed words"; }))
-      << window.Screen();
+  ASSERT_TRUE(window.WaitScreen("> half typed words", true));
   ASSERT_TRUE(ann_.Send("arrival one"));
   ASSERT_TRUE(ann_.Send("arrival two\nwith a second row"));
-  ASSERT_TRUE(window.WaitScreen("          with a second row")) << window.Screen();
+  ASSERT_TRUE(window.WaitScreen("          with a second row"));
   // The arrivals sit above the prompt, which still holds the typed text.
-  EXPECT_EQ(window.LastLine(), "> half typed words") << window.Screen();
+  EXPECT_TRUE(window.WaitScreen("> half typed words", true));
   EXPECT_LT(window.Where("Ann Says> arrival one"), window.Where("Ann Says> arrival two"));
 
   // Typing goes on where it stopped; the whole line is sent.
   window.Type(" and more");
   window.Press("Enter");
   EXPECT_TRUE(ann_.reporter.WaitForConversation(Said("Bob", "half typed words and more")));
-  EXPECT_TRUE(window.WaitScreen("Bob Says> half typed words and more")) << window.Screen();
+  EXPECT_TRUE(window.WaitScreen("Bob Says> half typed words and more"));
 
   // /save keeps the conversation as the desktop program saves it.
   window.Type("/save talk.txt");
   window.Press("Enter");
-  ASSERT_TRUE(window.WaitScreen("Saved talk.txt")) << window.Screen();
+  ASSERT_TRUE(window.WaitScreen("Saved talk.txt"));
   EXPECT_NE(qtest::ReadBytes(dir_.File("talk.txt")).find(Said("Ann", "arrival one")),
             std::string::npos);
   // Ctrl-D signs off and quits, and the terminal is as it was.
   window.Press("C-d");
   EXPECT_TRUE(ann_.reporter.WaitForConversation("Bob has signed off\n"));
-  EXPECT_TRUE(window.WaitScreen("EXIT=0")) << window.Screen();
-  EXPECT_TRUE(window.WaitScreen("TERMINAL-RESTORED")) << window.Screen();
+  EXPECT_TRUE(window.WaitScreen("EXIT=0"));
+  EXPECT_TRUE(window.WaitScreen("TERMINAL-RESTORED"));
 }
 
 // Piped lines go out as typed (blank ones skipped) and the end of the
@@ -135,23 +134,17 @@ TEST_F(TermProgramTest, PromptArrivalsGoAboveTheLineBeingTyped) {
 // text later calls the same line with the same key.
 TEST_F(TermProgramTest, PipedInputIsSentInOrderAndTheLineIsRemembered) {
   ASSERT_TRUE(ann_.Host(port_));
+  const std::string connect = "| \"$Q\" connect " + Address();
   TmuxWindow window(dir_, "ScreenName=Bob\r\nEnableAudio=FALSE\r\n",
-                    "printf 'one\\n/two is not a command\\n\\nthree without a line end' | \"$Q\" "
-                    "connect " +
-                        Address() +
-                        " --key 4242; echo FIRST=$?; "
-                        "echo 'by the stored key' | \"$Q\" connect " +
-                        Address() + "; echo SECOND=$?");
-  ASSERT_TRUE(window.WaitScreen("SECOND=0")) << window.Screen();
-  EXPECT_NE(window.Where("FIRST=0"), std::string::npos) << window.Screen();
-  ASSERT_TRUE(ann_.reporter.WaitForConversation(Said("Bob", "by the stored key")));
-  const std::string shown = ann_.reporter.Conversation();
-  const size_t one = shown.find(Said("Bob", "one"));
-  const size_t two = shown.find(Said("Bob", "/two is not a command"));
-  const size_t three = shown.find(Said("Bob", "three without a line end"));
-  ASSERT_NE(three, std::string::npos) << shown;
-  EXPECT_LT(one, two);
-  EXPECT_LT(two, three);
+                    "printf 'one\\n/two is not a command\\n\\nthree without a line end' " +
+                        connect + " --key 4242; echo FIRST=$?; echo 'by the stored key' " +
+                        connect + "; echo SECOND=$?");
+  ASSERT_TRUE(window.WaitScreen("SECOND=0"));
+  EXPECT_TRUE(window.WaitScreen("FIRST=0"));
+  EXPECT_TRUE(ann_.reporter.WaitForConversation(Said("Bob", "one") +
+                                                Said("Bob", "/two is not a command") +
+                                                Said("Bob", "three without a line end")));
+  EXPECT_TRUE(ann_.reporter.WaitForConversation(Said("Bob", "by the stored key")));
 }
 
 // A partner who signs off ends the host with 0, one who breaks off with 1.
@@ -161,16 +154,16 @@ TEST_F(TermProgramTest, HostOnceTakesOnePartnerAndEndsWhenItLeaves) {
                     kOpenInput + "\"$Q\" host --port " + std::to_string(port_) +
                         " --once --name Cay --key 4242 <&3; echo FIRST=$?; \"$Q\" host --port " +
                         std::to_string(second) + " --once <&3; echo SECOND=$?");
-  ASSERT_TRUE(window.WaitScreen("Listening on port " + std::to_string(port_))) << window.Screen();
+  ASSERT_TRUE(window.WaitScreen("Listening on port " + std::to_string(port_)));
   ChatEnd bob("Bob", 4242);
   ASSERT_EQ(bob.Connect(port_), 0) << bob.reporter.Events();
   EXPECT_TRUE(bob.reporter.WaitForConversation("Welcome to the Cay chat session"));
   ASSERT_TRUE(bob.Send("hello Cay"));
-  EXPECT_TRUE(window.WaitScreen("Bob Says> hello Cay")) << window.Screen();
+  EXPECT_TRUE(window.WaitScreen("Bob Says> hello Cay"));
   RunShell("echo 'hello Bob' > " + Quote(dir_.File("in")));
   EXPECT_TRUE(bob.reporter.WaitForConversation(Said("Cay", "hello Bob")));
   bob.session.End(nullptr);
-  EXPECT_TRUE(window.WaitScreen("FIRST=0")) << window.Screen();
+  EXPECT_TRUE(window.WaitScreen("FIRST=0"));
 
   ASSERT_TRUE(window.WaitScreen("Listening on port " + std::to_string(second)));
   {
@@ -178,7 +171,7 @@ TEST_F(TermProgramTest, HostOnceTakesOnePartnerAndEndsWhenItLeaves) {
     ASSERT_TRUE(caller.SendHeader("Mallory", MSG_CONNECT, 0));
     ASSERT_TRUE(window.WaitScreen("Mallory has established a connection"));
   }  // gone without a sign-off
-  EXPECT_TRUE(window.WaitScreen("SECOND=1")) << window.Screen();
+  EXPECT_TRUE(window.WaitScreen("SECOND=1"));
 }
 
 // Nobody listening and a partner with another key end a caller with 1,
@@ -190,27 +183,19 @@ TEST_F(TermProgramTest, FailuresAndSignalsEndWithTheirStatus) {
                     "trap '' INT; " + kOpenInput + connect + "; echo NOBODY=$?; " +
                         "\"$Q\" host --port x; echo BAD=$?; \"$Q\" </dev/null; echo NONE=$?; " +
                         "read go; " + connect + "; echo KEY=$?; " + connect +
-                        " --key 4242; echo INT=$?");
-  ASSERT_TRUE(window.WaitScreen("NONE=2")) << window.Screen();
-  const std::string screen = window.Screen();
+                        " --key 4242 --name Cy; echo INT=$?");
+  ASSERT_TRUE(window.WaitScreen("NONE=2"));
   for (const char* shown :
-       {"The Quillo server is not online", "NOBODY=1", "Usage: quillo-term", "BAD=2"}) {
-    EXPECT_NE(screen.find(shown), std::string::npos) << shown << "\n" << screen;
-  }
+       {"The Quillo server is not online", "NOBODY=1", "Usage: quillo", "BAD=2"})
+    EXPECT_TRUE(window.WaitScreen(shown));
   ASSERT_TRUE(ann_.Host(port_));
   window.Press("Enter");
-  ASSERT_TRUE(window.WaitScreen("KEY=1")) << window.Screen();
-  EXPECT_NE(window.Where("Your partner's key does not match yours."), std::string::npos);
-  ASSERT_TRUE(qtest::WaitUntil(
-      [&] {
-        const std::string now = window.Screen();
-        return now.find("Welcome to the Ann", now.find("KEY=1")) != std::string::npos;
-      },
-      std::chrono::seconds(15)))
-      << window.Screen();
+  ASSERT_TRUE(window.WaitScreen("KEY=1"));
+  EXPECT_TRUE(window.WaitScreen("Your partner's key does not match yours."));
+  ASSERT_TRUE(ann_.reporter.WaitForConversation("Cy has established a connection\n"));
   window.Press("C-c");
-  EXPECT_TRUE(window.WaitScreen("INT=0")) << window.Screen();
-  EXPECT_TRUE(ann_.reporter.WaitForConversation("Bob has signed off\n"));
+  EXPECT_TRUE(window.WaitScreen("INT=0"));
+  EXPECT_TRUE(ann_.reporter.WaitForConversation("Cy has signed off\n"));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The panels inside a real main frame: the chat panel's commands show them
 // with current values, a connection made through the frame sets its status
-// bar, and closing the frame while a panel waits neither hangs nor crashes.
+// bar, and closing the frame while Connect waits neither hangs nor crashes.
 #include <wx/statusbr.h>
 
 #include "core/chat/session.h"
@@ -8,7 +8,6 @@
 #include "gui/frame/gui_text.h"
 #include "gui/panels/config_panel.h"
 #include "gui/panels/connect_panel.h"
-#include "gui/panels/invitation_panel.h"
 #include "gui/panels/panel_test_support.h"
 #include "gui/print/page_setup_panel.h"
 #include "gui/support/frame_fixture.h"

@@ -5,10 +5,6 @@
 #include <wx/app.h>
 #include <wx/timer.h>
 
-#include <chrono>
-
-#include "core/books/address_book.h"
-#include "core/books/book_handles.h"
 #include "core/settings/settings_parts.h"
 #include "gui/frame/gui_text.h"
 

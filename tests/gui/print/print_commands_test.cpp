@@ -71,8 +71,6 @@ class ExpectFilePath : public wxExpectModalBase<wxFileDialog, ExpectFilePath> {
   std::string path_;
 };
 
-std::string CurrentDirectory() { return ProgramText(wxGetCwd()); }
-
 class PrintCommandsTest : public PrintFrameTest {
  protected:
   void SetUp() override {
@@ -99,7 +97,7 @@ TEST_F(PrintCommandsTest, FirstSaveAsksThenLaterSavesReplaceTheFileWithoutAsking
   EXPECT_EQ(settings_.SavedFileName, path);
   EXPECT_EQ(ReadFile(path), "Quillo banner\nAnn Says>\nhello\n\n");
   EXPECT_EQ(Status(), "Saved " + path);
-  EXPECT_EQ(CurrentDirectory(), home_);
+  EXPECT_EQ(ProgramText(wxGetCwd()), home_);
   // No dialog this time (an unexpected one fails the test).
   text_->ChangeValue(GuiText("caf\xc3\xa9 \xe2\x82\xac\n"));
   EXPECT_TRUE(SaveConversation(frame_, text_, settings_, false));
