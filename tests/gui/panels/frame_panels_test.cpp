@@ -5,7 +5,6 @@
 
 #include "core/chat/session.h"
 #include "gui/frame/chat_panel.h"
-#include "gui/frame/gui_text.h"
 #include "gui/panels/config_panel.h"
 #include "gui/panels/connect_panel.h"
 #include "gui/panels/panel_test_support.h"

@@ -14,9 +14,6 @@
 #include <wx/statusbr.h>
 #include <wx/textctrl.h>
 
-#include <memory>
-#include <string>
-
 #include "core/settings/print_layout.h"
 #include "core/settings/program_settings.h"
 #include "gui/frame/gui_text.h"
@@ -186,7 +183,6 @@ class PageSetupPanelTest : public PrintFrameTest {
     panel_ = new PageSetupPanel(frame_, settings_, *print_);
   }
   void Click(int program_id) { ::Click(panel_, program_id); }
-  // What the panel added to the settings file.
   std::string Written() const {
     const std::string now = ReadFile(settings_.SettingsFilePath);
     return now.rfind(kIni, 0) == 0 ? now.substr(sizeof kIni - 1) : "rewritten: " + now;
