@@ -116,4 +116,29 @@ TEST(PrintLayoutTest, ScalesAndLinesPerPage) {
   EXPECT_EQ(MeasuredLinesPerPage(100, 500, 20, 0), 1);
 }
 
+// A long name is cut in memory, the key keeps its low 16 bits, the mail
+// port is what follows the first colon and the host what precedes the last.
+TEST(ConfigCommitTest, FieldsAreCutAndSplitAsTheProgramUsesThem) {
+  const struct {
+    const char *typed, *host;
+    int port;
+  } servers[] = {{"mail.example.org:2525", "mail.example.org", 2525},
+                 {"smtp.example.org", "smtp.example.org", 2525},
+                 {"a:b:2525", "a:b", 0},
+                 {"mail.example.org:25x", "mail.example.org", 25}};
+  ProgramSettings settings;
+  settings.SettingsFilePath = "/dev/null/quillo.ini";  // memory only
+  for (const auto& server : servers) {
+    ConfigFields fields = ConfigFields::From(settings);
+    fields.MailServer = server.typed;
+    fields.ScreenName = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234";
+    fields.Key = "70000";
+    EXPECT_EQ(ConfigCommitResult::kCommitted, CommitConfig(fields, settings).result);
+    EXPECT_EQ(server.host, settings.MailServer) << server.typed;
+    EXPECT_EQ(server.port, settings.MailServerPortNumber) << server.typed;
+  }
+  EXPECT_EQ("ABCDEFGHIJKLMNOPQRSTUVWX", settings.ScreenName);
+  EXPECT_EQ(70000 & 0xFFFF, settings.EncryptionKey);
+}
+
 }  // namespace

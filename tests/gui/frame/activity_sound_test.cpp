@@ -1,11 +1,9 @@
 // The activity sound through SDL's disk driver: the samples reach the output
-// file, a missing file returns at once, and two overlapping calls each play
-// to the end.
+// file, a missing file returns at once.
 #include "gui/frame/activity_sound.h"
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "gui/support/gui_test_main.h"
 
@@ -57,14 +55,6 @@ TEST_F(ActivitySoundTest, AMissingOrUnreadableFileOrNoDeviceReturnsAtOnce) {
   EXPECT_LT(PlaySeconds(""), 0.5);
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   EXPECT_LT(PlaySeconds(kSound), 0.5);
-}
-
-TEST_F(ActivitySoundTest, OverlappingCallsEachPlayToTheEnd) {
-  double other = 0;
-  std::thread overlapping([&] { other = PlaySeconds(kSound); });
-  EXPECT_GE(PlaySeconds(kSound), kSoundSeconds * 0.8);
-  overlapping.join();
-  EXPECT_GE(other, kSoundSeconds * 0.8);
 }
 
 }  // namespace

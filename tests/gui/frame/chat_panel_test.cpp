@@ -1,32 +1,19 @@
 // The chat panel and the session commands through the real windows: a host
 // frame and a client frame in one process talk over loopback. The commands'
-// texts and the session rules are checked without windows in tests/core/chat;
-// here, that the windows, input box and questions are wired to them.
+// texts and the session rules are checked without windows in tests/core/chat,
+// the close question by the end-to-end "window" scenario; here, that the
+// input box and both windows are wired to them.
 #include "gui/frame/chat_panel.h"
 
-#include <gmock/gmock.h>
 #include <wx/checkbox.h>
-#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 
 #include "core/chat/session.h"
 #include "core/settings/settings_parts.h"
 #include "gui/frame/conversation_window.h"
-#include "gui/frame/gui_text.h"
-#include "gui/panels/invitation_panel.h"
-#include "gui/panels/statistics_panel.h"
 #include "gui/support/frame_fixture.h"
 
 namespace {
-
-using testing::HasSubstr;
-
-bool Hosting(MainFrame* frame) {
-  const SessionState state = frame->Session().State();
-  return state == SessionState::kHostingFree || state == SessionState::kHostingBusy;
-}
-
-bool Busy(MainFrame* frame) { return frame->Session().LineBusy(); }
 
 bool Shows(MainFrame* frame, const std::string& text) {
   return PumpUntil(
@@ -48,30 +35,11 @@ class ChatSessionTest : public testing::Test {
     client_settings->QuilloPortNumber = host_settings->QuilloPortNumber;
     host = new MainFrame(*host_settings);
     client = new MainFrame(*client_settings);
-    host->Show();
-    client->Show();
+    for (MainFrame* frame : {host, client}) frame->Show();
   }
   void TearDown() override {
-    for (MainFrame* frame : {host, client}) {
-      if (!frame) continue;
-      frame->Session().Close();
-      frame->Destroy();
-    }
+    for (MainFrame* frame : {host, client}) frame->Session().Close(), frame->Destroy();
     PumpEvents(std::chrono::milliseconds(20));
-  }
-
-  ChatPanel& HostPanel() { return *host->GetChatPanel(); }
-  ChatPanel& ClientPanel() { return *client->GetChatPanel(); }
-
-  // Hosts, and connects as the Connect panel does once its button is pressed.
-  void StartTalking() {
-    HostPanel().Host();
-    ASSERT_TRUE(PumpUntil([&] { return Hosting(host); }));
-    ChatSession& session = client->Session();
-    ASSERT_TRUE(session.Connect("127.0.0.1", SessionSnapshotOf(*client_settings)));
-    ASSERT_TRUE(PumpUntil([&] { return session.State() != SessionState::kConnecting; }));
-    ASSERT_TRUE(session.JoinConnect());
-    ASSERT_TRUE(PumpUntil([&] { return Busy(host) && Busy(client); }));
   }
 
   TempDir host_dir, client_dir;
@@ -82,27 +50,30 @@ class ChatSessionTest : public testing::Test {
 };
 
 TEST_F(ChatSessionTest, EnterRulesOfTheInputBoxAndLinesInBothWindows) {
+  ChatPanel& hosting = *host->GetChatPanel();
   std::string message;
-  wxTEST_DIALOG(Type(HostPanel(), "hello\n"), ExpectMessage(wxID_OK, &message));
+  wxTEST_DIALOG(Type(hosting, "hello\n"), ExpectMessage(wxID_OK, &message));
   EXPECT_EQ("You are not connected to any Quillo services\n  ", message);
-  EXPECT_EQ("hello\n", Text(HostPanel().Input()));  // kept for a later try
-  HostPanel().Input()->Clear();
-  StartTalking();
-  ChatPanel& panel = ClientPanel();
+  EXPECT_EQ("hello\n", Text(hosting.Input()));  // kept for a later try
+  hosting.Input()->Clear();
+  // Hosts, and connects as the Connect panel does once its button is pressed.
+  hosting.Host();
+  ASSERT_TRUE(PumpUntil([&] { return host->Session().State() == SessionState::kHostingFree; }));
+  ChatSession& session = client->Session();
+  ASSERT_TRUE(session.Connect("127.0.0.1", SessionSnapshotOf(*client_settings)));
+  ASSERT_TRUE(PumpUntil([&] { return session.State() != SessionState::kConnecting; }));
+  ASSERT_TRUE(session.JoinConnect());
+  ASSERT_TRUE(
+      PumpUntil([&] { return host->Session().LineBusy() && client->Session().LineBusy(); }));
+  ChatPanel& panel = *client->GetChatPanel();
   // Enter after a word sends the word alone and clears the box.
   Type(panel, "word\n");
   ASSERT_TRUE(Shows(host, "Bob Says>\nword\n\n"));
   EXPECT_EQ("", Text(panel.Input()));
-  Type(HostPanel(), "reply from Ann\n");
+  Type(hosting, "reply from Ann\n");
   ASSERT_TRUE(Shows(client, "Ann Says>\nreply from Ann\n\n"));
   const std::string seen = client->Conversation()->TranscriptBytes();
   EXPECT_LT(seen.find("Bob Says>\nword\n\n"), seen.find("Ann Says>\nreply"));
-  // Enter in the middle of a text sends the whole text with the line end.
-  panel.Input()->ChangeValue("left right");
-  panel.Input()->SetInsertionPoint(4);
-  panel.Input()->WriteText("\n");
-  PumpEvents(std::chrono::milliseconds(30));
-  ASSERT_TRUE(Shows(host, "Bob Says>\nleft\n right\n\n"));
   // With multi-line processing on, Enter only adds a line; Send sends all
   // lines minus one final line end.
   panel.MultiLine()->SetValue(true);
@@ -117,84 +88,6 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBoxAndLinesInBothWindows) {
   Type(panel, "\n");
   panel.Send();
   EXPECT_EQ("\n", Text(panel.Input()));
-}
-
-TEST_F(ChatSessionTest, RefusedCommandsShowNoPanelAndStatsAndInviteShowTheLiveSession) {
-  wxTEST_DIALOG(ClientPanel().Invite(), wxExpectModal<wxMessageDialog>(wxID_OK));
-  EXPECT_FALSE(client->InvitationPanel()->IsShown());
-  StartTalking();
-  wxTEST_DIALOG(HostPanel().Connect(), wxExpectModal<wxMessageDialog>(wxID_OK));
-  EXPECT_FALSE(host->ConnectPanel()->IsShown());
-  HostPanel().Stats();
-  EXPECT_TRUE(host->GetStatsPanel()->IsShown());
-  EXPECT_THAT(Text(host->GetStatsPanel()->Text()),
-              HasSubstr("Port Number: " + std::to_string(host_settings->QuilloPortNumber) +
-                        "\nEncryption Key: 52917\n\nCurrently 1 Quillo client is connected\n"));
-  HostPanel().Invite();
-  EXPECT_TRUE(host->InvitationPanel()->IsShown());
-  EXPECT_THAT(host->InvitationText(),
-              HasSubstr("This is an invitation to join the Ann Quillo session\n"));
-  EXPECT_EQ(host->InvitationText(),
-            Text(static_cast<InvitationPanel*>(host->InvitationPanel())->MessageField()));
-}
-
-TEST_F(ChatSessionTest, EndAsksTheHostWhetherToKeepListening) {
-  StartTalking();
-  wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  EXPECT_TRUE(Hosting(host));
-  ASSERT_TRUE(Shows(host, "Listening on port " + std::to_string(host_settings->QuilloPortNumber)));
-  ASSERT_TRUE(PumpUntil([&] { return !Busy(client); }));
-  ClientPanel().End();  // the client's End asks nothing
-  ASSERT_TRUE(Shows(client, "All Quillo services have been shutdown\n"));
-  wxTEST_DIALOG(HostPanel().End(), wxExpectModal<wxMessageDialog>(wxID_NO));
-  EXPECT_FALSE(Hosting(host));
-  EXPECT_TRUE(Shows(host, "All Quillo services have been shutdown\n"));
-  EXPECT_EQ("All Quillo services have been shutdown",
-            ProgramText(host->GetStatusBar()->GetStatusText(0)));
-}
-
-// Closing while a session runs asks first: No keeps everything, Yes ends
-// the session before the window goes.
-TEST_F(ChatSessionTest, ClosingWhileConnectedOrHostingAsksThenSignsOff) {
-  host_settings->RememberFrameSize = 1;
-  host_settings->RememberProgramSettings = 1;
-  StartTalking();
-  std::string question;
-  wxTEST_DIALOG(client->Close(), ExpectMessage(wxID_NO, &question));
-  EXPECT_THAT(question, HasSubstr("You are currently connected to Quillo services.\n"));
-  EXPECT_TRUE(Busy(client));
-  wxTEST_DIALOG(client->Close(), wxExpectModal<wxMessageDialog>(wxID_YES));
-  ASSERT_TRUE(PumpUntil([&] { return !Busy(host); }));
-  client = nullptr;  // destroyed: TearDown must not touch it again
-
-  wxTEST_DIALOG(host->Close(), ExpectMessage(wxID_NO, &question));
-  EXPECT_THAT(question, HasSubstr("You are currently hosting Quillo services.\n"));
-  PumpEvents(std::chrono::milliseconds(20));
-  EXPECT_TRUE(Hosting(host));
-  EXPECT_EQ("", ReadFile(host_settings->SettingsFilePath));
-  wxTEST_DIALOG(host->Close(true), wxExpectModal<wxMessageDialog>(wxID_YES));
-  PumpEvents(std::chrono::milliseconds(20));
-  host = nullptr;
-  EXPECT_EQ(0u, ReadFile(host_settings->SettingsFilePath).find("MainFrameWidth="));
-}
-
-// Without a screen name, Host and Connect ask for one first.
-using ScreenNamePromptTest = FrameTest;
-
-TEST_F(ScreenNamePromptTest, HostTakesWholeCharactersOfTheFirst24BytesAndCancelKeepsTheDefault) {
-  MakeFrame();
-  wxTEST_DIALOG(frame->GetChatPanel()->Connect(), ExpectTextEntry("", true));
-  EXPECT_EQ("Quillo", settings->ScreenName);
-  EXPECT_TRUE(frame->ConnectPanel()->IsShown());
-  // "a" and twelve two-byte letters: 25 bytes; the last letter would be cut.
-  std::string name = "a";
-  for (int i = 0; i < 12; ++i) name += "\xc3\xa9";
-  wxTEST_DIALOG(frame->GetChatPanel()->Host(), ExpectTextEntry(name));
-  EXPECT_EQ(name.substr(0, 23), settings->ScreenName);
-  EXPECT_EQ("ScreenName=" + name.substr(0, 23) + "\r\n", SettingsText());
-  EXPECT_TRUE(PumpUntil([&] { return Hosting(frame); }));
-  // Named now: the next command does not ask.
-  wxTEST_DIALOG(frame->GetChatPanel()->End(), wxExpectModal<wxMessageDialog>(wxID_NO));
 }
 
 TEST(CutOnCharacterTest, KeepsWholeCharactersOnly) {

@@ -2,7 +2,6 @@
 // after Close().
 #include "gui/frame/gui_reporter.h"
 
-#include <atomic>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -11,56 +10,57 @@
 
 namespace {
 
+// Every delivery as "c:", "e:", "s:", "a:" (sender:line) or "m:" and its text.
 struct Recorder {
-  std::vector<std::string> conversation;
-  std::vector<std::string> event;
-  std::vector<std::string> status;
-  std::vector<std::string> order;     // "c", "e", "s" or "a" per delivery
-  std::vector<std::string> arrivals;  // "sender:line"
+  std::vector<std::string> seen;
 
   GuiReporter::Sinks Sinks() {
-    return {[this](const std::string& t) { conversation.push_back(t), order.push_back("c"); },
-            [this](const std::string& t) { event.push_back(t), order.push_back("e"); },
-            [this](const std::string& t) { status.push_back(t), order.push_back("s"); },
-            nullptr,
+    auto to = [this](const char* kind) {
+      return [this, kind](const std::string& t) { seen.push_back(kind + t); };
+    };
+    return {to("c:"),
+            to("e:"),
+            to("s:"),
+            [this](const std::string& a, const std::string& b, const std::string& c) {
+              seen.push_back("m:" + a + b + c);
+            },
             [this](const std::string& sender, const std::string& line) {
-              arrivals.push_back(sender + ":" + line), order.push_back("a");
+              seen.push_back("a:" + sender + ":" + line);
             },
             nullptr};
   }
 };
 
-std::string Joined(const std::vector<std::string>& parts) {
-  std::string all;
-  for (const auto& part : parts) all += part;
-  return all;
-}
-
-TEST(GuiReporterTest, ABurstBecomesOneAppendPerWindowRunInOrder) {
-  Recorder seen;
-  auto reporter = GuiReporter::Create(seen.Sinks(), "");
-  reporter->ConversationLine("a\n");
-  reporter->ConversationLine("b\n");
+// A burst becomes one append per run of the same window, in order;
+// announcements are never joined. A program message comes after the lines
+// before it; Close drops what is queued and what comes later.
+TEST(GuiReporterTest, ABurstBecomesOneAppendPerWindowRunAndCloseDropsTheRest) {
+  Recorder r;
+  auto reporter = GuiReporter::Create(r.Sinks(), "");
+  for (const char* line : {"a\n", "b\n"}) reporter->ConversationLine(line);
   reporter->EventLine("e1\n");
   reporter->EventLine("e2\n");
   reporter->StatusText("busy");
   reporter->ConversationLine("c\n");
-  // Announcements are never joined and stay behind the line they follow.
   reporter->ChatLineArrived("Ann", "one");
   reporter->ChatLineArrived("Ann", "two");
   reporter->ConversationLine("d\n");
-  EXPECT_TRUE(seen.order.empty()) << "delivered outside the event loop";
+  EXPECT_TRUE(r.seen.empty()) << "delivered outside the event loop";
   PumpEvents();
-  EXPECT_EQ((std::vector<std::string>{"a\nb\n", "c\n", "d\n"}), seen.conversation);
-  EXPECT_EQ(std::vector<std::string>{"e1\ne2\n"}, seen.event);
-  EXPECT_EQ(std::vector<std::string>{"busy"}, seen.status);
-  EXPECT_EQ((std::vector<std::string>{"Ann:one", "Ann:two"}), seen.arrivals);
-  EXPECT_EQ((std::vector<std::string>{"c", "e", "s", "c", "a", "a", "c"}), seen.order);
+  reporter->ConversationLine("before\n");
+  reporter->ProgramMessage("You are not connected", " ", "x");
+  reporter->ConversationLine("queued\n");
+  reporter->Close();
+  reporter->EventLine("late\n");
+  PumpEvents();
+  EXPECT_EQ(r.seen, (std::vector<std::string>{"c:a\nb\n", "e:e1\ne2\n", "s:busy", "c:c\n",
+                                              "a:Ann:one", "a:Ann:two", "c:d\n", "c:before\n",
+                                              "m:You are not connected x"}));
 }
 
 TEST(GuiReporterTest, LinesFromWorkerThreadsKeepEachThreadsOrder) {
-  Recorder seen;
-  auto reporter = GuiReporter::Create(seen.Sinks(), "");
+  Recorder r;
+  auto reporter = GuiReporter::Create(r.Sinks(), "");
   constexpr int kLines = 2000;
   std::vector<std::thread> workers;
   for (int w = 0; w < 2; ++w) {
@@ -70,15 +70,11 @@ TEST(GuiReporterTest, LinesFromWorkerThreadsKeepEachThreadsOrder) {
       }
     });
   }
-  std::atomic<bool> joined{false};
-  std::thread joiner([&] {
-    for (auto& worker : workers) worker.join();
-    joined = true;
-  });
-  ASSERT_TRUE(PumpUntil([&] { return joined.load(); }));
-  joiner.join();
+  for (auto& worker : workers) worker.join();  // the queue does not need the loop
   PumpEvents();
-  std::istringstream lines(Joined(seen.conversation));
+  std::string all;
+  for (const std::string& part : r.seen) all += part.substr(2);
+  std::istringstream lines(all);
   int next[2] = {0, 0};
   for (std::string line; std::getline(lines, line);) {
     const int w = line[0] - '0';
@@ -86,27 +82,7 @@ TEST(GuiReporterTest, LinesFromWorkerThreadsKeepEachThreadsOrder) {
   }
   EXPECT_EQ(kLines, next[0]);
   EXPECT_EQ(kLines, next[1]);
-  EXPECT_LT(seen.conversation.size(), static_cast<size_t>(2 * kLines));
-}
-
-TEST(GuiReporterTest, AProgramMessageComesAfterTheLinesBeforeItAndCloseDropsTheRest) {
-  Recorder seen;
-  std::vector<std::string> shown;
-  GuiReporter::Sinks sinks = seen.Sinks();
-  sinks.message = [&](const std::string& a, const std::string& b, const std::string& c) {
-    shown.push_back(Joined(seen.conversation) + "|" + a + b + c);
-  };
-  auto reporter = GuiReporter::Create(sinks, "");
-  reporter->ConversationLine("before\n");
-  reporter->ProgramMessage("You are not connected", " ", "x");
-  EXPECT_EQ(std::vector<std::string>{"before\n|You are not connected x"}, shown);
-  // Close drops what is queued and what comes later.
-  reporter->ConversationLine("queued\n");
-  reporter->Close();
-  reporter->EventLine("late\n");
-  PumpEvents();
-  EXPECT_EQ(std::vector<std::string>{"before\n"}, seen.conversation);
-  EXPECT_TRUE(seen.event.empty());
+  EXPECT_LT(r.seen.size(), static_cast<size_t>(2 * kLines));
 }
 
 }  // namespace

@@ -1,14 +1,12 @@
 // The panels inside a real main frame: the chat panel's commands show them
 // with current values, a connection made through the frame sets its status
-// bar, and closing the frame while a panel waits neither hangs nor crashes.
+// bar, and closing the frame while Connect waits neither hangs nor crashes.
 #include <wx/statusbr.h>
 
 #include "core/chat/session.h"
 #include "gui/frame/chat_panel.h"
-#include "gui/frame/gui_text.h"
 #include "gui/panels/config_panel.h"
 #include "gui/panels/connect_panel.h"
-#include "gui/panels/invitation_panel.h"
 #include "gui/panels/panel_test_support.h"
 #include "gui/print/page_setup_panel.h"
 #include "gui/support/frame_fixture.h"
@@ -75,38 +73,9 @@ TEST_F(FramePanelsTest, AConnectionThroughTheFrameClosesTheEventWindowAndSetsThe
   host.Close();
 }
 
-// Host pressed while the Connect panel waits is refused and the wait goes
-// on untouched until it is cancelled.
-TEST_F(FramePanelsTest, HostDuringAConnectWaitIsRefused) {
-  SilentHost silent;
-  std::string host_box;
-  SessionState during = SessionState::kIdle;
-  After(300, [&] {
-    wxTEST_DIALOG(frame->GetChatPanel()->Host(), ExpectMessage(wxID_OK, &host_box));
-    during = frame->Session().State();
-    Click(frame->GetEventWindow(), EventWindow::kCancelId);
-  });
-  StartConnect(silent.Port());
-  EXPECT_EQ("You are currently connected to a Quillo server\n  ", host_box);
-  EXPECT_EQ(SessionState::kConnecting, during);
-  EXPECT_EQ(SessionState::kIdle, frame->Session().State());
-}
-
 TEST_F(FramePanelsTest, ClosingTheFrameWhileConnectingEndsTheWait) {
   SilentHost silent;
   CloseWhile([&] { StartConnect(silent.Port()); });
-}
-
-TEST_F(FramePanelsTest, ClosingTheFrameWhileSendingEndsTheWait) {
-  SilentHost silent;
-  settings->MailServer = "127.0.0.1";
-  settings->MailServerPortNumber = silent.Port();
-  settings->ReturnEmailAddress = "ann@example.org";
-  frame->ShowInvitation("Come and talk\n");
-  auto* invitation = static_cast<InvitationPanel*>(frame->InvitationPanel());
-  invitation->EmailField()->ChangeValue("guest@example.org");
-  CloseWhile([&] { Click(invitation, InvitationPanel::kSendId); });
-  EXPECT_EQ(nullptr, settings->SendMailThread);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The Invitation panel under Xvfb: Add and Remove on the list and the book
-// behind it, the checks before a send, a real invitation through aiosmtpd
-// on loopback, and Cancel while the mail server keeps silent.
+// behind it, the checks before a send, and Cancel while the mail server
+// keeps silent (the mail itself is checked against a real server in
+// tests/core/net).
 #include "gui/panels/invitation_panel.h"
 
 #include "gui/frame/gui_text.h"
@@ -70,34 +71,6 @@ TEST_F(InvitationPanelTest, SendChecksTheMailSettingsAndTheRecipientFirst) {
   }
   EXPECT_EQ(nullptr, settings->SendMailThread);
   EXPECT_FALSE(events->IsShown());
-}
-
-TEST_F(InvitationPanelTest, InvitationsToATypedAddressAndToASelectedLineReachARealMailServer) {
-  RealSmtpServer server;
-  ASSERT_TRUE(server.Ready()) << "aiosmtpd (python3-aiosmtpd) did not start";
-  settings->MailServer = "127.0.0.1";
-  settings->MailServerPortNumber = server.Port();
-  panel->ShowInvitation("Come and talk\nat 127.0.0.1\n");
-  PumpEvents();
-  Type("", " guest@example.org ");
-  Send();
-  EXPECT_FALSE(panel->IsShown());
-  EXPECT_FALSE(events->IsShown()) << EventText();
-  EXPECT_EQ(nullptr, settings->SendMailThread);
-  EXPECT_THAT(Listed(), ElementsAre("QuilloClient - guest@example.org"));
-  ASSERT_TRUE(PumpUntil([&] { return server.Messages().size() == 1; }));
-  EXPECT_THAT(server.Messages()[0],
-              testing::AllOf(HasSubstr("Subject: Quillo Invitation from Ann"),
-                             HasSubstr("Come and talk\nat 127.0.0.1"), HasSubstr("guest@example")));
-  // A selected line's address is used whole, dashes and all.
-  Add("Dash", "first-last@example.org");
-  SelectLine(panel->Recipients(), 0);
-  panel->ShowInvitation("Second note\n");
-  Send();
-  ASSERT_TRUE(PumpUntil([&] { return server.Messages().size() == 2; }));
-  EXPECT_THAT(server.Messages(),
-              testing::Contains(
-                  testing::AllOf(HasSubstr("first-last@example.org"), HasSubstr("Second note"))));
 }
 
 TEST_F(InvitationPanelTest, CancelWhileTheServerIsSilentStopsTheSend) {

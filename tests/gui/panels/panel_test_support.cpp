@@ -5,13 +5,6 @@
 #include <wx/app.h>
 #include <wx/timer.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
-
-#include "core/books/address_book.h"
-#include "core/books/book_handles.h"
 #include "core/settings/settings_parts.h"
 #include "gui/frame/gui_text.h"
 
@@ -94,16 +87,6 @@ void PanelTest::OpenBooks() {
   OpenAddressBooks(*settings, nullptr);
   ASSERT_NE(nullptr, settings->PreviousConnectionsBook);
   ASSERT_NE(nullptr, settings->InvitationBook);
-}
-
-void PanelTest::DamageConnectionsData(long offset, size_t count) {
-  const std::string path = dir.File("prevconn.ihd");
-  FILE* file = fopen(path.c_str(), "r+b");
-  ASSERT_NE(nullptr, file);
-  fseek(file, offset, SEEK_SET);
-  const std::string junk(count, '\xA5');
-  fwrite(junk.data(), 1, junk.size(), file);
-  fclose(file);
 }
 
 SilentHost::SilentHost() : fd_(qtest::BoundSocket()) {

@@ -17,7 +17,6 @@
 #include "gui/frame/gui_reporter.h"
 #include "gui/panels/event_window.h"
 #include "gui/support/gui_test_main.h"
-#include "support/real_smtp_server.h"
 
 // Selects a list line and sends the selection event, as a user's click.
 void SelectLine(wxListBox* list, int line);
@@ -37,8 +36,6 @@ class PanelTest : public testing::Test {
   // Opens both address books in the test's directory (which becomes the
   // current one until TearDown).
   void OpenBooks();
-  // Writes bytes over the previous-connections data file from offset on.
-  void DamageConnectionsData(long offset, size_t count);
   std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }
 
   TempDir dir;
@@ -61,7 +58,5 @@ class SilentHost {
   int fd_ = -1;
   int port_ = 0;
 };
-
-using qtest::RealSmtpServer;
 
 #endif  // QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H

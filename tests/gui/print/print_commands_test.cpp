@@ -1,62 +1,72 @@
-// Save, Save As, Print, Preview and Printer Setup as the menu commands run
-// them, with the toolkit's own (GTK) printing; dialogs are answered through
+// Save, Print and Preview as the menu commands run them, with the toolkit's
+// own (GTK) printing, and the Page Setup panel; dialogs are answered through
 // the modal-dialog hook.
 
 #include "gui/print/print_commands.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <wx/choice.h>
 #include <wx/filefn.h>
+#include <wx/frame.h>
 #include <wx/print.h>
 #include <wx/printdlg.h>
 #include <wx/statusbr.h>
+#include <wx/textctrl.h>
 
 #include "core/settings/print_layout.h"
-#include "gui/print/print_test_support.h"
+#include "core/settings/program_settings.h"
+#include "gui/frame/gui_text.h"
+#include "gui/print/conversation_printout.h"
+#include "gui/print/page_setup_panel.h"
+#include "gui/print/print_data.h"
+#include "gui/support/gui_test_main.h"
 
 namespace {
 
-// Answers the printer set-up dialog: notes the paper it was shown with and
-// chooses another.
-class ExpectPrinterSetup : public wxExpectModalBase<wxPageSetupDialogBase, ExpectPrinterSetup> {
- public:
-  ExpectPrinterSetup(wxPaperSize choose, int id, wxPaperSize* shown)
-      : choose_(choose), id_(id), shown_(shown) {}
-
+// A frame with a two-field status bar, a read-only transcript control,
+// settings and print data on their defaults.
+class PrintFrameTest : public testing::Test {
  protected:
-  int OnInvoked(wxPageSetupDialogBase* dialog) const override {
-    wxPrintData& data = dialog->GetPageSetupDialogData().GetPrintData();
-    *shown_ = data.GetPaperId();
-    data.SetPaperId(choose_);
-    return id_;
+  void SetUp() override {
+    frame_ = new wxFrame(nullptr, wxID_ANY, "Quillo");
+    frame_->CreateStatusBar(2);
+    text_ = new wxTextCtrl(frame_, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
+                           wxTE_MULTILINE | wxTE_READONLY);
+    print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
+  }
+  void TearDown() override {
+    frame_->Destroy();
+    PumpEvents();
+  }
+  std::string Status(int field = 0) const {
+    return ProgramText(frame_->GetStatusBar()->GetStatusText(field));
   }
 
- private:
-  wxPaperSize choose_;
-  int id_;
-  wxPaperSize* shown_;
+  TempDir dir_;
+  ProgramSettings settings_;
+  std::unique_ptr<ToolkitPrintData> print_;
+  wxFrame* frame_ = nullptr;
+  wxTextCtrl* text_ = nullptr;
 };
 
-// Answers a file dialog with a path, or cancels it. GTK's chooser takes the
-// path in asynchronously, so the answer waits until the dialog reports it.
+// Answers a file dialog with a path. GTK's chooser takes the path in
+// asynchronously, so the answer waits until the dialog reports it.
 class ExpectFilePath : public wxExpectModalBase<wxFileDialog, ExpectFilePath> {
  public:
-  explicit ExpectFilePath(const std::string& path, int id = wxID_OK) : path_(path), id_(id) {}
+  explicit ExpectFilePath(const std::string& path) : path_(path) {}
 
  protected:
   int OnInvoked(wxFileDialog* dialog) const override {
-    if (id_ != wxID_OK) return id_;
     dialog->SetPath(GuiText(path_));
     EXPECT_TRUE(PumpUntil([&] { return ProgramText(dialog->GetPath()) == path_; },
                           std::chrono::seconds(5)));
-    return id_;
+    return wxID_OK;
   }
 
  private:
   std::string path_;
-  int id_;
 };
-
-std::string CurrentDirectory() { return ProgramText(wxGetCwd()); }
 
 class PrintCommandsTest : public PrintFrameTest {
  protected:
@@ -84,29 +94,11 @@ TEST_F(PrintCommandsTest, FirstSaveAsksThenLaterSavesReplaceTheFileWithoutAsking
   EXPECT_EQ(settings_.SavedFileName, path);
   EXPECT_EQ(ReadFile(path), "Quillo banner\nAnn Says>\nhello\n\n");
   EXPECT_EQ(Status(), "Saved " + path);
-  EXPECT_EQ(CurrentDirectory(), home_);
+  EXPECT_EQ(ProgramText(wxGetCwd()), home_);
   // No dialog this time (an unexpected one fails the test).
   text_->ChangeValue(GuiText("caf\xc3\xa9 \xe2\x82\xac\n"));
   EXPECT_TRUE(SaveConversation(frame_, text_, settings_, false));
   EXPECT_EQ(ReadFile(path), "caf\xc3\xa9 \xe2\x82\xac\n");  // the bytes, whatever the locale
-}
-
-TEST_F(PrintCommandsTest, SaveAsAlwaysAsksAndReturnsToTheWorkingDirectory) {
-  const std::string first = dir_.File("first.txt");
-  const std::string second = dir_.File("second.txt");
-  settings_.SaveFileName = settings_.SavedFileName = first;
-  text_->ChangeValue("line\n");
-  // Cancelled: names, directory and files stay as they were.
-  wxTEST_DIALOG(EXPECT_FALSE(SaveConversation(frame_, text_, settings_, true)),
-                ExpectFilePath("", wxID_CANCEL));
-  EXPECT_EQ(settings_.SavedFileName, first);
-  EXPECT_EQ(CurrentDirectory(), dir_.Path());
-  EXPECT_EQ(ReadFile(first), "");
-  wxTEST_DIALOG(EXPECT_TRUE(SaveConversation(frame_, text_, settings_, true)),
-                ExpectFilePath(second));
-  EXPECT_EQ(settings_.SavedFileName, second);
-  EXPECT_EQ(ReadFile(second), "line\n");
-  EXPECT_EQ(CurrentDirectory(), dir_.Path());
 }
 
 TEST_F(PrintCommandsTest, UnwritableFileIsReportedAndRetriedWithoutAsking) {
@@ -142,18 +134,6 @@ TEST_F(PrintCommandsTest, UnsupportedPaperOrACancelledDialogStopsPrinting) {
   EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A3);
 }
 
-TEST_F(PrintCommandsTest, PrinterSetupStartsFromThePageLayoutAndKeepsTheChoice) {
-  settings_.PageLayout.PaperIndex = 4;  // A4
-  print_->Data().SetPaperId(wxPAPER_LEGAL);
-  wxPaperSize shown = wxPAPER_NONE;
-  wxTEST_DIALOG(PrinterSetup(frame_, *print_), ExpectPrinterSetup(wxPAPER_A5, wxID_OK, &shown));
-  EXPECT_EQ(shown, wxPAPER_A4);
-  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A5);
-  // Whichever button closed it.
-  wxTEST_DIALOG(PrinterSetup(frame_, *print_), ExpectPrinterSetup(wxPAPER_A3, wxID_CANCEL, &shown));
-  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A3);
-}
-
 TEST_F(PrintCommandsTest, PreviewOpensAModelessWindowAt150Percent) {
   std::string text;
   for (int i = 1; i <= 200; ++i) text += "line " + std::to_string(i) + "\n";
@@ -172,6 +152,68 @@ TEST_F(PrintCommandsTest, PreviewOpensAModelessWindowAt150Percent) {
   EXPECT_EQ(preview->GetMaxPage(), PageCount(200, per_page));
   window->Close(true);
   PumpEvents();
+}
+
+// Measuring needs a surface (for print) and every resolution and page
+// dimension above zero.
+using ConversationPrintoutTest = PrintFrameTest;
+
+TEST_F(ConversationPrintoutTest, MeasurementNeedsASurfaceAndEveryMetric) {
+  text_->ChangeValue("text\n");
+  for (int zero = -1; zero < 6; ++zero) {
+    int m[6] = {96, 96, 720, 720, 215, 279};
+    if (zero >= 0) m[zero] = 0;
+    ConversationPrintout printout("Quillo", *text_, settings_.PageLayout, "Doc");
+    printout.SetPPIScreen(m[0], m[1]);
+    printout.SetPPIPrinter(m[2], m[3]);
+    printout.SetPageSizeMM(m[4], m[5]);
+    EXPECT_FALSE(printout.MeasureForPrint()) << zero;
+    EXPECT_EQ(zero < 0, printout.MeasureForPreview()) << zero;
+  }
+}
+
+const char kIni[] = "# Quillo settings\r\nScreenName=Ann\r\n";
+
+class PageSetupPanelTest : public PrintFrameTest {
+ protected:
+  void SetUp() override {
+    PrintFrameTest::SetUp();
+    settings_.SettingsFilePath = dir_.File("quillo.ini");
+    WriteFile(settings_.SettingsFilePath, kIni);
+    panel_ = new PageSetupPanel(frame_, settings_, *print_);
+  }
+  void Click(int program_id) { ::Click(panel_, program_id); }
+  std::string Written() const {
+    const std::string now = ReadFile(settings_.SettingsFilePath);
+    return now.rfind(kIni, 0) == 0 ? now.substr(sizeof kIni - 1) : "rewritten: " + now;
+  }
+
+  PageSetupPanel* panel_ = nullptr;
+};
+
+TEST_F(PageSetupPanelTest, AcceptWritesOnlyWhatChangedAndSaysWhenNothingDid) {
+  panel_->ShowPageSetupPanel();
+  std::string message;
+  wxTEST_DIALOG(Click(PageSetupPanel::kAccept), ExpectMessage(wxID_OK, &message));
+  EXPECT_EQ(message, "There are no changes to commit\n  ");
+  EXPECT_TRUE(panel_->IsShown());
+  panel_->PaperList()->SetSelection(4);
+  EXPECT_EQ(panel_->CountChanges(), 1);
+  Click(PageSetupPanel::kAccept);
+  EXPECT_FALSE(panel_->IsShown());
+  EXPECT_EQ(Written(), "mswpPaperSize=A4\r\n");
+  EXPECT_EQ(settings_.PageLayout.PaperIndex, 4);
+  EXPECT_EQ(print_->Data().GetPaperId(), wxPAPER_A4);
+  EXPECT_EQ(Status(1), "Quillo Session");
+  panel_->ShowPageSetupPanel();
+  panel_->OrientationList()->SetSelection(0);
+  panel_->DocumentNameField()->SetValue(GuiText("Caf\xc3\xa9 talk"));
+  Click(PageSetupPanel::kAccept);
+  EXPECT_EQ(
+      Written(),
+      "mswpPaperSize=A4\r\nmswpOrientation=Landscape\r\nmswpDocumentName=Caf\xc3\xa9 talk\r\n");
+  EXPECT_EQ(print_->Data().GetOrientation(), wxLANDSCAPE);
+  EXPECT_EQ(Status(1), "Caf\xc3\xa9 talk");
 }
 
 }  // namespace

@@ -46,18 +46,6 @@ class TestApp : public wxApp {
 
 }  // namespace
 
-int ExpectMessage::OnInvoked(wxMessageDialog* dialog) const {
-  if (message_) *message_ = ProgramText(dialog->GetMessage());
-  if (caption_) *caption_ = ProgramText(dialog->GetTitle());
-  return id_;
-}
-
-int ExpectTextEntry::OnInvoked(wxTextEntryDialog* dialog) const {
-  if (cancel_) return wxID_CANCEL;
-  dialog->SetValue(GuiText(value_));
-  return wxID_OK;
-}
-
 void PumpEvents(std::chrono::milliseconds duration) {
   PumpUntil([] { return false; }, duration);
 }

@@ -9,13 +9,13 @@
 #include <gtest/gtest.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
-#include <wx/textdlg.h>
 
 #include <chrono>
 #include <functional>
 #include <string>
 
 #include "core/util/reporter.h"
+#include "gui/frame/gui_text.h"
 #include "support/loopback_port.h"
 
 // Lets the toolkit process pending events (and CallAfter calls) for about
@@ -32,34 +32,20 @@ using qtest::FreePort;
 // A text control's value as the program's bytes.
 std::string Text(const wxTextCtrl* field);
 
-// Answers a message box with id and stores its message and caption.
+// Answers a message box with id and stores its message.
 class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
  public:
-  ExpectMessage(int id, std::string* message, std::string* caption = nullptr)
-      : id_(id), message_(message), caption_(caption) {}
+  ExpectMessage(int id, std::string* message) : id_(id), message_(message) {}
 
  protected:
-  int OnInvoked(wxMessageDialog* dialog) const override;
+  int OnInvoked(wxMessageDialog* dialog) const override {
+    *message_ = ProgramText(dialog->GetMessage());
+    return id_;
+  }
 
  private:
   int id_;
   std::string* message_;
-  std::string* caption_;
-};
-
-// Answers a text-entry dialog: types the value and presses OK, or Cancel
-// when cancel is set.
-class ExpectTextEntry : public wxExpectModalBase<wxTextEntryDialog> {
- public:
-  explicit ExpectTextEntry(const std::string& value, bool cancel = false)
-      : value_(value), cancel_(cancel) {}
-
- protected:
-  int OnInvoked(wxTextEntryDialog* dialog) const override;
-
- private:
-  std::string value_;
-  bool cancel_;
 };
 
 // For a side of a test conversation that reports to nobody.
