@@ -1,7 +1,6 @@
-// Addresses of both families: their texts, the dual-stack listener, the
-// lookup's numeric shortcut, the stalled write and the connect past a silent
-// address. Lookups by name and the fall-through past a refusing address are
-// shown through the session (chat/session_dual_stack_test.cpp).
+// Addresses of both families: texts, dual-stack listener, numeric lookup, stalled
+// write, connect past a silent address. Lookups by name and the fall-through
+// past a refusing address are shown by chat/session_dual_stack_test.cpp.
 #include "core/net/stream_connect.h"
 
 #include <arpa/inet.h>
@@ -188,6 +187,7 @@ class ConnectToFirstTest : public ::testing::Test {
 // A silent address is given up after its try, except the last, which runs
 // to the overall deadline; a wake ends any wait.
 TEST_F(ConnectToFirstTest, SilentAddressesWaitTheirTryOrTheDeadlineAndAWakeEndsAnyWait) {
+  EXPECT_EQ(ConnectToFirst({}, 100, DeadlineIn(1000), -1).outcome, ConnectOutcome::kUnreachable);
   Blackhole silent;
   if (!silent.Hangs()) GTEST_SKIP() << "this kernel answers every connection request";
   const StreamEndpoint hole = Numeric("127.0.0.1", silent.Port());
