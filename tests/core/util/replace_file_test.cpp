@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "support/test_support.h"
@@ -19,13 +20,8 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-size_t EntriesIn(const std::string& directory) {
-  size_t entries = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    (void)entry;
-    ++entries;
-  }
-  return entries;
+long EntriesIn(const std::string& directory) {
+  return std::distance(std::filesystem::directory_iterator(directory), {});
 }
 
 TEST(ReplaceFile, ReplacesWholeKeepingTheModeAndLeavesNoTemporaryFile) {
@@ -38,7 +34,7 @@ TEST(ReplaceFile, ReplacesWholeKeepingTheModeAndLeavesNoTemporaryFile) {
   ASSERT_TRUE(ReplaceFile(FileIo::Posix(), path, "new", 0600));
   EXPECT_EQ(qtest::ReadBytes(path), "new");
   EXPECT_EQ(ModeOf(path), 0640u);
-  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+  EXPECT_EQ(EntriesIn(dir.Path()), 1);
 }
 
 TEST(ReplaceFile, ANewFileTakesItsModeLessTheUmask) {
@@ -80,7 +76,7 @@ TEST(ReplaceFile, NothingIsWrittenWhereNoFileCanBe) {
   std::filesystem::create_directory(dir.File("talk.txt"));
   qtest::WriteBytes(dir.File("talk.txt/inside"), "kept");
   EXPECT_FALSE(ReplaceFile(FileIo::Posix(), dir.File("talk.txt"), "x", 0666));
-  EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+  EXPECT_EQ(EntriesIn(dir.Path()), 1);
 }
 
 }  // namespace
