@@ -26,6 +26,19 @@ inline std::string Said(const std::string& name, const std::string& text) {
   return name + " Says>\n" + text + "\n\n";
 }
 
+// A socket connected (or, with flags SOCK_NONBLOCK, connecting) to port on
+// 127.0.0.1.
+inline int ConnectLoopback(int port, int flags = 0) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int r = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  if (r != 0 && flags == 0) ::close(fd);
+  return r == 0 || flags != 0 ? fd : -1;
+}
+
 // One side of a conversation: its own snapshot, window lines and session.
 // The reporter is declared first, so it outlives the session.
 struct ChatEnd {
@@ -33,13 +46,11 @@ struct ChatEnd {
     snapshot.screen_name = name;
     snapshot.key = key;
   }
-
   // Hosts on port and waits until the listener thread has reported.
   bool Host(int port) {
     snapshot.port = port;
     return session.Host(snapshot) && reporter.WaitForConversation("Listening on port ");
   }
-
   // Connects as the Connect panel does; 0 when the conversation is up, -1
   // when not, -99 when the attempt did not end in time.
   int Connect(int port, const std::string& address = "127.0.0.1") {
@@ -50,9 +61,7 @@ struct ChatEnd {
     }
     return session.JoinConnect() ? 0 : -1;
   }
-
   bool Send(const std::string& text) { return session.Send(text); }
-
   bool WaitState(SessionState state) {
     return qtest::WaitUntil([&] { return session.State() == state; });
   }
@@ -80,26 +89,15 @@ struct QuietHost {
 // after ten seconds.
 class RawCaller {
  public:
-  explicit RawCaller(int port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  explicit RawCaller(int port) : fd_(ConnectLoopback(port)) {
     timeval limit{10, 0};
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   }
-  ~RawCaller() { Close(); }
+  ~RawCaller() { ::close(fd_); }
   RawCaller(const RawCaller&) = delete;
   RawCaller& operator=(const RawCaller&) = delete;
 
   int Fd() const { return fd_; }
-  bool Connected() const { return connected_; }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
   bool SendBytes(const void* bytes, size_t n) {
     return ::send(fd_, bytes, n, MSG_NOSIGNAL) == static_cast<ssize_t>(n);
   }
@@ -128,15 +126,13 @@ class RawCaller {
     body->assign(header->BodyLength(), '\0');
     return body->empty() || Receive(&(*body)[0], body->size());
   }
-  // Signs on and reads the host's reply.
-  bool SignOn(const std::string& name, MessageHeader* reply, std::string* greeting) {
-    return SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(reply, greeting);
-  }
   // Signs on and reads the reply; its type, or 0 when none came.
-  uint32_t SignOn(const std::string& name) {
+  uint32_t SignOn(const std::string& name, std::string* greeting = nullptr) {
     MessageHeader reply;
-    std::string greeting;
-    return SignOn(name, &reply, &greeting) ? reply.Type() : 0;
+    std::string body;
+    const bool got = SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(&reply, &body);
+    if (greeting != nullptr) *greeting = reply.SenderName() + ":" + body;
+    return got ? reply.Type() : 0;
   }
   // True when the host closed the connection (end of stream), after
   // whatever it sent before.
@@ -149,8 +145,7 @@ class RawCaller {
   }
 
  private:
-  int fd_ = -1;
-  bool connected_ = false;
+  int fd_;
 };
 
 // Entries of a /proc directory: the process's descriptors or threads.
