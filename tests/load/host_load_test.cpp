@@ -30,48 +30,18 @@ constexpr auto kStorm = seconds(10);
 
 enum Kind { kSilent, kCloseAtOnce, kHugeBody, kBusy };
 
-struct Caller {
-  int fd;
-  Kind kind;
-  Clock::time_point started;
-  bool spoke;
-  std::string received;
-};
-
-// Counts replies other than a whole MSG_BUSY from the host, and busy
-// callers so answered.
+// Starts the callers at an even pace over kStorm, from one thread. Once
+// connected, a caller does what its kind does; a silent caller gives up
+// after 0.7 s, any other after 15 s. Counts first replies other than
+// MSG_BUSY from the host, and busy callers so answered.
 struct Storm {
-  int bad_replies = 0;
-  int busy_answered = 0;
+  struct Caller {
+    int fd;
+    Kind kind;
+    Clock::time_point started;
+    bool spoke;
+  };
 
-  // Once connected, a caller does what its kind does; true when it is done.
-  static bool Speak(const Caller& c) {
-    if (c.kind == kCloseAtOnce) return true;
-    if (c.kind == kSilent) return false;
-    const MessageHeader header = c.kind == kBusy ? MessageHeader("Caller", MSG_CONNECT, 0)
-                                                 : MessageHeader("Flood", MSG_SAY, 0xFFFFFFFFu);
-    ::send(c.fd, header.Data(), MessageHeader::kSize, MSG_NOSIGNAL);
-    if (c.kind == kHugeBody) ::send(c.fd, "xxxxxxxxxxxxxxxx", 16, MSG_NOSIGNAL);
-    return false;
-  }
-  // Reads what the host sent; at the end of the stream checks that the
-  // caller was never welcomed onto the line; true when it is done.
-  bool Hear(Caller* c) {
-    char buffer[512];
-    ssize_t n;
-    while ((n = ::recv(c->fd, buffer, sizeof buffer, 0)) > 0) c->received.append(buffer, n);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
-    MessageHeader header;
-    const std::string& got = c->received;
-    std::copy(got.begin(), got.begin() + std::min(got.size(), MessageHeader::kSize), header.Data());
-    const bool busy = got.size() == MessageHeader::kSize + header.BodyLength() &&
-                      header.Type() == MSG_BUSY && header.SenderName() == "Hostess";
-    bad_replies += !got.empty() && !busy;
-    busy_answered += c->kind == kBusy && busy;
-    return true;
-  }
-  // Starts the callers at an even pace over kStorm, from one thread; a
-  // silent caller gives up after 0.7 s, any other after 15 s.
   void Run(int port) {
     std::vector<Caller> callers;
     const Clock::time_point begin = Clock::now();
@@ -79,17 +49,18 @@ struct Storm {
       const Clock::time_point now = Clock::now();
       for (; started < kCallers && now >= begin + kStorm / kCallers * started; ++started) {
         const int fd = chat_test::ConnectLoopback(port, SOCK_NONBLOCK);
-        callers.push_back({fd, static_cast<Kind>(started % 4), now, false, ""});
+        callers.push_back({fd, static_cast<Kind>(started % 4), now, false});
       }
       std::vector<pollfd> waits;
-      for (const Caller& c : callers)
+      for (const Caller& c : callers) {
         waits.push_back({c.fd, static_cast<short>(c.spoke ? POLLIN : POLLOUT), 0});
+      }
       ::poll(waits.data(), waits.size(), 5);
       for (size_t i = 0; i < callers.size(); ++i) {
         Caller& c = callers[i];
         bool done = now - c.started > (c.kind == kSilent ? milliseconds(700) : seconds(15));
         if (!done && waits[i].revents != 0) {
-          done = c.spoke ? Hear(&c) : Speak(c);
+          done = c.spoke ? Hear(c) : Speak(c);
           c.spoke = true;
         }
         if (done) ::close(c.fd), c.fd = -1;
@@ -99,6 +70,25 @@ struct Storm {
           callers.end());
     }
   }
+  static bool Speak(const Caller& c) {
+    if (c.kind == kSilent || c.kind == kCloseAtOnce) return c.kind == kCloseAtOnce;
+    const MessageHeader header = c.kind == kBusy ? MessageHeader("Caller", MSG_CONNECT, 0)
+                                                 : MessageHeader("Flood", MSG_SAY, 0xFFFFFFFFu);
+    chat_test::SendAll(c.fd, chat_test::Bytes(header, c.kind == kHugeBody ? "xxxxxxxx" : ""));
+    return false;
+  }
+  bool Hear(const Caller& c) {
+    MessageHeader header;
+    const ssize_t n = ::recv(c.fd, header.Data(), MessageHeader::kSize, 0);
+    const bool busy = n == static_cast<ssize_t>(MessageHeader::kSize) &&
+                      header.Type() == MSG_BUSY && header.SenderName() == "Hostess";
+    bad_replies += n > 0 && !busy;
+    busy_answered += c.kind == kBusy && busy;
+    return true;
+  }
+
+  int bad_replies = 0;
+  int busy_answered = 0;
 };
 
 TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
