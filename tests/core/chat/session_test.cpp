@@ -90,6 +90,7 @@ TEST_F(ConversationTest, LinesTravelBothWaysUnderTheSendersName) {
   EXPECT_TRUE(host_.reporter.WaitForArrivals("Guest:caf\xe9 \xff\n"));
   EXPECT_NE(host_.reporter.Conversation().find(Said("Guest", "caf\xe9 \xff")), std::string::npos);
   EXPECT_EQ(host_.reporter.Arrivals(), "Guest:hello host\nGuest:caf\xe9 \xff\n");
+  EXPECT_TRUE(guest_.reporter.WaitForArrivals("Hostess:gap\n\n"));
   EXPECT_EQ(guest_.reporter.Arrivals(), "Hostess:two\nlines\nHostess:gap\n\n");
   EXPECT_EQ(RecordingReporter::Count(host_.reporter.Conversation(), " Says>"), 4);
 }
