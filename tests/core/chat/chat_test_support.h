@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <string>
@@ -26,6 +25,19 @@ inline std::string Said(const std::string& name, const std::string& text) {
   return name + " Says>\n" + text + "\n\n";
 }
 
+// A socket connected (or, with flags SOCK_NONBLOCK, connecting) to port on
+// 127.0.0.1.
+inline int ConnectLoopback(int port, int flags = 0) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int r = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  if (r != 0 && flags == 0) ::close(fd);
+  return r == 0 || flags != 0 ? fd : -1;
+}
+
 // One side of a conversation: its own snapshot, window lines and session.
 // The reporter is declared first, so it outlives the session.
 struct ChatEnd {
@@ -33,13 +45,11 @@ struct ChatEnd {
     snapshot.screen_name = name;
     snapshot.key = key;
   }
-
   // Hosts on port and waits until the listener thread has reported.
   bool Host(int port) {
     snapshot.port = port;
     return session.Host(snapshot) && reporter.WaitForConversation("Listening on port ");
   }
-
   // Connects as the Connect panel does; 0 when the conversation is up, -1
   // when not, -99 when the attempt did not end in time.
   int Connect(int port, const std::string& address = "127.0.0.1") {
@@ -50,9 +60,7 @@ struct ChatEnd {
     }
     return session.JoinConnect() ? 0 : -1;
   }
-
   bool Send(const std::string& text) { return session.Send(text); }
-
   bool WaitState(SessionState state) {
     return qtest::WaitUntil([&] { return session.State() == state; });
   }
@@ -76,81 +84,78 @@ struct QuietHost {
   int port;
 };
 
-// A caller that speaks the wire protocol by hand; every receive gives up
-// after ten seconds.
+// Receives exactly n bytes, each receive waiting at most ten seconds.
+inline bool ReceiveAll(int fd, void* bytes, size_t n) {
+  for (size_t got = 0; got < n;) {
+    pollfd wait{fd, POLLIN, 0};
+    if (::poll(&wait, 1, 10000) <= 0) return false;
+    const ssize_t r = ::recv(fd, static_cast<char*>(bytes) + got, n - got, 0);
+    if (r <= 0) return false;
+    got += static_cast<size_t>(r);
+  }
+  return true;
+}
+
+inline bool SendAll(int fd, const std::string& bytes) {
+  return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+inline std::string Bytes(const MessageHeader& header, const std::string& body = std::string()) {
+  return std::string(reinterpret_cast<const char*>(header.Data()), MessageHeader::kSize) + body;
+}
+
+// A header and its body from fd; false when they did not come whole.
+inline bool ReceiveMessage(int fd, MessageHeader* header, std::string* body) {
+  if (!ReceiveAll(fd, header->Data(), MessageHeader::kSize)) return false;
+  body->assign(header->BodyLength(), '\0');
+  return body->empty() || ReceiveAll(fd, &(*body)[0], body->size());
+}
+
+// A caller that speaks the wire protocol by hand.
 class RawCaller {
  public:
-  explicit RawCaller(int port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    timeval limit{10, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~RawCaller() { Close(); }
+  explicit RawCaller(int port) : fd_(ConnectLoopback(port)) {}
+  ~RawCaller() { ::close(fd_); }
   RawCaller(const RawCaller&) = delete;
   RawCaller& operator=(const RawCaller&) = delete;
 
   int Fd() const { return fd_; }
-  bool Connected() const { return connected_; }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
   bool SendBytes(const void* bytes, size_t n) {
-    return ::send(fd_, bytes, n, MSG_NOSIGNAL) == static_cast<ssize_t>(n);
+    return SendAll(fd_, std::string(static_cast<const char*>(bytes), n));
   }
   bool SendHeader(const std::string& name, uint32_t type, uint32_t length) {
-    MessageHeader header(name, type, length);
-    return SendBytes(header.Data(), MessageHeader::kSize);
+    return SendAll(fd_, Bytes(MessageHeader(name, type, length)));
   }
   bool SendLine(const std::string& name, uint16_t key, const std::string& line) {
     std::string body;
     EncipherLine(BuildCipherTable(key), line, &body);
-    return SendHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())) &&
-           SendBytes(body.data(), body.size());
+    return SendAll(fd_,
+                   Bytes(MessageHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())), body));
   }
-  // Receives exactly n bytes; false on close, failure or time-out.
-  bool Receive(void* bytes, size_t n) {
-    for (size_t got = 0; got < n;) {
-      const ssize_t r = ::recv(fd_, static_cast<char*>(bytes) + got, n - got, 0);
-      if (r <= 0) return false;
-      got += static_cast<size_t>(r);
-    }
-    return true;
-  }
-  // Receives a header and its body.
   bool ReceiveMessage(MessageHeader* header, std::string* body) {
-    if (!Receive(header->Data(), MessageHeader::kSize)) return false;
-    body->assign(header->BodyLength(), '\0');
-    return body->empty() || Receive(&(*body)[0], body->size());
-  }
-  // Signs on and reads the host's reply.
-  bool SignOn(const std::string& name, MessageHeader* reply, std::string* greeting) {
-    return SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(reply, greeting);
+    return chat_test::ReceiveMessage(fd_, header, body);
   }
   // Signs on and reads the reply; its type, or 0 when none came.
-  uint32_t SignOn(const std::string& name) {
+  uint32_t SignOn(const std::string& name, std::string* greeting = nullptr) {
     MessageHeader reply;
-    std::string greeting;
-    return SignOn(name, &reply, &greeting) ? reply.Type() : 0;
+    std::string body;
+    const bool got = SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(&reply, &body);
+    if (greeting != nullptr) *greeting = reply.SenderName() + ":" + body;
+    return got ? reply.Type() : 0;
   }
-  // True when the host closed the connection (end of stream), after
-  // whatever it sent before.
+  // True when the host closed the connection (end of stream) within ten
+  // seconds, after whatever it sent before.
   bool ClosedByPeer() {
     char chunk[4096];
-    for (;;) {
+    for (pollfd wait{fd_, POLLIN, 0}; ::poll(&wait, 1, 10000) == 1;) {
       const ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
       if (got <= 0) return got == 0;
     }
+    return false;
   }
 
  private:
-  int fd_ = -1;
-  bool connected_ = false;
+  int fd_;
 };
 
 // Entries of a /proc directory: the process's descriptors or threads.

@@ -1,8 +1,8 @@
-// Private sessions between whole chat sessions over loopback: two programs
-// that both offer them, a peer that knows only the original protocol (in
-// both roles), the settings that turn them off or make them compulsory,
-// wrong keys, a relay in the middle that changes what passes, and the
-// host's brake on guessing.
+// Private sessions between whole chat sessions over loopback, for what
+// only real sockets show: a peer that knows only the original protocol (in
+// both roles, refused by Require), the bytes of Off, a relay in the middle
+// that changes what passes, and the host's brake on guessing. How two
+// channels settle with each other is shown in private_channel_test.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -11,8 +11,6 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
-#include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,38 +18,27 @@
 #include "core/chat/chat_test_support.h"
 #include "core/chat/session.h"
 #include "core/crypto/crypto_init.h"
-#include "core/crypto/private_channel.h"
 
 namespace {
 
+using chat_test::Bytes;
 using chat_test::ChatEnd;
 using chat_test::FreePort;
 using chat_test::QuietHost;
 using chat_test::RawCaller;
+using chat_test::ReceiveAll;
 using chat_test::Said;
+using chat_test::SendAll;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 constexpr uint16_t kKey = 52917;
 const char kMismatch[] = "Your partner's key does not match yours. The connection was closed.\n";
-const char kIntegrity[] = "A message failed its integrity check. The connection was closed.\n";
-const char kBasic[] = "Basic cipher only: ";
 
 std::string BasicLine(const std::string& name) {
-  return kBasic + name +
+  return "Basic cipher only: " + name +
          "'s program does not offer private sessions. Lines can be read by others on the "
          "network.\n";
-}
-
-// The code shown after "Verification code: ", or empty.
-std::string CodeShown(const std::string& text) {
-  std::smatch match;
-  static const std::regex kCode("Verification code: ([0-9]{4} [0-9]{4})\n");
-  return std::regex_search(text, match, kCode) ? match[1].str() : std::string();
-}
-
-std::string Bytes(const MessageHeader& header, const std::string& body = std::string()) {
-  return std::string(reinterpret_cast<const char*>(header.Data()), MessageHeader::kSize) + body;
 }
 
 std::string SayFrame(const std::string& name, const std::string& line, uint16_t key = kKey) {
@@ -60,33 +47,20 @@ std::string SayFrame(const std::string& name, const std::string& line, uint16_t 
   return Bytes(MessageHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())), body);
 }
 
-uint32_t TypeOf(const std::string& frame) {
+// The next whole message from fd, or "".
+std::string NextFrame(int fd) {
   MessageHeader header;
-  std::memcpy(header.Data(), frame.data(), MessageHeader::kSize);
-  return header.Type();
+  std::string body;
+  return chat_test::ReceiveMessage(fd, &header, &body) ? Bytes(header, body) : "";
 }
 
-// Receives exactly n bytes with a ten-second limit per receive.
-bool ReceiveAll(int fd, void* bytes, size_t n) {
-  for (size_t got = 0; got < n;) {
-    pollfd wait{fd, POLLIN, 0};
-    if (::poll(&wait, 1, 10000) <= 0) return false;
-    const ssize_t r = ::recv(fd, static_cast<char*>(bytes) + got, n - got, 0);
-    if (r <= 0) return false;
-    got += static_cast<size_t>(r);
-  }
-  return true;
+std::string TwoFrames(int fd) {
+  const std::string first = NextFrame(fd);
+  return first + NextFrame(fd);
 }
 
-bool SendAll(int fd, const std::string& bytes) {
-  return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-}
-
-// The next `size` bytes from fd.
-std::string Take(int fd, size_t size) {
-  std::string got(size, '\0');
-  return ReceiveAll(fd, &got[0], size) ? got : std::string();
-}
+// A header's type is its 26th byte (then three zero bytes).
+uint32_t TypeOf(const std::string& frame) { return static_cast<unsigned char>(frame[25]); }
 
 // A program that follows the original protocol to the letter: it reads a
 // header, then the body only of the types it knows to carry one ('W', 'B',
@@ -135,48 +109,28 @@ class Relay {
   using Tamper = std::function<std::vector<std::string>(const std::string&)>;
 
   Relay(int host_port, Tamper tamper) : tamper_(std::move(tamper)) {
-    thread_ = std::thread([this, host_port] { Run(host_port); });
+    thread_ = std::thread([this, host_port] {
+      client_ = listener_.Accept();
+      host_ = chat_test::ConnectLoopback(host_port);
+      if (client_ < 0 || host_ < 0) return;
+      std::thread back([this] { Pump(client_, host_, false); });
+      Pump(host_, client_, true);
+      back.join();
+    });
   }
   ~Relay() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      stop_ = true;
-      for (int fd : fds_) ::shutdown(fd, SHUT_RDWR);
-    }
-    ::shutdown(listener_.fd, SHUT_RDWR);
+    for (int fd : {listener_.fd, client_.load(), host_.load()}) ::shutdown(fd, SHUT_RDWR);
     thread_.join();
-    if (pump_.joinable()) pump_.join();
-    for (int fd : fds_) ::close(fd);
+    ::close(client_);
+    ::close(host_);
   }
   int Port() const { return listener_.port; }
 
  private:
-  void Run(int host_port) {
-    const int client = listener_.Accept();
-    if (client < 0) return;
-    const int host = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(host_port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      fds_ = {client, host};
-      if (stop_) return;
-    }
-    if (::connect(host, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
-    pump_ = std::thread([this, client, host] { Pump(client, host, nullptr); });
-    Pump(host, client, &tamper_);
-  }
-  void Pump(int from, int to, const Tamper* tamper) {
-    for (;;) {
-      MessageHeader header;
-      if (!ReceiveAll(from, header.Data(), MessageHeader::kSize)) break;
-      std::string body(header.BodyLength(), '\0');
-      if (!body.empty() && !ReceiveAll(from, &body[0], body.size())) break;
-      const std::string frame = Bytes(header, body);
-      for (const std::string& out : tamper ? (*tamper)(frame) : std::vector<std::string>{frame}) {
-        if (!SendAll(to, out)) break;
+  void Pump(int from, int to, bool tampered) {
+    for (std::string frame; !(frame = NextFrame(from)).empty();) {
+      for (const std::string& out : tampered ? tamper_(frame) : std::vector<std::string>{frame}) {
+        SendAll(to, out);
       }
     }
     ::shutdown(to, SHUT_RDWR);
@@ -185,10 +139,7 @@ class Relay {
 
   Tamper tamper_;
   QuietHost listener_;
-  std::mutex lock_;
-  bool stop_ = false;
-  std::vector<int> fds_;
-  std::thread pump_;
+  std::atomic<int> client_{-1}, host_{-1};
   std::thread thread_;
 };
 
@@ -197,187 +148,115 @@ class PrivateSessionTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(InitCrypto()); }
 };
 
-TEST_F(PrivateSessionTest, TwoNewProgramsTalkPrivatelyBothWaysInOrder) {
-  const int port = FreePort();
-  ChatEnd host("Hostess");
-  ChatEnd guest("Guest");
-  host.snapshot.passphrase = guest.snapshot.passphrase = "correct horse";
-  ASSERT_TRUE(host.Host(port));
-  ASSERT_EQ(guest.Connect(port), 0);
-  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
-  // Lines typed at once are held and leave in order once the mode is known.
-  auto text = [](int i) {
-    return i % 3 == 0 ? "line " + std::to_string(i) + "\nsecond row"
-                      : "caf\xc3\xa9 \xe2\x82\xac " + std::to_string(i);
-  };
-  std::thread host_sends([&] {
-    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(host.Send(text(i)));
-  });
-  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(guest.Send(text(i)));
-  host_sends.join();
-  for (ChatEnd* end : {&host, &guest}) {
-    const std::string partner = end == &host ? "Guest" : "Hostess";
-    ASSERT_TRUE(end->reporter.WaitForConversation(Said(partner, text(999))));
-    const std::string shown = end->reporter.Conversation();
-    size_t at = shown.find("Private session with " + partner + ". Verification code: ");
-    ASSERT_NE(at, std::string::npos) << shown.substr(0, 400);
-    for (int i = 0; i < 1000; ++i) {
-      at = shown.find(Said(partner, text(i)), at);
-      ASSERT_NE(at, std::string::npos) << i;
-    }
-    EXPECT_EQ(RecordingReporter::Count(shown, partner + " Says>"), 1000);
-    EXPECT_EQ(end->session.StatsLines().back(), "Privacy: private session");
-    // Nothing of the passphrase reaches a window.
-    EXPECT_EQ(shown.find("horse"), std::string::npos);
-  }
-  const std::string code = CodeShown(host.reporter.Conversation());
-  EXPECT_FALSE(code.empty());
-  EXPECT_EQ(code, CodeShown(guest.reporter.Conversation()));
-}
-
-// A host that offers, and a caller that knows only the original protocol.
+// A host that offers, and a caller that knows only the original protocol:
+// the basic cipher, or with Require the door.
 TEST_F(PrivateSessionTest, OldCallerGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
-  const int port = FreePort();
-  ChatEnd host("Hostess");
-  ASSERT_TRUE(host.Host(port));
-  RawCaller raw(port);
-  ASSERT_EQ(raw.SignOn("Oldie"), static_cast<uint32_t>(MSG_WELCOME));
-  OldPeer old{raw.Fd()};
-  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
-  // The host's line waits for the outcome; the caller's first line settles it.
-  ASSERT_TRUE(host.Send("held for a moment"));
-  ASSERT_TRUE(raw.SendLine("Oldie", kKey, "hello from the past"));
-  ASSERT_TRUE(host.reporter.WaitForConversation(BasicLine("Oldie")));
-  ASSERT_TRUE(host.reporter.WaitForConversation(Said("Oldie", "hello from the past")));
-  EXPECT_EQ(old.NextLine(), "held for a moment");
-  ASSERT_TRUE(host.Send("and now at once"));
-  EXPECT_EQ(old.NextLine(), "and now at once");
-  EXPECT_FALSE(old.out_of_step);
-  EXPECT_EQ(host.session.StatsLines().back(), "Privacy: basic cipher (not private)");
-  EXPECT_EQ(host.reporter.Privacy(), "Basic cipher (not private)\n");
-}
-
-// A caller that offers, and a host that knows only the original protocol.
-TEST_F(PrivateSessionTest, OldHostGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
-  QuietHost old_host;
-  ChatEnd guest("Guest");
-  const int fd = CallOldHost(guest, old_host);
-  ASSERT_GE(fd, 0);
-  OldPeer old{fd};
-  // Nothing comes from the old host: after the wait the held line leaves.
-  ASSERT_TRUE(guest.Send("patience"));
-  EXPECT_EQ(old.NextLine(), "patience");
-  EXPECT_TRUE(guest.reporter.WaitForConversation(BasicLine("Oldhost")));
-  ASSERT_TRUE(SendAll(fd, SayFrame("Oldhost", "reply")));
-  EXPECT_TRUE(guest.reporter.WaitForConversation(Said("Oldhost", "reply")));
-  guest.session.End(nullptr);
-  EXPECT_EQ(old.NextLine(), "");
-  EXPECT_EQ(old.last, static_cast<uint32_t>(MSG_SIGNOFF));
-  EXPECT_FALSE(old.out_of_step);
-  ::close(fd);
-}
-
-// Off on either side: exactly the original protocol's bytes leave it, with
-// the key of its settings, and a line comes in with that key.
-TEST_F(PrivateSessionTest, OffSendsTodaysBytes) {
-  const uint16_t key = 0xA001;
-  {  // An Off host answers a sign-on with the greeting alone, lines at once.
+  for (PrivateMode mode : {PrivateMode::kPrefer, PrivateMode::kRequire}) {
     const int port = FreePort();
-    ChatEnd host("Hostess", key);
-    host.snapshot.private_mode = PrivateMode::kOff;
-    host.snapshot.greeting = "Hi";
+    ChatEnd host("Hostess");
+    host.snapshot.private_mode = mode;
     ASSERT_TRUE(host.Host(port));
     RawCaller raw(port);
-    ASSERT_TRUE(raw.SendHeader("Raw", MSG_CONNECT, 0));
+    ASSERT_EQ(raw.SignOn("Oldie"), static_cast<uint32_t>(MSG_WELCOME));
+    OldPeer old{raw.Fd()};
     ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
-    ASSERT_TRUE(host.Send("plain"));
-    const std::string expected =
-        Bytes(MessageHeader("Hostess", MSG_WELCOME, 2), "Hi") + SayFrame("Hostess", "plain", key);
-    EXPECT_EQ(Take(raw.Fd(), expected.size()), expected);
-    ASSERT_TRUE(raw.SendLine("Raw", key, "in"));
-    EXPECT_TRUE(host.reporter.WaitForConversation(Said("Raw", "in")));
-    EXPECT_EQ(host.reporter.Conversation().find(kBasic), std::string::npos);
+    // The host's line waits for the outcome; the caller's first line settles it.
+    ASSERT_TRUE(host.Send("held for a moment"));
+    ASSERT_TRUE(raw.SendLine("Oldie", kKey, "hello from the past"));
+    if (mode == PrivateMode::kRequire) {  // RequireRefusesAnOldPeer
+      EXPECT_TRUE(host.reporter.WaitForConversation(
+          "Oldie did not set up a private session, and this program is set to require one. The "
+          "connection was closed.\n"));
+      EXPECT_TRUE(host.WaitState(SessionState::kHostingFree));
+      EXPECT_EQ(host.reporter.Conversation().find("hello from the past"), std::string::npos);
+      // The old peer saw the greeting and the bodiless offer, nothing more.
+      EXPECT_EQ(old.NextLine(), "");
+      EXPECT_EQ(old.last, static_cast<uint32_t>(MSG_OFFER));
+      EXPECT_FALSE(old.out_of_step);
+      continue;
+    }
+    ASSERT_TRUE(host.reporter.WaitForConversation(BasicLine("Oldie")));
+    ASSERT_TRUE(host.reporter.WaitForConversation(Said("Oldie", "hello from the past")));
+    EXPECT_EQ(old.NextLine(), "held for a moment");
+    ASSERT_TRUE(host.Send("and now at once"));
+    EXPECT_EQ(old.NextLine(), "and now at once");
+    EXPECT_FALSE(old.out_of_step);
+    EXPECT_EQ(host.session.StatsLines().back(), "Privacy: basic cipher (not private)");
+    EXPECT_EQ(host.reporter.Privacy(), "Basic cipher (not private)\n");
   }
-  {  // An Off caller signs on with 'C' alone.
+}
+
+// A caller that offers, and a host that knows only the original protocol;
+// and an Off caller, which sends exactly the original protocol's bytes
+// with the key of its settings.
+TEST_F(PrivateSessionTest, OldHostGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
+  for (PrivateMode mode : {PrivateMode::kPrefer, PrivateMode::kOff}) {
+    const uint16_t key = mode == PrivateMode::kOff ? 0xA001 : kKey;
     QuietHost old_host;
     ChatEnd guest("Guest", key);
-    guest.snapshot.private_mode = PrivateMode::kOff;
+    guest.snapshot.private_mode = mode;
     const int fd = CallOldHost(guest, old_host);
     ASSERT_GE(fd, 0);
-    ASSERT_TRUE(guest.Send("plain"));
-    const std::string expected =
-        Bytes(MessageHeader("Guest", MSG_CONNECT, 0)) + SayFrame("Guest", "plain", key);
-    EXPECT_EQ(Take(fd, expected.size()), expected);
-    guest.session.Close();
+    ASSERT_TRUE(guest.Send("patience"));
+    if (mode == PrivateMode::kOff) {  // OffSendsTodaysBytes: 'C' alone, the line at once
+      EXPECT_EQ(TwoFrames(fd),
+                Bytes(MessageHeader("Guest", MSG_CONNECT, 0)) + SayFrame("Guest", "patience", key));
+      guest.session.Close();
+      ::close(fd);
+      continue;
+    }
+    // Nothing comes from the old host: after the wait the held line leaves.
+    OldPeer old{fd};
+    EXPECT_EQ(old.NextLine(), "patience");
+    EXPECT_TRUE(guest.reporter.WaitForConversation(BasicLine("Oldhost")));
+    ASSERT_TRUE(SendAll(fd, SayFrame("Oldhost", "reply")));
+    EXPECT_TRUE(guest.reporter.WaitForConversation(Said("Oldhost", "reply")));
+    guest.session.End(nullptr);
+    EXPECT_EQ(old.NextLine(), "");
+    EXPECT_EQ(old.last, static_cast<uint32_t>(MSG_SIGNOFF));
+    EXPECT_FALSE(old.out_of_step);
     ::close(fd);
   }
 }
 
-TEST_F(PrivateSessionTest, RequireRefusesAnOldPeer) {
+// An Off host answers a sign-on with the greeting alone and sends lines at
+// once, with the key of its settings; a line comes in with that key.
+TEST_F(PrivateSessionTest, OffSendsTodaysBytes) {
+  const uint16_t key = 0xA001;
   const int port = FreePort();
-  ChatEnd host("Hostess");
-  host.snapshot.private_mode = PrivateMode::kRequire;
+  ChatEnd host("Hostess", key);
+  host.snapshot.private_mode = PrivateMode::kOff;
+  host.snapshot.greeting = "Hi";
   ASSERT_TRUE(host.Host(port));
   RawCaller raw(port);
-  ASSERT_EQ(raw.SignOn("Oldie"), static_cast<uint32_t>(MSG_WELCOME));
+  ASSERT_TRUE(raw.SendHeader("Raw", MSG_CONNECT, 0));
   ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
-  ASSERT_TRUE(host.Send("never sent"));
-  ASSERT_TRUE(raw.SendLine("Oldie", kKey, "hello"));
-  EXPECT_TRUE(host.reporter.WaitForConversation(
-      "Oldie did not set up a private session, and this program is set to require one. The "
-      "connection was closed.\n"));
-  EXPECT_TRUE(host.WaitState(SessionState::kHostingFree));
-  EXPECT_EQ(host.reporter.Conversation().find(Said("Oldie", "hello")), std::string::npos);
-  // The old peer saw the greeting and the bodiless offer, nothing more.
-  OldPeer old{raw.Fd()};
-  EXPECT_EQ(old.NextLine(), "");
-  EXPECT_EQ(old.last, static_cast<uint32_t>(MSG_OFFER));
-  EXPECT_FALSE(old.out_of_step);
-}
-
-TEST_F(PrivateSessionTest, WrongKeyOrPassphraseEndsBothSides) {
-  for (bool by_passphrase : {false, true}) {
-    const int port = FreePort();
-    ChatEnd host("Hostess");
-    ChatEnd guest("Guest", by_passphrase ? kKey : kKey + 1);
-    if (by_passphrase) guest.snapshot.passphrase = "not the same";
-    ASSERT_TRUE(host.Host(port));
-    // The check may end the conversation before Connect looks, and a
-    // line typed meanwhile may find nobody to take it: neither is asked.
-    guest.Connect(port);
-    guest.session.Send("never shown");
-    EXPECT_TRUE(host.reporter.WaitForConversation(kMismatch));
-    EXPECT_TRUE(guest.reporter.WaitForConversation(kMismatch));
-    EXPECT_TRUE(host.reporter.WaitForConversation(
-        "A caller from 127.0.0.1 failed the key check (1 so far)\n"));
-    EXPECT_TRUE(guest.WaitState(SessionState::kIdle));
-    EXPECT_EQ(guest.session.LastEnd(), ConversationEnd::kBroken);
-    EXPECT_TRUE(host.WaitState(SessionState::kHostingFree));
-    EXPECT_EQ(host.reporter.Conversation().find("never shown"), std::string::npos);
-  }
+  ASSERT_TRUE(host.Send("plain"));
+  EXPECT_EQ(TwoFrames(raw.Fd()), Bytes(MessageHeader("Hostess", MSG_WELCOME, 2), "Hi") +
+                                     SayFrame("Hostess", "plain", key));
+  ASSERT_TRUE(raw.SendLine("Raw", key, "in"));
+  EXPECT_TRUE(host.reporter.WaitForConversation(Said("Raw", "in")));
+  EXPECT_EQ(host.reporter.Conversation().find("Basic cipher"), std::string::npos);
 }
 
 // A relay between two new programs changes what the host sends: its second
-// sealed line flipped, repeated or held back behind the third; two plain
-// lines injected before the first; its offer dropped. Each is seen.
+// sealed line flipped (repeats and reordering are shown on the channel
+// alone); two plain lines injected before the first; its offer dropped.
+// Each is seen.
 TEST_F(PrivateSessionTest, ATamperingRelayIsSeen) {
-  enum class Cut { kFlip, kReplay, kReorder, kInjectPlain, kDropOffer };
-  for (Cut cut : {Cut::kFlip, Cut::kReplay, Cut::kReorder, Cut::kInjectPlain, Cut::kDropOffer}) {
+  enum class Cut { kFlip, kInjectPlain, kDropOffer };
+  for (Cut cut : {Cut::kFlip, Cut::kInjectPlain, Cut::kDropOffer}) {
     SCOPED_TRACE(static_cast<int>(cut));
     ChatEnd host("Hostess");
     ChatEnd guest("Guest");
     const int port = FreePort();
     int sealed = 0;
-    std::string kept;
     Relay relay(port, [&](const std::string& frame) {
       std::vector<std::string> out{frame};
       if (cut == Cut::kDropOffer && TypeOf(frame) == MSG_OFFER) out.clear();
       if (TypeOf(frame) != MSG_SEALED) return out;
       ++sealed;
       if (cut == Cut::kFlip && sealed == 2) out[0].back() ^= 0x01;
-      if (cut == Cut::kReplay && sealed == 2) out.push_back(frame);
-      if (cut == Cut::kReorder && sealed == 2) kept = frame, out.clear();
-      if (cut == Cut::kReorder && sealed == 3) out.push_back(kept);
       if (cut == Cut::kInjectPlain && sealed == 1) {
         out.insert(out.begin(), {SayFrame("Hostess", "forged"), SayFrame("Hostess", "forged")});
       }
@@ -403,11 +282,12 @@ TEST_F(PrivateSessionTest, ATamperingRelayIsSeen) {
       EXPECT_TRUE(host.reporter.WaitForConversation(BasicLine("Guest")));
       continue;
     }
-    EXPECT_TRUE(guest.reporter.WaitForConversation(kIntegrity));
+    EXPECT_TRUE(guest.reporter.WaitForConversation(
+        "A message failed its integrity check. The connection was closed.\n"));
     EXPECT_TRUE(guest.reporter.WaitForConversation(Said("Hostess", "one")));
     const std::string shown = guest.reporter.Conversation();
     EXPECT_EQ(shown.find(Said("Hostess", "three")), std::string::npos);
-    EXPECT_TRUE(cut == Cut::kReplay || shown.find(Said("Hostess", "two")) == std::string::npos);
+    EXPECT_EQ(shown.find(Said("Hostess", "two")), std::string::npos);
     EXPECT_TRUE(guest.WaitState(SessionState::kIdle));
     EXPECT_EQ(guest.session.LastEnd(), ConversationEnd::kBroken);
     EXPECT_TRUE(host.reporter.WaitForConversation("Guest has been disconnected\n"));
@@ -417,7 +297,7 @@ TEST_F(PrivateSessionTest, ATamperingRelayIsSeen) {
 // After each failed key check the host answers the next sign-on later:
 // the base delay after the first failure, twice that after the second; a
 // good private session resets it, so the failure after that waits the base
-// delay again.
+// delay again. Both sides of a failed check see the mismatch.
 TEST_F(PrivateSessionTest, HostSlowsDownGuessing) {
   const int port = FreePort();
   ChatEnd host("Hostess");
@@ -430,10 +310,14 @@ TEST_F(PrivateSessionTest, HostSlowsDownGuessing) {
   // A caller with the wrong key; returns when the host has counted it.
   auto guess = [&] {
     ChatEnd wrong("Guesser", static_cast<uint16_t>(kKey + 1));
-    wrong.Connect(port);  // may fail before Connect has looked
+    wrong.Connect(port);                // may fail before Connect has looked
+    wrong.session.Send("never shown");  // may find nobody to take it
     EXPECT_TRUE(wrong.reporter.WaitForConversation(kMismatch));
+    EXPECT_TRUE(host.reporter.WaitForConversation(kMismatch, failures + 1));
     EXPECT_TRUE(host.reporter.WaitForConversation("A caller from 127.0.0.1 failed the key check (" +
                                                   std::to_string(++failures) + " so far)\n"));
+    EXPECT_TRUE(wrong.WaitState(SessionState::kIdle));
+    EXPECT_EQ(wrong.session.LastEnd(), ConversationEnd::kBroken);
     EXPECT_TRUE(host.WaitState(SessionState::kHostingFree));
     return steady_clock::now();
   };
@@ -453,6 +337,7 @@ TEST_F(PrivateSessionTest, HostSlowsDownGuessing) {
   const auto waited = call(guess());
   EXPECT_GE(waited, base - slack);
   EXPECT_LT(waited, 4 * base - slack);
+  EXPECT_EQ(host.reporter.Conversation().find("never shown"), std::string::npos);
 }
 
 }  // namespace

@@ -27,23 +27,19 @@ class RecordingReporter : public Reporter {
   }
   void PlayActivitySound() override { Add(&sounds_, "*", "sound"); }
   // Kept apart from Lines(), as are the two below: "text\n" each.
-  void PrivacyStatus(const std::string& text) override { Add(&privacy_, text + "\n", nullptr); }
+  void PrivacyStatus(const std::string& text) override { Add(&privacy_, text + "\n"); }
   // "sender:line\n" each.
   void ChatLineArrived(const std::string& sender, const std::string& line) override {
-    Add(&arrivals_, sender + ":" + line + "\n", nullptr);
+    Add(&arrivals_, sender + ":" + line + "\n");
   }
   bool MainFrameMinimised() override {
     const bool minimised = minimised_;
-    Add(&queries_, "?", nullptr);
+    Add(&queries_, "?");
     return minimised;
   }
 
   // Every report but the minimised queries, in arrival order.
-  std::vector<std::string> Lines() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return lines_;
-  }
-
+  std::vector<std::string> Lines() const { return Get(lines_); }
   std::string Conversation() const { return Get(conversation_); }
   std::string Events() const { return Get(events_); }
   std::string Status() const { return Get(status_); }
@@ -75,16 +71,15 @@ class RecordingReporter : public Reporter {
   }
 
  private:
-  void Add(std::string* to, const std::string& text, const std::string& line) {
-    Add(to, text, &line);
-  }
-  void Add(std::string* to, const std::string& text, const std::string* line) {
+  // Appends text to its record and, unless line is left out, line to Lines().
+  void Add(std::string* to, const std::string& text, const std::string& line = "\x01") {
     std::lock_guard<std::mutex> guard(lock_);
     to->append(text);
-    if (line != nullptr) lines_.push_back(*line);
+    if (line != "\x01") lines_.push_back(line);
     changed_.notify_all();
   }
-  std::string Get(const std::string& from) const {
+  template <typename T>
+  T Get(const T& from) const {
     std::lock_guard<std::mutex> guard(lock_);
     return from;
   }

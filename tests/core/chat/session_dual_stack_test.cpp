@@ -1,13 +1,9 @@
 // Sessions over both address families: one host on a dual-stack listener,
-// callers over ::1 and 127.0.0.1, a name with addresses of both families,
-// a first address that does not answer, and a name lookup that hangs.
+// callers over ::1 and 127.0.0.1, a name with addresses of both families
+// and a first address that does not answer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,8 +17,6 @@ namespace {
 using chat_test::ChatEnd;
 using chat_test::FreePort;
 using chat_test::Said;
-using std::chrono::milliseconds;
-using std::chrono::steady_clock;
 
 class DualStackTest : public ::testing::Test {
  protected:
@@ -88,54 +82,6 @@ TEST_F(DualStackTest, ANameIsCalledAtTheFirstAddressThatAnswers) {
   EXPECT_EQ(Converse("both.test", "127.0.0.1", {{"127.0.0.1", port_}, {"::1", port_}}), 1);
   EXPECT_EQ(Converse("moved.test", "127.0.0.1", {{"::1", closed}, {"127.0.0.1", port_}}), 2);
   EXPECT_EQ(Converse("moved.test", "::1", {{"127.0.0.1", closed}, {"::1", port_}}), 2);
-}
-
-TEST(ConnectLookupTest, CancelEndsAConnectWhoseNameLookupHangs) {
-  // The resolver's state is shared with the lookup's helper thread, which
-  // is released only after the session has let go of it.
-  struct Gate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool open = false;
-    bool asked = false;
-    void Open() {
-      std::lock_guard<std::mutex> hold(mutex);
-      open = true;
-      changed.notify_all();
-    }
-  };
-  auto gate = std::make_shared<Gate>();
-  const NameResolver hanging = [gate](const std::string&, int, std::vector<StreamEndpoint>*) {
-    std::unique_lock<std::mutex> hold(gate->mutex);
-    gate->asked = true;
-    gate->changed.notify_all();
-    gate->changed.wait_for(hold, std::chrono::seconds(20), [&] { return gate->open; });
-    return false;
-  };
-  ChatEnd guest("Guest");
-  guest.session.SetNameResolver(hanging);
-  guest.snapshot.port = FreePort();
-  ASSERT_TRUE(guest.session.Connect("slow.test", guest.snapshot));
-  {
-    std::unique_lock<std::mutex> hold(gate->mutex);
-    ASSERT_TRUE(
-        gate->changed.wait_for(hold, std::chrono::seconds(10), [&] { return gate->asked; }));
-  }
-  EXPECT_EQ(guest.session.State(), SessionState::kConnecting);
-  const auto start = steady_clock::now();
-  guest.session.CancelConnect();
-  EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
-  EXPECT_EQ(guest.session.State(), SessionState::kIdle);
-  EXPECT_EQ(guest.reporter.Events(), "");
-  // A lookup that gives up by its deadline reads as an unknown name.
-  ChatEnd late("Late");
-  late.session.SetNameResolver(hanging);
-  late.snapshot.connect_total_ms = 200;
-  EXPECT_EQ(late.Connect(FreePort(), "slow.test"), -1);
-  EXPECT_EQ(late.reporter.Events(),
-            "Could not resolve server's Internet Address\n"
-            "No DNS entry exists or hostname is not valid\n");
-  gate->Open();
 }
 
 }  // namespace

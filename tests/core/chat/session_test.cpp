@@ -1,17 +1,25 @@
 // Two chat sessions (and hand-made callers) conversing over loopback in one
-// process: the session's commands, its workers and what both sides see.
+// process: the session's commands, its workers and what both sides see, and
+// the faults that once wedged a session.
 
 #include "core/chat/session.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/chat/chat_test_support.h"
+#include "core/net/name_lookup.h"
+#include "core/settings/config_commit.h"
+#include "core/settings/program_settings.h"
+#include "core/settings/settings_parts.h"
 
 namespace {
 
@@ -21,11 +29,19 @@ using chat_test::QuietHost;
 using chat_test::RawCaller;
 using chat_test::Said;
 using std::chrono::milliseconds;
+using std::chrono::seconds;
 using std::chrono::steady_clock;
 using Lines = std::vector<std::string>;
 
-constexpr uint16_t kKey = 52917;
 const char kShutdown[] = "All Quillo services have been shutdown\n";
+
+// Runs step and expects it to take less than a second.
+template <typename Step>
+void Quickly(Step step) {
+  const auto start = steady_clock::now();
+  step();
+  EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
+}
 
 // The line that announced the private session, with its line end.
 std::string PrivacyLine(const std::string& text) {
@@ -37,46 +53,23 @@ std::string PrivacyLine(const std::string& text) {
 class ConversationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = FreePort();
     ASSERT_TRUE(host_.Host(port_)) << host_.reporter.Conversation();
     ASSERT_EQ(guest_.Connect(port_), 0) << guest_.reporter.Events();
-    ASSERT_TRUE(host_.reporter.WaitForConversation("Guest has established a connection\n"));
     ASSERT_TRUE(host_.WaitState(SessionState::kHostingBusy));
     ASSERT_TRUE(host_.reporter.WaitForConversation("Private session with Guest. "));
     ASSERT_TRUE(guest_.reporter.WaitForConversation("Private session with Hostess. "));
   }
 
-  int port_ = 0;
+  int port_ = FreePort();
   ChatEnd host_{"Hostess"};
   ChatEnd guest_{"Guest"};
 };
 
-TEST_F(ConversationTest, HostingAndGreetingAreReported) {
-  const std::string host_text = host_.reporter.Conversation();
-  EXPECT_EQ(host_text.rfind("Initializing Quillo services...\nOpening Quillo server on host ", 0),
-            0u);
-  EXPECT_NE(host_text.find("Listening on port " + std::to_string(port_) + "\n\n"),
-            std::string::npos);
-  EXPECT_NE(host_text.find("Connecting Quillo client 127.0.0.1 at: "), std::string::npos);
-  EXPECT_TRUE(host_.reporter.WaitForSounds(1));  // the new connection
-  // No greeting was configured: the host's own, with a line end each side;
-  // then the private session, with one code for both.
-  const std::string guest_text = guest_.reporter.Conversation();
-  const std::string code = PrivacyLine(host_text).substr(std::strlen("Private session with Guest"));
-  ASSERT_EQ(code.size(), std::strlen(". Verification code: NNNN NNNN\n"));
-  EXPECT_EQ(guest_text,
-            "\n\nWelcome to the Hostess chat session\nPrivate session with Hostess" + code);
-  EXPECT_EQ(host_.reporter.Status(), "Hosting Quillo Session\n");
-  // The status bar's privacy field, on both sides.
-  EXPECT_TRUE(host_.reporter.WaitForPrivacy("Private session\n"));
-  EXPECT_TRUE(guest_.reporter.WaitForPrivacy("Private session\n"));
-  EXPECT_EQ(guest_.reporter.Events(), "");
-  EXPECT_EQ(guest_.session.State(), SessionState::kConnectedAsClient);
-  EXPECT_EQ(guest_.session.PeerName(), "Hostess");
-  EXPECT_EQ(host_.session.PeerName(), "Guest");
-}
-
 TEST_F(ConversationTest, LinesTravelBothWaysUnderTheSendersName) {
+  EXPECT_EQ(guest_.session.PeerName() + host_.session.PeerName(), "HostessGuest");
+  const Lines stats = guest_.session.StatsLines();
+  EXPECT_EQ(stats[1] + "|" + stats[4] + "|" + stats.back(),
+            "You are configured as Quillo client|IP Address: 127.0.0.1|Privacy: private session");
   // Nothing to send keeps the input and sends nothing.
   EXPECT_FALSE(guest_.Send(""));
   EXPECT_FALSE(guest_.Send("\n"));
@@ -85,13 +78,9 @@ TEST_F(ConversationTest, LinesTravelBothWaysUnderTheSendersName) {
   EXPECT_TRUE(host_.reporter.WaitForConversation(Said("Guest", "hello host")));
   EXPECT_NE(guest_.reporter.Conversation().find(Said("Guest", "hello host")), std::string::npos);
   ASSERT_TRUE(host_.Send("two\nlines\n"));
-  EXPECT_TRUE(guest_.reporter.WaitForConversation(Said("Hostess", "two\nlines")));
-  // Only one final line end is dropped.
-  ASSERT_TRUE(host_.Send("gap\n\n"));
+  ASSERT_TRUE(host_.Send("gap\n\n"));  // only one final line end is dropped
   EXPECT_TRUE(guest_.reporter.WaitForConversation(Said("Hostess", "gap\n")));
-  // 8-bit text passes unchanged.
-  ASSERT_TRUE(guest_.Send("caf\xe9 \xff"));
-  EXPECT_TRUE(host_.reporter.WaitForConversation(Said("Guest", "caf\xe9 \xff")));
+  ASSERT_TRUE(guest_.Send("caf\xe9 \xff"));  // 8-bit text passes unchanged
   // Flush tells when the queue has reached the connection: the share, the
   // confirmation and the two lines.
   EXPECT_TRUE(guest_.session.Flush(5000));
@@ -99,6 +88,7 @@ TEST_F(ConversationTest, LinesTravelBothWaysUnderTheSendersName) {
   // Each received line is announced once with its sender (after its
   // conversation line); one's own lines are not.
   EXPECT_TRUE(host_.reporter.WaitForArrivals("Guest:caf\xe9 \xff\n"));
+  EXPECT_NE(host_.reporter.Conversation().find(Said("Guest", "caf\xe9 \xff")), std::string::npos);
   EXPECT_EQ(host_.reporter.Arrivals(), "Guest:hello host\nGuest:caf\xe9 \xff\n");
   EXPECT_TRUE(guest_.reporter.WaitForArrivals("Hostess:gap\n\n"));
   EXPECT_EQ(guest_.reporter.Arrivals(), "Hostess:two\nlines\nHostess:gap\n\n");
@@ -122,7 +112,7 @@ TEST_F(ConversationTest, ActivitySoundOnlyWhileMinimised) {
   EXPECT_EQ(guest_.reporter.Sounds(), 1u);
 }
 
-TEST_F(ConversationTest, GuestSignsOffAndTheNextCallerIsGreeted) {
+TEST_F(ConversationTest, GuestSignsOffAndTheLineIsFree) {
   const auto start = steady_clock::now();
   guest_.session.End(nullptr);
   EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
@@ -132,20 +122,11 @@ TEST_F(ConversationTest, GuestSignsOffAndTheNextCallerIsGreeted) {
   EXPECT_EQ(guest_.reporter.Status(), kShutdown);
   EXPECT_EQ(guest_.reporter.Privacy(), "Private session\n\n");  // cleared
   EXPECT_EQ(guest_.session.State(), SessionState::kIdle);
-
-  ASSERT_TRUE(host_.reporter.WaitForConversation("Guest has been disconnected\n"));
-  EXPECT_NE(
-      host_.reporter.Conversation().find("Guest has signed off\nGuest has been disconnected\n"),
-      std::string::npos);
+  ASSERT_TRUE(
+      host_.reporter.WaitForConversation("Guest has signed off\nGuest has been disconnected\n"));
   ASSERT_TRUE(host_.WaitState(SessionState::kHostingFree));
   EXPECT_FALSE(host_.Send("anyone?"));
   EXPECT_EQ(host_.reporter.Messages(), "You are not connected to any Quillo services\n  ");
-
-  ChatEnd next("Next");
-  ASSERT_EQ(next.Connect(port_), 0);
-  EXPECT_TRUE(host_.reporter.WaitForConversation("Next has established a connection\n"));
-  ASSERT_TRUE(next.Send("hi"));
-  EXPECT_TRUE(host_.reporter.WaitForConversation(Said("Next", "hi")));
 }
 
 TEST_F(ConversationTest, HostEndsAndHostsAgainOnTheSameListener) {
@@ -153,18 +134,22 @@ TEST_F(ConversationTest, HostEndsAndHostsAgainOnTheSameListener) {
   host_.session.End([&] { return asked = true; });
   EXPECT_TRUE(asked);
   const std::string host_text = host_.reporter.Conversation();
+  EXPECT_EQ(host_text.rfind("Initializing Quillo services...\nOpening Quillo server on host ", 0),
+            0u);
+  EXPECT_NE(host_text.find("Guest has established a connection\n"), std::string::npos);
+  EXPECT_EQ(host_.reporter.Status().rfind("Hosting Quillo Session\n", 0), 0u);
+  // One verification code on both sides.
+  const std::string code = PrivacyLine(host_text).substr(std::strlen("Private session with Guest"));
+  EXPECT_EQ(code.size(), std::strlen(". Verification code: NNNN NNNN\n"));
+  EXPECT_NE(guest_.reporter.Conversation().find("Private session with Hostess" + code),
+            std::string::npos);
   EXPECT_NE(host_text.find("Guest has been disconnected\nQuillo server open on host "),
             std::string::npos);
-  EXPECT_NE(host_text.find("Listening on port " + std::to_string(port_) + "\n\n"),
-            host_text.rfind("Listening on port "));
-  EXPECT_EQ(host_text.find("All Quillo services"), std::string::npos);
+  EXPECT_EQ(RecordingReporter::Count(host_text, "Listening on port " + std::to_string(port_)), 2);
   EXPECT_EQ(host_.session.State(), SessionState::kHostingFree);
-  ASSERT_TRUE(guest_.reporter.WaitForConversation("Hostess has been disconnected\n"));
-  EXPECT_NE(guest_.reporter.Conversation().find(
-                "Hostess has signed off\nHostess has been disconnected\n"),
-            std::string::npos);
+  ASSERT_TRUE(guest_.reporter.WaitForConversation(
+      "Hostess has signed off\nHostess has been disconnected\n"));
   ASSERT_TRUE(guest_.WaitState(SessionState::kIdle));
-
   ChatEnd next("Next");
   ASSERT_EQ(next.Connect(port_), 0);
   ASSERT_TRUE(next.Send("again"));
@@ -179,73 +164,26 @@ TEST_F(ConversationTest, HostEndsAndHostsAgainOnTheSameListener) {
 
 // A type this program does not know, with a body: the body is read and
 // dropped, so the line after it is read from its own header. The name shown
-// is the one in the header, not the peer's.
-TEST(ChatWireTest, UnknownTypesAreSkippedWithTheirBodies) {
+// is the one in the header, not the peer's. A partner announcing a 4 GiB
+// line is cut off.
+TEST(ChatWireTest, UnknownTypesAreSkippedWithTheirBodiesAndHugeLinesCutOff) {
   const int port = FreePort();
   ChatEnd host("Hostess");
   ASSERT_TRUE(host.Host(port));
   RawCaller raw(port);
-  MessageHeader reply;
   std::string greeting;
-  ASSERT_TRUE(raw.SignOn("Raw", &reply, &greeting));
-  EXPECT_EQ(reply.Type(), static_cast<uint32_t>(MSG_WELCOME));
-  EXPECT_EQ(reply.SenderName(), "Hostess");
-  EXPECT_EQ(greeting, "\nWelcome to the Hostess chat session\n");
+  ASSERT_EQ(raw.SignOn("Raw", &greeting), static_cast<uint32_t>(MSG_WELCOME));
+  EXPECT_EQ(greeting, "Hostess:\nWelcome to the Hostess chat session\n");
   ASSERT_TRUE(raw.SendHeader("Raw", 'X', 40));
   ASSERT_TRUE(raw.SendBytes(std::string(40, 'S').data(), 40));
   ASSERT_TRUE(raw.SendHeader("Raw", MSG_WELCOME, 3));
   ASSERT_TRUE(raw.SendBytes("abc", 3));
-  ASSERT_TRUE(raw.SendLine("Other", kKey, "made it"));
+  ASSERT_TRUE(raw.SendLine("Other", 52917, "made it"));
   EXPECT_TRUE(host.reporter.WaitForConversation(Said("Other", "made it")));
   EXPECT_EQ(host.session.PeerName(), "Raw");
-}
-
-TEST(ChatHostileCallerTest, HostSurvivesBrokenCallers) {
-  const int port = FreePort();
-  ChatEnd host("Hostess");
-  host.snapshot.sign_on_timeout_ms = 300;
-  ASSERT_TRUE(host.Host(port));
-  const std::string failed = "Could not established a connection to ";
-  const std::string receive_error = "\nSocket exception: Receive error\n";
-  { RawCaller gone(port); }  // connects and closes at once
-  ASSERT_TRUE(host.reporter.WaitForConversation(failed + receive_error, 1));
-  RawCaller silent(port);  // connects and says nothing
-  ASSERT_TRUE(host.reporter.WaitForConversation(failed + receive_error, 2));
-  EXPECT_TRUE(silent.ClosedByPeer());
-  RawCaller partial(port);  // a partial sign-on, then nothing
-  ASSERT_TRUE(partial.SendBytes("Half", 4));
-  ASSERT_TRUE(host.reporter.WaitForConversation(failed + "Half" + receive_error));
-
-  RawCaller huge(port);  // signs on, then announces a 4 GiB line
-  ASSERT_EQ(huge.SignOn("Huge"), static_cast<uint32_t>(MSG_WELCOME));
-  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
-  ASSERT_TRUE(huge.SendHeader("Huge", MSG_SAY, 0xFFFFFFFFu));
-  ASSERT_TRUE(host.reporter.WaitForConversation("Huge has been disconnected\n"));
-  ASSERT_TRUE(host.WaitState(SessionState::kHostingFree));
-  EXPECT_TRUE(huge.ClosedByPeer());
-
-  ChatEnd guest("Guest");
-  ASSERT_EQ(guest.Connect(port), 0);
-  // While the line is busy, a silent caller is dropped after the limit too.
-  RawCaller silent_busy(port);
-  EXPECT_TRUE(silent_busy.ClosedByPeer());
-  ASSERT_TRUE(guest.Send("still fine"));
-  EXPECT_TRUE(host.reporter.WaitForConversation(Said("Guest", "still fine")));
-}
-
-TEST(ChatStopTest, EndDoesNotWaitForASilentCaller) {
-  const int port = FreePort();
-  ChatEnd host("Hostess");  // the full sign-on limit
-  ASSERT_TRUE(host.Host(port));
-  RawCaller silent(port);
-  ASSERT_TRUE(host.reporter.WaitForConversation("Connecting Quillo client "));
-  const auto start = steady_clock::now();
-  host.session.End([] { return false; });
-  EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
-  EXPECT_TRUE(silent.ClosedByPeer());
-  const std::string text = host.reporter.Conversation();
-  EXPECT_EQ(text.substr(text.size() - std::strlen(kShutdown)), kShutdown);
-  EXPECT_EQ(text.find("Could not established"), std::string::npos);
+  ASSERT_TRUE(raw.SendHeader("Raw", MSG_SAY, 0xFFFFFFFFu));
+  EXPECT_TRUE(host.reporter.WaitForConversation("Raw has been disconnected\n"));
+  EXPECT_TRUE(raw.ClosedByPeer());
 }
 
 TEST(ChatStopTest, CallerGreetedWhileTheQuestionIsOpenIsSignedOffToo) {
@@ -270,15 +208,13 @@ TEST(ChatStopTest, CallerGreetedWhileTheQuestionIsOpenIsSignedOffToo) {
 TEST(ChatConnectTest, NobodyListeningUnknownHostOrAnOversizedGreeting) {
   ChatEnd guest("Guest");
   EXPECT_EQ(guest.Connect(FreePort()), -1);
-  EXPECT_EQ(guest.reporter.Events(),
+  EXPECT_EQ(guest.reporter.Events() + guest.reporter.Conversation(),
             "Could not connect to the Quillo line \nThe Quillo server is not online\n");
-  EXPECT_EQ(guest.reporter.Conversation(), "");
-  EXPECT_EQ(guest.session.State(), SessionState::kIdle);
   ChatEnd lost("Lost");
   EXPECT_EQ(lost.Connect(FreePort(), "no-such-host.invalid"), -1);
   EXPECT_EQ(lost.reporter.Events(),
-            "Could not resolve server's Internet Address\n"
-            "No DNS entry exists or hostname is not valid\n");
+            "Could not resolve server's Internet Address\nNo DNS entry exists or hostname is not "
+            "valid\n");
   // A greeting one byte over the body limit is a broken connection.
   QuietHost fake;
   std::thread fake_host([&fake] {
@@ -295,34 +231,42 @@ TEST(ChatConnectTest, NobodyListeningUnknownHostOrAnOversizedGreeting) {
   EXPECT_EQ(greeted.Connect(fake.port), -1);
   fake_host.join();
   EXPECT_EQ(greeted.reporter.Events(), "Socket exception: Receive error\n");
-  EXPECT_EQ(greeted.session.State(), SessionState::kIdle);
 }
 
+// Commands are refused, with the program's box, where the state does not
+// allow them. Stats and the invitation give every address the host has
+// (their wording is the window tests'); a second host on the port is told
+// why it failed.
 TEST(ChatCommandTest, ChecksFollowTheSessionState) {
-  ChatEnd end("Quillo");
+  ChatEnd end("Quillo", 1234);
   ChatSession& s = end.session;
-  EXPECT_TRUE(s.CheckHost());
-  EXPECT_TRUE(s.CheckConnect());
-  EXPECT_FALSE(s.Send("x"));
-  EXPECT_FALSE(s.CheckInvitation());
+  EXPECT_TRUE(s.CheckHost() && s.CheckConnect() && !s.Send("x") && !s.CheckInvitation());
   EXPECT_EQ(end.reporter.Messages(),
             "You are not connected to any Quillo services\n  "
             "You are not currently hosting a Quillo session\n  ");
+  EXPECT_EQ(s.StatsLines()[0], "You are not hosting any Quillo sessions");
   // Idle, End only reports the shutdown and asks nothing.
-  bool asked = false;
-  s.End([&] { return asked = true; });
-  EXPECT_FALSE(asked);
-  EXPECT_EQ(end.reporter.Conversation(), kShutdown);
-  EXPECT_EQ(end.reporter.Status(), kShutdown);
+  s.End([] {
+    ADD_FAILURE();
+    return true;
+  });
+  EXPECT_EQ(end.reporter.Conversation() + end.reporter.Status(),
+            std::string(kShutdown) + kShutdown);
+  end.snapshot.host_name = "ann.test";
+  s.SetPartnerAddressSource([](const std::string& name) {
+    return PartnerAddresses{name == "ann.test" ? "192.0.2.10" : "", {"2001:db8::5", "2001:db8::7"}};
+  });
   const int port = FreePort();
   ASSERT_TRUE(end.Host(port));
-  EXPECT_FALSE(s.CheckHost());
-  EXPECT_FALSE(s.CheckConnect());
-  EXPECT_TRUE(s.CheckInvitation());
+  EXPECT_FALSE(s.CheckHost() || s.CheckConnect() || !s.CheckInvitation());
   EXPECT_NE(end.reporter.Messages().find("You are currently hosting a Quillo session\n  You must "
                                          "end this host session before connecting\n  "),
             std::string::npos);
-  // A second host on the same port is told why it failed.
+  EXPECT_EQ(s.StatsLines(), (Lines{"You are configured as Quillo server", "IP Address: 192.0.2.10",
+                                   "IPv6 Address: 2001:db8::5", "IPv6 Address: 2001:db8::7",
+                                   "Port Number: " + std::to_string(port), "Encryption Key: 1234",
+                                   "", "Currently no Quillo clients are connected"}));
+  EXPECT_EQ(s.InvitationLines("now")[7], "IPv6 Address: 2001:db8::7");
   ChatEnd second("Second");
   EXPECT_FALSE(second.Host(port));
   EXPECT_EQ(second.reporter.Conversation(),
@@ -331,53 +275,293 @@ TEST(ChatCommandTest, ChecksFollowTheSessionState) {
   EXPECT_EQ(second.session.State(), SessionState::kIdle);
 }
 
-// Stats and the invitation give every address the host has, its port and
-// key; the caller's give the host it called and the session's privacy.
-TEST(ChatReportTest, StatisticsAndInvitationFollowTheSession) {
-  for (const Lines& ipv6 : {Lines{"2001:db8::5", "2001:db8:1::7"}, Lines{}}) {
-    ChatEnd host("Ann", 1234);
-    EXPECT_EQ(host.session.StatsLines(), (Lines{"You are not hosting any Quillo sessions",
-                                                "You are not connected to any Quillo services"}));
-    std::string asked_for = "<not asked>";
-    host.snapshot.host_name = "ann.test";
-    host.session.SetPartnerAddressSource([&asked_for, &ipv6](const std::string& name) {
-      asked_for = name;
-      return PartnerAddresses{"192.0.2.10", ipv6};
-    });
-    const int port = FreePort();
-    ASSERT_TRUE(host.Host(port));
-    EXPECT_EQ(asked_for, "ann.test");
-    Lines shown;
-    for (const std::string& address : ipv6) shown.push_back("IPv6 Address: " + address);
-    const std::string port_line = "Port Number: " + std::to_string(port);
-    Lines stats = {"You are configured as Quillo server", "IP Address: 192.0.2.10"};
-    stats.insert(stats.end(), shown.begin(), shown.end());
-    stats.insert(stats.end(), {port_line, "Encryption Key: 1234", "",
-                               "Currently no Quillo clients are connected"});
-    EXPECT_EQ(host.session.StatsLines(), stats);
-    Lines invitation = {"Dec 05, 2026 07:48:06",
-                        "",
-                        "This is an invitation to join the Ann Quillo session",
-                        "The Ann Quillo line is open at:",
-                        "",
-                        "Internet Address: 192.0.2.10"};
-    invitation.insert(invitation.end(), shown.begin(), shown.end());
-    invitation.insert(invitation.end(), {port_line, "Encryption Key: 1234", ""});
-    EXPECT_EQ(host.session.InvitationLines("Dec 05, 2026 07:48:06"), invitation);
-    if (!ipv6.empty()) continue;
-    ChatEnd guest("Bob", 1234);
-    ASSERT_EQ(guest.Connect(port), 0);
-    ASSERT_TRUE(guest.reporter.WaitForConversation("Private session with Ann"));
-    ASSERT_TRUE(host.reporter.WaitForConversation("Private session with Bob"));
-    stats = guest.session.StatsLines();
-    ASSERT_EQ(stats.size(), 10u);
-    EXPECT_EQ(stats[1], "You are configured as Quillo client");
-    EXPECT_EQ(stats[4], "IP Address: 127.0.0.1");
-    EXPECT_EQ(stats[5], port_line);
-    EXPECT_EQ(stats[8].rfind("Quillo session started at: ", 0), 0u);
-    EXPECT_EQ(stats[9], "Privacy: private session");
-    EXPECT_EQ(host.session.StatsLines().back(), "Privacy: private session");
+// The ways a hurried user or a hostile partner could wedge a session: the
+// session must refuse, stay responsive and keep every partner's lines.
+
+// Host pressed while a Connect waits, Connect while hosting: both refused
+// with the program's boxes, and neither disturbs the other's descriptors.
+TEST(SessionOverlapTest, HostAndConnectNeverOverlap) {
+  QuietHost silent;  // a connect to it waits for the reply
+  ChatEnd user("User");
+  user.snapshot.port = silent.port;
+  ASSERT_TRUE(user.session.Connect("127.0.0.1", user.snapshot));
+  user.snapshot.port = FreePort();
+  EXPECT_FALSE(user.session.Host(user.snapshot));
+  EXPECT_FALSE(user.session.Connect("127.0.0.1", user.snapshot));
+  EXPECT_EQ(user.reporter.Messages(),
+            "You are currently connected to a Quillo server\n  "
+            "You must end this host session before connecting\n  ");
+  EXPECT_EQ(user.session.State(), SessionState::kConnecting);
+  user.session.CancelConnect();
+  const int port = FreePort();
+  ASSERT_TRUE(user.Host(port));
+  EXPECT_FALSE(user.session.Connect("127.0.0.1", user.snapshot));
+  EXPECT_EQ(user.session.State(), SessionState::kHostingFree);
+  // The listener is untouched: a caller is answered, End is quick, the
+  // port is free again and Host works on it at once.
+  ChatEnd guest("Guest");
+  ASSERT_EQ(guest.Connect(port), 0);
+  Quickly([&] { user.session.End([] { return false; }); });
+  ASSERT_TRUE(user.Host(port)) << user.reporter.Conversation();
+  EXPECT_EQ(user.reporter.Conversation().find("Could not bind socket"), std::string::npos);
+}
+
+// Config commits while lines flow both ways: the workers read only their
+// snapshot (ThreadSanitizer watches this test).
+TEST(SessionSnapshotTest, ConfigDuringAConversationChangesTheNextSessionOnly) {
+  ProgramSettings settings;
+  settings.SettingsFilePath = ::testing::TempDir() + "quillo_snapshot_test.ini";
+  settings.ScreenName = "Hostess";
+  const int port = FreePort();
+  settings.QuilloPortNumber = port;
+  RecordingReporter host_reporter;
+  ChatSession host(host_reporter);
+  ASSERT_TRUE(host.Host(SessionSnapshotOf(settings)));
+  ChatEnd guest("Guest");
+  ASSERT_EQ(guest.Connect(port), 0);
+  ASSERT_TRUE(qtest::WaitUntil([&] { return host.State() == SessionState::kHostingBusy; }));
+  std::atomic<bool> done{false};
+  std::thread config([&] {
+    for (int i = 0; !done.load(); ++i) {
+      ConfigFields fields = ConfigFields::From(settings);
+      fields.ScreenName = "Renamed" + std::to_string(i % 7);
+      fields.Port = std::to_string(port + 1 + i % 3);
+      fields.EnableAudio = i % 2 == 0;
+      CommitConfig(fields, settings);
+      host.SetAudioEnabled(fields.EnableAudio);
+      (void)host.InvitationLines("now");
+    }
+  });
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_TRUE(host.Send("from host " + std::to_string(i)) &&
+                guest.Send("from guest " + std::to_string(i)));
   }
+  EXPECT_TRUE(guest.reporter.WaitForConversation(Said("Hostess", "from host 49")));
+  EXPECT_TRUE(host_reporter.WaitForConversation(Said("Guest", "from guest 49")));
+  done = true;
+  config.join();
+  EXPECT_EQ(host.StatsLines()[2], "Port Number: " + std::to_string(port));
+  EXPECT_EQ(host.InvitationLines("now")[2],
+            "This is an invitation to join the Hostess Quillo session");
+  host.Close();
+  // The next session takes the committed values.
+  EXPECT_EQ(SessionSnapshotOf(settings).screen_name, settings.ScreenName);
+  ::unlink(settings.SettingsFilePath.c_str());
+}
+
+// A partner that stops reading: Send queues and returns, End still wins.
+TEST(SessionSendTest, AStuckPartnerNeverBlocksSendOrEnd) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");
+  ASSERT_TRUE(host.Host(port));
+  RawCaller stuck(port);  // signs on, then never reads again
+  ASSERT_EQ(stuck.SignOn("Stuck"), static_cast<uint32_t>(MSG_WELCOME));
+  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
+  auto sending = std::async(std::launch::async, [&] {
+    for (int i = 0; i < 300; ++i) {
+      if (!host.Send(std::string(20000, 'a' + i % 26))) return false;
+    }
+    return true;
+  });
+  ASSERT_EQ(sending.wait_for(seconds(20)), std::future_status::ready) << "Send blocked";
+  EXPECT_TRUE(sending.get());
+  EXPECT_FALSE(host.session.Flush(100));  // the partner holds the rest
+  EXPECT_LT(host.session.LinesWritten(), 300u);
+  Quickly([&] { host.session.End([] { return false; }); });
+  EXPECT_EQ(host.session.State(), SessionState::kIdle);
+}
+
+// A line bigger than the partner accepts is refused before anything is
+// sent, the input stays, and the conversation goes on.
+TEST(SessionSendTest, ALineThePartnerWouldRefuseIsKeptAndTheLineStaysUp) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");
+  ChatEnd guest("Guest");
+  ASSERT_TRUE(host.Host(port));
+  ASSERT_EQ(guest.Connect(port), 0);
+  EXPECT_FALSE(guest.Send(std::string(600000, 'x')));
+  EXPECT_NE(guest.reporter.Conversation().find("This line is 600000 characters long; a Quillo "
+                                               "line takes at most 524288\nCould not send "
+                                               "message\n"),
+            std::string::npos);
+  for (const std::string& line : {std::string(ChatSession::kMaxLineBytes, 'y'), std::string("z")}) {
+    ASSERT_TRUE(guest.Send(line));
+    EXPECT_TRUE(host.reporter.WaitForConversation(Said("Guest", line)));
+  }
+  EXPECT_EQ(host.reporter.Conversation().find("has been disconnected"), std::string::npos);
+}
+
+// Closing or cancelling while a Connect waits for the host or for a name
+// lookup that hangs: quick, nothing reported, nothing used after it is
+// gone (AddressSanitizer watches this test).
+TEST(SessionStopTest, ClosingDuringAConnectWaitIsQuickAndClean) {
+  QuietHost silent;
+  auto lookup = std::make_shared<std::promise<void>>();
+  const std::shared_future<void> released = lookup->get_future().share();
+  for (int round = 0; round < 4; ++round) {
+    Quickly([&] {
+      ChatEnd user("User");
+      user.snapshot.port = silent.port;
+      if (round >= 2) {
+        user.session.SetNameResolver(
+            [released](const std::string&, int, std::vector<StreamEndpoint>*) {
+              released.wait_for(seconds(20));
+              return false;
+            });
+      }
+      ASSERT_TRUE(user.session.Connect(round >= 2 ? "slow.test" : "127.0.0.1", user.snapshot));
+      std::this_thread::sleep_for(milliseconds(50));
+      EXPECT_EQ(user.session.State(), SessionState::kConnecting);
+      round % 2 == 0 ? user.session.Close() : user.session.CancelConnect();
+      EXPECT_EQ(user.reporter.Events() + user.reporter.Conversation(), "");
+      EXPECT_EQ(user.session.State(), SessionState::kIdle);
+    });
+  }
+  lookup->set_value();
+}
+
+// A reporter whose activity sound lasts until the test lets it end, like a
+// user's own long sound file.
+class LongSoundReporter : public RecordingReporter {
+ public:
+  void PlayActivitySound() override {
+    RecordingReporter::PlayActivitySound();
+    ended_.wait_for(seconds(10));
+  }
+  void Release() { release_.set_value(); }
+
+ private:
+  std::promise<void> release_;
+  std::shared_future<void> ended_ = release_.get_future().share();
+};
+
+// A long activity sound holds no worker: End is quick and the next caller's
+// lines all arrive.
+TEST(SessionStopTest, ALongActivitySoundHoldsNeitherEndNorTheNextCaller) {
+  LongSoundReporter reporter;
+  ChatSession host(reporter);
+  SessionSnapshot snapshot;
+  snapshot.screen_name = "Hostess";
+  snapshot.port = FreePort();
+  ASSERT_TRUE(host.Host(snapshot));
+  {
+    ChatEnd first("First");
+    ASSERT_EQ(first.Connect(snapshot.port), 0);
+    ASSERT_TRUE(reporter.WaitForSounds(1));  // playing now
+    Quickly([&] { host.End([] { return true; }); });
+  }
+  ChatEnd next("Next");
+  ASSERT_EQ(next.Connect(snapshot.port), 0);
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(next.Send("line " + std::to_string(i)));
+  EXPECT_TRUE(reporter.WaitForConversation(Said("Next", "line 19")));
+  EXPECT_EQ(RecordingReporter::Count(reporter.Conversation(), "Next Says>"), 20);
+  reporter.Release();
+  host.Close();
+}
+
+// Whatever End does, the partner reads only whole messages, in order, and
+// the sign-off comes last.
+TEST(SessionWireTest, EveryMessageReachesTheWireWholeAndInOrder) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");
+  host.snapshot.private_mode = PrivateMode::kOff;
+  ASSERT_TRUE(host.Host(port));
+  RawCaller partner(port);
+  ASSERT_EQ(partner.SignOn("Partner"), static_cast<uint32_t>(MSG_WELCOME));
+  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
+  auto line = [](int i) { return std::to_string(i) + std::string(3000, '.'); };
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(host.Send(line(i)));
+  ASSERT_TRUE(host.session.Flush(10000));
+  host.session.End([] { return false; });
+  const CipherTable table = BuildCipherTable(52917);
+  MessageHeader header;
+  std::string body;
+  for (int i = 0; i <= 100; ++i) {
+    ASSERT_TRUE(partner.ReceiveMessage(&header, &body)) << i;
+    ASSERT_EQ(header.Type(), static_cast<uint32_t>(i < 100 ? MSG_SAY : MSG_SIGNOFF)) << i;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(body.data());
+    EXPECT_EQ(DecipherBody(table, bytes, body.size()), i < 100 ? line(i) : "");
+  }
+  EXPECT_TRUE(partner.ClosedByPeer());
+}
+
+// The machine's name need not resolve: hosting works and shows an address.
+// Stats and the invitation name the port the listener has, whatever the
+// settings say later.
+TEST(SessionAddressTest, HostingWorksWhenTheHostNameDoesNotResolve) {
+  ChatEnd host("Hostess");
+  host.snapshot.host_name = "no-such-host.invalid";
+  ASSERT_TRUE(host.Host(0)) << host.reporter.Conversation();  // any free port
+  const int port = host.session.ListeningPort();
+  ASSERT_GT(port, 0);
+  host.snapshot.port = 4000;
+  const std::string address = host.session.StatsLines()[1];
+  EXPECT_GT(address.size(), std::string("IP Address: ").size());
+  EXPECT_EQ(host.reporter.Conversation().find("Could not"), std::string::npos);
+  // TheShownPortIsTheOneListenedOn
+  EXPECT_EQ(host.session.StatsLines()[2], "Port Number: " + std::to_string(port));
+  EXPECT_EQ(host.session.InvitationLines("now")[6], "Port Number: " + std::to_string(port));
+  EXPECT_EQ(ChatEnd("Guest").Connect(port), 0);
+}
+
+// Failed sign-ons, probes and earlier partners are not partners now.
+TEST(SessionReportTest, StatsCountsExactlyThePartnerOnTheLine) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");
+  host.snapshot.sign_on_timeout_ms = 200;
+  ASSERT_TRUE(host.Host(port));
+  const std::string failed = "Could not established a connection to ";
+  const std::string receive_error = "\nSocket exception: Receive error\n";
+  { RawCaller probe(port); }
+  ASSERT_TRUE(host.reporter.WaitForConversation(failed + receive_error));
+  {
+    RawCaller half(port);
+    half.SendBytes("Ha", 2);
+    EXPECT_TRUE(half.ClosedByPeer());
+  }
+  ASSERT_TRUE(host.reporter.WaitForConversation(failed + "Ha" + receive_error));
+  {
+    ChatEnd earlier("Earlier");
+    ASSERT_EQ(earlier.Connect(port), 0);
+    earlier.session.End(nullptr);
+  }
+  ASSERT_TRUE(host.WaitState(SessionState::kHostingFree));
+  ChatEnd guest("Guest");
+  ASSERT_EQ(guest.Connect(port), 0);
+  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
+  EXPECT_EQ(host.session.StatsLines()[5], "Currently 1 Quillo client is connected");
+}
+
+// A caller that stalls in its sign-on holds nobody else, nor End; a
+// partner that stops in mid-message loses the line after the bound.
+TEST(SessionStallTest, SilentCallersAndStalledBodiesHoldNobody) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");  // the full 30 s sign-on limit
+  host.snapshot.body_timeout_ms = 300;
+  ASSERT_TRUE(host.Host(port));
+  RawCaller stalled(port);
+  ASSERT_TRUE(stalled.SendBytes("Half a header", 13));
+  auto start = steady_clock::now();
+  ChatEnd guest("Guest");
+  ASSERT_EQ(guest.Connect(port), 0);
+  EXPECT_LT(steady_clock::now() - start, seconds(5));
+  // On the busy line too.
+  RawCaller stalled_busy(port);
+  ASSERT_TRUE(stalled_busy.SendBytes("Half", 4));
+  start = steady_clock::now();
+  ChatEnd second("Second");
+  EXPECT_EQ(second.Connect(port), -1);
+  EXPECT_NE(second.reporter.Conversation().find("line is currently busy"), std::string::npos);
+  EXPECT_LT(steady_clock::now() - start, seconds(5));
+  Quickly([&] { host.session.End([] { return true; }); });
+  // The partner announces a line and stops sending it.
+  RawCaller staller(port);
+  ASSERT_EQ(staller.SignOn("Staller"), static_cast<uint32_t>(MSG_WELCOME));
+  ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
+  ASSERT_TRUE(staller.SendHeader("Staller", MSG_SAY, 100));
+  ASSERT_TRUE(staller.SendBytes("ab", 2));
+  EXPECT_TRUE(host.reporter.WaitForConversation("Staller has been disconnected\n"));
+  EXPECT_TRUE(host.WaitState(SessionState::kHostingFree));
 }
 
 }  // namespace
