@@ -186,6 +186,22 @@ TEST(ChatWireTest, UnknownTypesAreSkippedWithTheirBodiesAndHugeLinesCutOff) {
   EXPECT_TRUE(raw.ClosedByPeer());
 }
 
+// A partner's busy reply ends the conversation once: its text, and no
+// second ending read from the closed socket after it.
+TEST(ChatWireTest, ABusyReplyEndsTheConversationOnce) {
+  const int port = FreePort();
+  ChatEnd host("Hostess");
+  ASSERT_TRUE(host.Host(port));
+  RawCaller raw(port);
+  ASSERT_EQ(raw.SignOn("Raw"), static_cast<uint32_t>(MSG_WELCOME));
+  ASSERT_TRUE(raw.SendHeader("Raw", MSG_BUSY, 0));
+  EXPECT_TRUE(host.reporter.WaitForConversation("Raw Quillo line is currently busy.\n"));
+  EXPECT_TRUE(host.WaitState(SessionState::kHostingFree));
+  ChatEnd next("Next");  // by its greeting, a second ending would have shown
+  ASSERT_EQ(next.Connect(port), 0);
+  EXPECT_EQ(RecordingReporter::Count(host.reporter.Conversation(), "disconnected"), 0);
+}
+
 TEST(ChatStopTest, CallerGreetedWhileTheQuestionIsOpenIsSignedOffToo) {
   const int port = FreePort();
   ChatEnd host("Hostess");
