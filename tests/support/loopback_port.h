@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace qtest {
@@ -33,12 +34,26 @@ inline int BoundSocket(int port = 0) {
   }
   return fd;
 }
-// A loopback port nobody listens on at the moment of asking.
-inline int FreePort() {
-  const int fd = BoundSocket();
-  const int port = LocalPort(fd);
+// A port nobody uses at the moment of asking, below the kernel's range of
+// ephemeral ports (32768 and up by default): a port from that range can be
+// taken by any test's outgoing connection as its source port before the
+// test binds it. Each process starts at its own place in the range.
+inline bool PortIsFree(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = LoopbackAddress(port);
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   close(fd);
-  return port;
+  return free;
+}
+inline int FreePort() {
+  constexpr int kFirst = 20000, kCount = 12000;
+  static std::atomic<int> next{static_cast<int>(getpid() * 7919L % kCount)};
+  for (int tries = 0; tries < kCount; ++tries) {
+    const int port = kFirst + next++ % kCount;
+    if (PortIsFree(port)) return port;
+  }
+  return -1;
 }
 
 // True when this machine has ::1 (many containers run without IPv6).
