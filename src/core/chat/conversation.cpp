@@ -110,17 +110,23 @@ void Conversation::Stop() {
   CloseGracefully(deadline);
 }
 
+// A closing step carries nothing to send. Held lines are queued before the
+// state changes, so Flush never misses them.
+template <typename Call>
+ChannelStep Conversation::Step(Call call) {
+  std::lock_guard<std::mutex> hold(channel_lock_);
+  ChannelStep step = call(*channel_);
+  Transmit(&step);
+  NoteState();
+  ReportClosing(step);
+  return step;
+}
+
 void Conversation::ReceiveLoop() {
   MessageReader reader(fd_, wake_.Fd(), setup_.body_timeout_ms, true);
   WireMessage message;
-  ChannelStep first;
-  {
-    std::lock_guard<std::mutex> hold(channel_lock_);
-    first = channel_->Start(PrivateChannel::Clock::now());
-    Transmit(&first);
-    NoteState();
-    ReportClosing(first);
-  }
+  const ChannelStep first =
+      Step([](PrivateChannel& channel) { return channel.Start(PrivateChannel::Clock::now()); });
   if (!Present(first, std::string())) return;
   for (;;) {
     PrivateChannel::Clock::time_point due;
@@ -144,28 +150,15 @@ void Conversation::ReceiveLoop() {
 }
 
 bool Conversation::Tick() {
-  ChannelStep step;
-  {
-    std::lock_guard<std::mutex> hold(channel_lock_);
-    step = channel_->Tick(PrivateChannel::Clock::now());
-    Transmit(&step);
-    NoteState();
-    ReportClosing(step);
-  }
+  const ChannelStep step =
+      Step([](PrivateChannel& channel) { return channel.Tick(PrivateChannel::Clock::now()); });
   return Present(step, std::string());
 }
 
 bool Conversation::Receive(const WireMessage& message) {
-  ChannelStep step;
-  {
-    std::lock_guard<std::mutex> hold(channel_lock_);
-    step = channel_->OnMessage(message.header, message.body, PrivateChannel::Clock::now());
-    // A closing step carries nothing to send. Held lines are queued before
-    // the state changes, so Flush never misses them.
-    Transmit(&step);
-    NoteState();
-    ReportClosing(step);
-  }
+  const ChannelStep step = Step([&](PrivateChannel& channel) {
+    return channel.OnMessage(message.header, message.body, PrivateChannel::Clock::now());
+  });
   if (!Present(step, message.header.SenderName())) return false;
   return !step.pass_through || Dispatch(message);
 }

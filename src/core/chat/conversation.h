@@ -119,6 +119,10 @@ class Conversation {
   bool Receive(const WireMessage& message);
   // Ends a wait the channel set; false when the conversation is over.
   bool Tick();
+  // Runs one call of the channel under channel_lock_, then queues what it
+  // writes, takes the new state and shows a closing reason, still locked.
+  template <typename Call>
+  ChannelStep Step(Call call);
   // Takes the channel's state after a call; channel_lock_ held.
   void NoteState();
   // Queues what a channel step writes, moving its bytes out; channel_lock_
