@@ -58,6 +58,8 @@ class ConversationTest : public ::testing::Test {
     ASSERT_TRUE(host_.WaitState(SessionState::kHostingBusy));
     ASSERT_TRUE(host_.reporter.WaitForConversation("Private session with Guest. "));
     ASSERT_TRUE(guest_.reporter.WaitForConversation("Private session with Hostess. "));
+    // The status bar hears of it just after the line is shown.
+    ASSERT_TRUE(qtest::WaitUntil([&] { return guest_.reporter.Privacy() == "Private session\n"; }));
   }
 
   int port_ = FreePort();
