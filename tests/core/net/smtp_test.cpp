@@ -18,6 +18,7 @@
 #include "core/net/send_mail_task.h"
 #include "core/net/smtp_client.h"
 #include "core/thread/thread.h"
+#include "support/real_smtp_server.h"
 #include "support/test_support.h"
 
 namespace {
@@ -26,6 +27,7 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 using qtest::WaitUntil;
 
@@ -236,6 +238,28 @@ TEST(SmtpDialogueTest, CancelDuringTheWaitEndsQuietlyAtOnce) {
   RecordingReporter next_reporter;
   EXPECT_EQ(0, RunToEnd(task, Job(next.Port()), next_reporter));
   EXPECT_EQ("Message sent\n", next_reporter.Lines().back());
+}
+
+// The invitation as a real mail server stores it: its headers, the date
+// among them, and the text with its dotted lines intact.
+TEST(SmtpRealServerTest, InvitationArrivesWithHeadersAndTextIntact) {
+  qtest::RealSmtpServer server;
+  ASSERT_TRUE(server.Ready()) << "aiosmtpd (python3-aiosmtpd) did not start";
+  RecordingReporter reporter;
+  SendMailTask task;
+  MailJob job = Job(server.Port());
+  job.MailMessage = "You are invited.\n.\n..two dots\n.one dot\nQUIT\n";
+  ASSERT_EQ(0, RunToEnd(task, job, reporter));
+  EXPECT_THAT(reporter.Lines(),
+              ElementsAre("Connecting to mail server\n", StartsWith("220 "), StartsWith("250 "),
+                          "Sending message\n", StartsWith("250 "),
+                          "Disconnecting from the server\n", StartsWith("221 "), "Message sent\n"));
+  std::vector<std::string> messages;
+  ASSERT_TRUE(WaitUntil([&] { return !(messages = server.Messages()).empty(); }));
+  EXPECT_THAT(messages[0], HasSubstr("From: <host@example.org>\nTo: <guest@example.org>\n"
+                                     "Subject: Quillo Invitation\n"));
+  EXPECT_TRUE(std::regex_search(messages[0], std::regex("(^|\n)Date: [A-Z][a-z]{2}, ")));
+  EXPECT_THAT(messages[0], HasSubstr("\n\n" + job.MailMessage));
 }
 
 }  // namespace
