@@ -101,6 +101,14 @@ inline std::string Bytes(const MessageHeader& header, const std::string& body = 
   return std::string(reinterpret_cast<const char*>(header.Data()), MessageHeader::kSize) + body;
 }
 
+// A line as the basic cipher sends it.
+inline std::string SayFrame(const std::string& name, const std::string& line,
+                            uint16_t key = 52917) {
+  std::string body;
+  EncipherLine(BuildCipherTable(key), line, &body);
+  return Bytes(MessageHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())), body);
+}
+
 // A header and its body from fd; false when they did not come whole.
 inline bool ReceiveMessage(int fd, MessageHeader* header, std::string* body) {
   if (!ReceiveAll(fd, header->Data(), MessageHeader::kSize)) return false;
@@ -119,12 +127,6 @@ class RawCaller {
   int Fd() const { return fd_; }
   bool SendHeader(const std::string& name, uint32_t type, uint32_t length) {
     return SendAll(fd_, Bytes(MessageHeader(name, type, length)));
-  }
-  bool SendLine(const std::string& name, uint16_t key, const std::string& line) {
-    std::string body;
-    EncipherLine(BuildCipherTable(key), line, &body);
-    return SendAll(fd_,
-                   Bytes(MessageHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())), body));
   }
   // Signs on and reads the reply; its type, or 0 when none came.
   uint32_t SignOn(const std::string& name, std::string* greeting = nullptr) {

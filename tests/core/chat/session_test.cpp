@@ -188,7 +188,7 @@ TEST(ChatWireTest, UnknownTypesAreSkippedWithTheirBodiesAndHugeLinesCutOff) {
   ASSERT_TRUE(SendAll(raw.Fd(), std::string(40, 'S')));
   ASSERT_TRUE(raw.SendHeader("Raw", MSG_WELCOME, 3));
   ASSERT_TRUE(SendAll(raw.Fd(), "abc"));
-  ASSERT_TRUE(raw.SendLine("Other", 52917, "made it"));
+  ASSERT_TRUE(SendAll(raw.Fd(), chat_test::SayFrame("Other", "made it")));
   EXPECT_TRUE(host.reporter.WaitForConversation(Said("Other", "made it")));
   EXPECT_EQ(host.session.PeerName(), "Raw");
   ASSERT_TRUE(raw.SendHeader("Raw", MSG_SAY, 0xFFFFFFFFu));
