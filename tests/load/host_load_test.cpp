@@ -102,8 +102,8 @@ TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
   ASSERT_TRUE(host.Send("warm up"));
   ASSERT_TRUE(guest.reporter.WaitForConversation(Said("Hostess", "warm up")));
   ASSERT_EQ(RawCaller(port).SignOn("Early"), static_cast<uint32_t>(MSG_BUSY));
-  const int fds_before = chat_test::OpenDescriptors();
-  const int threads_before = chat_test::RunningThreads();
+  const int fds_before = chat_test::CountEntries("fd");
+  const int threads_before = chat_test::CountEntries("task");
 
   Storm storm;
   std::thread storm_thread([&] { storm.Run(port); });
@@ -131,8 +131,8 @@ TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
         return late.SignOn("Late") == static_cast<uint32_t>(MSG_BUSY) && late.ClosedByPeer();
       },
       seconds(60)));
-  EXPECT_LE(chat_test::OpenDescriptors(), fds_before);
-  EXPECT_EQ(chat_test::RunningThreads(), threads_before);
+  EXPECT_LE(chat_test::CountEntries("fd"), fds_before);
+  EXPECT_EQ(chat_test::CountEntries("task"), threads_before);
   EXPECT_EQ(storm.bad_replies, 0);
   EXPECT_GT(storm.busy_answered, 0);
 }

@@ -29,11 +29,8 @@ inline std::string Said(const std::string& name, const std::string& text) {
 // 127.0.0.1.
 inline int ConnectLoopback(int port, int flags = 0) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const int r = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  const sockaddr_in address = qtest::LoopbackAddress(port);
+  const int r = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (r != 0 && flags == 0) ::close(fd);
   return r == 0 || flags != 0 ? fd : -1;
 }
@@ -104,6 +101,14 @@ inline std::string Bytes(const MessageHeader& header, const std::string& body = 
   return std::string(reinterpret_cast<const char*>(header.Data()), MessageHeader::kSize) + body;
 }
 
+// A line as the basic cipher sends it.
+inline std::string SayFrame(const std::string& name, const std::string& line,
+                            uint16_t key = 52917) {
+  std::string body;
+  EncipherLine(BuildCipherTable(key), line, &body);
+  return Bytes(MessageHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())), body);
+}
+
 // A header and its body from fd; false when they did not come whole.
 inline bool ReceiveMessage(int fd, MessageHeader* header, std::string* body) {
   if (!ReceiveAll(fd, header->Data(), MessageHeader::kSize)) return false;
@@ -120,26 +125,15 @@ class RawCaller {
   RawCaller& operator=(const RawCaller&) = delete;
 
   int Fd() const { return fd_; }
-  bool SendBytes(const void* bytes, size_t n) {
-    return SendAll(fd_, std::string(static_cast<const char*>(bytes), n));
-  }
   bool SendHeader(const std::string& name, uint32_t type, uint32_t length) {
     return SendAll(fd_, Bytes(MessageHeader(name, type, length)));
-  }
-  bool SendLine(const std::string& name, uint16_t key, const std::string& line) {
-    std::string body;
-    EncipherLine(BuildCipherTable(key), line, &body);
-    return SendAll(fd_,
-                   Bytes(MessageHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())), body));
-  }
-  bool ReceiveMessage(MessageHeader* header, std::string* body) {
-    return chat_test::ReceiveMessage(fd_, header, body);
   }
   // Signs on and reads the reply; its type, or 0 when none came.
   uint32_t SignOn(const std::string& name, std::string* greeting = nullptr) {
     MessageHeader reply;
     std::string body;
-    const bool got = SendHeader(name, MSG_CONNECT, 0) && ReceiveMessage(&reply, &body);
+    const bool got =
+        SendHeader(name, MSG_CONNECT, 0) && chat_test::ReceiveMessage(fd_, &reply, &body);
     if (greeting != nullptr) *greeting = reply.SenderName() + ":" + body;
     return got ? reply.Type() : 0;
   }
@@ -158,19 +152,15 @@ class RawCaller {
   int fd_;
 };
 
-// Entries of a /proc directory: the process's descriptors or threads.
-inline int CountEntries(const char* path) {
-  DIR* dir = ::opendir(path);
+// Entries of /proc/self/fd (less the one reading it) or /proc/self/task.
+inline int CountEntries(const std::string& what) {
+  DIR* dir = ::opendir(("/proc/self/" + what).c_str());
   if (dir == nullptr) return -1;
-  int count = 0;
+  int count = what == "fd" ? -1 : 0;
   while (const dirent* entry = ::readdir(dir)) count += entry->d_name[0] != '.';
   ::closedir(dir);
   return count;
 }
-
-// Less the directory's own descriptor while it is read.
-inline int OpenDescriptors() { return CountEntries("/proc/self/fd") - 1; }
-inline int RunningThreads() { return CountEntries("/proc/self/task"); }
 
 }  // namespace chat_test
 

@@ -17,7 +17,6 @@
 
 #include "core/chat/chat_test_support.h"
 #include "core/chat/session.h"
-#include "core/crypto/crypto_init.h"
 
 namespace {
 
@@ -28,6 +27,7 @@ using chat_test::QuietHost;
 using chat_test::RawCaller;
 using chat_test::ReceiveAll;
 using chat_test::Said;
+using chat_test::SayFrame;
 using chat_test::SendAll;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
@@ -39,12 +39,6 @@ std::string BasicLine(const std::string& name) {
   return "Basic cipher only: " + name +
          "'s program does not offer private sessions. Lines can be read by others on the "
          "network.\n";
-}
-
-std::string SayFrame(const std::string& name, const std::string& line, uint16_t key = kKey) {
-  std::string body;
-  EncipherLine(BuildCipherTable(key), line, &body);
-  return Bytes(MessageHeader(name, MSG_SAY, static_cast<uint32_t>(body.size())), body);
 }
 
 // The next whole message from fd, or "".
@@ -89,18 +83,6 @@ struct OldPeer {
   bool out_of_step = false;
 };
 
-// Lets guest call old_host, a host played by hand that greets it as a
-// program of the original protocol; the host's descriptor, or -1.
-int CallOldHost(ChatEnd& guest, const QuietHost& old_host) {
-  guest.snapshot.port = old_host.port;
-  if (!guest.session.Connect("127.0.0.1", guest.snapshot)) return -1;
-  const int fd = old_host.Accept();
-  const bool greeted =
-      fd >= 0 && SendAll(fd, Bytes(MessageHeader("Oldhost", MSG_WELCOME, 2), "Hi")) &&
-      guest.WaitState(SessionState::kConnectedAsClient) && guest.session.JoinConnect();
-  return greeted ? fd : -1;
-}
-
 // A relay between a client and a host on loopback: it passes on every
 // whole message, and the host's through `tamper`, which may change, drop,
 // hold or add messages.
@@ -143,14 +125,9 @@ class Relay {
   std::thread thread_;
 };
 
-class PrivateSessionTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(InitCrypto()); }
-};
-
 // A host that offers, and a caller that knows only the original protocol:
 // the basic cipher, or with Require the door.
-TEST_F(PrivateSessionTest, OldCallerGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
+TEST(PrivateSessionTest, OldCallerGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
   for (PrivateMode mode : {PrivateMode::kPrefer, PrivateMode::kRequire}) {
     const int port = FreePort();
     ChatEnd host("Hostess");
@@ -162,7 +139,7 @@ TEST_F(PrivateSessionTest, OldCallerGetsTheBasicCipherAndNoBodyItDoesNotExpect) 
     ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));
     // The host's line waits for the outcome; the caller's first line settles it.
     ASSERT_TRUE(host.Send("held for a moment"));
-    ASSERT_TRUE(raw.SendLine("Oldie", kKey, "hello from the past"));
+    ASSERT_TRUE(SendAll(raw.Fd(), SayFrame("Oldie", "hello from the past")));
     if (mode == PrivateMode::kRequire) {  // RequireRefusesAnOldPeer
       EXPECT_TRUE(host.reporter.WaitForConversation(
           "Oldie did not set up a private session, and this program is set to require one. The "
@@ -189,14 +166,17 @@ TEST_F(PrivateSessionTest, OldCallerGetsTheBasicCipherAndNoBodyItDoesNotExpect) 
 // A caller that offers, and a host that knows only the original protocol;
 // and an Off caller, which sends exactly the original protocol's bytes
 // with the key of its settings.
-TEST_F(PrivateSessionTest, OldHostGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
+TEST(PrivateSessionTest, OldHostGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
   for (PrivateMode mode : {PrivateMode::kPrefer, PrivateMode::kOff}) {
     const uint16_t key = mode == PrivateMode::kOff ? 0xA001 : kKey;
-    QuietHost old_host;
+    QuietHost old_host;  // greets as a program of the original protocol
     ChatEnd guest("Guest", key);
     guest.snapshot.private_mode = mode;
-    const int fd = CallOldHost(guest, old_host);
-    ASSERT_GE(fd, 0);
+    guest.snapshot.port = old_host.port;
+    ASSERT_TRUE(guest.session.Connect("127.0.0.1", guest.snapshot));
+    const int fd = old_host.Accept();
+    ASSERT_TRUE(SendAll(fd, Bytes(MessageHeader("Oldhost", MSG_WELCOME, 2), "Hi")));
+    ASSERT_TRUE(guest.WaitState(SessionState::kConnectedAsClient) && guest.session.JoinConnect());
     ASSERT_TRUE(guest.Send("patience"));
     if (mode == PrivateMode::kOff) {  // OffSendsTodaysBytes: 'C' alone, the line at once
       EXPECT_EQ(TwoFrames(fd),
@@ -221,7 +201,7 @@ TEST_F(PrivateSessionTest, OldHostGetsTheBasicCipherAndNoBodyItDoesNotExpect) {
 
 // An Off host answers a sign-on with the greeting alone and sends lines at
 // once, with the key of its settings; a line comes in with that key.
-TEST_F(PrivateSessionTest, OffSendsTodaysBytes) {
+TEST(PrivateSessionTest, OffSendsTodaysBytes) {
   const uint16_t key = 0xA001;
   const int port = FreePort();
   ChatEnd host("Hostess", key);
@@ -234,7 +214,7 @@ TEST_F(PrivateSessionTest, OffSendsTodaysBytes) {
   ASSERT_TRUE(host.Send("plain"));
   EXPECT_EQ(TwoFrames(raw.Fd()), Bytes(MessageHeader("Hostess", MSG_WELCOME, 2), "Hi") +
                                      SayFrame("Hostess", "plain", key));
-  ASSERT_TRUE(raw.SendLine("Raw", key, "in"));
+  ASSERT_TRUE(SendAll(raw.Fd(), SayFrame("Raw", "in", key)));
   EXPECT_TRUE(host.reporter.WaitForConversation(Said("Raw", "in")));
   EXPECT_EQ(host.reporter.Conversation().find("Basic cipher"), std::string::npos);
 }
@@ -243,7 +223,7 @@ TEST_F(PrivateSessionTest, OffSendsTodaysBytes) {
 // sealed line flipped (repeats and reordering are shown on the channel
 // alone); two plain lines injected before the first; its offer dropped.
 // Each is seen.
-TEST_F(PrivateSessionTest, ATamperingRelayIsSeen) {
+TEST(PrivateSessionTest, ATamperingRelayIsSeen) {
   enum class Cut { kFlip, kInjectPlain, kDropOffer };
   for (Cut cut : {Cut::kFlip, Cut::kInjectPlain, Cut::kDropOffer}) {
     SCOPED_TRACE(static_cast<int>(cut));
@@ -298,7 +278,7 @@ TEST_F(PrivateSessionTest, ATamperingRelayIsSeen) {
 // the base delay after the first failure, twice that after the second; a
 // good private session resets it, so the failure after that waits the base
 // delay again. Both sides of a failed check see the mismatch.
-TEST_F(PrivateSessionTest, HostSlowsDownGuessing) {
+TEST(PrivateSessionTest, HostSlowsDownGuessing) {
   const int port = FreePort();
   ChatEnd host("Hostess");
   const milliseconds base(200);

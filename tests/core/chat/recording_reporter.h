@@ -51,12 +51,10 @@ class RecordingReporter : public Reporter {
 
   // Each waits until its record holds text `count` times; false when the
   // limit passed first.
-  bool WaitForConversation(const std::string& text, int count = 1,
-                           std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return WaitFor(conversation_, text, count, limit);
+  bool WaitForConversation(const std::string& text, int count = 1) {
+    return WaitFor(conversation_, text, count);
   }
   bool WaitForArrivals(const std::string& text) { return WaitFor(arrivals_, text, 1); }
-  bool WaitForPrivacy(const std::string& text) { return WaitFor(privacy_, text, 1); }
   // The minimised state asked, and sounds played, count times.
   bool WaitForQueries(int count) { return WaitFor(queries_, "?", count); }
   bool WaitForSounds(int count) { return WaitFor(sounds_, "*", count); }
@@ -83,10 +81,10 @@ class RecordingReporter : public Reporter {
     std::lock_guard<std::mutex> guard(lock_);
     return from;
   }
-  bool WaitFor(const std::string& in, const std::string& text, int count,
-               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  bool WaitFor(const std::string& in, const std::string& text, int count) {
     std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, limit, [&] { return Count(in, text) >= count; });
+    return changed_.wait_for(guard, std::chrono::seconds(10),
+                             [&] { return Count(in, text) >= count; });
   }
 
   mutable std::mutex lock_;

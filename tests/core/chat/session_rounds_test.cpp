@@ -10,8 +10,7 @@
 namespace {
 
 using chat_test::ChatEnd;
-using chat_test::OpenDescriptors;
-using chat_test::RunningThreads;
+using chat_test::CountEntries;
 
 TEST(SessionRoundsTest, AThousandSessionsLeaveNothingBehind) {
   int descriptors = 0;
@@ -20,8 +19,8 @@ TEST(SessionRoundsTest, AThousandSessionsLeaveNothingBehind) {
   // resolver) may start helpers of its own on first use.
   for (int round = 0; round <= 1000; ++round) {
     if (round == 1) {
-      descriptors = OpenDescriptors();
-      threads = RunningThreads();
+      descriptors = CountEntries("fd");
+      threads = CountEntries("task");
     }
     ChatEnd host("Hostess");
     ChatEnd guest("Guest");
@@ -37,8 +36,8 @@ TEST(SessionRoundsTest, AThousandSessionsLeaveNothingBehind) {
     guest.session.Close();
     host.session.Close();
   }
-  EXPECT_EQ(OpenDescriptors(), descriptors);
-  EXPECT_EQ(RunningThreads(), threads);
+  EXPECT_EQ(CountEntries("fd"), descriptors);
+  EXPECT_EQ(CountEntries("task"), threads);
 }
 
 }  // namespace

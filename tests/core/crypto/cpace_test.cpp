@@ -67,9 +67,6 @@ TEST_F(CpaceTest, StringHelpersMatchTheDraft) {
   for (int i = 0; i < 128; ++i) range128 += static_cast<char>(i);
   EXPECT_EQ(Hex(CpacePrependLen(range128.substr(0, 127))).substr(0, 4), "7f00");
   EXPECT_EQ(Hex(CpacePrependLen(range128)).substr(0, 6), "800100");
-  EXPECT_EQ(Hex(CpaceLvCat({"1234", "5", "", "678"})), "043132333401350003363738");
-  EXPECT_EQ(Hex(CpaceTranscriptIr("123", "PartyA", "234", "PartyB")),
-            "03313233065061727479410332333406506172747942");
 }
 
 // Generator, both shares, the shared point, ISK and the session id output.

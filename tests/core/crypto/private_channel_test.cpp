@@ -33,31 +33,20 @@ Frame MakeFrame(const std::string& name, uint32_t type, const std::string& body)
 // One end of the conversation. Basic lines travel as 'S' frames with the
 // plain line as body; the basic cipher itself is the session's business
 // and not under test here.
-class Side {
- public:
+struct Side {
   Side(ChannelRole role, PrivateMode mode, uint16_t key = 7, const std::string& passphrase = "")
-      : name_(role == ChannelRole::kClient ? "Guest" : "Host"),
-        channel_(role, mode, key, passphrase, name_) {
-    Queue(channel_.OfferFrame());
+      : name(role == ChannelRole::kClient ? "Guest" : "Host"),
+        channel(role, mode, key, passphrase, name) {
+    Queue(channel.OfferFrame());
   }
 
-  void Start(Clock::time_point now) { Absorb(channel_.Start(now)); }
-  void Type(const std::string& line) { Absorb(channel_.Seal(line)); }
-  void Tick(Clock::time_point now) { Absorb(channel_.Tick(now)); }
+  void Start(Clock::time_point now) { Absorb(channel.Start(now)); }
+  void Type(const std::string& line) { Absorb(channel.Seal(line)); }
+  void Tick(Clock::time_point now) { Absorb(channel.Tick(now)); }
   void Receive(const Frame& frame, Clock::time_point now) {
-    Absorb(channel_.OnMessage(frame.header, frame.body, now));
-    if (pass_through_ && frame.header.Type() == MSG_SAY) basic_lines.push_back(frame.body);
+    Absorb(channel.OnMessage(frame.header, frame.body, now));
+    if (pass_through && frame.header.Type() == MSG_SAY) basic_lines.push_back(frame.body);
   }
-
-  PrivateChannel& channel() { return channel_; }
-  bool closed() const { return closed_; }
-
-  std::deque<Frame> outbox;
-  Events events;
-  Lines private_lines, basic_lines;
-  std::string wire_written;
-
- private:
   // Cuts a channel's write into frames as a reader would.
   void Queue(const std::string& wire) {
     for (size_t at = 0; at < wire.size();) {
@@ -72,21 +61,25 @@ class Side {
   }
   void Absorb(const ChannelStep& step) {
     if (step.event != E::kNone) events.push_back(step.event);
-    EXPECT_FALSE(closed_ && (!step.wire.empty() || !step.basic_lines.empty()));
-    closed_ = closed_ || step.close;
-    pass_through_ = step.pass_through;
+    EXPECT_FALSE(closed && (!step.wire.empty() || !step.basic_lines.empty()));
+    closed = closed || step.close;
+    pass_through = step.pass_through;
     wire_written += step.wire;
     Queue(step.wire);
     for (const std::string& line : step.basic_lines) {
-      outbox.push_back(MakeFrame(name_, MSG_SAY, line));
+      outbox.push_back(MakeFrame(name, MSG_SAY, line));
     }
     private_lines.insert(private_lines.end(), step.lines.begin(), step.lines.end());
   }
 
-  std::string name_;
-  PrivateChannel channel_;
-  bool closed_ = false;
-  bool pass_through_ = false;
+  std::string name;
+  PrivateChannel channel;
+  bool closed = false;
+  bool pass_through = false;
+  std::deque<Frame> outbox;
+  Events events;
+  Lines private_lines, basic_lines;
+  std::string wire_written;
 };
 
 class PrivateChannelTest : public ::testing::Test {
@@ -102,7 +95,7 @@ class PrivateChannelTest : public ::testing::Test {
       for (Side* from : {&a, &b}) {
         Side& to = from == &a ? b : a;
         if (from->outbox.empty()) continue;
-        if (!to.closed()) to.Receive(from->outbox.front(), now);
+        if (!to.closed) to.Receive(from->outbox.front(), now);
         from->outbox.pop_front();
       }
     }
@@ -122,9 +115,9 @@ TEST_F(PrivateChannelTest, PrivateBothWaysKeepsEveryLineInOrder) {
   Greet(client, host);
   EXPECT_EQ(client.events, Events{E::kPrivate});
   EXPECT_EQ(host.events, client.events);
-  EXPECT_EQ(client.channel().VerificationCode(), host.channel().VerificationCode());
+  EXPECT_EQ(client.channel.VerificationCode(), host.channel.VerificationCode());
   EXPECT_TRUE(
-      std::regex_match(client.channel().VerificationCode(), std::regex("[0-9]{4} [0-9]{4}")));
+      std::regex_match(client.channel.VerificationCode(), std::regex("[0-9]{4} [0-9]{4}")));
   Lines to_host = {"typed early"}, to_client;
   for (int i = 0; i < 1000; ++i) {
     std::string line = "line " + std::to_string(i);
@@ -187,10 +180,10 @@ TEST_F(PrivateChannelTest, ModesKeysAndPassphrasesDecideTheOutcome) {
     const bool open =
         c.client_events[0] == E::kPrivate || c.client_events[0] == E::kBasic ||
         (c.client_events[0] == E::kBasicOff && c.host_events[0] != E::kRequireRefused);
-    EXPECT_EQ(client.closed() || host.closed(), !open);
+    EXPECT_EQ(client.closed || host.closed, !open);
     if (!open) {
       EXPECT_TRUE(host.private_lines.empty() && host.basic_lines.empty());
-      EXPECT_EQ(client.channel().VerificationCode(), "");
+      EXPECT_EQ(client.channel.VerificationCode(), "");
       continue;
     }
     const bool is_private = c.client_events[0] == E::kPrivate;
@@ -221,13 +214,13 @@ TEST_F(PrivateChannelTest, ChangedReplayedReorderedOrReflectedLinesEndTheSession
     if (fault == Fault::kReflect) {
       client.Receive(client.outbox.front(), t0_);
       EXPECT_EQ(client.events, (Events{E::kPrivate, E::kIntegrityFailure}));
-      EXPECT_TRUE(client.private_lines.empty() && client.closed());
+      EXPECT_TRUE(client.private_lines.empty() && client.closed);
       continue;
     }
     Pump(client, host, t0_);
     EXPECT_EQ(host.events, (Events{E::kPrivate, E::kIntegrityFailure}));
     EXPECT_EQ(host.private_lines, Lines{"one"});
-    EXPECT_TRUE(host.closed());
+    EXPECT_TRUE(host.closed);
   }
 }
 
@@ -256,7 +249,7 @@ TEST_F(PrivateChannelTest, MalformedHandshakeMessagesEndTheSession) {
     if (c.type != MSG_OFFER) host.Receive(MakeFrame("Guest", MSG_OFFER, ""), t0_);
     host.Receive(MakeFrame("Guest", c.type, c.body), t0_);
     EXPECT_EQ(host.events.back(), E::kHandshakeFailed);
-    EXPECT_TRUE(host.closed());
+    EXPECT_TRUE(host.closed);
   }
 }
 
