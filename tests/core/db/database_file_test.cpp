@@ -149,7 +149,6 @@ TEST_F(DatabaseFileTest, RefusalsOfAddressesStatesAndFiles) {
   EXPECT_EQ(Alloc(0x7FFFFFF0), 0);
   EXPECT_EQ(file_.Read(buffer, 2, 1000), kDbReadError);
   ASSERT_EQ(file_.Close(), 0);
-  EXPECT_EQ(file_.Name(), "closed.kvs");
 
   // Not a database, too short for a header, a heap start inside the header.
   qtest::WriteBytes(Name(), "This is not a database file at all, just text.");
@@ -298,8 +297,6 @@ TEST_F(IndexedDatabaseTest, FreshPairLayoutAndReopening) {
 
 TEST_F(IndexedDatabaseTest, MissingDirectoryAndDamagedIndexHeader) {
   IndexedDatabase db;
-  EXPECT_EQ(db.LastError(), kDbNoDatabase);
-  EXPECT_EQ(db.Tree(0), nullptr);
   std::string no_dir = dir_.File("none/book.ihd");
   EXPECT_EQ(db.Open(no_dir.c_str(), Index().c_str(), TextKey(), 11, 2, 1, 0, 1), kDbCreateError);
   ASSERT_EQ(OpenBook(db), 0);
