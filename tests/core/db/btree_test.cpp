@@ -216,4 +216,14 @@ TEST_F(BTreeTest, DamagedNodesAndHeadersAreRefused) {
   EXPECT_EQ(Le32(ReadAll(Name()), 44), 9);  // left as it was
 }
 
+// A key's text is cut to 255 bytes and padded with NULs over what was there.
+TEST(KeyTextTest, CopyCutsAndPads) {
+  char buffer[256];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(CopyKeyText(buffer, "abcdef", 3), 1);
+  EXPECT_EQ(std::string(buffer, 256), "abc" + std::string(253, '\0'));
+  EXPECT_EQ(CopyKeyText(buffer, std::string(300, 'n').c_str(), 0), 0);
+  EXPECT_EQ(std::string(buffer), std::string(255, 'n'));
+}
+
 }  // namespace
