@@ -127,7 +127,8 @@ TEST_F(SettingsApplyTest, KeywordsAndRememberFlags) {
 TEST_F(SettingsApplyTest, PageLayoutKeys) {
   const PrintSettings& l = settings_.PageLayout;
   auto layout = [&] {
-    return std::make_tuple(l.FontSize, l.LeftMargin, l.PageOrientation, l.FamilyIndex, l.PaperIndex);
+    return std::make_tuple(l.FontSize, l.LeftMargin, l.PageOrientation, l.FamilyIndex,
+                           l.PaperIndex);
   };
   Apply(
       "mswpFontSize=12\nmswpLeftMargin=25\nmswpOrientation=landscape\n"

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <utility>
 
 TEST(ByteString, AssignmentKeepsTerminatorAndReusesBuffer) {
@@ -61,14 +60,4 @@ TEST(ByteString, ComparesAsUnsignedBytesShorterFirst) {
   EXPECT_LT(ByteString("a"), ByteString("\xe9"));  // 0xE9 is above 'a' unsigned
   EXPECT_NE(ByteString("a\0", 2), ByteString("a"));
   EXPECT_LT(ByteString(""), ByteString("a"));
-}
-
-TEST(ByteString, RawBufferResizeZeroFills) {
-  ByteString b;
-  b.Resize(4);
-  EXPECT_EQ(b.Length(), 4u);
-  EXPECT_EQ(std::memcmp(b.Data(), "\0\0\0\0", 4), 0);
-  b[1] = 'x';
-  b.Resize(2);
-  EXPECT_EQ(b.ToString(), std::string("\0x", 2));
 }
