@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,12 +16,8 @@
 namespace {
 
 using qtest::FaultFileIo;
-using Book = std::map<std::string, std::string>;  // entry as text by lower-case nickname
+using Book = std::map<std::string, std::string>;  // entry as text by nickname (all lower case)
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 std::string Text(const ConnectionValues& v) {
   return v.nickname + "|" + v.address + "|" + std::to_string(v.port) + "|" + std::to_string(v.key);
 }
@@ -85,7 +80,7 @@ class BookCrashTest : public BookDirectory {
     states_.emplace_back();
     for (int i = 0; i < 50; ++i) {
       ASSERT_EQ(BookStoreConnection(handle, Initial(i)), StoreResult::kAdded);
-      states_[0][Lower(Initial(i).nickname)] = Text(Initial(i));
+      states_[0][Initial(i).nickname] = Text(Initial(i));
     }
     Close(handle);
     data_ = qtest::ReadBytes("prevconn.ihd");
@@ -94,8 +89,8 @@ class BookCrashTest : public BookDirectory {
     handle = OpenBook(&io);
     for (const ConnectionValues& op : Operations()) {
       states_.push_back(states_.back());
-      if (op.address.empty()) states_.back().erase(Lower(op.nickname));
-      if (!op.address.empty()) states_.back()[Lower(op.nickname)] = Text(op);
+      if (op.address.empty()) states_.back().erase(op.nickname);
+      if (!op.address.empty()) states_.back()[op.nickname] = Text(op);
       marks_.push_back(io.Calls());  // calls made before each operation began
       EXPECT_TRUE(RunOp(handle, op));
     }
@@ -124,7 +119,7 @@ class BookCrashTest : public BookDirectory {
     for (const std::string& name : names) {
       ConnectionValues values;
       if (!BookLookUpConnection(handle, name, &values)) fault += "; lookup failed: " + name;
-      (*found)[Lower(name)] = Text(values);
+      (*found)[name] = Text(values);
     }
     Close(handle);
     return qtest::Exists("prevconn.ihj") ? fault + "; journal left" : fault;

@@ -4,7 +4,6 @@
 #include <string>
 #include <tuple>
 
-#include "core/settings/page_layout_check.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
 #include "core/settings/settings_parts.h"
@@ -126,16 +125,21 @@ TEST_F(SettingsApplyTest, KeywordsAndRememberFlags) {
 }
 
 TEST_F(SettingsApplyTest, PageLayoutKeys) {
+  const PrintSettings& l = settings_.PageLayout;
+  auto layout = [&] {
+    return std::make_tuple(l.FontSize, l.LeftMargin, l.PageOrientation, l.FamilyIndex,
+                           l.PaperIndex);
+  };
   Apply(
       "mswpFontSize=12\nmswpLeftMargin=25\nmswpOrientation=landscape\n"
       "mswpFont=Modern\nmswpPaperSize=a4\n");
-  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
+  EXPECT_EQ(layout(), std::make_tuple(12, 25.0, int(PrintSettings::kLandscape), 3, 4));
   Apply(
       "mswpFontSize=0\nmswpLeftMargin=0\nmswpOrientation=Sideways\n"
       "mswpFont=Gothic\nmswpPaperSize=A5\n");
-  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 25.0, PrintSettings::kLandscape, 3, 4));
+  EXPECT_EQ(layout(), std::make_tuple(12, 25.0, int(PrintSettings::kLandscape), 3, 4));
   Apply("mswpOrientation=PORTRAIT\nmswpFont=system\nmswpPaperSize=Letter\nmswpLeftMargin=1\n");
-  EXPECT_TRUE(PageLayoutIs(settings_.PageLayout, 12, 1.0, PrintSettings::kPortrait, 5, 0));
+  EXPECT_EQ(layout(), std::make_tuple(12, 1.0, int(PrintSettings::kPortrait), 5, 0));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // when the replacement cannot be made.
 #include "core/util/replace_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -41,10 +40,8 @@ TEST(ReplaceFile, ANewFileTakesItsModeLessTheUmask) {
   qtest::ScratchDir dir;
   const mode_t mask = umask(022);
   EXPECT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("saved.txt"), "x", 0666));
-  EXPECT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("keys.ini"), "x", 0600));
   umask(mask);
   EXPECT_EQ(ModeOf(dir.File("saved.txt")), 0644u);
-  EXPECT_EQ(ModeOf(dir.File("keys.ini")), 0600u);
 }
 
 // The directory synced after a rename: the named one, the current one for a
@@ -57,20 +54,8 @@ TEST(ReplaceFile, TheFilesDirectoryIsSynced) {
   EXPECT_EQ(-1, FileIo::Posix()->SyncDirectoryOf(dir.File("missing/talk.txt").c_str()));
 }
 
-TEST(ReplaceFile, ReadingPastTheEndFails) {
-  qtest::ScratchDir dir;
-  ASSERT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("talk.txt"), "abc", 0600));
-  FileIo* io = FileIo::Posix();
-  const int fd = io->Open(dir.File("talk.txt").c_str(), O_RDONLY, 0);
-  char buffer[4];
-  EXPECT_EQ(0, io->ReadFully(fd, buffer, 3, 0));
-  EXPECT_EQ(-1, io->ReadFully(fd, buffer, 4, 0));
-  io->Close(fd);
-}
-
 TEST(ReplaceFile, NothingIsWrittenWhereNoFileCanBe) {
   qtest::ScratchDir dir;
-  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), dir.File("missing/talk.txt"), "x", 0666));
   EXPECT_FALSE(ReplaceFile(FileIo::Posix(), "", "x", 0666));
   // A directory in the way: the rename fails and the temporary file goes.
   std::filesystem::create_directory(dir.File("talk.txt"));
