@@ -13,20 +13,15 @@
 #include <string>
 #include <thread>
 
-#include "core/settings/settings_test_files.h"
+#include "support/test_support.h"
 
 namespace {
 
-// Runs a shell command with a bounded time; true when it exits with 0.
-bool RunsSuccessfully(const std::string& command) {
-  return std::system(("timeout 20 " + command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 TEST(StartupProgram, TwoArgumentsNameTheSettingsFile) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
-  ScratchDirectory dir;
+  qtest::ScratchDir dir;
   std::string home = dir.File("data");
-  WriteBytes(dir.File("my.ini"), "HomeDirectory=" + home + "\r\n");
+  qtest::WriteBytes(dir.File("my.ini"), "HomeDirectory=" + home + "\r\n");
   std::string program = std::string(QUILLO_BINARY_DIR) + "/quillo";
 
   pid_t child = fork();
@@ -44,8 +39,9 @@ TEST(StartupProgram, TwoArgumentsNameTheSettingsFile) {
       std::chrono::seconds(20));
   // --all: xdotool otherwise takes a window matching the title alone, and
   // the other display tests' frames are titled Quillo too.
-  bool window = RunsSuccessfully("xdotool search --sync --all --onlyvisible --pid " +
-                                 std::to_string(child) + " --name '^Quillo$'");
+  const std::string search = "timeout 20 xdotool search --sync --all --onlyvisible --pid " +
+                             std::to_string(child) + " --name '^Quillo$' >/dev/null 2>&1";
+  const bool window = std::system(search.c_str()) == 0;
   int status = 0;
   pid_t ended = waitpid(child, &status, WNOHANG);
   kill(child, SIGTERM);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/chat/conversation.h"
+#include "core/util/reporter.h"
 #include "gui/support/frame_fixture.h"
 
 namespace {

@@ -36,7 +36,7 @@ class PanelTest : public testing::Test {
   // Opens both address books in the test's directory (which becomes the
   // current one until TearDown).
   void OpenBooks();
-  std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }
+  std::string SettingsText() const { return ReadBytes(settings->SettingsFilePath); }
 
   TempDir dir;
   std::unique_ptr<ProgramSettings> settings;

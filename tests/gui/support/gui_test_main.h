@@ -16,7 +16,7 @@
 
 #include "core/util/reporter.h"
 #include "gui/frame/gui_text.h"
-#include "support/loopback_port.h"
+#include "support/test_support.h"
 
 // Lets the toolkit process pending events (and CallAfter calls) for about
 // the given time.
@@ -59,20 +59,8 @@ class QuietReporter : public Reporter {
   bool MainFrameMinimised() override { return false; }
 };
 
-// A fresh empty directory under the build tree, removed with the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-// Reads a whole file ("" when missing).
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
+using TempDir = qtest::ScratchDir;
+using qtest::ReadBytes;
+using qtest::WriteBytes;
 
 #endif  // QUILLO_TESTS_UI_GUI_GUI_TEST_MAIN_H
