@@ -14,7 +14,6 @@
 #include <functional>
 #include <string>
 
-#include "core/util/reporter.h"
 #include "gui/frame/gui_text.h"
 #include "support/test_support.h"
 
@@ -46,17 +45,6 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
  private:
   int id_;
   std::string* message_;
-};
-
-// For a side of a test conversation that reports to nobody.
-class QuietReporter : public Reporter {
- public:
-  void ConversationLine(const std::string&) override {}
-  void EventLine(const std::string&) override {}
-  void StatusText(const std::string&) override {}
-  void ProgramMessage(const std::string&, const std::string&, const std::string&) override {}
-  void PlayActivitySound() override {}
-  bool MainFrameMinimised() override { return false; }
 };
 
 using TempDir = qtest::ScratchDir;
