@@ -8,40 +8,13 @@
 #include "core/settings/settings_parts.h"
 #include "gui/frame/gui_text.h"
 
-namespace {
-
-class OneShot : public wxTimer {
- public:
-  explicit OneShot(std::function<void()> action) : action_(std::move(action)) {}
-  void Notify() override {
-    action_();
-    wxTheApp->CallAfter([this] { delete this; });
-  }
-
- private:
-  std::function<void()> action_;
-};
-
-}  // namespace
-
-void SelectLine(wxListBox* list, int line) {
-  list->SetSelection(line);
-  wxCommandEvent select(wxEVT_LISTBOX, list->GetId());
-  select.SetEventObject(list);
-  select.SetInt(line);
-  list->ProcessWindowEvent(select);
-}
-
-std::vector<std::string> Lines(const wxListBox* list) {
-  std::vector<std::string> lines;
-  for (unsigned int i = 0; i < list->GetCount(); ++i) {
-    lines.push_back(ProgramText(list->GetString(i)));
-  }
-  return lines;
-}
-
 void After(int milliseconds, std::function<void()> action) {
-  (new OneShot(std::move(action)))->StartOnce(milliseconds);
+  auto* timer = new wxTimer;  // its own owner: the event goes to the timer
+  timer->Bind(wxEVT_TIMER, [timer, action](wxTimerEvent&) {
+    action();
+    wxTheApp->CallAfter([timer] { delete timer; });
+  });
+  timer->StartOnce(milliseconds);
 }
 
 PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {

@@ -6,7 +6,6 @@
 
 #include <gmock/gmock.h>
 #include <sys/types.h>
-#include <wx/listbox.h>
 
 #include <memory>
 #include <string>
@@ -17,10 +16,6 @@
 #include "gui/frame/gui_reporter.h"
 #include "gui/panels/event_window.h"
 #include "gui/support/gui_test_main.h"
-
-// Selects a list line and sends the selection event, as a user's click.
-void SelectLine(wxListBox* list, int line);
-std::vector<std::string> Lines(const wxListBox* list);
 
 // Runs action after delay (on the GUI thread, from a one-shot timer).
 void After(int milliseconds, std::function<void()> action);
