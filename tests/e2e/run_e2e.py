@@ -36,8 +36,8 @@ def free_port():
 
 class Quillo:
 
-    def __init__(self, run, label, settings, column):
-        self.run, self.desk, self.label = run, run.desk, label
+    def __init__(self, run, label, settings, column, ini):
+        self.run, self.desk, self.label, self.ini = run, run.desk, label, ini
         self.workdir = os.path.join(run.scratch, label)
         os.makedirs(self.workdir, exist_ok=True)
         # Each program's frame sits in a column of its own, so no two overlap.
@@ -49,7 +49,7 @@ class Quillo:
         self.process = self.frame = None
 
     def write_settings(self):
-        with open(os.path.join(self.workdir, "quillo.ini"), "wb") as f:
+        with open(os.path.join(self.workdir, self.ini), "wb") as f:
             f.write("".join("%s=%s\r\n" % kv for kv in self.settings.items()).encode("latin-1"))
 
     def start(self):
@@ -58,9 +58,12 @@ class Quillo:
             shutil.copy(os.path.join(SOURCE_DIR, "data", name), self.workdir)
         env = dict(os.environ, HOME=self.workdir)
         env.pop("QUILLO", None)
+        # Another settings file is named by "quillo ANYTHING PATH", which the
+        # toolkit's own option parsing must not turn away.
+        argv = [self.run.quillo] + (["ANYTHING", self.ini] if self.ini != "quillo.ini" else [])
         with open(os.path.join(self.workdir, "program.log"), "ab") as log:
-            self.process = self.run.processes.start([self.run.quillo], cwd=self.workdir,
-                                                    env=env, stdout=log, stderr=log)
+            self.process = self.run.processes.start(argv, cwd=self.workdir, env=env, stdout=log,
+                                                    stderr=log)
         # The main frame is "Quillo" (maybe with a suffix); panels "Quillo <panel>".
         self.frame = wait_for("%s's main frame" % self.label, lambda: next(
             (w for w in self.desk.frames(self.process.pid)
@@ -130,8 +133,8 @@ class Run:
         self.desk = dk.Desktop(self.processes)
         self.programs = []
 
-    def program(self, label, column=0, **settings):
-        self.programs.append(Quillo(self, label, settings, column))
+    def program(self, label, column=0, ini="quillo.ini", **settings):
+        self.programs.append(Quillo(self, label, settings, column, ini))
         return self.programs[-1]
 
 
@@ -139,8 +142,10 @@ class Run:
 
 
 def guest(run, name, port):
-    bob = run.program(name.lower(), 1, ScreenName=name, QuilloPortNumber=port,
-                      EncryptionKey=KEY).start()
+    """The caller, on a settings file named on its command line: the partner
+    sees its name only if start-up read that file."""
+    bob = run.program(name.lower(), 1, ini=name.lower() + ".ini", ScreenName=name,
+                      QuilloPortNumber=port, EncryptionKey=KEY).start()
     bob.press("Connect")
     panel = bob.panel("Quillo Connect Panel")
     for field, value in zip(bob.editable_fields(panel), ["annsline", "127.0.0.1", port, KEY]):
