@@ -33,9 +33,6 @@ PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
 
 void PanelTest::TearDown() {
   settings->CloseAddressBooks();
-  if (!previous_directory.empty()) {
-    EXPECT_EQ(0, chdir(previous_directory.c_str()));
-  }
   session->Close();
   if (settings->SendMailThread != nullptr) {
     settings->MailTask.DestroyThread(settings->SendMailThread, true);
@@ -53,10 +50,8 @@ std::string PanelTest::EventText() const {
 }
 
 void PanelTest::OpenBooks() {
-  char* current = getcwd(nullptr, 0);
-  previous_directory = current;
-  free(current);
-  ASSERT_EQ(0, chdir(dir.Path().c_str()));
+  settings->PreviousConnectionsDB = dir.File("prevconn");
+  settings->InvitationDB = dir.File("maillist");
   OpenAddressBooks(*settings, nullptr);
   ASSERT_NE(nullptr, settings->PreviousConnectionsBook);
   ASSERT_NE(nullptr, settings->InvitationBook);

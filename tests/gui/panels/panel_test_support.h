@@ -28,8 +28,7 @@ class PanelTest : public testing::Test {
   void TearDown() override;
 
   std::string EventText() const;
-  // Opens both address books in the test's directory (which becomes the
-  // current one until TearDown).
+  // Opens both address books in the test's directory.
   void OpenBooks();
   std::string SettingsText() const { return ReadBytes(settings->SettingsFilePath); }
 
@@ -39,7 +38,6 @@ class PanelTest : public testing::Test {
   std::shared_ptr<GuiReporter> reporter;
   std::unique_ptr<ChatSession> session;  // reports through reporter
   std::vector<wxWindow*> windows;        // destroyed by TearDown
-  std::string previous_directory;
 };
 
 // A loopback listener that takes connections into its backlog, silently.
