@@ -31,8 +31,8 @@ testing::AssertionResult Resize(wxWindow* window, const wxSize& size) {
   window->Unbind(wxEVT_SIZE, on_size);
   PumpEvents(std::chrono::milliseconds(100));  // the children's own layout follows
   if (reached) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "still " << window->GetSize().x << "x"
-                                     << window->GetSize().y;
+  return testing::AssertionFailure()
+         << "still " << window->GetSize().x << "x" << window->GetSize().y;
 }
 
 // The rectangle of win in the frame's client coordinates, from its position
