@@ -137,12 +137,6 @@ def activate_window_of(pid, title):
         xdotool("windowraise", window)
 
 
-def click(x, y):
-    xdotool("mousemove", x, y)  # --sync would wait forever when already there
-    time.sleep(0.05)
-    xdotool("click", "1")
-
-
 def text_of(node):
     text = node.queryText()
     return text.getText(0, text.characterCount)
@@ -215,7 +209,9 @@ class Desktop:
         button = self.button(window, label)
         activate_window_of(pid, x_title or window.name)
         x, y, w, h = self.extents(button)
-        click(x + w // 2, y + h // 2)
+        xdotool("mousemove", x + w // 2, y + h // 2)  # --sync would wait forever when already there
+        time.sleep(0.05)
+        xdotool("click", "1")
 
     def type_into(self, node, text):
         """Puts text into an editable control as typing would leave it."""
