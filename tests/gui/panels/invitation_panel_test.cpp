@@ -47,9 +47,8 @@ class InvitationPanelTest : public PanelTest {
   void Send() { Click(panel, InvitationPanel::kSendId); }
   std::vector<std::string> Listed() const {
     std::vector<std::string> lines;
-    for (unsigned int i = 0; i < panel->Recipients()->GetCount(); ++i) {
-      lines.push_back(ProgramText(panel->Recipients()->GetString(i)));
-    }
+    for (const wxString& line : panel->Recipients()->GetStrings())
+      lines.push_back(ProgramText(line));
     return lines;
   }
 

@@ -1,7 +1,5 @@
 #include "gui/panels/panel_test_support.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
 #include <wx/app.h>
 #include <wx/timer.h>
 
@@ -56,10 +54,3 @@ void PanelTest::OpenBooks() {
   ASSERT_NE(nullptr, settings->PreviousConnectionsBook);
   ASSERT_NE(nullptr, settings->InvitationBook);
 }
-
-SilentHost::SilentHost() : fd_(qtest::BoundSocket()) {
-  listen(fd_, 4);
-  port_ = qtest::LocalPort(fd_);
-}
-
-SilentHost::~SilentHost() { close(fd_); }

@@ -5,7 +5,8 @@
 // window fed by a real GUI reporter, clicks, and loopback servers.
 
 #include <gmock/gmock.h>
-#include <sys/types.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -41,15 +42,11 @@ class PanelTest : public testing::Test {
 };
 
 // A loopback listener that takes connections into its backlog, silently.
-class SilentHost {
- public:
-  SilentHost();
-  ~SilentHost();
-  int Port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
+struct SilentHost {
+  SilentHost() { listen(fd, 4); }
+  ~SilentHost() { close(fd); }
+  int Port() const { return qtest::LocalPort(fd); }
+  const int fd = qtest::BoundSocket();
 };
 
 #endif  // QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H
