@@ -137,12 +137,6 @@ def activate_window_of(pid, title):
         xdotool("windowraise", window)
 
 
-def click(x, y):
-    xdotool("mousemove", x, y)  # --sync would wait forever when already there
-    time.sleep(0.05)
-    xdotool("click", "1")
-
-
 def text_of(node):
     text = node.queryText()
     return text.getText(0, text.characterCount)
@@ -209,15 +203,15 @@ class Desktop:
         box = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
         return box.x, box.y, box.width, box.height
 
-    def click(self, pid, window, node, x_title=None):
-        """A real click in the middle of the control, its window raised first
-        (found by x_title when its X title differs from its accessible name)."""
-        activate_window_of(pid, x_title or window.name)
-        x, y, w, h = self.extents(node)
-        click(x + w // 2, y + h // 2)
-
     def press(self, pid, window, label, x_title=None):
-        self.click(pid, window, self.button(window, label), x_title)
+        """A real click in the middle of the button, its window raised first
+        (found by x_title when its X title differs from its accessible name)."""
+        button = self.button(window, label)
+        activate_window_of(pid, x_title or window.name)
+        x, y, w, h = self.extents(button)
+        xdotool("mousemove", x + w // 2, y + h // 2)  # --sync would wait forever when already there
+        time.sleep(0.05)
+        xdotool("click", "1")
 
     def type_into(self, node, text):
         """Puts text into an editable control as typing would leave it."""

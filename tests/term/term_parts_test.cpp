@@ -9,9 +9,9 @@
 
 #include "core/books/address_book.h"
 #include "core/books/book_sequences.h"
-#include "core/books/books_test_util.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_parts.h"
+#include "support/test_support.h"
 #include "term/address_text.h"
 #include "term/arguments.h"
 #include "term/command_line.h"
@@ -185,24 +185,6 @@ TEST(TermReporter, ShowsFormattedTextAndKeepsTheDesktopTranscript) {
   EXPECT_EQ(reporter.Transcript(), "Ann Says>\nhi\nthere\n\n");
 }
 
-class ConnectionTargetTest : public BookDirectory {
- protected:
-  void SetUp() override {
-    BookDirectory::SetUp();
-    settings_ = std::make_unique<ProgramSettings>();
-    OpenAddressBooks(*settings_, nullptr);
-    book_ = settings_->PreviousConnectionsBook;
-    ASSERT_NE(book_, nullptr);
-  }
-  void TearDown() override {
-    settings_.reset();
-    BookDirectory::TearDown();
-  }
-
-  std::unique_ptr<ProgramSettings> settings_;
-  IndexedDatabase* book_ = nullptr;
-};
-
 // "nickname address:port key", or "none".
 std::string Found(IndexedDatabase* book, const std::string& typed, std::optional<int> key) {
   const auto target = ResolveConnectionTarget(book, typed, key, 59152, 52917);
@@ -214,23 +196,30 @@ std::string Found(IndexedDatabase* book, const std::string& typed, std::optional
 // An address is recorded under what was typed and found again with its
 // port and key, whatever the case; defaults fill what was not typed; a
 // nickname the desktop program stored gives its line, a typed key wins.
-TEST_F(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) {
+TEST(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) {
+  qtest::ScratchDir dir;
+  ProgramSettings settings;
+  settings.PreviousConnectionsDB = dir.File("prevconn");
+  settings.InvitationDB = dir.File("maillist");
+  OpenAddressBooks(settings, nullptr);
+  IndexedDatabase* book = settings.PreviousConnectionsBook;
+  ASSERT_NE(book, nullptr);
   // The longest text an IPv6 address can take: 45 characters.
   const std::string longest = "ffff:ffff:ffff:ffff:ffff:ffff:255.255.255.255";
   for (const std::string& typed :
        {std::string("10.1.2.3:4000"), std::string("2001:db8::5"), "[" + longest + "]:61000"}) {
-    const auto target = ResolveConnectionTarget(book_, typed, 77, 59152, 52917);
-    ASSERT_TRUE(target && RecordConnectionTarget(book_, *target)) << typed;
+    const auto target = ResolveConnectionTarget(book, typed, 77, 59152, 52917);
+    ASSERT_TRUE(target && RecordConnectionTarget(book, *target)) << typed;
   }
-  EXPECT_EQ(Found(book_, "10.1.2.3:4000", std::nullopt), "10.1.2.3:4000 10.1.2.3:4000 77");
-  EXPECT_EQ(Found(book_, "2001:db8::5", std::nullopt), "2001:db8::5 2001:db8::5:59152 77");
-  EXPECT_EQ(Found(book_, "[" + longest + "]:61000", std::nullopt),
+  EXPECT_EQ(Found(book, "10.1.2.3:4000", std::nullopt), "10.1.2.3:4000 10.1.2.3:4000 77");
+  EXPECT_EQ(Found(book, "2001:db8::5", std::nullopt), "2001:db8::5 2001:db8::5:59152 77");
+  EXPECT_EQ(Found(book, "[" + longest + "]:61000", std::nullopt),
             "[" + longest + "]:61000 " + longest + ":61000 77");
-  EXPECT_EQ(Found(book_, "host.example", std::nullopt), "host.example host.example:59152 52917");
-  EXPECT_EQ(Found(book_, "host:port", std::nullopt), "none");
-  ASSERT_NE(BookStoreConnection(book_, {"AnnsLine", "ann.example", 6000, 31337}),
+  EXPECT_EQ(Found(book, "host.example", std::nullopt), "host.example host.example:59152 52917");
+  EXPECT_EQ(Found(book, "host:port", std::nullopt), "none");
+  ASSERT_NE(BookStoreConnection(book, {"AnnsLine", "ann.example", 6000, 31337}),
             StoreResult::kFailed);
-  EXPECT_EQ(Found(book_, "annsline", 5), "AnnsLine ann.example:6000 5");
+  EXPECT_EQ(Found(book, "annsline", 5), "AnnsLine ann.example:6000 5");
   EXPECT_EQ(Found(nullptr, "host.example", 1), "host.example host.example:59152 1");
 }
 

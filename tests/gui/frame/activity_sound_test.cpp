@@ -34,7 +34,7 @@ class ActivitySoundTest : public testing::Test {
 
 TEST_F(ActivitySoundTest, SamplesOfTheQuotedFileReachTheDevice) {
   const double seconds = PlaySeconds("\"" + kSound + "\"");
-  const std::string played = ReadFile(output);
+  const std::string played = ReadBytes(output);
   // 6174 mono 16-bit frames, perhaps padded by the device's last buffer.
   ASSERT_GE(played.size(), 6174u * 2);
   size_t loud = 0;
@@ -50,7 +50,7 @@ TEST_F(ActivitySoundTest, SamplesOfTheQuotedFileReachTheDevice) {
 
 TEST_F(ActivitySoundTest, AMissingOrUnreadableFileOrNoDeviceReturnsAtOnce) {
   EXPECT_LT(PlaySeconds("\"" + dir.File("missing.wav") + "\""), 0.5);
-  WriteFile(dir.File("noise.wav"), "not a sound at all");
+  WriteBytes(dir.File("noise.wav"), "not a sound at all");
   EXPECT_LT(PlaySeconds(dir.File("noise.wav")), 0.5);
   EXPECT_LT(PlaySeconds(""), 0.5);
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);

@@ -1,16 +1,19 @@
 // The chat panel and the session commands through the real windows: a host
-// frame and a client frame in one process talk over loopback. The commands'
-// texts and the session rules are checked without windows in tests/core/chat,
-// the close question by the end-to-end "window" scenario; here, that the
-// input box and both windows are wired to them.
+// frame and a client frame in one process talk over loopback, the client
+// calling through its Connect panel. The commands' texts and the session
+// rules are checked without windows in tests/core/chat, the close question by
+// the end-to-end "window" scenario; here, that the input box, the panel and
+// both windows are wired to them.
 #include "gui/frame/chat_panel.h"
 
 #include <wx/checkbox.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 
 #include "core/chat/session.h"
-#include "core/settings/settings_parts.h"
 #include "gui/frame/conversation_window.h"
+#include "gui/panels/connect_panel.h"
+#include "gui/panels/event_window.h"
 #include "gui/support/frame_fixture.h"
 
 namespace {
@@ -56,16 +59,24 @@ TEST_F(ChatSessionTest, EnterRulesOfTheInputBoxAndLinesInBothWindows) {
   EXPECT_EQ("You are not connected to any Quillo services\n  ", message);
   EXPECT_EQ("hello\n", Text(hosting.Input()));  // kept for a later try
   hosting.Input()->Clear();
-  // Hosts, and connects as the Connect panel does once its button is pressed.
   hosting.Host();
   ASSERT_TRUE(PumpUntil([&] { return host->Session().State() == SessionState::kHostingFree; }));
-  ChatSession& session = client->Session();
-  ASSERT_TRUE(session.Connect("127.0.0.1", SessionSnapshotOf(*client_settings)));
-  ASSERT_TRUE(PumpUntil([&] { return session.State() != SessionState::kConnecting; }));
-  ASSERT_TRUE(session.JoinConnect());
+  // The Connect command shows the panel; once connected, the event window
+  // closes and the status bar says so.
+  ChatPanel& panel = *client->GetChatPanel();
+  panel.Connect();
+  auto* connect = static_cast<ConnectPanel*>(client->ConnectPanel());
+  ASSERT_TRUE(connect->IsShown());
+  connect->NicknameField()->ChangeValue("annsline");
+  connect->AddressField()->ChangeValue("127.0.0.1");
+  connect->PortField()->ChangeValue(std::to_string(host_settings->QuilloPortNumber));
+  Click(connect, ConnectPanel::kConnectId);
+  EXPECT_FALSE(client->GetEventWindow()->IsShown());
+  EXPECT_EQ(SessionState::kConnectedAsClient, client->Session().State());
+  EXPECT_EQ("Connected to Quillo Session", ProgramText(client->GetStatusBar()->GetStatusText(0)));
+  ASSERT_TRUE(Shows(client, "Welcome to the Ann"));
   ASSERT_TRUE(
       PumpUntil([&] { return host->Session().LineBusy() && client->Session().LineBusy(); }));
-  ChatPanel& panel = *client->GetChatPanel();
   // Enter after a word sends the word alone and clears the box.
   Type(panel, "word\n");
   ASSERT_TRUE(Shows(host, "Bob Says>\nword\n\n"));

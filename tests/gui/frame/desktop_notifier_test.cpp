@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/chat/conversation.h"
+#include "core/util/reporter.h"
 #include "gui/support/frame_fixture.h"
 
 namespace {
@@ -24,17 +25,16 @@ constexpr const char* kInterface = R"(<node>
     <method name="GetCapabilities"><arg direction="out" type="as"/></method>
   </interface></node>)";
 
-// One recorded call: "Notify" with its fields, or "Close" with the id.
+// One recorded call: "Notify" with its fields, or "CloseNotification" with the id.
 struct Call {
   std::string method;
-  uint32_t id = 0;  // replaces_id of Notify, the id of Close
+  uint32_t id = 0;  // replaces_id of Notify, the id to close
   std::string title, body;
 };
 
 // The notification service, on the GUI thread's main context: the toolkit's
 // loop (PumpUntil) answers the program's calls.
-class Listener {
- public:
+struct Listener {
   explicit Listener(const std::string& address) {
     bus_ = g_dbus_connection_new_for_address_sync(
         address.c_str(),
@@ -53,7 +53,7 @@ class Listener {
     if (!reply) return;
     uint32_t result = 0;
     g_variant_get(reply, "(u)", &result);
-    owned_ = result == 1;  // primary owner
+    owned = result == 1;  // primary owner
     g_variant_unref(reply);
   }
   ~Listener() {
@@ -61,10 +61,8 @@ class Listener {
     if (node_) g_dbus_node_info_unref(node_);
   }
 
-  bool Owned() const { return owned_; }
-  const std::vector<Call>& Calls() const { return calls_; }
   bool WaitForCalls(size_t count) {
-    return PumpUntil([&] { return calls_.size() >= count; }, std::chrono::seconds(10));
+    return PumpUntil([&] { return calls.size() >= count; }, std::chrono::seconds(10));
   }
   // What the service sends when the user clicks notice id, or when it
   // closes the notice itself.
@@ -72,40 +70,34 @@ class Listener {
     g_dbus_connection_emit_signal(bus_, nullptr, kPath, kName, signal, parameters, nullptr);
   }
 
- private:
   static void OnCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                      GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
     auto* listener = static_cast<Listener*>(self);
-    Call call;
     if (g_str_equal(method, "GetCapabilities")) {
       const char* capabilities[] = {"body", "actions", nullptr};
-      g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", capabilities));
-      return;
+      return g_dbus_method_invocation_return_value(invocation,
+                                                   g_variant_new("(^as)", capabilities));
     }
+    uint32_t id = 0;
     if (g_str_equal(method, "CloseNotification")) {
-      g_variant_get(parameters, "(u)", &call.id);
-      call.method = "Close";
-      listener->calls_.push_back(call);
-      g_dbus_method_invocation_return_value(invocation, nullptr);
-      return;
+      g_variant_get(parameters, "(u)", &id);
+      listener->calls.push_back({method, id, "", ""});
+      return g_dbus_method_invocation_return_value(invocation, nullptr);
     }
     const char *title, *body;
-    g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", nullptr, &call.id, nullptr, &title, &body,
-                  nullptr, nullptr, nullptr);
-    call.method = "Notify";
-    call.title = title;
-    call.body = body;
-    listener->calls_.push_back(call);
+    g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", nullptr, &id, nullptr, &title, &body, nullptr,
+                  nullptr, nullptr);
+    listener->calls.push_back({method, id, title, body});
     // Ids as a service gives them: the replaced one, or the next.
-    const uint32_t id = call.id ? call.id : ++listener->last_id_;
+    if (id == 0) id = ++listener->last_id;
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", id));
   }
 
   GDBusConnection* bus_ = nullptr;
   GDBusNodeInfo* node_ = nullptr;
-  bool owned_ = false;
-  uint32_t last_id_ = 0;
-  std::vector<Call> calls_;
+  bool owned = false;
+  uint32_t last_id = 0;
+  std::vector<Call> calls;
 };
 
 class DesktopNotifierTest : public FrameTest {
@@ -115,7 +107,7 @@ class DesktopNotifierTest : public FrameTest {
   void SetUp() override {
     g_test_dbus_up(bus_);
     listener_ = std::make_unique<Listener>(g_test_dbus_get_bus_address(bus_));
-    ASSERT_TRUE(listener_->Owned());
+    ASSERT_TRUE(listener_->owned);
     settings->EnableNotifications = 1;
   }
   void TearDown() override {
@@ -147,7 +139,7 @@ TEST_F(DesktopNotifierTest, ALineSeenFromElsewhereIsPostedReplacedWithdrawnAndKe
   for (int i = 1; i < 90; ++i) line += "\xc3\xa9";
   Arrive("Ann", line);
   ASSERT_TRUE(listener_->WaitForCalls(1));
-  const Call first = listener_->Calls()[0];
+  const Call first = listener_->calls[0];
   EXPECT_EQ(0u, first.id);
   EXPECT_EQ("Ann says", first.title);
   EXPECT_EQ(line.substr(0, 1 + 79 * 2), first.body);
@@ -155,34 +147,34 @@ TEST_F(DesktopNotifierTest, ALineSeenFromElsewhereIsPostedReplacedWithdrawnAndKe
   // shown as Latin-1.
   Arrive("Z\xe9", "second <b>line</b>");
   ASSERT_TRUE(listener_->WaitForCalls(2));
-  const Call second = listener_->Calls()[1];
+  const Call second = listener_->calls[1];
   EXPECT_EQ(1u, second.id);
   EXPECT_EQ("Z\xc3\xa9 says", second.title);
   EXPECT_EQ("second <b>line</b>", second.body);  // the service reads no markup
   // Activating the window withdraws it; nothing while the window is active.
   Activate(true);
   ASSERT_TRUE(listener_->WaitForCalls(3));
-  EXPECT_EQ("Close", listener_->Calls()[2].method);
-  EXPECT_EQ(1u, listener_->Calls()[2].id);
+  EXPECT_EQ("CloseNotification", listener_->calls[2].method);
+  EXPECT_EQ(1u, listener_->calls[2].id);
   Arrive("Ann", "seen already");
   PumpEvents(std::chrono::milliseconds(300));
-  EXPECT_EQ(3u, listener_->Calls().size());
+  EXPECT_EQ(3u, listener_->calls.size());
   // The next line is a new notice.
   Activate(false);
   Arrive("Ann", "third");
   ASSERT_TRUE(listener_->WaitForCalls(4));
-  EXPECT_EQ(0u, listener_->Calls()[3].id);
-  EXPECT_EQ("third", listener_->Calls()[3].body);
+  EXPECT_EQ(0u, listener_->calls[3].id);
+  EXPECT_EQ("third", listener_->calls[3].body);
   // By default a private session's notice names the sender only; switched
   // off in Config, nothing is posted.
   frame->GetReporter().PrivacyStatus(Conversation::kPrivateStatus);
   Arrive("Bob", "the words");
   ASSERT_TRUE(listener_->WaitForCalls(5));
-  EXPECT_EQ("", listener_->Calls()[4].body);
+  EXPECT_EQ("", listener_->calls[4].body);
   settings->EnableNotifications = 0;
   Arrive("Bob", "quiet");
   PumpEvents(std::chrono::milliseconds(300));
-  EXPECT_EQ(5u, listener_->Calls().size());
+  EXPECT_EQ(5u, listener_->calls.size());
 }
 
 // A notice the service closed is not replaced; a click on the current
@@ -196,12 +188,12 @@ TEST_F(DesktopNotifierTest, AClosedNoticeIsNotReplacedAndAClickOnTheNoticeRaises
   PumpEvents(std::chrono::milliseconds(200));
   Arrive("Ann", "still here");
   ASSERT_TRUE(listener_->WaitForCalls(2));
-  EXPECT_EQ(1u, listener_->Calls()[1].id);
+  EXPECT_EQ(1u, listener_->calls[1].id);
   listener_->Emit("NotificationClosed", g_variant_new("(uu)", 1u, 2u));
   PumpEvents(std::chrono::milliseconds(200));
   Arrive("Ann", "and here");
   ASSERT_TRUE(listener_->WaitForCalls(3));
-  EXPECT_EQ(0u, listener_->Calls()[2].id);  // the service answers with id 2
+  EXPECT_EQ(0u, listener_->calls[2].id);  // the service answers with id 2
   frame->Hide();
   listener_->Emit("ActionInvoked", g_variant_new("(us)", 1u, "default"));
   PumpEvents(std::chrono::milliseconds(300));

@@ -3,10 +3,10 @@
 // and what has no handler or does not exist gives the program's messages.
 #include "gui/frame/shell.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "gui/support/gui_test_main.h"
 
@@ -18,40 +18,39 @@ const std::string kRoot =
     std::string(QUILLO_BINARY_DIR) + "/shell-test-xdg-" + std::to_string(::getpid());
 const std::string kMarker = kRoot + "/launched.txt";
 
-void MakeDirs(const std::string& path) { std::system(("mkdir -p '" + path + "'").c_str()); }
-
 // GLib reads the XDG variables once, at its first use, so they are set (and
 // the handler installed) before main() starts the toolkit.
 struct PrivateDesktop {
   PrivateDesktop() {
-    std::system(("rm -rf '" + kRoot + "'").c_str());
-    MakeDirs(kRoot + "/data/applications");
-    MakeDirs(kRoot + "/system");
-    MakeDirs(kRoot + "/config");
+    namespace fs = std::filesystem;
+    fs::remove_all(kRoot);
+    for (const char* dir : {"/data/applications", "/system", "/config"}) {
+      fs::create_directories(kRoot + dir);
+    }
     // The MIME database only: content types, but none of this machine's handlers.
-    std::system(("ln -s /usr/share/mime '" + kRoot + "/system/mime'").c_str());
+    fs::create_directory_symlink("/usr/share/mime", kRoot + "/system/mime");
     const std::string handler = kRoot + "/handler.sh";
-    WriteFile(handler, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + kMarker + "'\n");
-    chmod(handler.c_str(), 0755);
-    WriteFile(kRoot + "/data/applications/quillo-test-handler.desktop",
-              "[Desktop Entry]\nType=Application\nName=Quillo test handler\nExec=" + handler +
-                  " %u\nMimeType=text/html;x-scheme-handler/mailto;\nNoDisplay=true\n");
+    WriteBytes(handler, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + kMarker + "'\n");
+    fs::permissions(handler, fs::perms::owner_all);
+    WriteBytes(kRoot + "/data/applications/quillo-test-handler.desktop",
+               "[Desktop Entry]\nType=Application\nName=Quillo test handler\nExec=" + handler +
+                   " %u\nMimeType=text/html;x-scheme-handler/mailto;\nNoDisplay=true\n");
     // GLib finds handlers through update-desktop-database's cache.
-    WriteFile(kRoot + "/data/applications/mimeinfo.cache",
-              "[MIME Cache]\ntext/html=quillo-test-handler.desktop;\n"
-              "x-scheme-handler/mailto=quillo-test-handler.desktop;\n");
+    WriteBytes(kRoot + "/data/applications/mimeinfo.cache",
+               "[MIME Cache]\ntext/html=quillo-test-handler.desktop;\n"
+               "x-scheme-handler/mailto=quillo-test-handler.desktop;\n");
     setenv("XDG_DATA_HOME", (kRoot + "/data").c_str(), 1);
     setenv("XDG_DATA_DIRS", (kRoot + "/system").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (kRoot + "/config").c_str(), 1);
     setenv("XDG_CONFIG_DIRS", (kRoot + "/config").c_str(), 1);
     unsetenv("XDG_CURRENT_DESKTOP");
   }
-  ~PrivateDesktop() { std::system(("rm -rf '" + kRoot + "'").c_str()); }
+  ~PrivateDesktop() { std::filesystem::remove_all(kRoot); }
 } private_desktop;
 
 std::string Launched() {
-  std::string text;
-  PumpUntil([&] { return !(text = ReadFile(kMarker)).empty(); }, std::chrono::seconds(10));
+  PumpUntil([] { return qtest::FileSize(kMarker) > 0; }, std::chrono::seconds(10));
+  const std::string text = ReadBytes(kMarker);
   std::remove(kMarker.c_str());
   return text;
 }
@@ -59,7 +58,7 @@ std::string Launched() {
 TEST(ShellTest, AnHtmlPageAndAMailAddressGoToTheirRegisteredHandler) {
   TempDir dir;
   const std::string page = dir.File("quillo.html");
-  WriteFile(page, "<!DOCTYPE html><html><head><title>x</title></head><body>x</body></html>\n");
+  WriteBytes(page, "<!DOCTYPE html><html><head><title>x</title></head><body>x</body></html>\n");
   EXPECT_EQ(kShellOk, ShellOpen(page));
   EXPECT_NE(std::string::npos, Launched().find("quillo.html"));
   EXPECT_EQ(kShellOk, ShellOpen("mailto:support@quillo.example.org"));
@@ -69,7 +68,7 @@ TEST(ShellTest, AnHtmlPageAndAMailAddressGoToTheirRegisteredHandler) {
 TEST(ShellTest, NoHandlerAndAMissingDocumentGiveTheirTexts) {
   TempDir dir;
   const std::string data = dir.File("notes.qzz");
-  WriteFile(data, std::string("\x01\x02\x03\x00\xff\xfe", 6));
+  WriteBytes(data, std::string("\x01\x02\x03\x00\xff\xfe", 6));
   EXPECT_EQ(kShellNoAssociation, ShellOpen(data));
   EXPECT_EQ(kShellNoAssociation, ShellOpen("https://quillo.example.org/"));
   std::string message;

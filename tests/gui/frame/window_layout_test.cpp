@@ -19,7 +19,7 @@ namespace {
 // Asks a top-level window for a size and waits, within a bound, until the
 // toolkit has given it that size: wx reports a size asked for at once, the
 // size event comes only once the X server has resized the window.
-bool Resize(wxWindow* window, const wxSize& size) {
+testing::AssertionResult Resize(wxWindow* window, const wxSize& size) {
   bool reached = false;
   auto on_size = [&](wxSizeEvent& event) {
     reached = reached || event.GetSize() == size;
@@ -30,7 +30,9 @@ bool Resize(wxWindow* window, const wxSize& size) {
   PumpUntil([&] { return reached; }, std::chrono::seconds(5));
   window->Unbind(wxEVT_SIZE, on_size);
   PumpEvents(std::chrono::milliseconds(100));  // the children's own layout follows
-  return reached;
+  if (reached) return testing::AssertionSuccess();
+  return testing::AssertionFailure()
+         << "still " << window->GetSize().x << "x" << window->GetSize().y;
 }
 
 // The rectangle of win in the frame's client coordinates, from its position
@@ -50,10 +52,6 @@ void CollectControls(wxWindow* parent, std::vector<wxWindow*>* out) {
 
 class WindowLayoutTest : public FrameTest {
  protected:
-  void Resize(const wxSize& size) {
-    ASSERT_TRUE(::Resize(frame, size))
-        << "still " << frame->GetSize().x << "x" << frame->GetSize().y;
-  }
   // Every control of the chat panel lies wholly inside the space the
   // splitter and status bar leave the panes, at its best size.
   void ExpectChatPanelUnclipped() {
@@ -90,7 +88,7 @@ TEST_F(WindowLayoutTest, ThePanelFollowsTheWindowAndTheConversationTakesTheExtra
   const wxSize frame_size = frame->GetSize();
   const int input_width = panel->Input()->GetSize().x;
 
-  Resize(wxSize(1000, 720));
+  ASSERT_TRUE(Resize(frame, wxSize(1000, 720)));
   ExpectChatPanelUnclipped();
   // The input box takes the added width.
   EXPECT_NEAR(input_width + 1000 - frame_size.x, panel->Input()->GetSize().x, 2);
@@ -102,7 +100,7 @@ TEST_F(WindowLayoutTest, ThePanelFollowsTheWindowAndTheConversationTakesTheExtra
 
   // Back to the smallest size the window allows: still nothing clipped.
   ASSERT_TRUE(PumpUntil([&] { return frame->GetMinSize().y > 200; }));
-  Resize(frame->GetMinSize());
+  ASSERT_TRUE(Resize(frame, frame->GetMinSize()));
   ExpectChatPanelUnclipped();
   EXPECT_GT(frame->Conversation()->GetSize().y, 20);
 }

@@ -4,6 +4,8 @@
 // tests/core/net).
 #include "gui/panels/invitation_panel.h"
 
+#include <wx/listbox.h>
+
 #include "gui/frame/gui_text.h"
 #include "gui/panels/panel_test_support.h"
 
@@ -32,12 +34,23 @@ class InvitationPanelTest : public PanelTest {
     Type(nickname, address);
     Click(panel, InvitationPanel::kAddId);
   }
+  // Selects the line as a user's click does, then presses Remove.
   void Remove(int line) {
-    SelectLine(panel->Recipients(), line);
+    wxListBox* list = panel->Recipients();
+    list->SetSelection(line);
+    wxCommandEvent select(wxEVT_LISTBOX, list->GetId());
+    select.SetEventObject(list);
+    select.SetInt(line);
+    list->ProcessWindowEvent(select);
     Click(panel, InvitationPanel::kRemoveId);
   }
   void Send() { Click(panel, InvitationPanel::kSendId); }
-  std::vector<std::string> Listed() const { return Lines(panel->Recipients()); }
+  std::vector<std::string> Listed() const {
+    std::vector<std::string> lines;
+    for (const wxString& line : panel->Recipients()->GetStrings())
+      lines.push_back(ProgramText(line));
+    return lines;
+  }
 
   InvitationPanel* panel;
 };

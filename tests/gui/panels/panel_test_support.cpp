@@ -1,47 +1,18 @@
 #include "gui/panels/panel_test_support.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
 #include <wx/app.h>
 #include <wx/timer.h>
 
 #include "core/settings/settings_parts.h"
 #include "gui/frame/gui_text.h"
 
-namespace {
-
-class OneShot : public wxTimer {
- public:
-  explicit OneShot(std::function<void()> action) : action_(std::move(action)) {}
-  void Notify() override {
-    action_();
-    wxTheApp->CallAfter([this] { delete this; });
-  }
-
- private:
-  std::function<void()> action_;
-};
-
-}  // namespace
-
-void SelectLine(wxListBox* list, int line) {
-  list->SetSelection(line);
-  wxCommandEvent select(wxEVT_LISTBOX, list->GetId());
-  select.SetEventObject(list);
-  select.SetInt(line);
-  list->ProcessWindowEvent(select);
-}
-
-std::vector<std::string> Lines(const wxListBox* list) {
-  std::vector<std::string> lines;
-  for (unsigned int i = 0; i < list->GetCount(); ++i) {
-    lines.push_back(ProgramText(list->GetString(i)));
-  }
-  return lines;
-}
-
 void After(int milliseconds, std::function<void()> action) {
-  (new OneShot(std::move(action)))->StartOnce(milliseconds);
+  auto* timer = new wxTimer;  // its own owner: the event goes to the timer
+  timer->Bind(wxEVT_TIMER, [timer, action](wxTimerEvent&) {
+    action();
+    wxTheApp->CallAfter([timer] { delete timer; });
+  });
+  timer->StartOnce(milliseconds);
 }
 
 PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
@@ -60,9 +31,6 @@ PanelTest::PanelTest() : settings(std::make_unique<ProgramSettings>()) {
 
 void PanelTest::TearDown() {
   settings->CloseAddressBooks();
-  if (!previous_directory.empty()) {
-    EXPECT_EQ(0, chdir(previous_directory.c_str()));
-  }
   session->Close();
   if (settings->SendMailThread != nullptr) {
     settings->MailTask.DestroyThread(settings->SendMailThread, true);
@@ -80,18 +48,9 @@ std::string PanelTest::EventText() const {
 }
 
 void PanelTest::OpenBooks() {
-  char* current = getcwd(nullptr, 0);
-  previous_directory = current;
-  free(current);
-  ASSERT_EQ(0, chdir(dir.Path().c_str()));
+  settings->PreviousConnectionsDB = dir.File("prevconn");
+  settings->InvitationDB = dir.File("maillist");
   OpenAddressBooks(*settings, nullptr);
   ASSERT_NE(nullptr, settings->PreviousConnectionsBook);
   ASSERT_NE(nullptr, settings->InvitationBook);
 }
-
-SilentHost::SilentHost() : fd_(qtest::BoundSocket()) {
-  listen(fd_, 4);
-  port_ = qtest::LocalPort(fd_);
-}
-
-SilentHost::~SilentHost() { close(fd_); }

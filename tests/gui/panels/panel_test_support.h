@@ -5,8 +5,8 @@
 // window fed by a real GUI reporter, clicks, and loopback servers.
 
 #include <gmock/gmock.h>
-#include <sys/types.h>
-#include <wx/listbox.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -17,10 +17,6 @@
 #include "gui/frame/gui_reporter.h"
 #include "gui/panels/event_window.h"
 #include "gui/support/gui_test_main.h"
-
-// Selects a list line and sends the selection event, as a user's click.
-void SelectLine(wxListBox* list, int line);
-std::vector<std::string> Lines(const wxListBox* list);
 
 // Runs action after delay (on the GUI thread, from a one-shot timer).
 void After(int milliseconds, std::function<void()> action);
@@ -33,10 +29,9 @@ class PanelTest : public testing::Test {
   void TearDown() override;
 
   std::string EventText() const;
-  // Opens both address books in the test's directory (which becomes the
-  // current one until TearDown).
+  // Opens both address books in the test's directory.
   void OpenBooks();
-  std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }
+  std::string SettingsText() const { return ReadBytes(settings->SettingsFilePath); }
 
   TempDir dir;
   std::unique_ptr<ProgramSettings> settings;
@@ -44,19 +39,14 @@ class PanelTest : public testing::Test {
   std::shared_ptr<GuiReporter> reporter;
   std::unique_ptr<ChatSession> session;  // reports through reporter
   std::vector<wxWindow*> windows;        // destroyed by TearDown
-  std::string previous_directory;
 };
 
 // A loopback listener that takes connections into its backlog, silently.
-class SilentHost {
- public:
-  SilentHost();
-  ~SilentHost();
-  int Port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
+struct SilentHost {
+  SilentHost() { listen(fd, 4); }
+  ~SilentHost() { close(fd); }
+  int Port() const { return qtest::LocalPort(fd); }
+  const int fd = qtest::BoundSocket();
 };
 
 #endif  // QUILLO_TESTS_PANELS_PANEL_TEST_SUPPORT_H

@@ -25,7 +25,8 @@
 namespace {
 
 // A frame with a two-field status bar, a read-only transcript control,
-// settings and print data on their defaults.
+// settings and print data on their defaults, a home directory and the
+// working directory in the test's own directory.
 class PrintFrameTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -34,16 +35,22 @@ class PrintFrameTest : public testing::Test {
     text_ = new wxTextCtrl(frame_, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
                            wxTE_MULTILINE | wxTE_READONLY);
     print_ = std::make_unique<ToolkitPrintData>(settings_.PageLayout);
+    ASSERT_EQ(mkdir(home_.c_str(), 0755), 0);
+    settings_.HomeDirectory = home_;
+    settings_.WorkingDirectory = dir_.Path();
+    wxSetWorkingDirectory(GuiText(settings_.WorkingDirectory));
   }
   void TearDown() override {
     frame_->Destroy();
     PumpEvents();
+    wxSetWorkingDirectory(QUILLO_BINARY_DIR);
   }
   std::string Status(int field = 0) const {
     return ProgramText(frame_->GetStatusBar()->GetStatusText(field));
   }
 
   TempDir dir_;
+  const std::string home_ = dir_.File("home");
   ProgramSettings settings_;
   std::unique_ptr<ToolkitPrintData> print_;
   wxFrame* frame_ = nullptr;
@@ -68,23 +75,7 @@ class ExpectFilePath : public wxExpectModalBase<wxFileDialog, ExpectFilePath> {
   std::string path_;
 };
 
-class PrintCommandsTest : public PrintFrameTest {
- protected:
-  void SetUp() override {
-    PrintFrameTest::SetUp();
-    home_ = dir_.File("home");
-    ASSERT_EQ(mkdir(home_.c_str(), 0755), 0);
-    settings_.HomeDirectory = home_;
-    settings_.WorkingDirectory = dir_.Path();
-    wxSetWorkingDirectory(GuiText(settings_.WorkingDirectory));
-  }
-  void TearDown() override {
-    PrintFrameTest::TearDown();
-    wxSetWorkingDirectory(QUILLO_BINARY_DIR);
-  }
-
-  std::string home_;
-};
+using PrintCommandsTest = PrintFrameTest;
 
 TEST_F(PrintCommandsTest, FirstSaveAsksThenLaterSavesReplaceTheFileWithoutAsking) {
   const std::string path = dir_.File("talk.txt");
@@ -92,13 +83,13 @@ TEST_F(PrintCommandsTest, FirstSaveAsksThenLaterSavesReplaceTheFileWithoutAsking
   wxTEST_DIALOG(EXPECT_TRUE(SaveConversation(frame_, text_, settings_, false)),
                 ExpectFilePath(path));
   EXPECT_EQ(settings_.SavedFileName, path);
-  EXPECT_EQ(ReadFile(path), "Quillo banner\nAnn Says>\nhello\n\n");
+  EXPECT_EQ(ReadBytes(path), "Quillo banner\nAnn Says>\nhello\n\n");
   EXPECT_EQ(Status(), "Saved " + path);
   EXPECT_EQ(ProgramText(wxGetCwd()), home_);
   // No dialog this time (an unexpected one fails the test).
   text_->ChangeValue(GuiText("caf\xc3\xa9 \xe2\x82\xac\n"));
   EXPECT_TRUE(SaveConversation(frame_, text_, settings_, false));
-  EXPECT_EQ(ReadFile(path), "caf\xc3\xa9 \xe2\x82\xac\n");  // the bytes, whatever the locale
+  EXPECT_EQ(ReadBytes(path), "caf\xc3\xa9 \xe2\x82\xac\n");  // the bytes, whatever the locale
 }
 
 TEST_F(PrintCommandsTest, UnwritableFileIsReportedAndRetriedWithoutAsking) {
@@ -179,12 +170,12 @@ class PageSetupPanelTest : public PrintFrameTest {
   void SetUp() override {
     PrintFrameTest::SetUp();
     settings_.SettingsFilePath = dir_.File("quillo.ini");
-    WriteFile(settings_.SettingsFilePath, kIni);
+    WriteBytes(settings_.SettingsFilePath, kIni);
     panel_ = new PageSetupPanel(frame_, settings_, *print_);
   }
   void Click(int program_id) { ::Click(panel_, program_id); }
   std::string Written() const {
-    const std::string now = ReadFile(settings_.SettingsFilePath);
+    const std::string now = ReadBytes(settings_.SettingsFilePath);
     return now.rfind(kIni, 0) == 0 ? now.substr(sizeof kIni - 1) : "rewritten: " + now;
   }
 

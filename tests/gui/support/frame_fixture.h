@@ -27,7 +27,7 @@ class FrameTest : public testing::Test {
   void Command(int program_id);
   // The frame after a close request; nullptr once it has been destroyed.
   bool FrameAlive();
-  std::string SettingsText() const { return ReadFile(settings->SettingsFilePath); }
+  std::string SettingsText() const { return ReadBytes(settings->SettingsFilePath); }
   std::string Transcript() const;
 
   TempDir dir;

@@ -1,15 +1,11 @@
 #include "gui/support/gui_test_main.h"
 
-#include <unistd.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "gui/frame/gui_text.h"
@@ -70,27 +66,6 @@ void Click(wxWindow* window, int program_id) {
 }
 
 std::string Text(const wxTextCtrl* field) { return ProgramText(field->GetValue()); }
-
-TempDir::TempDir() {
-  std::string pattern = std::string(QUILLO_BINARY_DIR) + "/gui-test-XXXXXX";
-  char* made = mkdtemp(&pattern[0]);
-  path_ = made ? made : "";
-}
-
-TempDir::~TempDir() {
-  if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary) << contents;
-}
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

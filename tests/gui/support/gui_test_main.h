@@ -14,9 +14,8 @@
 #include <functional>
 #include <string>
 
-#include "core/util/reporter.h"
 #include "gui/frame/gui_text.h"
-#include "support/loopback_port.h"
+#include "support/test_support.h"
 
 // Lets the toolkit process pending events (and CallAfter calls) for about
 // the given time.
@@ -48,31 +47,8 @@ class ExpectMessage : public wxExpectModalBase<wxMessageDialog> {
   std::string* message_;
 };
 
-// For a side of a test conversation that reports to nobody.
-class QuietReporter : public Reporter {
- public:
-  void ConversationLine(const std::string&) override {}
-  void EventLine(const std::string&) override {}
-  void StatusText(const std::string&) override {}
-  void ProgramMessage(const std::string&, const std::string&, const std::string&) override {}
-  void PlayActivitySound() override {}
-  bool MainFrameMinimised() override { return false; }
-};
-
-// A fresh empty directory under the build tree, removed with the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-// Reads a whole file ("" when missing).
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
+using TempDir = qtest::ScratchDir;
+using qtest::ReadBytes;
+using qtest::WriteBytes;
 
 #endif  // QUILLO_TESTS_UI_GUI_GUI_TEST_MAIN_H
