@@ -108,7 +108,7 @@ TEST(HostLoadTest, ConversationSurvivesAThousandCallersInTenSeconds) {
   Storm storm;
   std::thread storm_thread([&] { storm.Run(port); });
   // The conversation goes on both ways all through the storm, and every
-  // line arrives once (their order is the 1,000-line tests' concern).
+  // line arrives once (their order is SessionWireTest's concern).
   int sent = 0;
   for (const Clock::time_point begin = Clock::now(); Clock::now() - begin < kStorm; ++sent) {
     ASSERT_TRUE(host.Send("from host " + std::to_string(sent)));

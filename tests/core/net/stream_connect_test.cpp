@@ -1,6 +1,7 @@
-// Addresses of both families: texts, dual-stack listener, numeric lookup, stalled
-// write, connect past a silent address. Lookups by name and the fall-through
-// past a refusing address are shown by chat/session_dual_stack_test.cpp.
+// Addresses of both families: texts, numeric lookup, stalled write, connect
+// past a silent address. The dual-stack listener, lookups by name and the
+// fall-through past a refusing address are shown by
+// chat/session_dual_stack_test.cpp.
 #include "core/net/stream_connect.h"
 
 #include <arpa/inet.h>
@@ -18,7 +19,6 @@
 #include "core/net/stream_endpoint.h"
 #include "core/net/stream_listener.h"
 #include "core/thread/wake_event.h"
-#include "support/loopback_port.h"
 #include "support/test_support.h"
 
 namespace {
@@ -68,24 +68,6 @@ TEST(StreamEndpointTest, AddressesReadInTheirUsualForms) {
     EXPECT_FALSE(ParseNumericEndpoint(text, 1, &untouched)) << text;
   }
   EXPECT_EQ(EndpointAddressText(StreamEndpoint()), "");
-}
-
-TEST(StreamListenerTest, OneListenerTakesCallersOfBothFamilies) {
-  QUILLO_SKIP_WITHOUT_IPV6_LOOPBACK();
-  const ListenerResult listener = OpenStreamListener(0);
-  ASSERT_GE(listener.fd, 0) << listener.error;
-  Fd owned(listener.fd);
-  EXPECT_TRUE(listener.dual_stack);
-  ASSERT_GT(listener.port, 0);
-  for (const std::string address : {"127.0.0.1", "::1"}) {
-    const ConnectResult call =
-        ConnectToFirst({Numeric(address, listener.port)}, 5000, DeadlineIn(10000), -1);
-    ASSERT_EQ(call.outcome, ConnectOutcome::kConnected) << address;
-    Fd caller(call.fd);
-    EXPECT_EQ(EndpointAddressText(call.endpoint), address);
-    // The connected descriptor blocks, as the conversation expects.
-    EXPECT_EQ(::fcntl(caller.fd, F_GETFL) & O_NONBLOCK, 0);
-  }
 }
 
 TEST(NameLookupTest, NumericAddressesNeverReachTheResolver) {
@@ -197,6 +179,8 @@ TEST_F(ConnectToFirstTest, SilentAddressesWaitTheirTryOrTheDeadlineAndAWakeEndsA
   ASSERT_EQ(call.outcome, ConnectOutcome::kConnected);
   Fd caller(call.fd);
   EXPECT_EQ(EndpointPort(call.endpoint), listener_.port);
+  // The connected descriptor blocks, as the conversation expects.
+  EXPECT_EQ(::fcntl(caller.fd, F_GETFL) & O_NONBLOCK, 0);
 
   start = steady_clock::now();
   EXPECT_EQ(ConnectToFirst({hole, hole}, 100, DeadlineIn(600), -1).outcome,

@@ -9,9 +9,12 @@
 
 namespace {
 
-TEST(ConditionTest, SignalWakesATimedWaiterAndTimedWaitTimesOut) {
-  Mutex mutex;
-  Condition condition;
+// A signal wakes a timed waiter, and a timed wait times out. Every call on a
+// condition that is no longer initialised, or with no usable mutex, fails
+// with its own code instead of reaching pthreads.
+TEST(ConditionTest, SignalWakesATimedWaiterAndCallsWithoutAConditionOrAMutexFail) {
+  Mutex mutex, unusable;
+  Condition condition, gone;
   ASSERT_EQ(0, mutex.Initialize(0));
   ASSERT_EQ(0, condition.Initialize(1));
   EXPECT_EQ(0, condition.Initialize(0));  // ignored: still kind 1
@@ -29,19 +32,10 @@ TEST(ConditionTest, SignalWakesATimedWaiterAndTimedWaitTimesOut) {
   mutex.Unlock();
   signaller.join();
   EXPECT_EQ(0, condition.Broadcast());
-  EXPECT_EQ(0, condition.Destroy());
-  EXPECT_EQ(0, condition.Destroy());
-}
 
-// Every call on a condition that is no longer initialised, or with no
-// usable mutex, fails with its own code instead of reaching pthreads.
-TEST(ConditionTest, CallsWithoutAConditionOrAMutexFailWithTheirCodes) {
-  Mutex mutex, unusable;
-  ASSERT_EQ(0, mutex.Initialize(0));
-  Condition gone, ready;
-  ASSERT_EQ(0, ready.Initialize(0));
   ASSERT_EQ(0, gone.Initialize(0));
   ASSERT_EQ(0, gone.Destroy());
+  EXPECT_EQ(0, gone.Destroy());
   MutexLock lock(&mutex);
   EXPECT_EQ(1, gone.Signal());
   EXPECT_EQ(CONDITION_SIGNAL_ERROR, gone.ErrorCode());
@@ -52,9 +46,9 @@ TEST(ConditionTest, CallsWithoutAConditionOrAMutexFailWithTheirCodes) {
   EXPECT_EQ(1, gone.TimedWait(&mutex, 1));
   EXPECT_EQ(CONDITION_TIMED_WAIT_ERROR, gone.ErrorCode());
   for (Mutex* bad : {static_cast<Mutex*>(nullptr), &unusable}) {
-    EXPECT_EQ(1, ready.Wait(bad));
-    EXPECT_EQ(1, ready.TimedWait(bad, 1));
-    EXPECT_STREQ("Condition exception: External mutex error", ready.ErrorText());
+    EXPECT_EQ(1, condition.Wait(bad));
+    EXPECT_EQ(1, condition.TimedWait(bad, 1));
+    EXPECT_STREQ("Condition exception: External mutex error", condition.ErrorText());
   }
 }
 

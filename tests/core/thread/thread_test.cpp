@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "core/thread/thread_task.h"
 #include "core/thread/thread_texts.h"
@@ -14,7 +13,6 @@
 namespace {
 
 using std::chrono::milliseconds;
-using std::chrono::steady_clock;
 
 // Waits until a test or its own OnCancel lets it go on, then returns a
 // chosen value; counts its hooks.
@@ -66,52 +64,38 @@ TEST(ThreadTextsTest, SectionsEndAtTheirBoundsAndMapStrayValues) {
   for (const auto& c : cases) EXPECT_STREQ(c.second, c.first);
 }
 
-TEST(ThreadTest, JoinWaitsForTheTaskThenOnExitAndKeepsItsResult) {
-  CountingTask task(-7);
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  ASSERT_NE(nullptr, thread);
-  ASSERT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
-  ASSERT_TRUE(task.WaitStarted());
-  std::thread opener([&task] {
-    std::this_thread::sleep_for(milliseconds(50));
-    task.proceed = true;
-  });
-  const auto begin = steady_clock::now();
-  EXPECT_EQ(0, task.JoinThread(thread));
-  EXPECT_GE(steady_clock::now() - begin, milliseconds(40));
-  opener.join();
-  EXPECT_EQ(-7, thread->ExitValue());
-  EXPECT_EQ(1, task.exits.load());  // OnExit has run by the time a join returns
-  ASSERT_TRUE(WaitForState(thread, ThreadState::EXITED));
-  EXPECT_EQ(0, task.JoinThread(thread));  // again: at once
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
-  EXPECT_EQ(0, task.cancels.load());  // an exited thread is not cancelled
-}
-
-TEST(ThreadTest, CancelRunsOnCancelOnCallerAndSkipsOnExit) {
-  CountingTask task;
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  ASSERT_TRUE(task.WaitStarted());
-  EXPECT_EQ(0, task.CancelThread(thread));
-  EXPECT_EQ(ThreadState::CANCELED, thread->State());
-  EXPECT_TRUE(thread->IsCanceled());
-  EXPECT_EQ(1, task.cancels.load());
-  EXPECT_EQ(0, task.JoinThread(thread));  // cancelled: at once
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
-  EXPECT_EQ(0, task.exits.load());
-  EXPECT_EQ(1, task.cancels.load());  // destroy does not cancel twice
-}
-
-// Destroy with cancel-first wakes a running thread and joins it: nothing is
-// abandoned.
+// A join waits for the task, then OnExit, and keeps the result; Cancel runs
+// OnCancel on the caller and skips OnExit, and a cancelled thread is joined
+// at once. Destroy with cancel-first wakes a running thread and joins it:
+// nothing is abandoned. It cancels neither an exited thread nor one
+// cancelled before.
 TEST(ThreadTest, DestroyWakesAndJoinsInsteadOfAbandoning) {
-  CountingTask task;
-  Thread* thread = task.StartThread(ThreadType::JOINABLE);
-  ASSERT_TRUE(task.WaitStarted());
-  EXPECT_EQ(0, task.DestroyThread(thread, true));
-  EXPECT_TRUE(task.finished.load());
-  EXPECT_EQ(1, task.cancels.load());
-  EXPECT_EQ(0, task.exits.load());
+  enum Before { kRunning, kCancelled, kExited };
+  for (Before before : {kRunning, kCancelled, kExited}) {
+    SCOPED_TRACE(before);
+    CountingTask task(-7);
+    Thread* thread = task.StartThread(ThreadType::JOINABLE);
+    ASSERT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
+    ASSERT_TRUE(task.WaitStarted());
+    if (before == kCancelled) {
+      EXPECT_EQ(0, task.CancelThread(thread));
+      EXPECT_EQ(ThreadState::CANCELED, thread->State());
+      EXPECT_TRUE(thread->IsCanceled() && task.cancels == 1);
+    }
+    if (before == kExited) task.proceed = true;
+    if (before != kRunning) {
+      EXPECT_EQ(0, task.JoinThread(thread));
+    }
+    if (before == kExited) {
+      EXPECT_EQ(-7, thread->ExitValue());
+      EXPECT_EQ(1, task.exits.load());  // by the time the join returns
+      EXPECT_TRUE(WaitForState(thread, ThreadState::EXITED));
+    }
+    EXPECT_EQ(0, task.DestroyThread(thread, true));
+    EXPECT_TRUE(task.finished.load());
+    EXPECT_EQ(before == kExited ? 0 : 1, task.cancels.load());
+    EXPECT_EQ(before == kExited ? 1 : 0, task.exits.load());
+  }
 }
 
 TEST(ThreadTest, StartFailureIsReportedOnTheReturnedThread) {
