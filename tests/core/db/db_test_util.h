@@ -5,7 +5,6 @@
 #include "support/test_support.h"
 
 using TempDir = qtest::ScratchDir;
-using qtest::FileSize;
 using qtest::Le32;
 using qtest::Patch;
 using qtest::ReadAll;

@@ -20,7 +20,8 @@ TEST(ByteString, AssignmentKeepsTerminatorAndReusesBuffer) {
   EXPECT_STREQ(empty.CStr(), "");
   // A moved-from string is empty and can be assigned again.
   ByteString taken(std::move(s));
-  EXPECT_STREQ(taken.CStr(), "a longer text");
+  EXPECT_EQ(taken, ByteString("a longer text"));
+  EXPECT_NE(ByteString("a\0", 2), ByteString("a"));  // the length counts, not the terminator
   s = "";
   EXPECT_STREQ(s.CStr(), "");
 }
@@ -38,26 +39,11 @@ TEST(ByteString, SearchesReturnAllOnesWhenNotFound) {
   EXPECT_EQ(bytes.FindCounted("\0b", 2), 1u);  // counted patterns may hold NUL
 }
 
-TEST(ByteString, EraseClampsAndInsertPastEndAppends) {
+TEST(ByteString, EraseClamps) {
   ByteString s("abcdef");
   EXPECT_EQ(s.Erase(4, 100), 2u);
   EXPECT_STREQ(s.CStr(), "abcd");
   EXPECT_EQ(s.Erase(10, 1), 0u);
   EXPECT_EQ(s.Erase(1, 2), 2u);
   EXPECT_STREQ(s.CStr(), "ad");
-  s.Insert(99, "xy", 2);
-  EXPECT_STREQ(s.CStr(), "adxy");
-  s.Insert(0, "_", 1);
-  EXPECT_STREQ(s.CStr(), "_adxy");
-  s.Insert(2, s.Data(), 2);  // source inside the string itself
-  EXPECT_STREQ(s.CStr(), "_a_adxy");
-}
-
-TEST(ByteString, ComparesAsUnsignedBytesShorterFirst) {
-  EXPECT_LT(ByteString("abc"), ByteString("abd"));
-  EXPECT_LT(ByteString("ab"), ByteString("abc"));
-  EXPECT_EQ(ByteString("abc"), ByteString("abc"));
-  EXPECT_LT(ByteString("a"), ByteString("\xe9"));  // 0xE9 is above 'a' unsigned
-  EXPECT_NE(ByteString("a\0", 2), ByteString("a"));
-  EXPECT_LT(ByteString(""), ByteString("a"));
 }

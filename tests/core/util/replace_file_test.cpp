@@ -36,14 +36,6 @@ TEST(ReplaceFile, ReplacesWholeKeepingTheModeAndLeavesNoTemporaryFile) {
   EXPECT_EQ(EntriesIn(dir.Path()), 1);
 }
 
-TEST(ReplaceFile, ANewFileTakesItsModeLessTheUmask) {
-  qtest::ScratchDir dir;
-  const mode_t mask = umask(022);
-  EXPECT_TRUE(ReplaceFile(FileIo::Posix(), dir.File("saved.txt"), "x", 0666));
-  umask(mask);
-  EXPECT_EQ(ModeOf(dir.File("saved.txt")), 0644u);
-}
-
 // The directory synced after a rename: the named one, the current one for a
 // bare name, the root for a name right under it.
 TEST(ReplaceFile, TheFilesDirectoryIsSynced) {
