@@ -20,11 +20,6 @@ class AddressBookTest : public BookDirectory {
     EXPECT_NE(book, nullptr);
     return book;
   }
-  static void Close(IndexedDatabase*& book) {
-    if (book) book->Close();
-    delete book;
-    book = nullptr;
-  }
   static std::vector<std::string> Names(IndexedDatabase* book) {
     std::vector<std::string> names;
     EXPECT_TRUE(BookListConnections(book, &names));
@@ -38,14 +33,14 @@ TEST_F(AddressBookTest, BookFilesOlderVersionsRead) {
   EXPECT_EQ(MakeBookFileNames("dir.x/maillist.old.db", ".ihd", ".ihx").index, "dir.x/maillist.ihx");
   IndexedDatabase* book = Open("prevconn.xyz");  // the stem ends at the first dot
   ASSERT_EQ(BookStoreConnection(book, {"Alice", "10.0.0.1", 59152, -2}), StoreResult::kAdded);
-  Close(book);
+  CloseBook(book);
   book = Open("maillist");
   ASSERT_EQ(BookStoreRecipient(book, {"Bob", "bob@example.org"}), StoreResult::kAdded);
   std::vector<RecipientValues> all;
   ASSERT_TRUE(BookListRecipients(book, &all));
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].email_address, "bob@example.org");
-  Close(book);
+  CloseBook(book);
   EXPECT_EQ(ReadAll("maillist.ihd").size(), 65065u + 28 + 8 + 552 + 4);  // a 552-byte record
 
   std::vector<unsigned char> data = ReadAll("prevconn.ihd");
@@ -123,7 +118,7 @@ TEST_F(AddressBookTest, StoreLookUpUpdateRemoveAndListIgnoringCase) {
   EXPECT_FALSE(BookDeleteRecipient(book, {"Nobody", "x"}));
   EXPECT_TRUE(BookDeleteRecipient(book, {"oscar", "ignored"}));
   EXPECT_FALSE(BookLookUpConnection(book, "Oscar", &stored));
-  Close(book);
+  CloseBook(book);
 }
 
 // 40 entries over a tree of several levels; the index is damaged or gone,
@@ -177,7 +172,7 @@ TEST_F(AddressBookTest, AMissingOrDamagedIndexIsRebuiltAtOpen) {
     names.push_back("name" + std::to_string(100 + i));
     ASSERT_EQ(BookStoreConnection(book, {names.back(), "h", i, i}), StoreResult::kAdded);
   }
-  Close(book);
+  CloseBook(book);
   const std::string data = qtest::ReadBytes("prevconn.ihd");
   const std::string index = qtest::ReadBytes("prevconn.ihx");
   for (const Damage& damage : damages) {
@@ -198,7 +193,7 @@ TEST_F(AddressBookTest, AMissingOrDamagedIndexIsRebuiltAtOpen) {
     EXPECT_EQ(listed, expected);
     ConnectionValues stored;
     EXPECT_TRUE(BookLookUpConnection(book, "NAME139", &stored) && stored.port == 39);
-    Close(book);
+    CloseBook(book);
     EXPECT_EQ(qtest::ReadBytes("prevconn.ihd"), damaged_data);
   }
 }
@@ -215,8 +210,7 @@ class FieldRecordTest : public BookDirectory {
     ASSERT_EQ(object_, 65093);
   }
   void TearDown() override {
-    book_->Close();
-    delete book_;
+    CloseBook(book_);
     BookDirectory::TearDown();
   }
   // Damages the stored object behind the book's back.

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "core/db/btree_index.h"
-#include "core/db/db_test_util.h"
+#include "core/db/db_test_keys.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ class BTreeTest : public ::testing::Test {
     return node;
   }
   static BTreeNode Root(BTreeIndex& tree) { return Node(tree, tree.Header().root); }
-  TempDir dir_;
+  qtest::ScratchDir dir_;
 };
 
 TEST_F(BTreeTest, EmptyTreeDuplicatesAndFind) {
@@ -198,7 +199,7 @@ TEST_F(BTreeTest, DamagedNodesAndHeadersAreRefused) {
   for (const auto& d : damages) {
     SCOPED_TRACE(d.first);
     qtest::WriteBytes(Name(), sound);
-    Patch(Name(), d.first, d.second, 4);
+    qtest::Patch(Name(), d.first, d.second, 4);
     BTreeIndex tree{IntKey(), 11, -1};
     ASSERT_EQ(tree.OpenFile(Name().c_str(), 2), 0);
     IntKey key(-5), scratch;
@@ -209,11 +210,11 @@ TEST_F(BTreeTest, DamagedNodesAndHeadersAreRefused) {
     EXPECT_FALSE(Remove(tree, 0));
   }
   PortableInt32 entry_size = 9;
-  Patch(Name(), 40 + 4, &entry_size, 4);
+  qtest::Patch(Name(), 40 + 4, &entry_size, 4);
   BTreeIndex tree{IntKey(), 11, -1};
   EXPECT_EQ(tree.OpenFile(Name().c_str(), 2), kDbFileCorrupt);
   EXPECT_EQ(tree.Close(), 0);
-  EXPECT_EQ(Le32(ReadAll(Name()), 44), 9);  // left as it was
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 44), 9);  // left as it was
 }
 
 // A key's text is cut to 255 bytes and padded with NULs over what was there.

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/db/db_test_util.h"
 #include "support/fault_file_io.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ class DatabaseFileTest : public ::testing::Test {
   }
   int32_t Alloc(int32_t length) { return int32_t(file_.Alloc(length, kAllocFirstFit)); }
   int32_t FreeSpace() const { return int32_t(file_.Header().free_space); }
-  TempDir dir_;
+  qtest::ScratchDir dir_;
   DatabaseFile file_;
 };
 
@@ -43,12 +43,12 @@ TEST_F(DatabaseFileTest, LayoutOfEachRevision) {
     EXPECT_EQ(int32_t(file_.Header().end_of_file), c.end_after);
   }
   ASSERT_EQ(file_.Close(), 0);
-  std::vector<unsigned char> b = ReadAll(Name());
+  std::vector<unsigned char> b = qtest::ReadAll(Name());
   ASSERT_EQ(b.size(), 182u);
   const int32_t header[] = {0, 182, 140, 140};  // free, end, heap start, highest block
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(Le32(b, size_t(4 * i)), header[i]) << i;
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(qtest::Le32(b, size_t(4 * i)), header[i]) << i;
   EXPECT_EQ(std::string(b.begin() + 16, b.begin() + 24), "KVSBASEC");
-  EXPECT_EQ(Le32(b, 24), 4000);
+  EXPECT_EQ(qtest::Le32(b, 24), 4000);
   for (size_t i = 28; i < 140; ++i) ASSERT_EQ(b[i], 0) << i;
 }
 
@@ -111,7 +111,7 @@ TEST_F(DatabaseFileTest, DamagedFreeListDisablesReuse) {
     EXPECT_EQ(uint32_t(BlockAt(40 + 42 * n).status), kBlockRemoved);
     EXPECT_EQ(Alloc(10), appended + int32_t(c[3]) + 32);  // the freed block is not reused
     ASSERT_EQ(file_.Close(), 0);
-    EXPECT_EQ(Le32(ReadAll(Name()), 0), -1);
+    EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 0), -1);
   }
 }
 
@@ -157,10 +157,10 @@ TEST_F(DatabaseFileTest, RefusalsOfAddressesStatesAndFiles) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   ASSERT_EQ(file_.Close(), 0);
   PortableInt32 bad = 12;
-  Patch(Name(), 8, &bad, 4);
+  qtest::Patch(Name(), 8, &bad, 4);
   EXPECT_EQ(file_.Open(Name().c_str(), 2), kDbFileCorrupt);
   EXPECT_EQ(file_.Close(), 0);
-  EXPECT_EQ(Le32(ReadAll(Name()), 8), 12);  // not written back
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 8), 12);  // not written back
 }
 
 // A failed write or sync is reported, and a failed allocation leaves the
@@ -182,13 +182,13 @@ TEST_F(DatabaseFileTest, OpenTakesTheRealFileSizeAndReadOnlyStaysUnwritten) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   ASSERT_EQ(file_.Close(), 0);
   const char tail[10] = {};
-  Patch(Name(), 40, tail, sizeof tail);
+  qtest::Patch(Name(), 40, tail, sizeof tail);
   ASSERT_EQ(file_.Open(Name().c_str(), 2), 0);
   EXPECT_EQ(int32_t(file_.Header().end_of_file), 50);
-  EXPECT_EQ(Le32(ReadAll(Name()), 4), 50);
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 4), 50);
   EXPECT_EQ(Alloc(1), 78);
   ASSERT_EQ(file_.Close(), 0);
-  Patch(Name(), 200, tail, 1);
+  qtest::Patch(Name(), 200, tail, 1);
   ASSERT_EQ(file_.Open(Name().c_str(), 0), 0);
   EXPECT_EQ(int32_t(file_.Header().end_of_file), 201);
   EXPECT_EQ(file_.Write(tail, 1, 40, true, true), kDbNotWritable);
@@ -196,7 +196,7 @@ TEST_F(DatabaseFileTest, OpenTakesTheRealFileSizeAndReadOnlyStaysUnwritten) {
   EXPECT_EQ(file_.LastError(), kDbNotWritable);
   EXPECT_EQ(file_.Flush(), 0);
   ASSERT_EQ(file_.Close(), 0);
-  EXPECT_EQ(Le32(ReadAll(Name()), 4), 83);  // the read-only open wrote nothing
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 4), 83);  // the read-only open wrote nothing
 }
 
 TEST_F(DatabaseFileTest, PositionChecksumAndBlockScan) {
@@ -218,23 +218,10 @@ TEST_F(DatabaseFileTest, PositionChecksumAndBlockScan) {
   EXPECT_EQ(int32_t(file_.FindFirstBlock(0)), 40);
   // Junk over the first check word: the next one is found wherever it lies.
   const unsigned char junk[6] = {1, 0xFE, 0xFE, 0, 0, 9};
-  Patch(Name(), 40, junk, sizeof junk);
+  qtest::Patch(Name(), 40, junk, sizeof junk);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(0)), 41);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(42)), 112);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(5000)), 0);
-}
-
-TEST_F(DatabaseFileTest, ReloadHeaderSeesAnotherWriter) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  DatabaseFile other;
-  ASSERT_EQ(other.Open(Name().c_str(), 2), 0);
-  ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 68);
-  EXPECT_EQ(file_.ReloadHeader(), 1);
-  EXPECT_EQ(int32_t(file_.Header().end_of_file), 82);
-  EXPECT_EQ(file_.ReloadHeader(), 0);
-  ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 110);
-  EXPECT_EQ(int32_t(file_.GetEndOfFile()), 124);
-  EXPECT_EQ(int32_t(file_.Header().highest_block), 82);
 }
 
 }  // namespace
