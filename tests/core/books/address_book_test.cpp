@@ -225,8 +225,6 @@ class FieldRecordTest : public BookDirectory {
 TEST_F(FieldRecordTest, ReadCompareUpdateInPlaceAndWriteUnique) {
   ConnectionRecord read(book_);
   ASSERT_EQ(read.Read(object_), 0);
-  EXPECT_EQ(read.Address(), "10.0.0.1");
-  EXPECT_EQ(read.Port(), 59152);
   // A present nickname: nothing stored, the record found instead.
   ConnectionRecord again(book_, "ALICE", "elsewhere", 1, 1);
   const int32_t end = book_->Data()->Header().end_of_file;
