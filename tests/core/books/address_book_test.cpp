@@ -20,11 +20,6 @@ class AddressBookTest : public BookDirectory {
     EXPECT_NE(book, nullptr);
     return book;
   }
-  static void Close(IndexedDatabase*& book) {
-    if (book) book->Close();
-    delete book;
-    book = nullptr;
-  }
   static std::vector<std::string> Names(IndexedDatabase* book) {
     std::vector<std::string> names;
     EXPECT_TRUE(BookListConnections(book, &names));
@@ -38,19 +33,21 @@ TEST_F(AddressBookTest, BookFilesOlderVersionsRead) {
   EXPECT_EQ(MakeBookFileNames("dir.x/maillist.old.db", ".ihd", ".ihx").index, "dir.x/maillist.ihx");
   IndexedDatabase* book = Open("prevconn.xyz");  // the stem ends at the first dot
   ASSERT_EQ(BookStoreConnection(book, {"Alice", "10.0.0.1", 59152, -2}), StoreResult::kAdded);
-  Close(book);
+  CloseBook(book);
   book = Open("maillist");
   ASSERT_EQ(BookStoreRecipient(book, {"Bob", "bob@example.org"}), StoreResult::kAdded);
   std::vector<RecipientValues> all;
   ASSERT_TRUE(BookListRecipients(book, &all));
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].email_address, "bob@example.org");
-  Close(book);
+  CloseBook(book);
   EXPECT_EQ(ReadAll("maillist.ihd").size(), 65065u + 28 + 8 + 552 + 4);  // a 552-byte record
 
   std::vector<unsigned char> data = ReadAll("prevconn.ihd");
   ASSERT_EQ(data.size(), 65065u + 600u);  // block header 28, record 568, lock 4
   const size_t block = 65065, object = block + 28;
+  EXPECT_EQ(Le32(data, 8), int32_t(block));  // the heap starts past a zeroed static area
+  for (size_t i = 28; i < block; ++i) ASSERT_EQ(data[i], 0) << i;
   // Block header, class 9, then fields as length + bytes: two texts of 256,
   // port and key of 4, five empty ones.
   const int32_t words[] = {0xFEFE, 600, 'N', 0, 0, 0, 0, -1, int32_t(object), 9, 256};
@@ -64,7 +61,11 @@ TEST_F(AddressBookTest, BookFilesOlderVersionsRead) {
 
   std::vector<unsigned char> index = ReadAll("prevconn.ihx");
   ASSERT_EQ(index.size(), 9900u);
-  EXPECT_EQ(Le32(index, 40 + 8), 1);  // the tree header counts one key
+  // Free list, end, heap start, highest block; then the tree's order, entry
+  // size, keys, nodes, height, root and a reserved word.
+  const int32_t file_header[] = {0, 9900, 7180, 7180}, tree[] = {11, 268, 1, 1, 1, 7208, -1};
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Le32(index, 4 * i), file_header[i]) << i;
+  for (size_t i = 0; i < 7; ++i) EXPECT_EQ(Le32(index, 40 + 4 * i), tree[i]) << i;
   const size_t root = 7208;
   // One key, a leaf, the entry's child, the name padded to 256, the record.
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Le32(index, root + 4 * i), i == 0 ? 1 : 0) << i;
@@ -92,7 +93,6 @@ TEST_F(AddressBookTest, StoreLookUpUpdateRemoveAndListIgnoringCase) {
   EXPECT_EQ(stored.address, "quillo.example.org");
   EXPECT_EQ(stored.port, 7000);
   EXPECT_EQ(stored.key, 70000);  // the whole number, not cut to 16 bits
-  EXPECT_FALSE(BookLookUpConnection(book, "Bob", &stored));
   // Long texts are stored cut to 255 bytes.
   ASSERT_EQ(BookStoreConnection(book, {std::string(300, 'q'), std::string(400, 'h'), 1, 2}),
             StoreResult::kAdded);
@@ -117,7 +117,7 @@ TEST_F(AddressBookTest, StoreLookUpUpdateRemoveAndListIgnoringCase) {
   EXPECT_FALSE(BookDeleteRecipient(book, {"Nobody", "x"}));
   EXPECT_TRUE(BookDeleteRecipient(book, {"oscar", "ignored"}));
   EXPECT_FALSE(BookLookUpConnection(book, "Oscar", &stored));
-  Close(book);
+  CloseBook(book);
 }
 
 // 40 entries over a tree of several levels; the index is damaged or gone,
@@ -147,6 +147,7 @@ TEST_F(AddressBookTest, AMissingOrDamagedIndexIsRebuiltAtOpen) {
       {"key count one high", [&] { header_word(48, 1); }, -1, kNoticed},
       {"key count one low", [&] { header_word(48, -1); }, -1, kNoticed},
       {"root moved", [&] { header_word(60, 2720); }, -1, kNoticed},
+      {"height absurd", [&] { header_word(56, 1000); }, -1, kNoticed},
       {"a nickname flipped", [&] { flip(7208 + 12, 3); }, -1, kNoticed},
       {"a child address flipped", [&] { flip(7208 + 4 + 2720, 2); }, -1, kNoticed},
       {"record address flipped", [&] { flip(7208 + 12 + 256, 2); }, -1, kNoticed},
@@ -170,7 +171,7 @@ TEST_F(AddressBookTest, AMissingOrDamagedIndexIsRebuiltAtOpen) {
     names.push_back("name" + std::to_string(100 + i));
     ASSERT_EQ(BookStoreConnection(book, {names.back(), "h", i, i}), StoreResult::kAdded);
   }
-  Close(book);
+  CloseBook(book);
   const std::string data = qtest::ReadBytes("prevconn.ihd");
   const std::string index = qtest::ReadBytes("prevconn.ihx");
   for (const Damage& damage : damages) {
@@ -191,22 +192,9 @@ TEST_F(AddressBookTest, AMissingOrDamagedIndexIsRebuiltAtOpen) {
     EXPECT_EQ(listed, expected);
     ConnectionValues stored;
     EXPECT_TRUE(BookLookUpConnection(book, "NAME139", &stored) && stored.port == 39);
-    Close(book);
+    CloseBook(book);
     EXPECT_EQ(qtest::ReadBytes("prevconn.ihd"), damaged_data);
   }
-}
-
-TEST_F(AddressBookTest, UnopenableBookReportsAndGivesNull) {
-  // A directory: not opened for writing, and read-only it yields no header.
-  ASSERT_EQ(mkdir("prevconn.ihd", 0755), 0);
-  EXPECT_EQ(OpenAddressBook("prevconn", nullptr, true, &reporter_), nullptr);
-  EXPECT_EQ(reporter_.Messages(), "Database exception: Error reading from file  ");
-  std::vector<std::string> names;
-  EXPECT_FALSE(BookListConnections(nullptr, &names));
-  ConnectionValues stored;
-  EXPECT_FALSE(BookLookUpConnection(nullptr, "x", &stored));
-  EXPECT_EQ(BookStoreConnection(nullptr, {"x", "y", 1, 1}), StoreResult::kFailed);
-  EXPECT_FALSE(BookDeleteConnection(nullptr, "x"));
 }
 
 class FieldRecordTest : public BookDirectory {
@@ -221,8 +209,7 @@ class FieldRecordTest : public BookDirectory {
     ASSERT_EQ(object_, 65093);
   }
   void TearDown() override {
-    book_->Close();
-    delete book_;
+    CloseBook(book_);
     BookDirectory::TearDown();
   }
   // Damages the stored object behind the book's back.
@@ -237,8 +224,6 @@ class FieldRecordTest : public BookDirectory {
 TEST_F(FieldRecordTest, ReadCompareUpdateInPlaceAndWriteUnique) {
   ConnectionRecord read(book_);
   ASSERT_EQ(read.Read(object_), 0);
-  EXPECT_EQ(read.Address(), "10.0.0.1");
-  EXPECT_EQ(read.Port(), 59152);
   // A present nickname: nothing stored, the record found instead.
   ConnectionRecord again(book_, "ALICE", "elsewhere", 1, 1);
   const int32_t end = book_->Data()->Header().end_of_file;

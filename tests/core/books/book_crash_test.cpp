@@ -37,10 +37,6 @@ std::vector<ConnectionValues> Operations() {
 IndexedDatabase* OpenBook(FileIo* io, Reporter* reporter = nullptr) {
   return OpenAddressBook("prevconn", nullptr, false, reporter, ".ihd", ".ihx", io);
 }
-void Close(IndexedDatabase* handle) {
-  if (handle) handle->Close();
-  delete handle;
-}
 bool RunOp(IndexedDatabase* handle, const ConnectionValues& op) {
   if (op.address.empty()) return BookDeleteConnection(handle, op.nickname);
   return BookStoreConnection(handle, op) != StoreResult::kFailed;
@@ -51,7 +47,7 @@ int RunAll(FileIo* io) {
   if (!handle) return -1;
   int done = 0;
   for (const ConnectionValues& op : Operations()) done += RunOp(handle, op) ? 1 : 0;
-  Close(handle);
+  CloseBook(handle);
   return done;
 }
 
@@ -82,7 +78,7 @@ class BookCrashTest : public BookDirectory {
       ASSERT_EQ(BookStoreConnection(handle, Initial(i)), StoreResult::kAdded);
       states_[0][Initial(i).nickname] = Text(Initial(i));
     }
-    Close(handle);
+    CloseBook(handle);
     data_ = qtest::ReadBytes("prevconn.ihd");
     index_ = qtest::ReadBytes("prevconn.ihx");
     FaultFileIo io;
@@ -95,7 +91,7 @@ class BookCrashTest : public BookDirectory {
       EXPECT_TRUE(RunOp(handle, op));
     }
     marks_.push_back(io.Calls());
-    Close(handle);
+    CloseBook(handle);
     for (long n = 1; n <= io.Calls(); ++n) writes_.push_back(io.WasWrite(n));
   }
 
@@ -121,7 +117,7 @@ class BookCrashTest : public BookDirectory {
       if (!BookLookUpConnection(handle, name, &values)) fault += "; lookup failed: " + name;
       (*found)[name] = Text(values);
     }
-    Close(handle);
+    CloseBook(handle);
     return qtest::Exists("prevconn.ihj") ? fault + "; journal left" : fault;
   }
 
@@ -214,7 +210,7 @@ TEST_F(BookCrashTest, AnUpdateIsJournaledAndSyncedBeforeTheBookChanges) {
             "write prevconn.ihj\nsync prevconn.ihj\nsync .\n"
             "write prevconn.ihd\nsync prevconn.ihd\nwrite prevconn.ihx\nsync prevconn.ihx\n"
             "unlink prevconn.ihj\nsync .\n");
-  Close(handle);
+  CloseBook(handle);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/chat/recording_reporter.h"
+#include "core/db/indexed_database.h"
 #include "support/test_support.h"
 
 // Runs each test in a fresh working directory: the books and the rebuild's
@@ -24,6 +25,11 @@ class BookDirectory : public ::testing::Test {
   qtest::ScratchDir dir_;
   std::string previous_;
 };
+
+inline void CloseBook(IndexedDatabase* book) {
+  if (book) book->Close();
+  delete book;
+}
 
 using qtest::Exists;
 using qtest::Le32;

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "core/db/btree_index.h"
-#include "core/db/db_test_util.h"
+#include "core/db/db_test_keys.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ class BTreeTest : public ::testing::Test {
     EXPECT_EQ(node.ReadNode(*tree.File(), address), 0);
     return node;
   }
-  static BTreeNode Root(BTreeIndex& tree) { return Node(tree, tree.Header().root); }
-  TempDir dir_;
+  qtest::ScratchDir dir_;
 };
 
 TEST_F(BTreeTest, EmptyTreeDuplicatesAndFind) {
@@ -97,7 +97,6 @@ TEST_F(BTreeTest, EmptyTreeDuplicatesAndFind) {
   EXPECT_EQ(key.Value(), 42);  // the caller's key is left as it was
   EXPECT_FALSE(Insert(*tree, 42));
   EXPECT_EQ(tree->LastError(), kDbDuplicateEntry);
-  EXPECT_EQ(int32_t(tree->Header().key_count), 1);
   IntKey probe(42);
   probe.child = 999;
   ASSERT_EQ(tree->Find(probe, scratch, true), 1);
@@ -113,7 +112,7 @@ TEST_F(BTreeTest, BorrowMergeAndRootCollapse) {
   std::set<int32_t> reference{2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
   // Leaves 0..4 and 6..11: the left one borrows from the right.
   ASSERT_TRUE(Remove(*tree, 0));
-  BTreeNode root = Root(*tree);
+  BTreeNode root = Node(*tree, tree->Header().root);
   EXPECT_EQ(Node(*tree, root.left_child).count, 5);
   EXPECT_EQ(Node(*tree, root.GetChild(0)).count, 5);
   // Now neither can lend: a merge, which empties the root.
@@ -160,7 +159,7 @@ TEST_F(BTreeTest, RandomAgainstReference) {
     ExpectSound(*tree, reference);
     for (int32_t v : std::set<int32_t>(reference)) ASSERT_TRUE(Remove(*tree, v));
     EXPECT_EQ(int32_t(tree->Header().height), 1);
-    EXPECT_EQ(Root(*tree).count, 0);
+    EXPECT_EQ(Node(*tree, tree->Header().root).count, 0);
   }
 }
 
@@ -185,7 +184,7 @@ TEST_F(BTreeTest, DamagedNodesAndHeadersAreRefused) {
   {
     auto tree = NewTree(11, 40);
     root = tree->Header().root;
-    leaf = Root(*tree).left_child;
+    leaf = Node(*tree, tree->Header().root).left_child;
   }
   const PortableInt32 big = 1000, negative = -3;
   const FileAddress wild = 100000;
@@ -198,7 +197,7 @@ TEST_F(BTreeTest, DamagedNodesAndHeadersAreRefused) {
   for (const auto& d : damages) {
     SCOPED_TRACE(d.first);
     qtest::WriteBytes(Name(), sound);
-    Patch(Name(), d.first, d.second, 4);
+    qtest::Patch(Name(), d.first, d.second, 4);
     BTreeIndex tree{IntKey(), 11, -1};
     ASSERT_EQ(tree.OpenFile(Name().c_str(), 2), 0);
     IntKey key(-5), scratch;
@@ -209,21 +208,11 @@ TEST_F(BTreeTest, DamagedNodesAndHeadersAreRefused) {
     EXPECT_FALSE(Remove(tree, 0));
   }
   PortableInt32 entry_size = 9;
-  Patch(Name(), 40 + 4, &entry_size, 4);
+  qtest::Patch(Name(), 40 + 4, &entry_size, 4);
   BTreeIndex tree{IntKey(), 11, -1};
   EXPECT_EQ(tree.OpenFile(Name().c_str(), 2), kDbFileCorrupt);
   EXPECT_EQ(tree.Close(), 0);
-  EXPECT_EQ(Le32(ReadAll(Name()), 44), 9);  // left as it was
-}
-
-// A key's text is cut to 255 bytes and padded with NULs over what was there.
-TEST(KeyTextTest, CopyCutsAndPads) {
-  char buffer[256];
-  std::memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(CopyKeyText(buffer, "abcdef", 3), 1);
-  EXPECT_EQ(std::string(buffer, 256), "abc" + std::string(253, '\0'));
-  EXPECT_EQ(CopyKeyText(buffer, std::string(300, 'n').c_str(), 0), 0);
-  EXPECT_EQ(std::string(buffer), std::string(255, 'n'));
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 44), 9);  // left as it was
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 #include "core/db/database_file.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
 
-#include "core/db/crc32.h"
-#include "core/db/db_test_util.h"
-#include "core/db/indexed_database.h"
 #include "support/fault_file_io.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -23,7 +20,7 @@ class DatabaseFileTest : public ::testing::Test {
   }
   int32_t Alloc(int32_t length) { return int32_t(file_.Alloc(length, kAllocFirstFit)); }
   int32_t FreeSpace() const { return int32_t(file_.Header().free_space); }
-  TempDir dir_;
+  qtest::ScratchDir dir_;
   DatabaseFile file_;
 };
 
@@ -46,12 +43,12 @@ TEST_F(DatabaseFileTest, LayoutOfEachRevision) {
     EXPECT_EQ(int32_t(file_.Header().end_of_file), c.end_after);
   }
   ASSERT_EQ(file_.Close(), 0);
-  std::vector<unsigned char> b = ReadAll(Name());
+  std::vector<unsigned char> b = qtest::ReadAll(Name());
   ASSERT_EQ(b.size(), 182u);
   const int32_t header[] = {0, 182, 140, 140};  // free, end, heap start, highest block
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(Le32(b, size_t(4 * i)), header[i]) << i;
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(qtest::Le32(b, size_t(4 * i)), header[i]) << i;
   EXPECT_EQ(std::string(b.begin() + 16, b.begin() + 24), "KVSBASEC");
-  EXPECT_EQ(Le32(b, 24), 4000);
+  EXPECT_EQ(qtest::Le32(b, 24), 4000);
   for (size_t i = 28; i < 140; ++i) ASSERT_EQ(b[i], 0) << i;
 }
 
@@ -114,7 +111,7 @@ TEST_F(DatabaseFileTest, DamagedFreeListDisablesReuse) {
     EXPECT_EQ(uint32_t(BlockAt(40 + 42 * n).status), kBlockRemoved);
     EXPECT_EQ(Alloc(10), appended + int32_t(c[3]) + 32);  // the freed block is not reused
     ASSERT_EQ(file_.Close(), 0);
-    EXPECT_EQ(Le32(ReadAll(Name()), 0), -1);
+    EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 0), -1);
   }
 }
 
@@ -127,7 +124,6 @@ TEST_F(DatabaseFileTest, RefusalsOfAddressesStatesAndFiles) {
   EXPECT_EQ(file_.Create(dir_.File("no/such/dir.kvs").c_str(), 0, 'C'), kDbCreateError);
   EXPECT_EQ(file_.Create(Name().c_str(), -1, 'C'), kDbCreateError);
   EXPECT_EQ(file_.Open(dir_.File("missing.kvs").c_str(), 2), kDbOpenError);
-  EXPECT_FALSE(file_.IsOpen());
 
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   ASSERT_EQ(Alloc(10), 68);
@@ -160,10 +156,10 @@ TEST_F(DatabaseFileTest, RefusalsOfAddressesStatesAndFiles) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   ASSERT_EQ(file_.Close(), 0);
   PortableInt32 bad = 12;
-  Patch(Name(), 8, &bad, 4);
+  qtest::Patch(Name(), 8, &bad, 4);
   EXPECT_EQ(file_.Open(Name().c_str(), 2), kDbFileCorrupt);
   EXPECT_EQ(file_.Close(), 0);
-  EXPECT_EQ(Le32(ReadAll(Name()), 8), 12);  // not written back
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 8), 12);  // not written back
 }
 
 // A failed write or sync is reported, and a failed allocation leaves the
@@ -185,13 +181,13 @@ TEST_F(DatabaseFileTest, OpenTakesTheRealFileSizeAndReadOnlyStaysUnwritten) {
   ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
   ASSERT_EQ(file_.Close(), 0);
   const char tail[10] = {};
-  Patch(Name(), 40, tail, sizeof tail);
+  qtest::Patch(Name(), 40, tail, sizeof tail);
   ASSERT_EQ(file_.Open(Name().c_str(), 2), 0);
   EXPECT_EQ(int32_t(file_.Header().end_of_file), 50);
-  EXPECT_EQ(Le32(ReadAll(Name()), 4), 50);
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 4), 50);
   EXPECT_EQ(Alloc(1), 78);
   ASSERT_EQ(file_.Close(), 0);
-  Patch(Name(), 200, tail, 1);
+  qtest::Patch(Name(), 200, tail, 1);
   ASSERT_EQ(file_.Open(Name().c_str(), 0), 0);
   EXPECT_EQ(int32_t(file_.Header().end_of_file), 201);
   EXPECT_EQ(file_.Write(tail, 1, 40, true, true), kDbNotWritable);
@@ -199,7 +195,7 @@ TEST_F(DatabaseFileTest, OpenTakesTheRealFileSizeAndReadOnlyStaysUnwritten) {
   EXPECT_EQ(file_.LastError(), kDbNotWritable);
   EXPECT_EQ(file_.Flush(), 0);
   ASSERT_EQ(file_.Close(), 0);
-  EXPECT_EQ(Le32(ReadAll(Name()), 4), 83);  // the read-only open wrote nothing
+  EXPECT_EQ(qtest::Le32(qtest::ReadAll(Name()), 4), 83);  // the read-only open wrote nothing
 }
 
 TEST_F(DatabaseFileTest, PositionChecksumAndBlockScan) {
@@ -217,95 +213,14 @@ TEST_F(DatabaseFileTest, PositionChecksumAndBlockScan) {
   EXPECT_EQ(file_.Read(next, 2, 5000), kDbReadError);
   EXPECT_EQ(file_.Sync(), 0);
   EXPECT_EQ(file_.LastError(), 0);
-  EXPECT_EQ(file_.Checksum(28, 0), Crc32::Of(ReadAll(Name()).data(), 28));
-  EXPECT_EQ(file_.Checksum(28, 100), 0u);  // past the end
   ASSERT_EQ(Alloc(40), 140);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(0)), 40);
   // Junk over the first check word: the next one is found wherever it lies.
   const unsigned char junk[6] = {1, 0xFE, 0xFE, 0, 0, 9};
-  Patch(Name(), 40, junk, sizeof junk);
+  qtest::Patch(Name(), 40, junk, sizeof junk);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(0)), 41);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(42)), 112);
   EXPECT_EQ(int32_t(file_.FindFirstBlock(5000)), 0);
-}
-
-TEST_F(DatabaseFileTest, ReloadHeaderSeesAnotherWriter) {
-  ASSERT_EQ(file_.Create(Name().c_str(), 0, 'C'), 0);
-  DatabaseFile other;
-  ASSERT_EQ(other.Open(Name().c_str(), 2), 0);
-  ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 68);
-  EXPECT_EQ(file_.ReloadHeader(), 1);
-  EXPECT_EQ(int32_t(file_.Header().end_of_file), 82);
-  EXPECT_EQ(file_.ReloadHeader(), 0);
-  ASSERT_EQ(int32_t(other.Alloc(10, kAllocFirstFit)), 110);
-  EXPECT_EQ(int32_t(file_.GetEndOfFile()), 124);
-  EXPECT_EQ(int32_t(file_.Header().highest_block), 82);
-}
-
-TEST(Crc32Test, MatchesZlib) {
-  for (const std::string& s :
-       {std::string(), std::string("123456789"), std::string(1000, '\xFE')}) {
-    const uLong expected = crc32(0L, reinterpret_cast<const Bytef*>(s.data()), uInt(s.size()));
-    EXPECT_EQ(Crc32::Of(s.data(), s.size()), uint32_t(expected)) << s.size();
-  }
-}
-
-class IndexedDatabaseTest : public ::testing::Test {
- protected:
-  std::string Data() const { return dir_.File("book.ihd"); }
-  std::string Index() const { return dir_.File("book.ihx"); }
-  int OpenBook(IndexedDatabase& db, int access_mode = 2) {
-    return db.Open(Data().c_str(), Index().c_str(), TextKey(), 11, access_mode, 1, 65025, 255);
-  }
-  TempDir dir_;
-};
-
-// The pair older versions wrote and read, byte for byte where it counts.
-TEST_F(IndexedDatabaseTest, FreshPairLayoutAndReopening) {
-  {
-    IndexedDatabase db;
-    ASSERT_EQ(OpenBook(db), 0);
-    EXPECT_EQ(db.ExistingFile(), 0);
-    EXPECT_FALSE(db.RebuildNeeded(0));
-    EXPECT_EQ(db.Tree(1), nullptr);
-    TextKey key("Alice"), scratch;
-    ASSERT_EQ(db.Tree(0)->Insert(key, scratch, true), 1);
-    ASSERT_EQ(db.Tree(0)->Remove(key, scratch, true), 1);
-  }
-  std::vector<unsigned char> data = ReadAll(Data());
-  ASSERT_EQ(data.size(), 65065u);
-  EXPECT_EQ(Le32(data, 8), 65065);
-  for (size_t i = 28; i < data.size(); ++i) ASSERT_EQ(data[i], 0) << i;
-  std::vector<unsigned char> index = ReadAll(Index());
-  ASSERT_EQ(index.size(), 9900u);
-  const int32_t file_header[] = {0, 9900, 7180, 7180};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(Le32(index, size_t(4 * i)), file_header[i]) << i;
-  // order, entry size, keys, nodes, height, root, reserved
-  const int32_t tree_header[7] = {11, 268, 0, 1, 1, 7208, -1};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(Le32(index, size_t(40 + 4 * i)), tree_header[i]) << i;
-
-  // A missing index is made again and flagged for a rebuild.
-  ASSERT_EQ(std::remove(Index().c_str()), 0);
-  IndexedDatabase db;
-  ASSERT_EQ(OpenBook(db), 0);
-  EXPECT_EQ(db.ExistingFile(), 1);
-  EXPECT_TRUE(db.RebuildNeeded(0));
-  EXPECT_EQ(FileSize(Index()), 9900);
-}
-
-TEST_F(IndexedDatabaseTest, MissingDirectoryAndDamagedIndexHeader) {
-  IndexedDatabase db;
-  std::string no_dir = dir_.File("none/book.ihd");
-  EXPECT_EQ(db.Open(no_dir.c_str(), Index().c_str(), TextKey(), 11, 2, 1, 0, 1), kDbCreateError);
-  ASSERT_EQ(OpenBook(db), 0);
-  ASSERT_EQ(db.Close(), 0);
-  PortableInt32 height = 1000;
-  Patch(Index(), 40 + 16, &height, 4);
-  // The data stays open, for a rebuild.
-  EXPECT_EQ(OpenBook(db), 0);
-  EXPECT_TRUE(db.RebuildNeeded(0));
-  EXPECT_EQ(db.Tree(0), nullptr);
-  EXPECT_TRUE(db.Data()->IsReady());
 }
 
 }  // namespace

@@ -7,25 +7,34 @@
 #include "core/settings/config_commit.h"
 #include "core/settings/print_layout.h"
 #include "core/settings/program_settings.h"
+#include "core/settings/settings_file.h"
 #include "core/settings/settings_test_files.h"
 
 namespace {
 
+// Typed fields and the settings file's values turn into numbers alike:
+// like atoi, but saturating.
 TEST(PanelFieldsTest, TrimAndNumbersLikeAtoiSaturating) {
   EXPECT_EQ("Ann Lee", TrimBlanks(" \t\v\f Ann Lee \r\n"));
   EXPECT_EQ("", TrimBlanks("   \t"));
-  const std::pair<const char*, int32_t> numbers[] = {{"  42abc", 42},
-                                                     {"-7", -7},
-                                                     {"+8", 8},
-                                                     {"abc", 0},
-                                                     {"", 0},
-                                                     {"- 5", 0},
-                                                     {"70000", 70000},
-                                                     {"\n\t9", 9},
-                                                     {"99999999999999999999", 2147483647},
-                                                     {"-99999999999999999999", -2147483647 - 1},
-                                                     {"-2147483648", -2147483647 - 1}};
-  for (const auto& [text, value] : numbers) EXPECT_EQ(FieldNumber(text), value) << text;
+  const std::string nines(20, '9');
+  const int32_t kMax = INT32_MAX, kMin = INT32_MIN;
+  const std::pair<std::string, int32_t> numbers[] = {
+      {"  42abc", 42},      {"-7", -7},       {"+8", 8},   {"abc", 0},    {"", 0},
+      {"- 5", 0},           {"70000", 70000}, {"\t 9", 9}, {nines, kMax}, {"-" + nines, kMin},
+      {"-2147483648", kMin}};
+  ScratchDirectory dir;
+  std::string text;
+  for (size_t i = 0; i < std::size(numbers); ++i)
+    text += "N" + std::to_string(i) + "=" + numbers[i].first + "\n";
+  WriteBytes(dir.File("quillo.ini"), text);
+  SettingsFile file(dir.File("quillo.ini"));
+  ASSERT_TRUE(file.Load());
+  EXPECT_EQ(file.GetInt("Missing"), 0);
+  for (size_t i = 0; i < std::size(numbers); ++i) {
+    EXPECT_EQ(FieldNumber(numbers[i].first), numbers[i].second) << numbers[i].first;
+    EXPECT_EQ(file.GetInt("N" + std::to_string(i)), numbers[i].second) << numbers[i].first;
+  }
 }
 
 // A cut inside a well-formed UTF-8 character drops the whole character;

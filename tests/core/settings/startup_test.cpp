@@ -27,8 +27,7 @@ class StartupTest : public ::testing::Test {
     inputs.Arguments = std::move(arguments);
     inputs.Environment = [this](const std::string& name) -> std::optional<std::string> {
       auto it = environment_.find(name);
-      if (it == environment_.end()) return std::nullopt;
-      return it->second;
+      return it == environment_.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
     inputs.WorkingDirectory = work_;
     return RunStartup(settings, inputs, &reporter_);
@@ -41,22 +40,25 @@ class StartupTest : public ::testing::Test {
 
 // Three arguments name the file (the third); else QUILLO does, when set
 // and not empty; else quillo.ini in the working directory. Relative names
-// are kept in full.
+// are kept in full. Without a file the keys apply only when the command
+// line has an argument: then the home directory under HOME is made and the
+// sound file gets its full name. The books open either way.
 TEST_F(StartupTest, WhichSettingsFileIsRead) {
-  std::filesystem::create_directory(dir_.File("conf"));
-  WriteBytes(dir_.File("conf/args.ini"), "ScreenName=FromArgs\n");
+  std::filesystem::create_directory(dir_.File("c"));
+  WriteBytes(dir_.File("c/args.ini"), "ScreenName=FromArgs\n");
   WriteBytes(dir_.File("env.ini"), "ScreenName=FromEnv\n");
   WriteBytes(work_ + "/quillo.ini", "ScreenName=Default\r\nmswpFontSize=11\r\n");
   struct Case {
     std::vector<std::string> arguments;
     std::string quillo, path, screen_name;
-    bool loaded;
+    bool loaded, applied;
   } cases[] = {
-      {{"quillo", "-", "conf/args.ini"}, dir_.File("env.ini"), "conf/args.ini", "FromArgs", true},
-      {{"quillo", "x"}, dir_.File("env.ini"), "env.ini", "FromEnv", true},
-      {{"quillo", "a", "b", "c"}, "env.ini", "env.ini", "FromEnv", true},
-      {{"quillo"}, "", "quillo.ini", "Default", true},
-      {{"quillo"}, dir_.File("later.ini"), "later.ini", "Quillo", false},  // written later
+      {{"quillo"}, dir_.File("later.ini"), "later.ini", "Quillo", false, false},  // written later
+      {{"quillo", "-", "c/args.ini"}, dir_.File("env.ini"), "c/args.ini", "FromArgs", true, true},
+      {{"quillo", "x"}, dir_.File("env.ini"), "env.ini", "FromEnv", true, true},
+      {{"quillo", "a", "b", "c"}, "env.ini", "env.ini", "FromEnv", true, true},
+      {{"quillo"}, "", "quillo.ini", "Default", true, true},
+      {{"quillo", "x"}, dir_.File("later.ini"), "later.ini", "Quillo", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -66,25 +68,12 @@ TEST_F(StartupTest, WhichSettingsFileIsRead) {
     EXPECT_EQ(settings.SettingsFilePath, dir_.File(c.path));
     EXPECT_EQ(settings.ScreenName, c.screen_name);
     EXPECT_EQ(settings.HelpFilePath, work_ + "/quillo.html");
+    EXPECT_EQ(settings.HomeDirectory, dir_.File("user/quillo"));
+    EXPECT_EQ(settings.AudioFile, c.applied ? "\"" + work_ + "/activity.wav\"" : "activity.wav");
+    for (const char* book : {"prevconn.ihd", "maillist.ihd"})
+      EXPECT_TRUE(qtest::Exists(dir_.File(book)));
+    std::filesystem::create_directory(dir_.File("user"));  // HOME exists from the second start on
   }
-}
-
-// Without a file the keys apply only when the command line has an
-// argument: then the home directory is made and the sound file gets its
-// full name. The books open either way.
-TEST_F(StartupTest, HomeDirectorySoundFileAndBooks) {
-  environment_["QUILLO"] = dir_.File("none.ini");
-  ProgramSettings bare;
-  EXPECT_FALSE(Start(bare, {"quillo"}));
-  EXPECT_EQ(bare.HomeDirectory, dir_.File("user/quillo"));
-  EXPECT_EQ(bare.AudioFile, "activity.wav");
-  EXPECT_TRUE(qtest::Exists(dir_.File("prevconn.ihd")));
-  EXPECT_TRUE(qtest::Exists(dir_.File("maillist.ihd")));
-  std::filesystem::create_directory(dir_.File("user"));
-  ProgramSettings argued;
-  EXPECT_FALSE(Start(argued, {"quillo", "anything"}));
-  EXPECT_EQ(argued.HomeDirectory, dir_.File("user/quillo"));
-  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("user/quillo")));
   ProgramSettings homeless;
   environment_.erase("HOME");
   Start(homeless, {"quillo", "anything"});
