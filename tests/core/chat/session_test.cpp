@@ -162,9 +162,10 @@ TEST_F(ConversationTest, HostEndsAndHostsAgainOnTheSameListener) {
   ASSERT_TRUE(guest_.reporter.WaitForConversation(
       "Hostess has signed off\nHostess has been disconnected\n"));
   ASSERT_TRUE(guest_.WaitState(SessionState::kIdle));
-  // (The next caller's conversation is SessionStopTest's.) This time the host stops for good. The line is free while the user
-  // thinks about the answer; a caller greeted meanwhile is signed off too,
-  // and then the port is free.
+  // (The next caller's conversation is SessionStopTest's.) This time the
+  // host stops for good. The line is free while the user thinks about the
+  // answer; a caller greeted meanwhile is signed off too, and then the port
+  // is free.
   ChatEnd late("Late");
   host_.session.End([&] {
     EXPECT_EQ(late.Connect(port_), 0);

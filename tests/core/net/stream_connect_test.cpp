@@ -4,7 +4,6 @@
 // chat/session_dual_stack_test.cpp.
 #include "core/net/stream_connect.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -140,32 +139,23 @@ class Blackhole {
   std::vector<std::unique_ptr<Fd>> fillers_;
 };
 
-class ConnectToFirstTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    listener_ = OpenStreamListener(0);
-    ASSERT_GE(listener_.fd, 0);
-    owned_.fd = listener_.fd;
-  }
-  StreamEndpoint Live() { return Numeric("127.0.0.1", listener_.port); }
-
-  ListenerResult listener_;
-  Fd owned_;
-};
-
 // A silent address is given up after its try, except the last, which runs
 // to the overall deadline; a wake ends any wait.
-TEST_F(ConnectToFirstTest, SilentAddressesWaitTheirTryOrTheDeadlineAndAWakeEndsAnyWait) {
+TEST(ConnectToFirstTest, SilentAddressesWaitTheirTryOrTheDeadlineAndAWakeEndsAnyWait) {
+  const ListenerResult listener = OpenStreamListener(0);
+  ASSERT_GE(listener.fd, 0);
+  const Fd owned(listener.fd);
+  const StreamEndpoint live = Numeric("127.0.0.1", listener.port);
   EXPECT_EQ(ConnectToFirst({}, 100, DeadlineIn(1000), -1).outcome, ConnectOutcome::kUnreachable);
   Blackhole silent;
   if (!silent.Hangs()) GTEST_SKIP() << "this kernel answers every connection request";
   const StreamEndpoint hole = Numeric("127.0.0.1", silent.Port());
   auto start = steady_clock::now();
-  const ConnectResult call = ConnectToFirst({hole, Live()}, 300, DeadlineIn(10000), -1);
+  const ConnectResult call = ConnectToFirst({hole, live}, 300, DeadlineIn(10000), -1);
   EXPECT_GE(steady_clock::now() - start, milliseconds(290));
   ASSERT_EQ(call.outcome, ConnectOutcome::kConnected);
   Fd caller(call.fd);
-  EXPECT_EQ(EndpointPort(call.endpoint), listener_.port);
+  EXPECT_EQ(EndpointPort(call.endpoint), listener.port);
   // The connected descriptor blocks, as the conversation expects.
   EXPECT_EQ(::fcntl(caller.fd, F_GETFL) & O_NONBLOCK, 0);
 
@@ -180,7 +170,7 @@ TEST_F(ConnectToFirstTest, SilentAddressesWaitTheirTryOrTheDeadlineAndAWakeEndsA
     wake.Signal();
   });
   start = steady_clock::now();
-  EXPECT_EQ(ConnectToFirst({hole, Live()}, 60000, DeadlineIn(-1), wake.Fd()).outcome,
+  EXPECT_EQ(ConnectToFirst({hole, live}, 60000, DeadlineIn(-1), wake.Fd()).outcome,
             ConnectOutcome::kWoken);
   waker.join();
   EXPECT_LT(steady_clock::now() - start, milliseconds(5000));

@@ -31,8 +31,7 @@ class SettingsApplyTest : public ::testing::Test {
   ProgramSettings settings_;
 };
 
-// The defaults (no screen name, no sound file, a home directory to make)
-// are StartupTest's.
+// The defaults (no screen name, sound file or home directory) are StartupTest's.
 TEST_F(SettingsApplyTest, TextKeysAndPaths) {
   Apply("ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\nAudioFile=/snd/ping.wav\n");
   EXPECT_EQ(settings_.ScreenName, "ABCDEFGHIJKLMNOPQRSTUVWX");  // first 24
