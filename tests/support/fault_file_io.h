@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <functional>
-#include <vector>
 
 #include "core/util/file_io.h"
 
@@ -27,8 +26,6 @@ class FaultFileIo : public FileIo {
   FaultFileIo(Mode mode, long at) : mode_(mode), at_(at) {}
 
   long Calls() const { return calls_; }
-  // Whether call n (from 1) was a write: only there can a crash tear.
-  bool WasWrite(long n) const { return n >= 1 && size_t(n) <= writes_.size() && writes_[n - 1]; }
 
   ssize_t PWrite(int fd, const void* buffer, size_t length, int64_t offset) override {
     if (Stop(fd, buffer, length, offset)) return Failed();
@@ -47,7 +44,6 @@ class FaultFileIo : public FileIo {
   // true when the call must fail; never returns at a crash.
   bool Stop(int fd = -1, const void* buffer = nullptr, size_t length = 0, int64_t offset = 0) {
     ++calls_;
-    writes_.push_back(buffer != nullptr);
     if (mode_ == Mode::kCount || calls_ < at_) return false;
     if (mode_ == Mode::kFailFrom) return true;
     if (mode_ == Mode::kTornCrash && buffer && length > 1)
@@ -62,7 +58,6 @@ class FaultFileIo : public FileIo {
   Mode mode_ = Mode::kCount;
   long at_ = 0;
   long calls_ = 0;
-  std::vector<bool> writes_;
 };
 
 // The exit status of body run in a child process (-1 if it did not exit).

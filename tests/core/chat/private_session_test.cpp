@@ -5,11 +5,9 @@
 // channels settle with each other is shown in private_channel_test.
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>

@@ -42,7 +42,6 @@ class TextKey : public IndexKey {
     std::memset(data_, 0, sizeof data_);
     CopyKeyText(reinterpret_cast<char*>(data_), text.c_str(), text.size());
   }
-  std::string Text() const { return reinterpret_cast<const char*>(data_); }
   int KeySize() const override { return 264; }
   bool Equals(const IndexKey& o) const override {
     return KeyTextEquals(reinterpret_cast<const char*>(data_),

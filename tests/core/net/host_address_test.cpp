@@ -5,15 +5,17 @@
 
 namespace {
 
-InterfaceAddress Interface(const std::string& name, const char* dotted, bool up = true,
-                           bool loopback = false) {
-  InterfaceAddress item;
+// An interface's address of either family, from its text.
+template <typename Item = InterfaceAddress>
+Item Interface(const std::string& name, const char* text, bool up = true, bool loopback = false) {
+  Item item;
   item.interface_name = name;
-  inet_pton(AF_INET, dotted, &item.address);
+  inet_pton(sizeof item.address == 4 ? AF_INET : AF_INET6, text, &item.address);
   item.up = up;
   item.loopback = loopback;
   return item;
 }
+using V6 = Interface6Address;
 
 TEST(HostAddressTest, PartnersGetAnAddressTheyCanReach) {
   const InterfaceAddress lo = Interface("lo", "127.0.0.1", true, true);
@@ -45,33 +47,23 @@ TEST(HostAddressTest, PartnersGetAnAddressTheyCanReach) {
   }
 }
 
-Interface6Address Interface6(const std::string& name, const char* text, bool up = true,
-                             bool loopback = false) {
-  Interface6Address item;
-  item.interface_name = name;
-  inet_pton(AF_INET6, text, &item.address);
-  item.up = up;
-  item.loopback = loopback;
-  return item;
-}
-
 // The states come from the kernel's list (flags 01 temporary, 20 deprecated,
 // 40 tentative), each for the address on its own interface only.
 TEST(HostAddressTest, PartnersGetEveryStableGlobalIpv6Address) {
   std::vector<Interface6Address> interfaces = {
-      Interface6("lo", "::1", true, true),
-      Interface6("eth0", "fe80::fc:ff:fe00:1"),  // link-local
-      Interface6("eth0", "fd00::2"),             // unique-local: not on the internet
-      Interface6("eth0", "2001:db8:0:0::5"),
-      Interface6("eth0", "2001:db8::a1"),
-      Interface6("eth0", "2001:db8::a2"),
-      Interface6("eth0", "2001:db8::a3"),
-      Interface6("wlan0", "2a01:4f8::7", false),  // interface down
-      Interface6("wlan1", "2a01:4f8::8"),
-      Interface6("eth1", "2001:db8::5"),  // the same address twice: shown once
-      Interface6("eth0", "::ffff:192.0.2.1"),
-      Interface6("eth0", "ff02::1"),
-      Interface6("lo", "2001:db8::99", true, true),
+      Interface<V6>("lo", "::1", true, true),
+      Interface<V6>("eth0", "fe80::fc:ff:fe00:1"),  // link-local
+      Interface<V6>("eth0", "fd00::2"),             // unique-local: not on the internet
+      Interface<V6>("eth0", "2001:db8:0:0::5"),
+      Interface<V6>("eth0", "2001:db8::a1"),
+      Interface<V6>("eth0", "2001:db8::a2"),
+      Interface<V6>("eth0", "2001:db8::a3"),
+      Interface<V6>("wlan0", "2a01:4f8::7", false),  // interface down
+      Interface<V6>("wlan1", "2a01:4f8::8"),
+      Interface<V6>("eth1", "2001:db8::5"),  // the same address twice: shown once
+      Interface<V6>("eth0", "::ffff:192.0.2.1"),
+      Interface<V6>("eth0", "ff02::1"),
+      Interface<V6>("lo", "2001:db8::99", true, true),
   };
   MarkAddressStates(
       "20010db80000000000000000000000a1 02 40 00 01     eth0\n"

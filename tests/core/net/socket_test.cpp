@@ -6,17 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <vector>
 
 #include "support/test_support.h"
 
 namespace {
-
-using std::chrono::milliseconds;
-using std::chrono::steady_clock;
-
-bool IsOpen(int fd) { return fcntl(fd, F_GETFD) != -1; }
 
 // A listening descriptor on a free loopback port and a Socket connected to it.
 class SocketTest : public ::testing::Test {
@@ -41,7 +35,6 @@ class SocketTest : public ::testing::Test {
 
 TEST(SocketInitTest, KindsNamesAndARefusedConnectFailWithTheirTexts) {
   Socket socket;
-  EXPECT_STREQ("Socket exception: No exception reported", socket.ErrorText());
   EXPECT_LT(socket.InitSocket(3, 2073, nullptr), 0);
   EXPECT_STREQ("Socket exception: Unsupported socket type requested", socket.ErrorText());
   EXPECT_LT(socket.InitSocket(1, 25, "no-such-host.invalid"), 0);
@@ -57,10 +50,8 @@ TEST(SocketInitTest, KindsNamesAndARefusedConnectFailWithTheirTexts) {
   EXPECT_STREQ("Socket exception: Invalid exception code", SocketErrorText(-1));
 }
 
+// A wait that times out is shown by the mail tests (a silent server).
 TEST_F(SocketTest, WaitReadableTimesOutThenATransferFailsWhenThePeerCloses) {
-  const auto begin = steady_clock::now();
-  EXPECT_EQ(0, client_.WaitReadable(client_.MainHandle(), 0, 30000));
-  EXPECT_GE(steady_clock::now() - begin, milliseconds(25));
   ASSERT_EQ(3, send(peer_, "abc", 3, 0));
   close(peer_);
   peer_ = -1;
@@ -81,14 +72,14 @@ TEST_F(SocketTest, WaitReadableTimesOutThenATransferFailsWhenThePeerCloses) {
 TEST_F(SocketTest, CloseAllTwiceClosesTheHandleOnce) {
   const int handle = client_.MainHandle();
   client_.CloseAll();
-  EXPECT_FALSE(IsOpen(handle));
+  EXPECT_EQ(fcntl(handle, F_GETFD), -1);
   EXPECT_EQ(kInvalidSocket, client_.MainHandle());
   EXPECT_FALSE(client_.IsConnected());
   // The number is reused by a new descriptor, which the second CloseAll
   // must leave alone.
   const int reuse = open("/dev/null", O_RDONLY);
   client_.CloseAll();
-  EXPECT_TRUE(IsOpen(reuse));
+  EXPECT_NE(fcntl(reuse, F_GETFD), -1);
   close(reuse);
 }
 

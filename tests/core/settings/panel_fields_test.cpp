@@ -8,7 +8,7 @@
 #include "core/settings/print_layout.h"
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
-#include "core/settings/settings_test_files.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -23,11 +23,11 @@ TEST(PanelFieldsTest, TrimAndNumbersLikeAtoiSaturating) {
       {"  42abc", 42},      {"-7", -7},       {"+8", 8},   {"abc", 0},    {"", 0},
       {"- 5", 0},           {"70000", 70000}, {"\t 9", 9}, {nines, kMax}, {"-" + nines, kMin},
       {"-2147483648", kMin}};
-  ScratchDirectory dir;
+  qtest::ScratchDir dir;
   std::string text;
   for (size_t i = 0; i < std::size(numbers); ++i)
     text += "N" + std::to_string(i) + "=" + numbers[i].first + "\n";
-  WriteBytes(dir.File("quillo.ini"), text);
+  qtest::WriteBytes(dir.File("quillo.ini"), text);
   SettingsFile file(dir.File("quillo.ini"));
   ASSERT_TRUE(file.Load());
   EXPECT_EQ(file.GetInt("Missing"), 0);
@@ -83,7 +83,7 @@ TEST(ConfigChangeTest, EachFieldCountsAsAChange) {
 // A new home directory is made (one level) before the key is written; one
 // that cannot be made stops the commit with nothing written.
 TEST(ConfigCommitTest, HomeDirectoryIsMadeBeforeItIsWritten) {
-  ScratchDirectory dir;
+  qtest::ScratchDir dir;
   ProgramSettings settings;
   settings.SettingsFilePath = dir.File("quillo.ini");
   ConfigFields fields = ConfigFields::From(settings);
@@ -93,20 +93,18 @@ TEST(ConfigCommitTest, HomeDirectoryIsMadeBeforeItIsWritten) {
   fields.HomeDirectory = dir.File("a");
   EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kCommitted);
   EXPECT_EQ(settings.HomeDirectory, dir.File("a"));
-  EXPECT_EQ(ReadBytes(settings.SettingsFilePath), "HomeDirectory=" + dir.File("a") + "\r\n");
+  EXPECT_EQ(qtest::ReadBytes(settings.SettingsFilePath), "HomeDirectory=" + dir.File("a") + "\r\n");
   fields.PrivatePassphrase = "open sesame";
   EXPECT_EQ(CommitConfig(fields, settings).result, ConfigCommitResult::kCommitted);
-  EXPECT_EQ(ReadBytes(settings.SettingsFilePath),
+  EXPECT_EQ(qtest::ReadBytes(settings.SettingsFilePath),
             "HomeDirectory=" + dir.File("a") + "\r\nPrivatePassphrase=open sesame\r\n");
 }
 
-TEST(PrintLayoutTest, PageCountRoundsUpAndAnEmptyConversationTakesOnePage) {
+// Page counts round up, and an empty conversation takes one page.
+TEST(PrintLayoutTest, ScalesAndLinesPerPage) {
   const int cases[][3] = {{0, 39, 1},  {39, 39, 1}, {40, 39, 2}, {78, 39, 2},
                           {79, 39, 3}, {5, 0, 5},   {5, -3, 5},  {10000, 1, 10000}};
   for (const auto& c : cases) EXPECT_EQ(PageCount(c[0], c[1]), c[2]) << c[0] << "/" << c[1];
-}
-
-TEST(PrintLayoutTest, ScalesAndLinesPerPage) {
   EXPECT_FLOAT_EQ(MillimetreScale(720, 96), 96 / 25.1f);
   // One logical unit is one screen pixel on a surface of the page's size;
   // a preview bitmap of half the page's pixels halves the scale.

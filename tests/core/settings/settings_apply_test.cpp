@@ -7,7 +7,7 @@
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_file.h"
 #include "core/settings/settings_parts.h"
-#include "core/settings/settings_test_files.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -21,21 +21,18 @@ class SettingsApplyTest : public ::testing::Test {
   }
   void Apply(const std::string& text) {
     std::string path = dir_.File("quillo.ini");
-    WriteBytes(path, text);
+    qtest::WriteBytes(path, text);
     SettingsFile file(path);
     ASSERT_TRUE(file.Load());
     settings_.ApplyStartupKeys(file);
     settings_.ApplyPageLayoutKeys(file);
   }
-  ScratchDirectory dir_;
+  qtest::ScratchDir dir_;
   ProgramSettings settings_;
 };
 
+// The defaults (no screen name, sound file or home directory) are StartupTest's.
 TEST_F(SettingsApplyTest, TextKeysAndPaths) {
-  Apply("");
-  EXPECT_EQ(settings_.ScreenName, "Quillo");
-  EXPECT_TRUE(std::filesystem::is_directory(dir_.File("home")));
-  EXPECT_EQ(settings_.AudioFile, "\"" + dir_.Path() + "/activity.wav\"");
   Apply("ScreenName=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\nAudioFile=/snd/ping.wav\n");
   EXPECT_EQ(settings_.ScreenName, "ABCDEFGHIJKLMNOPQRSTUVWX");  // first 24
   EXPECT_EQ(settings_.AudioFile, "\"/snd/ping.wav\"");
@@ -48,7 +45,7 @@ TEST_F(SettingsApplyTest, TextKeysAndPaths) {
   Apply("HomeDirectory=" + dir_.File("a/b") + "\n");
   EXPECT_EQ(settings_.HomeDirectory, dir_.Path());
   EXPECT_FALSE(std::filesystem::exists(dir_.File("a")));
-  WriteBytes(dir_.File("plain"), "x");  // a file, not a directory
+  qtest::WriteBytes(dir_.File("plain"), "x");  // a file, not a directory
   Apply("HomeDirectory=" + dir_.File("plain") + "\n");
   EXPECT_EQ(settings_.HomeDirectory, dir_.Path());
 }

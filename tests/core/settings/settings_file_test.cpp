@@ -7,14 +7,14 @@
 
 #include <string>
 
-#include "core/settings/settings_test_files.h"
 #include "support/fault_file_io.h"
+#include "support/test_support.h"
 
 namespace {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  ScratchDirectory dir_;
+  qtest::ScratchDir dir_;
   std::string path_ = dir_.File("quillo.ini");
 };
 
@@ -49,12 +49,12 @@ TEST_F(SettingsFileTest, ReadingTrimsBlanksSkipsCommentsAndEndsLines) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 60));
-    WriteBytes(path_, c.text);
+    qtest::WriteBytes(path_, c.text);
     SettingsFile file(path_);
     EXPECT_TRUE(file.Load());
     EXPECT_EQ(file.GetString(c.key).value_or("<none>"), c.value);
   }
-  WriteBytes(path_, comments);
+  qtest::WriteBytes(path_, comments);
   SettingsFile file(path_);
   ASSERT_TRUE(file.Load());
   EXPECT_EQ(file.Items().size(), 2u);
@@ -102,10 +102,10 @@ TEST_F(SettingsFileTest, PutRewritesMatchingLinesOrAppendsWithCrLf) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.before.substr(0, 60));
-    WriteBytes(path_, c.before);
+    qtest::WriteBytes(path_, c.before);
     SettingsFile file(path_);
     EXPECT_EQ(file.Put(c.key, c.value), c.count);
-    EXPECT_EQ(ReadBytes(path_), c.after);
+    EXPECT_EQ(qtest::ReadBytes(path_), c.after);
     EXPECT_EQ(file.GetString(c.key).value_or("<none>"), c.value);  // the file was reloaded
   }
 }
@@ -123,12 +123,12 @@ class SettingsCrashTest : public ::testing::Test {
   }
   // Put on the old contents through io; what it returned.
   int Put(const std::string& key, const std::string& value, FileIo* io) {
-    WriteBytes(path_, old_);
+    qtest::WriteBytes(path_, old_);
     SettingsFile file(path_);
     file.SetFileIo(io);
     return file.Put(key, value);
   }
-  ScratchDirectory dir_;
+  qtest::ScratchDir dir_;
   std::string path_ = dir_.File("quillo.ini");
   std::string old_;
 };
@@ -137,7 +137,7 @@ TEST_F(SettingsCrashTest, EveryCrashPointOfPutLeavesTheOldOrTheNewFile) {
   for (const char* key : {"Key7", "NewKey"}) {  // a rewritten line, an appended one
     FaultFileIo counter;
     ASSERT_GT(Put(key, "changed", &counter), 0);
-    const std::string after = ReadBytes(path_);
+    const std::string after = qtest::ReadBytes(path_);
     for (FaultFileIo::Mode mode : {FaultFileIo::Mode::kCrash, FaultFileIo::Mode::kTornCrash}) {
       for (long n = 1; n <= counter.Calls(); ++n) {
         EXPECT_EQ(qtest::InChild([&] {
@@ -146,7 +146,7 @@ TEST_F(SettingsCrashTest, EveryCrashPointOfPutLeavesTheOldOrTheNewFile) {
                     return 1;  // never reached: the Nth call exits 0
                   }),
                   0);
-        const std::string now = ReadBytes(path_);
+        const std::string now = qtest::ReadBytes(path_);
         EXPECT_TRUE(now == old_ || now == after) << key << ": crash at call " << n;
       }
     }
@@ -156,18 +156,18 @@ TEST_F(SettingsCrashTest, EveryCrashPointOfPutLeavesTheOldOrTheNewFile) {
 TEST_F(SettingsCrashTest, AFailedWriteReportsAndKeepsTheFile) {
   FaultFileIo counter;
   ASSERT_GT(Put("Key3", "three", &counter), 0);
-  const std::string after = ReadBytes(path_);
+  const std::string after = qtest::ReadBytes(path_);
   for (long n = 1; n <= counter.Calls(); ++n) {
     FaultFileIo io(FaultFileIo::Mode::kFailFrom, n);
     const int put = Put("Key3", "three", &io);
     // Only the final directory sync may fail once the new file is in place.
-    EXPECT_EQ(ReadBytes(path_), put == 0 ? old_ : after) << "failing from call " << n;
+    EXPECT_EQ(qtest::ReadBytes(path_), put == 0 ? old_ : after) << "failing from call " << n;
     EXPECT_EQ(put == 0, n < counter.Calls()) << n;
   }
   EXPECT_EQ(SettingsFile(dir_.File("no/such/dir/quillo.ini")).Put("A", "1"), 0);
   // A file too large for what the process may write.
   for (const rlim_t limit : {rlim_t(0), rlim_t(old_.size())}) {
-    WriteBytes(path_, old_);
+    qtest::WriteBytes(path_, old_);
     EXPECT_EQ(qtest::InChild([&] {
                 signal(SIGXFSZ, SIG_IGN);
                 struct rlimit small = {limit, limit};
@@ -176,7 +176,7 @@ TEST_F(SettingsCrashTest, AFailedWriteReportsAndKeepsTheFile) {
               }),
               0)
         << limit;
-    EXPECT_EQ(ReadBytes(path_), old_) << limit;
+    EXPECT_EQ(qtest::ReadBytes(path_), old_) << limit;
     EXPECT_FALSE(qtest::Exists(path_ + ".new"));
   }
   // A new file is private: it holds the encryption key.

@@ -30,9 +30,6 @@ class CountingTask : public ThreadTask {
     ++cancels;
     proceed = true;
   }
-  bool WaitStarted() {
-    return qtest::WaitUntil([this] { return started.load(); });
-  }
 
   std::atomic<bool> started{false}, proceed{false}, finished{false};
   std::atomic<int> exits{0}, cancels{0};
@@ -40,10 +37,6 @@ class CountingTask : public ThreadTask {
  private:
   int result_;
 };
-
-bool WaitForState(Thread* thread, ThreadState state) {
-  return qtest::WaitUntil([&] { return thread->State() == state; });
-}
 
 // Each section of the shared text table ends where the next begins; values
 // outside a section read as its fallback entry.
@@ -76,7 +69,7 @@ TEST(ThreadTest, DestroyWakesAndJoinsInsteadOfAbandoning) {
     CountingTask task(-7);
     Thread* thread = task.StartThread(ThreadType::JOINABLE);
     ASSERT_EQ(THREAD_NO_ERROR, thread->ErrorCode());
-    ASSERT_TRUE(task.WaitStarted());
+    ASSERT_TRUE(qtest::WaitUntil([&] { return task.started.load(); }));
     if (before == kCancelled) {
       EXPECT_EQ(0, task.CancelThread(thread));
       EXPECT_EQ(ThreadState::CANCELED, thread->State());
@@ -89,7 +82,7 @@ TEST(ThreadTest, DestroyWakesAndJoinsInsteadOfAbandoning) {
     if (before == kExited) {
       EXPECT_EQ(-7, thread->ExitValue());
       EXPECT_EQ(1, task.exits.load());  // by the time the join returns
-      EXPECT_TRUE(WaitForState(thread, ThreadState::EXITED));
+      EXPECT_TRUE(qtest::WaitUntil([&] { return thread->State() == ThreadState::EXITED; }));
     }
     EXPECT_EQ(0, task.DestroyThread(thread, true));
     EXPECT_TRUE(task.finished.load());

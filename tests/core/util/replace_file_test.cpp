@@ -17,7 +17,7 @@ long EntriesIn(const std::string& directory) {
   return std::distance(std::filesystem::directory_iterator(directory), {});
 }
 
-TEST(ReplaceFile, ReplacesWholeKeepingTheModeAndLeavesNoTemporaryFile) {
+TEST(ReplaceFile, ReplacesWholeKeepingTheModeOrWritesNothing) {
   qtest::ScratchDir dir;
   const std::string path = dir.File("talk.txt");
   qtest::WriteBytes(path, "an older and much longer conversation");
@@ -30,6 +30,13 @@ TEST(ReplaceFile, ReplacesWholeKeepingTheModeAndLeavesNoTemporaryFile) {
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(EntriesIn(dir.Path()), 1);
+  // Where no file can be, nothing is written: a directory in the way fails
+  // the rename, and the temporary file goes.
+  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), "", "x", 0666));
+  std::filesystem::create_directory(dir.File("other.txt"));
+  qtest::WriteBytes(dir.File("other.txt/inside"), "kept");
+  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), dir.File("other.txt"), "x", 0666));
+  EXPECT_EQ(EntriesIn(dir.Path()), 2);
 }
 
 // The directory synced after a rename: the named one, the current one for a
@@ -40,16 +47,6 @@ TEST(ReplaceFile, TheFilesDirectoryIsSynced) {
   EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("talk.txt"));
   EXPECT_EQ(0, FileIo::Posix()->SyncDirectoryOf("/talk.txt"));
   EXPECT_EQ(-1, FileIo::Posix()->SyncDirectoryOf(dir.File("missing/talk.txt").c_str()));
-}
-
-TEST(ReplaceFile, NothingIsWrittenWhereNoFileCanBe) {
-  qtest::ScratchDir dir;
-  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), "", "x", 0666));
-  // A directory in the way: the rename fails and the temporary file goes.
-  std::filesystem::create_directory(dir.File("talk.txt"));
-  qtest::WriteBytes(dir.File("talk.txt/inside"), "kept");
-  EXPECT_FALSE(ReplaceFile(FileIo::Posix(), dir.File("talk.txt"), "x", 0666));
-  EXPECT_EQ(EntriesIn(dir.Path()), 1);
 }
 
 }  // namespace
