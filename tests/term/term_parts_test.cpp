@@ -1,7 +1,7 @@
 // The terminal program's parts without a terminal: the command line, the
-// prompt's commands and the addresses typed in them (each parse described
-// in one line, so the tables read as input/result), how conversation text
-// looks in the terminal, and where /connect calls.
+// prompt's commands (each parse described in one line, so the tables read
+// as input/result), how conversation text looks in the terminal, and where
+// /connect calls with the address typed.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,11 +12,9 @@
 #include "core/settings/program_settings.h"
 #include "core/settings/settings_parts.h"
 #include "support/test_support.h"
-#include "term/address_text.h"
 #include "term/arguments.h"
 #include "term/command_line.h"
 #include "term/connection_target.h"
-#include "term/line_reader.h"
 #include "term/term_reporter.h"
 
 namespace {
@@ -74,28 +72,6 @@ TEST(TermArguments, ParsesCommandsAndOptionsInAnyOrderAndNamesWhatIsWrong) {
   }
 }
 
-TEST(AddressText, SplitsHostAndPort) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"example.org", "example.org"},
-      {"10.0.0.1:59152", "10.0.0.1 59152"},
-      {"[::1]:4000", "::1 4000"},
-      {"2001:db8::5", "2001:db8::5"},
-      {"[2001:db8::5]:", "bad"},
-      {"host:0", "bad"},
-      {"host:65535", "host 65535"},
-      {"host:65536", "bad"},
-      {":4000", "bad"},
-      {"[::1", "bad"},
-      {"", "bad"},
-  };
-  for (const auto& [text, expected] : cases) {
-    HostAndPort parsed;
-    const bool ok = ParseHostAndPort(text, &parsed);
-    const std::string port = parsed.port ? " " + std::to_string(*parsed.port) : "";
-    EXPECT_EQ(ok ? parsed.host + port : "bad", expected) << text;
-  }
-}
-
 TEST(PromptLine, TellsMessagesFromCommandsAndRefusesMalformedOnes) {
   using Kind = PromptCommand::Kind;
   const char* kinds[] = {"nothing", "say",  "host", "connect", "end",  "stats",
@@ -130,13 +106,6 @@ TEST(PromptLine, TellsMessagesFromCommandsAndRefusesMalformedOnes) {
     described += Optional("port", command.port) + Optional("key", command.key);
     ExpectDescribed(described, expected, line);
   }
-}
-
-TEST(LineReader, TakesWholeLinesAndLeavesTheRest) {
-  std::string buffer = "one\r\ntwo\n\nthree";
-  EXPECT_EQ(TakeLines(&buffer), (std::vector<std::string>{"one", "two", ""}));
-  EXPECT_EQ(buffer, "three");
-  EXPECT_TRUE(TakeLines(&buffer).empty());
 }
 
 // Each message on its sender's line, the indent counted in characters;
@@ -195,7 +164,8 @@ std::string Found(IndexedDatabase* book, const std::string& typed, std::optional
 
 // An address is recorded under what was typed and found again with its
 // port and key, whatever the case; defaults fill what was not typed; a
-// nickname the desktop program stored gives its line, a typed key wins.
+// nickname the desktop program stored gives its line, a typed key wins;
+// an address without a host or with a port out of range calls nowhere.
 TEST(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) {
   qtest::ScratchDir dir;
   ProgramSettings settings;
@@ -207,16 +177,17 @@ TEST(ConnectionTargetTest, AnAddressIsRecordedUnderWhatWasTypedAndFoundAgain) {
   // The longest text an IPv6 address can take: 45 characters.
   const std::string longest = "ffff:ffff:ffff:ffff:ffff:ffff:255.255.255.255";
   for (const std::string& typed :
-       {std::string("10.1.2.3:4000"), std::string("2001:db8::5"), "[" + longest + "]:61000"}) {
+       {std::string("10.1.2.3:4000"), std::string("2001:db8::5"), "[" + longest + "]:65535"}) {
     const auto target = ResolveConnectionTarget(book, typed, 77, 59152, 52917);
     ASSERT_TRUE(target && RecordConnectionTarget(book, *target)) << typed;
   }
   EXPECT_EQ(Found(book, "10.1.2.3:4000", std::nullopt), "10.1.2.3:4000 10.1.2.3:4000 77");
   EXPECT_EQ(Found(book, "2001:db8::5", std::nullopt), "2001:db8::5 2001:db8::5:59152 77");
-  EXPECT_EQ(Found(book, "[" + longest + "]:61000", std::nullopt),
-            "[" + longest + "]:61000 " + longest + ":61000 77");
+  EXPECT_EQ(Found(book, "[" + longest + "]:65535", std::nullopt),
+            "[" + longest + "]:65535 " + longest + ":65535 77");
   EXPECT_EQ(Found(book, "host.example", std::nullopt), "host.example host.example:59152 52917");
-  EXPECT_EQ(Found(book, "host:port", std::nullopt), "none");
+  for (const char* refused : {"host:port", "host:0", "host:65536", ":4000", "[::1", "[::1]:", ""})
+    EXPECT_EQ(Found(nullptr, refused, 1), "none") << refused;
   ASSERT_NE(BookStoreConnection(book, {"AnnsLine", "ann.example", 6000, 31337}),
             StoreResult::kFailed);
   EXPECT_EQ(Found(book, "annsline", 5), "AnnsLine ann.example:6000 5");

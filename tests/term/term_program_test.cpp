@@ -132,14 +132,15 @@ TEST_F(TermProgramTest, PromptArrivalsGoAboveTheLineBeingTyped) {
   EXPECT_TRUE(window.WaitScreen("TERMINAL-RESTORED"));
 }
 
-// Piped lines go out as typed (blank ones skipped) and the end of the
-// input signs off. The address is recorded with the key typed: the same
-// text later calls the same line with the same key.
+// Piped lines go out as typed (a carriage return before the line end
+// dropped, blank lines skipped, a last line without its line end whole)
+// and the end of the input signs off. The address is recorded with the key
+// typed: the same text later calls the same line with the same key.
 TEST_F(TermProgramTest, PipedInputIsSentInOrderAndTheLineIsRemembered) {
   ASSERT_TRUE(ann_.Host(port_));
   const std::string connect = "| \"$Q\" connect " + Address();
   TmuxWindow window(dir_, "ScreenName=Bob\r\nEnableAudio=FALSE\r\n",
-                    "printf 'one\\n/two is not a command\\n\\nthree without a line end' " +
+                    "printf 'one\\r\\n/two is not a command\\n\\nthree without a line end' " +
                         connect + " --key 4242; echo FIRST=$?; echo 'by the stored key' " +
                         connect + "; echo SECOND=$?");
   ASSERT_TRUE(window.WaitScreen("SECOND=0"));

@@ -117,11 +117,6 @@ class DesktopNotifierTest : public FrameTest {
     g_object_unref(bus_);
   }
 
-  void Activate(bool active) {
-    wxActivateEvent event(wxEVT_ACTIVATE, active, frame->GetId());
-    event.SetEventObject(frame);
-    frame->ProcessWindowEvent(event);
-  }
   void Arrive(const std::string& sender, const std::string& line) {
     frame->GetReporter().ConversationLine(sender + " Says>\n" + line + "\n\n");
     frame->GetReporter().ChatLineArrived(sender, line);

@@ -25,7 +25,6 @@ TEST_F(FramePanelsTest, TheCommandsShowThePanelsWithCurrentValues) {
   EXPECT_TRUE(Config()->IsShown());
   Config()->Hide();
   settings->ScreenName = "Bob";
-  settings->QuilloPortNumber = 4000;
   frame->GetChatPanel()->Config();
   EXPECT_EQ("Bob", Text(Config()->ScreenNameField()));
   frame->GetChatPanel()->Connect();

@@ -1,7 +1,6 @@
 #include "gui/support/frame_fixture.h"
 
 #include "core/chat/session.h"
-#include "gui/frame/conversation_window.h"
 #include "gui/frame/gui_text.h"
 
 std::unique_ptr<ProgramSettings> TestSettings(const TempDir& dir) {
@@ -54,4 +53,8 @@ bool FrameTest::FrameAlive() {
   return false;
 }
 
-std::string FrameTest::Transcript() const { return frame->Conversation()->TranscriptBytes(); }
+void FrameTest::Activate(bool active) {
+  wxActivateEvent event(wxEVT_ACTIVATE, active, frame->GetId());
+  event.SetEventObject(frame);
+  frame->ProcessWindowEvent(event);
+}

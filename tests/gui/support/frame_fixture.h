@@ -28,7 +28,8 @@ class FrameTest : public testing::Test {
   // The frame after a close request; nullptr once it has been destroyed.
   bool FrameAlive();
   std::string SettingsText() const { return ReadBytes(settings->SettingsFilePath); }
-  std::string Transcript() const;
+  // The frame activated or left, as the desktop tells it.
+  void Activate(bool active);
 
   TempDir dir;
   std::unique_ptr<ProgramSettings> settings = TestSettings(dir);
