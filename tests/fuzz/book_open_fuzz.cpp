@@ -1,7 +1,8 @@
 // Arbitrary bytes split into an address book's data file, index file and
 // rollback journal (two 3-byte lengths first): opening rolls back the
 // journal, checks the index against the data and rebuilds it when they
-// disagree.
+// disagree, or builds it from whatever records it finds when there is no
+// index file (an index length of 0).
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -11,8 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t index_length = (data[3] | data[4] << 8 | data[5] << 16) % (rest - data_length + 1);
   const uint8_t* files = data + 6;
   fuzz::ExerciseBook(
-      fuzz::WriteBook(files, data_length, files + data_length, index_length,
-                      files + data_length + index_length, rest - data_length - index_length),
+      fuzz::WriteBook(files, data_length, index_length ? files + data_length : nullptr,
+                      index_length, files + data_length + index_length,
+                      rest - data_length - index_length),
       rest ? files[rest - 1] : 0);
   return 0;
 }

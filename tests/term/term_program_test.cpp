@@ -141,10 +141,14 @@ TEST_F(TermProgramTest, PipedInputIsSentInOrderAndTheLineIsRemembered) {
   const std::string connect = "| \"$Q\" connect " + Address();
   TmuxWindow window(dir_, "ScreenName=Bob\r\nEnableAudio=FALSE\r\n",
                     "printf 'one\\r\\n/two is not a command\\n\\nthree without a line end' " +
-                        connect + " --key 4242; echo FIRST=$?; echo 'by the stored key' " +
-                        connect + "; echo SECOND=$?");
+                        connect + " --key 4242; echo FIRST=$?; until [ -e go ]; do sleep 0.05; " +
+                        "done; echo 'by the stored key' " + connect + "; echo SECOND=$?");
+  // The second call waits until the host has taken the first one's sign-off;
+  // a host still busy with it would turn the caller away.
+  ASSERT_TRUE(window.WaitScreen("FIRST=0"));
+  ASSERT_TRUE(ann_.WaitState(SessionState::kHostingFree));
+  qtest::WriteBytes(dir_.File("go"), "");
   ASSERT_TRUE(window.WaitScreen("SECOND=0"));
-  EXPECT_TRUE(window.WaitScreen("FIRST=0"));
   EXPECT_TRUE(ann_.reporter.WaitForConversation(Said("Bob", "one") +
                                                 Said("Bob", "/two is not a command") +
                                                 Said("Bob", "three without a line end")));
