@@ -242,6 +242,7 @@ TEST(PrivateSessionTest, ATamperingRelayIsSeen) {
     });
     ASSERT_TRUE(host.Host(port));
     ASSERT_EQ(guest.Connect(relay.Port()), 0);
+    ASSERT_TRUE(host.WaitState(SessionState::kHostingBusy));  // it may greet before it notes it
     for (const char* text : {"one", "two", "three"}) ASSERT_TRUE(host.Send(text));
     if (cut == Cut::kInjectPlain || cut == Cut::kDropOffer) {
       ASSERT_TRUE(guest.reporter.WaitForConversation(Said("Hostess", "three")));
