@@ -24,10 +24,12 @@ inline sockaddr_in LoopbackAddress(int port) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   return address;
 }
-// A TCP socket bound to 127.0.0.1:port (0: any free port).
-inline int BoundSocket(int port = 0) {
+// A TCP socket bound to 127.0.0.1:port (0: any free port), or to the
+// given IPv4 host address.
+inline int BoundSocket(int port = 0, uint32_t host = INADDR_LOOPBACK) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address = LoopbackAddress(port);
+  address.sin_addr.s_addr = htonl(host);
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     close(fd);
     return -1;
@@ -43,12 +45,9 @@ inline int FreePort() {
   static std::atomic<int> next{static_cast<int>(getpid() * 7919L % kCount)};
   for (int tries = 0; tries < kCount; ++tries) {
     const int port = kFirst + next++ % kCount;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = LoopbackAddress(port);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    if (free) return port;
+    // The host binds every address, so only a wildcard bind proves it free.
+    const int fd = BoundSocket(port, INADDR_ANY);
+    if (fd >= 0) return close(fd), port;
   }
   return -1;
 }
